@@ -1,0 +1,366 @@
+#include "Query.h"
+
+#include "DataSource.h"
+#include "Database.h"
+#include "DbError.h"
+
+#include <QRegularExpression>
+
+namespace dorv {
+
+namespace {
+
+bool isCanonicalNumber(QStringView s)
+{
+    static const QRegularExpression re(QStringLiteral("^-?(0|[1-9][0-9]{0,17})(\\.[0-9]*[1-9])?$"));
+    return re.match(s).hasMatch();
+}
+
+} // namespace
+
+QString adaptSql(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('"')) {
+            const qsizetype end = text.indexOf(QLatin1Char('"'), i + 1);
+            const qsizetype stop = end < 0 ? n : end + 1;
+            out += QStringView(text).mid(i, stop - i);
+            i = stop;
+            continue;
+        }
+        if (c != QLatin1Char('\'')) {
+            out += c;
+            ++i;
+            continue;
+        }
+        // A string literal; '' inside stands for one quote.
+        qsizetype j = i + 1;
+        QString body;
+        bool closed = false;
+        while (j < n) {
+            if (text.at(j) == QLatin1Char('\'')) {
+                if (j + 1 < n && text.at(j + 1) == QLatin1Char('\'')) {
+                    body += QLatin1Char('\'');
+                    j += 2;
+                    continue;
+                }
+                closed = true;
+                break;
+            }
+            body += text.at(j++);
+        }
+        if (closed && isCanonicalNumber(body)) {
+            // A space keeps "x>'-5'" from becoming an operator run like ">-".
+            out += QLatin1Char(' ') + body + QLatin1Char(' ');
+        } else {
+            out += QStringView(text).mid(i, (closed ? j + 1 : n) - i);
+        }
+        i = closed ? j + 1 : n;
+    }
+    return out;
+}
+
+Query::Query(const QString& name, QObject* parent) : Dataset(name, parent) {}
+
+int Query::columnOfField(int fieldIndex) const
+{
+    return fieldIndex >= 0 && size_t(fieldIndex) < m_fieldColumn.size() ? m_fieldColumn[size_t(fieldIndex)] : -1;
+}
+
+void Query::setSql(const QStringList& lines)
+{
+    if (active())
+        close();
+    m_lines = lines;
+    parseParams();
+}
+
+void Query::setLine(int i, const QString& line)
+{
+    QStringList lines = m_lines;
+    while (lines.size() <= i)
+        lines << QString();
+    lines[i] = line;
+    setSql(lines);
+}
+
+void Query::addLine(const QString& line) { setSql(m_lines + QStringList{line}); }
+
+void Query::parseParams()
+{
+    static const QRegularExpression re(QStringLiteral("(?<![:\\w]):([A-Za-z_][A-Za-z0-9_]*)"));
+    m_paramOrder.clear();
+    // Parameters inside string literals are text, not parameters.
+    QString text = sqlText();
+    static const QRegularExpression literal(QStringLiteral("'(?:[^']|'')*'"));
+    text.replace(literal, QStringLiteral("''"));
+    auto it = re.globalMatch(text);
+    while (it.hasNext()) {
+        const QString name = it.next().captured(1);
+        const QString key = name.toUpper();
+        if (!m_params.contains(key))
+            m_params.insert(key, QueryParam{name, FieldType::SmallInt, {}});
+        if (!m_paramOrder.contains(name, Qt::CaseInsensitive))
+            m_paramOrder << name;
+    }
+}
+
+QueryParam& Query::paramByName(const QString& name)
+{
+    const auto it = m_params.find(name.toUpper());
+    if (it == m_params.end() || !m_paramOrder.contains(name, Qt::CaseInsensitive))
+        throw DbError(QStringLiteral("%1: параметр «%2» не найден").arg(this->name(), name));
+    return *it;
+}
+
+void Query::bindParams(Statement& st)
+{
+    for (int i = 1; i <= st.parameterCount(); ++i) {
+        const QString n = st.parameterName(i);
+        st.bind(i, m_params.value(n.toUpper()).value);
+    }
+}
+
+void Query::setMasterSource(DataSource* master)
+{
+    if (m_master)
+        disconnect(m_master, nullptr, this, nullptr);
+    m_master = master;
+    if (!m_master)
+        return;
+    connect(m_master, &DataSource::dataChanged, this, [this](Field* field) {
+        if (field != nullptr || !active() || editing())
+            return;
+        takeMasterValues();
+        reloadHandles(FirstRow);
+    });
+}
+
+void Query::takeMasterValues()
+{
+    if (!m_master || !m_master->dataset() || !m_master->dataset()->active())
+        return;
+    for (const QString& n : std::as_const(m_paramOrder)) {
+        if (Field* f = m_master->dataset()->findField(n)) {
+            QueryParam& p = m_params[n.toUpper()];
+            p.type = f->type();
+            p.value = f->value();
+        }
+    }
+}
+
+QString Query::liveTableOf(const QString& text) const
+{
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*select\\s+(.+?)\\s+from\\s+([A-Za-z_][A-Za-z0-9_]*)(\\s+where\\s+.*|\\s+order\\s+by\\s+.*|\\s*)$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const auto m = re.match(text);
+    if (!m.hasMatch())
+        return {};
+    static const QRegularExpression forbidden(QStringLiteral("\\b(join|group|union|distinct|having)\\b|\\(|,\\s*\\w+\\s*$"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    if (m.captured(1).contains(forbidden) || m.captured(3).contains(QRegularExpression(
+                                                 QStringLiteral("\\b(join|group|union|having)\\b"),
+                                                 QRegularExpression::CaseInsensitiveOption)))
+        return {};
+    return m.captured(2);
+}
+
+void Query::openStorage()
+{
+    QString text = adaptSql(sqlText()).trimmed();
+    if (text.isEmpty())
+        throw DbError(QStringLiteral("%1: пустой текст запроса").arg(name()));
+    m_liveTable = m_requestLive ? liveTableOf(text) : QString();
+    if (!m_liveTable.isEmpty()) {
+        static const QRegularExpression sel(QStringLiteral("^\\s*select\\s+"), QRegularExpression::CaseInsensitiveOption);
+        text.replace(sel, QStringLiteral("SELECT rowid AS dorv_rowid_, "));
+    }
+    takeMasterValues();
+    Statement st = m_db->prepareOnce(text);
+    if (st.columnCount() == 0)
+        throw DbError(QStringLiteral("%1: запрос не возвращает строк; его нужно выполнять, а не открывать").arg(name()));
+    bindParams(st);
+
+    const int first = m_liveTable.isEmpty() ? 0 : 1;
+    m_rowidColumn = m_liveTable.isEmpty() ? -1 : 0;
+    bool anyDeclared = false;
+    for (const auto& f : allFields())
+        anyDeclared = anyDeclared || f->isData();
+    m_madeFields = !anyDeclared;
+    m_columnOrigins.clear();
+    QStringList columnNames;
+    for (int i = 0; i < st.columnCount(); ++i) {
+        columnNames << st.columnName(i);
+        const QString origin = st.columnOrigin(i);
+        m_columnOrigins << (origin.isEmpty() ? st.columnName(i) : origin);
+    }
+    if (m_madeFields) {
+        for (int i = first; i < st.columnCount(); ++i) {
+            FieldType ft = FieldType::Float;
+            int size = 0;
+            if (!fieldTypeFromSql(st.columnDeclaredType(i), &ft, &size))
+                ft = FieldType::Float; // sums, counts and other expressions: numbers
+            addField(columnNames[i], ft, size);
+        }
+    }
+    rebuildFieldList();
+    m_fieldColumn.assign(size_t(fieldCount()), -1);
+    for (Field* f : fields()) {
+        if (!f->isData())
+            continue;
+        for (int i = first; i < columnNames.size(); ++i)
+            if (columnNames[i].compare(f->name(), Qt::CaseInsensitive) == 0) {
+                m_fieldColumn[size_t(f->index())] = i;
+                break;
+            }
+    }
+    m_rows.clear();
+    while (st.step()) {
+        std::vector<QVariant> row(size_t(st.columnCount()));
+        for (int i = 0; i < st.columnCount(); ++i)
+            row[size_t(i)] = st.column(i);
+        m_rows.push_back(std::move(row));
+    }
+}
+
+void Query::closeStorage()
+{
+    m_rows.clear();
+    m_liveTable.clear();
+    if (m_madeFields) {
+        // Result fields belong to one text; the next text brings its own.
+        removeAllFields();
+        m_madeFields = false;
+    }
+}
+
+std::vector<qint64> Query::loadHandles()
+{
+    if (m_rows.empty() || active()) {
+        // A master's row change or a refresh runs the text again.
+        if (active()) {
+            Statement st = m_db->prepareOnce(
+                m_liveTable.isEmpty() ? adaptSql(sqlText())
+                                      : adaptSql(sqlText()).replace(
+                                            QRegularExpression(QStringLiteral("^\\s*select\\s+"),
+                                                               QRegularExpression::CaseInsensitiveOption),
+                                            QStringLiteral("SELECT rowid AS dorv_rowid_, ")));
+            bindParams(st);
+            m_rows.clear();
+            while (st.step()) {
+                std::vector<QVariant> row(size_t(st.columnCount()));
+                for (int i = 0; i < st.columnCount(); ++i)
+                    row[size_t(i)] = st.column(i);
+                m_rows.push_back(std::move(row));
+            }
+        }
+    }
+    std::vector<qint64> h(m_rows.size());
+    for (size_t i = 0; i < h.size(); ++i)
+        h[i] = qint64(i);
+    return h;
+}
+
+bool Query::fetchRecord(qint64 handle, Record& record)
+{
+    if (handle < 0 || size_t(handle) >= m_rows.size())
+        return false;
+    const auto& row = m_rows[size_t(handle)];
+    for (Field* f : fields()) {
+        const int col = columnOfField(f->index());
+        if (col < 0)
+            continue;
+        QVariant v = row[size_t(col)];
+        if (v.isValid()) {
+            try {
+                v = normalizeValue(f->type(), v, f->label());
+            } catch (const DbError&) {
+            }
+        }
+        record[f->index()] = v;
+    }
+    return true;
+}
+
+int Query::execSQL()
+{
+    if (active())
+        close();
+    auto db = Database::acquire(databaseName());
+    Statement st = db->prepareOnce(adaptSql(sqlText()));
+    takeMasterValues();
+    bindParams(st);
+    while (st.step()) {
+    }
+    return db->changes();
+}
+
+qint64 Query::insertRecord(const Record& record)
+{
+    if (m_liveTable.isEmpty())
+        throw DbError(QStringLiteral("%1: результат запроса только для чтения").arg(name()));
+    QStringList cols, marks;
+    QVariantList values;
+    std::vector<QVariant> row(m_columnOrigins.size());
+    for (Field* f : fields()) {
+        const int col = columnOfField(f->index());
+        if (col < 0 || !f->isData())
+            continue;
+        cols << QLatin1Char('"') + m_columnOrigins[col] + QLatin1Char('"');
+        marks << QStringLiteral("?");
+        values << record.value(f->index());
+        row[size_t(col)] = record.value(f->index());
+    }
+    Statement st = m_db->prepare(QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
+                                     .arg(m_liveTable, cols.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+    st.bindAll(values);
+    st.step();
+    row[size_t(m_rowidColumn)] = m_db->lastInsertRowId();
+    m_rows.push_back(std::move(row));
+    return qint64(m_rows.size() - 1);
+}
+
+void Query::updateRecord(qint64 handle, const Record& before, const Record& after)
+{
+    if (m_liveTable.isEmpty())
+        throw DbError(QStringLiteral("%1: результат запроса только для чтения").arg(name()));
+    QStringList sets;
+    QVariantList values;
+    auto& row = m_rows[size_t(handle)];
+    for (Field* f : fields()) {
+        const int col = columnOfField(f->index());
+        if (col < 0 || !f->isData())
+            continue;
+        const QVariant& a = after.value(f->index());
+        const QVariant& b = before.value(f->index());
+        if (a.isValid() == b.isValid() && (!a.isValid() || compareValues(a, b) == 0))
+            continue;
+        sets << QStringLiteral("\"%1\"=?").arg(m_columnOrigins[col]);
+        values << a;
+        row[size_t(col)] = a;
+    }
+    if (sets.isEmpty())
+        return;
+    Statement st = m_db->prepare(
+        QStringLiteral("UPDATE \"%1\" SET %2 WHERE rowid=?").arg(m_liveTable, sets.join(QLatin1Char(','))));
+    st.bindAll(values);
+    st.bind(int(values.size()) + 1, row[size_t(m_rowidColumn)]);
+    st.step();
+}
+
+void Query::deleteStoredRecord(qint64 handle)
+{
+    if (m_liveTable.isEmpty())
+        throw DbError(QStringLiteral("%1: результат запроса только для чтения").arg(name()));
+    Statement st = m_db->prepare(QStringLiteral("DELETE FROM \"%1\" WHERE rowid=?").arg(m_liveTable));
+    st.bind(1, m_rows[size_t(handle)][size_t(m_rowidColumn)]);
+    st.step();
+}
+
+} // namespace dorv

@@ -1,0 +1,180 @@
+#include "TableModel.h"
+
+#include "Dataset.h"
+#include "DbError.h"
+
+#include <QItemSelectionModel>
+
+namespace dorv {
+
+TableModel::TableModel(Dataset* dataset, QObject* parent) : QAbstractTableModel(parent), m_dataset(dataset)
+{
+    connect(dataset, &Dataset::rowsReset, this, &TableModel::reset);
+    connect(dataset, &Dataset::rowInserted, this, [this](int row) {
+        beginInsertRows({}, row, row);
+        ++m_rows;
+        endInsertRows();
+    });
+    connect(dataset, &Dataset::rowRemoved, this, [this](int row) {
+        if (row >= m_rows)
+            return;
+        beginRemoveRows({}, row, row);
+        --m_rows;
+        endRemoveRows();
+    });
+    connect(dataset, &Dataset::rowUpdated, this, [this](int row) {
+        if (row >= 0 && row < m_rows && !m_columns.isEmpty())
+            emit dataChanged(index(row, 0), index(row, int(m_columns.size()) - 1));
+    });
+    connect(dataset, &Dataset::currentRowChanged, this, &TableModel::followDataset);
+    rebuildColumns();
+    m_rows = dataset->recordCount();
+}
+
+void TableModel::setColumns(const QStringList& fieldNames)
+{
+    beginResetModel();
+    m_columnNames = fieldNames;
+    rebuildColumns();
+    endResetModel();
+}
+
+void TableModel::rebuildColumns()
+{
+    m_columns.clear();
+    if (!m_dataset)
+        return;
+    if (m_columnNames.isEmpty()) {
+        for (Field* f : m_dataset->fields())
+            if (f->visible())
+                m_columns << f;
+    } else {
+        for (const QString& n : std::as_const(m_columnNames))
+            if (Field* f = m_dataset->findField(n))
+                m_columns << f;
+    }
+}
+
+void TableModel::reset()
+{
+    beginResetModel();
+    rebuildColumns();
+    m_rows = m_dataset ? m_dataset->recordCount() : 0;
+    endResetModel();
+    followDataset(m_dataset ? m_dataset->currentRow() : -1);
+}
+
+Field* TableModel::fieldAt(int column) const { return m_columns.value(column); }
+
+int TableModel::columnOf(const QString& fieldName) const
+{
+    for (int i = 0; i < m_columns.size(); ++i)
+        if (m_columns[i]->name().compare(fieldName, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+int TableModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
+
+int TableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(m_columns.size()); }
+
+QVariant TableModel::data(const QModelIndex& index, int role) const
+{
+    if (!m_dataset || !index.isValid() || index.row() >= m_rows || index.column() >= m_columns.size())
+        return {};
+    const Field* f = m_columns[index.column()];
+    if (role == Qt::TextAlignmentRole) {
+        const bool number = f->type() == FieldType::Float || f->type() == FieldType::SmallInt;
+        return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
+    }
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return {};
+    const QVariant v = m_dataset->valueAt(index.row(), *f);
+    if (role == Qt::EditRole)
+        return f->type() == FieldType::Float || f->type() == FieldType::Date ? QVariant(f->formatValue(v)) : v;
+    return f->formatValue(v);
+}
+
+bool TableModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!m_dataset || role != Qt::EditRole || !index.isValid())
+        return false;
+    Field* f = m_columns.value(index.column());
+    if (!f || f->readOnly())
+        return false;
+    try {
+        m_dataset->setCurrentRow(index.row());
+        m_dataset->edit();
+        if (value.typeId() == QMetaType::QString)
+            f->setAsString(value.toString());
+        else
+            f->setValue(value);
+        m_lastError.clear();
+        return true;
+    } catch (const DbError& e) {
+        m_lastError = e.message();
+        emit editFailed(e.message());
+    } catch (const DbAbort&) {
+    }
+    return false;
+}
+
+QVariant TableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    const Field* f = m_columns.value(section);
+    return f ? f->label() : QVariant();
+}
+
+Qt::ItemFlags TableModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags fl = QAbstractTableModel::flags(index);
+    const Field* f = m_columns.value(index.column());
+    if (f && !f->readOnly())
+        fl |= Qt::ItemIsEditable;
+    return fl;
+}
+
+void TableModel::bindSelection(QItemSelectionModel* selection)
+{
+    if (m_selection)
+        disconnect(m_selection, nullptr, this, nullptr);
+    m_selection = selection;
+    if (!selection)
+        return;
+    connect(selection, &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
+        if (m_syncing || !m_dataset || !current.isValid() || !m_dataset->active())
+            return;
+        m_syncing = true;
+        try {
+            m_dataset->setCurrentRow(current.row());
+        } catch (const DbError& e) {
+            m_lastError = e.message();
+            emit editFailed(e.message());
+        } catch (const DbAbort&) {
+        }
+        m_syncing = false;
+        // A refused move (a post that failed) leaves the dataset where it was; the view follows it.
+        followDataset(m_dataset->currentRow());
+    });
+    followDataset(m_dataset ? m_dataset->currentRow() : -1);
+}
+
+void TableModel::followDataset(int row)
+{
+    if (!m_selection || m_syncing)
+        return;
+    const QModelIndex cur = m_selection->currentIndex();
+    if (row < 0 || row >= m_rows) {
+        return;
+    }
+    if (cur.isValid() && cur.row() == row)
+        return;
+    m_syncing = true;
+    m_selection->setCurrentIndex(index(row, cur.isValid() ? qMin(cur.column(), columnCount() - 1) : 0),
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_syncing = false;
+}
+
+} // namespace dorv

@@ -1,0 +1,56 @@
+#pragma once
+#include <QAbstractTableModel>
+#include <QPointer>
+#include <QStringList>
+
+class QItemSelectionModel;
+
+namespace dorv {
+
+class Dataset;
+class Field;
+
+// Shows a dataset in an item view: one column per shown field (or per field the grid names), rows
+// fetched only as the view asks for them. Bound to a view's selection model, the view's current row
+// and the dataset's current row follow each other.
+class TableModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit TableModel(Dataset* dataset, QObject* parent = nullptr);
+
+    Dataset* dataset() const { return m_dataset; }
+    // The grid's own columns by field name; empty: every shown field in display order.
+    void setColumns(const QStringList& fieldNames);
+    Field* fieldAt(int column) const;
+    int columnOf(const QString& fieldName) const;
+
+    void bindSelection(QItemSelectionModel* selection);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // The last error an in-place edit raised (the view cannot throw through Qt).
+    const QString& lastError() const { return m_lastError; }
+
+signals:
+    void editFailed(const QString& message);
+
+private:
+    void rebuildColumns();
+    void reset();
+    void followDataset(int row);
+
+    QPointer<Dataset> m_dataset;
+    QStringList m_columnNames;
+    QList<Field*> m_columns;
+    int m_rows = 0;
+    QPointer<QItemSelectionModel> m_selection;
+    bool m_syncing = false;
+    QString m_lastError;
+};
+
+} // namespace dorv
