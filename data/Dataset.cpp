@@ -507,25 +507,24 @@ void Dataset::post()
     dropCached(handle);
     const Record stored = completeRecord(handle);
     if (!inserting) {
-        m_handles.erase(m_handles.begin() + oldRow);
-        if (m_disableCount == 0)
-            emit rowRemoved(oldRow);
+        m_cur = -1;
+        removeHandle(oldRow);
     }
     const int place = placeOf(handle, stored, inserting ? -1 : oldRow);
     if (place >= 0) {
-        m_handles.insert(m_handles.begin() + place, handle);
         m_cache.insert(handle, stored);
+        m_cur = -1; // the views read the old rows while the new one is inserted
+        insertHandle(place, handle);
         m_cur = place;
-        if (m_disableCount == 0)
-            emit rowInserted(place);
     } else {
         m_cur = m_handles.empty() ? -1 : qBound(0, oldRow, recordCount() - 1);
     }
     m_edit.clear();
     m_eof = m_handles.empty();
     m_bof = m_cur <= 0;
+    m_state = DatasetState::Browse;
     loadCurrent();
-    setState(DatasetState::Browse);
+    notifyState();
     if (m_disableCount == 0)
         emit currentRowChanged(m_cur);
     notifyData(nullptr);
@@ -566,9 +565,7 @@ void Dataset::deleteRecord()
     deleteStoredRecord(handle);
     dropCached(handle);
     const int row = m_cur;
-    m_handles.erase(m_handles.begin() + row);
-    if (m_disableCount == 0)
-        emit rowRemoved(row);
+    removeHandle(row);
     m_cur = m_handles.empty() ? -1 : qMin(row, recordCount() - 1);
     m_eof = m_handles.empty();
     m_bof = m_cur <= 0;
@@ -578,6 +575,24 @@ void Dataset::deleteRecord()
     notifyData(nullptr);
     if (afterDelete)
         afterDelete(*this);
+}
+
+void Dataset::insertHandle(int row, qint64 handle)
+{
+    if (m_disableCount == 0)
+        emit rowAboutToBeInserted(row);
+    m_handles.insert(m_handles.begin() + row, handle);
+    if (m_disableCount == 0)
+        emit rowInserted(row);
+}
+
+void Dataset::removeHandle(int row)
+{
+    if (m_disableCount == 0)
+        emit rowAboutToBeRemoved(row);
+    m_handles.erase(m_handles.begin() + row);
+    if (m_disableCount == 0)
+        emit rowRemoved(row);
 }
 
 void Dataset::checkBrowseMode()

@@ -114,7 +114,10 @@ signals:
     void stateChanged();
     void dataChanged(dorv::Field* field); // nullptr: another row, or the whole record
     void rowsReset();
+    // Pairs around a change of the row list, so that views can ask for old rows before it.
+    void rowAboutToBeInserted(int row);
     void rowInserted(int row);
+    void rowAboutToBeRemoved(int row);
     void rowRemoved(int row);
     void rowUpdated(int row);
     void currentRowChanged(int row);
@@ -156,6 +159,8 @@ protected:
 private:
     void loadCurrent();
     void scrolled();
+    void insertHandle(int row, qint64 handle);
+    void removeHandle(int row);
     void notifyState();
     void notifyData(Field* field);
     void checkTexts(const Record& record) const;

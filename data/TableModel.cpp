@@ -10,16 +10,28 @@ namespace dorv {
 TableModel::TableModel(Dataset* dataset, QObject* parent) : QAbstractTableModel(parent), m_dataset(dataset)
 {
     connect(dataset, &Dataset::rowsReset, this, &TableModel::reset);
-    connect(dataset, &Dataset::rowInserted, this, [this](int row) {
-        beginInsertRows({}, row, row);
+    connect(dataset, &Dataset::rowAboutToBeInserted, this, [this](int row) {
+        m_pending = row <= m_rows;
+        if (m_pending)
+            beginInsertRows({}, row, row);
+    });
+    connect(dataset, &Dataset::rowInserted, this, [this](int) {
+        if (!m_pending)
+            return;
         ++m_rows;
+        m_pending = false;
         endInsertRows();
     });
-    connect(dataset, &Dataset::rowRemoved, this, [this](int row) {
-        if (row >= m_rows)
+    connect(dataset, &Dataset::rowAboutToBeRemoved, this, [this](int row) {
+        m_pending = row < m_rows;
+        if (m_pending)
+            beginRemoveRows({}, row, row);
+    });
+    connect(dataset, &Dataset::rowRemoved, this, [this](int) {
+        if (!m_pending)
             return;
-        beginRemoveRows({}, row, row);
         --m_rows;
+        m_pending = false;
         endRemoveRows();
     });
     connect(dataset, &Dataset::rowUpdated, this, [this](int row) {

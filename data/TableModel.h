@@ -50,6 +50,7 @@ private:
     int m_rows = 0;
     QPointer<QItemSelectionModel> m_selection;
     bool m_syncing = false;
+    bool m_pending = false;
     QString m_lastError;
 };
 

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# One entry point for people and CI:
+#   ./build.sh run    install what is missing, build, start the program
+#   ./build.sh test   install what is missing, build with sanitizers, run the whole test suite
+#   ./build.sh bench  install what is missing, build optimised, run the benchmarks
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(
+  cmake g++ make pkg-config
+  qt6-base-dev qt6-charts-dev libgl-dev
+  libsqlite3-dev libzip-dev libjpeg-dev libbenchmark-dev
+  xvfb xauth unzip zip fonts-dejavu-core
+)
+
+install_missing() {
+  local missing=() p
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+  fi
+}
+
+jobs() { nproc 2>/dev/null || echo 2; }
+
+case "${1:-}" in
+  run)
+    install_missing
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDORV_TESTS=OFF
+    cmake --build build -j"$(jobs)"
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+      echo "No display found: starting the program on a virtual one (xvfb-run)."
+      exec xvfb-run -a ./build/app/dorvana
+    fi
+    exec ./build/app/dorvana
+    ;;
+  test)
+    install_missing
+    cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DDORV_SANITIZE=ON -DDORV_TESTS=ON
+    cmake --build build-test -j"$(jobs)"
+    cd build-test
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(jobs)"
+    ;;
+  bench)
+    install_missing
+    cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDORV_TESTS=OFF -DDORV_BENCHMARKS=ON
+    cmake --build build-bench -j"$(jobs)"
+    ./build-bench/tests/bench/bench_engine
+    ;;
+  *)
+    echo "usage: $0 run|test|bench" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,65 @@
+#pragma once
+#include "data/Database.h"
+#include "data/Table.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A working folder with a small history and person table, made through the engine's own schema
+// statements so that the tests exercise the same DDL a new database gets.
+struct EngineFixture {
+    QTemporaryDir dir;
+    QString folder() const { return dir.path(); }
+
+    static void declareHist(dorv::Table& t)
+    {
+        using dorv::FieldType;
+        t.addField("Id_Account", FieldType::SmallInt).setRequired(true);
+        t.addField("Date_Real", FieldType::Date).setLabel("Дата");
+        t.addField("Date_Create", FieldType::DateTime).setRequired(true);
+        t.addField("Kind", FieldType::Text, 1);
+        t.addField("Dt", FieldType::Float).setLabel("Приход").setDisplayFormat("0.00");
+        t.addField("Ct", FieldType::Float).setLabel("Расход").setDisplayFormat("0.00");
+        t.addField("ID_Firm", FieldType::SmallInt).setVisible(false);
+        t.setPrimaryKey({"Id_Account", "Date_Real", "Date_Create", "Kind"});
+        t.addIndex("acc_date", {"Id_Account", "Date_Create", "Kind"});
+    }
+    static void declarePerson(dorv::Table& t)
+    {
+        using dorv::FieldType;
+        t.addField("Id_Person", FieldType::SmallInt).setRequired(true);
+        t.addField("Name", FieldType::Text, 30).setRequired(true).setLabel("Фамилия И.О.");
+        t.addField("Phone", FieldType::Text, 15).setLabel("Телефон");
+        t.setPrimaryKey({"Id_Person"});
+        t.addIndex("Z_PERSON", {"Name"});
+    }
+    static void declareFirm(dorv::Table& t)
+    {
+        using dorv::FieldType;
+        t.addField("Id_Firm", FieldType::SmallInt).setRequired(true);
+        t.addField("Firm", FieldType::Text, 30).setRequired(true);
+        t.setPrimaryKey({"Id_Firm"});
+    }
+
+    // Creates the tables; rows as (account, day, stamp, kind, dt, ct).
+    void create()
+    {
+        auto db = dorv::Database::acquire(folder());
+        dorv::Table h("Tb_Hist", "TB_HIST"), p("Tb_Person", "TB_PERSON"), f("Tb_Firm", "TB_FIRM");
+        declareHist(h);
+        declarePerson(p);
+        declareFirm(f);
+        for (dorv::Table* t : {&h, &p, &f})
+            for (const QString& s : t->createStatements())
+                db->exec(s);
+    }
+    void addHist(int acc, int day, qint64 stamp, const QString& kind, QVariant dt, QVariant ct, QVariant firm = {})
+    {
+        auto db = dorv::Database::acquire(folder());
+        dorv::Statement st = db->prepare("INSERT INTO TB_HIST (Id_Account,Date_Real,Date_Create,Kind,Dt,Ct,ID_Firm) "
+                                         "VALUES (?,?,?,?,?,?,?)");
+        st.bindAll({acc, day, stamp, kind, dt, ct, firm});
+        st.step();
+    }
+};
