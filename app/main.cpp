@@ -1,10 +1,14 @@
+#include "DorvMain.h"
+
 #include <QApplication>
-#include <QLabel>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QLabel l(QStringLiteral("Dorvana"));
-    l.show();
+    QApplication::setApplicationDisplayName(QStringLiteral("Dorvana 1.5"));
+    dorv::TFormMain window{dorv::MainEnvironment{}};
+    if (!window.started())
+        return 0;
+    window.show();
     return app.exec();
 }

@@ -1,0 +1,104 @@
+#pragma once
+#include <QDialog>
+#include <QList>
+
+#include <functional>
+
+class QAction;
+class QCalendarWidget;
+class QFrame;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QStackedWidget;
+
+namespace dorv {
+
+class Dataset;
+class Prompts;
+class TDm;
+
+// Which page the card opens on and how; the main window owns it and sets it before showing the card.
+struct CardRequest {
+    int CardPage = 0;
+    int CardMode = 0;
+    bool Realizing = false;
+};
+
+// The one small modal card of the ledger: an operation, an account, a category, the date picker or
+// the password. Its pages have no visible tabs; the request decides which one the user sees.
+class TFormCard : public QDialog {
+    Q_OBJECT
+public:
+    TFormCard(CardRequest& request, Prompts& prompts, TDm* dm, QWidget* parent = nullptr);
+    ~TFormCard() override;
+
+    CardRequest& request() const { return m_request; }
+    Prompts& prompts() const { return m_prompts; }
+    TDm* dm() const { return m_dm; }
+
+    QStackedWidget* PgCard;
+    QWidget* ShHist;
+    QWidget* ShTrans;
+    QWidget* ShCat;
+    QWidget* ShAcTab;
+    QWidget* ShCal;
+    QWidget* ShPas;
+    QFrame* PanOk;
+    QPushButton* ButOk;
+    QPushButton* BitBtn2;
+    QLineEdit* EdPas;
+    QCalendarWidget* Dt;
+    QMenu* Pmdate;
+    QAction* mpYear;
+    QAction* mpToday;
+
+    // The main window's calculator, run by F9 from anywhere in the card.
+    std::function<void()> calculator;
+    // Filled in by the windows that own the other pages; each is run only when set.
+    std::function<void()> showOperationPage; // CardPage 1, 2, 3
+    std::function<bool()> operationOk;       // true lets OK close an operation page
+    std::function<void()> showAccountsPage;  // CardPage 4
+    std::function<bool()> categoryOk;        // true lets OK close the category page
+    std::function<void()> showCategoryPage;  // CardPage 5
+    std::function<void()> accountsReset;     // run on every close
+
+    // Tables and queries of the card's own pages; BindDatabaseName points them at the working folder.
+    QList<Dataset*> ownedDatasets;
+
+    // A sizeable card is the date picker; the dialog border is everything else.
+    void setSizeableBorder(bool on);
+    bool sizeableBorder() const { return m_sizeable; }
+
+    // Lets the user pick a date, starting from initialDay when it is above 0 (otherwise from the
+    // last date picked); returns the day number, or 0 when cancelled or impossible.
+    int PickDate(int initialDay);
+    void BindDatabaseName(const QString& folder);
+
+    void FormShow();
+    void ButOkClick();
+    void ShowCalendarOrPasswordPage();
+    void ShowCalendarPage();
+    void ShowPasswordPage();
+    void mpYearClick();
+    void mpTodayClick();
+
+    // Every close, whatever the page and the result, goes through here.
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormClose();
+    // Key preview: the card sees keys before the control that has the focus.
+    void previewKeysOf(QObject* object);
+
+    CardRequest& m_request;
+    Prompts& m_prompts;
+    TDm* m_dm;
+    bool m_sizeable = false;
+};
+
+} // namespace dorv

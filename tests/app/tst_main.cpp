@@ -1,0 +1,518 @@
+#include "app/DorvMain.h"
+#include "data/Database.h"
+#include "data/DorvDm.h"
+#include "support/ScriptedPrompts.h"
+#include "util/Clock.h"
+#include "util/DateScale.h"
+#include "util/ZipArchive.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTableView>
+#include <QToolButton>
+#include <QLineEdit>
+#include <QLockFile>
+#include <QProcess>
+#include <QSettings>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QtTest>
+
+#include <unistd.h>
+
+using namespace dorv;
+
+// One run of the program in-process, with its own program folder, temporary folder and settings.
+class TestMain : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> root;
+    ScriptedPrompts prompts;
+
+    QString programFolder() const { return root->filePath("prog"); }
+    QString tempFolder() const { return root->filePath("tmp"); }
+    QString settingsFile() const { return root->filePath("settings.ini"); }
+    MainEnvironment env()
+    {
+        MainEnvironment e;
+        e.programFolder = programFolder();
+        e.tempFolder = tempFolder();
+        e.settingsFile = settingsFile();
+        e.prompts = &prompts;
+        e.splash = false;
+        return e;
+    }
+    std::unique_ptr<TFormMain> start() { return std::make_unique<TFormMain>(env()); }
+    // Ends a run as the user would: confirms the exit.
+    void exit(TFormMain& w)
+    {
+        prompts.confirms.enqueue(true);
+        QVERIFY(w.FormCloseQuery());
+    }
+    static void addAccount(TFormMain& w, const QString& name)
+    {
+        Table& a = *w.Dm()->Tb_Account;
+        a.insert();
+        a.fieldByName("Account").setValue(name);
+        a.fieldByName("Currency").setValue("руб");
+        a.post();
+    }
+    static QStringList accounts(TFormMain& w)
+    {
+        QStringList out;
+        Table& a = *w.Dm()->Tb_Account;
+        for (a.first(); !a.eof(); a.next())
+            out << a.fieldByName("Account").asString();
+        return out;
+    }
+    // A data file with one account, saved by a run of the program.
+    QString makeDataFile(const QString& name, const QString& account, const QString& password = {})
+    {
+        auto w = start();
+        addAccount(*w, account);
+        if (!password.isEmpty())
+            w->Card()->EdPas->setText(password);
+        const QString path = root->filePath(name);
+        prompts.saveFiles.enqueue(path);
+        w->SaveDataFile(true);
+        w->StartStop = true;
+        w->CloseDataFile();
+        w.reset();
+        prompts.asked.clear();
+        return path;
+    }
+    QSettings settings() { return QSettings(settingsFile(), QSettings::IniFormat); }
+
+private slots:
+    void init()
+    {
+        root = std::make_unique<QTemporaryDir>();
+        QDir().mkpath(programFolder());
+        QDir().mkpath(tempFolder());
+        prompts = ScriptedPrompts();
+    }
+    void cleanup()
+    {
+        Clock::unpin();
+        root.reset();
+    }
+
+    void firstStartWithNothingAround()
+    {
+        auto w = start();
+        QVERIFY(w->started());
+        QVERIFY(w->windowTitle().isEmpty());
+        QCOMPARE(w->Pg->currentWidget(), w->ShMoney);
+        QVERIFY(w->action("mMoneyView")->isChecked());
+        QVERIFY(w->action("mCt")->isChecked());
+        QCOMPARE(w->Dm()->Tb_Items->recordCount(), 1);
+        QCOMPARE(w->Dm()->Tb_Items->fieldByName("ITM").asString(), QString("ПЕРЕВОД"));
+        QVERIFY(w->Dm()->Tb_Account->isEmpty());
+        QVERIFY(w->Dm()->DataSaved);
+        QCOMPARE(w->geometry(), QRect(20, 1, 767, 564));
+        QVERIFY(w->action("mBak")->isChecked());
+        QVERIFY(w->action("mBar")->isChecked());
+        QVERIFY(!w->TbMain->isHidden());
+        QVERIFY(prompts.asked.isEmpty());
+        QVERIFY(!w->action("mManual")->isVisible()); // no help file beside the program
+        QVERIFY(QFileInfo(w->WorkingFolder).isDir());
+    }
+
+    void menuAndToolBarComponents()
+    {
+        auto w = start();
+        const QStringList names{"mNew", "mOpen", "mSave", "mSaveAs", "mExit", "mMoneyView", "mPersonView",
+                                "mFirmView", "mRemindView", "mCategoryNew", "mCategoryNewChild", "mCategoryEdit",
+                                "mCategoryDelete", "mCategoryFind", "mCategoryView", "mCategoryMove", "mCt", "mDt",
+                                "mAccounts", "mMoneyNew", "mMoneyEdit", "mMoneyDelete", "mUpdate", "mTotal", "mYear",
+                                "mMonth", "mWeek", "mDay", "mResult", "mBar", "mCalc", "mPassword", "mEmptyHist",
+                                "mReg", "mBak", "mManual", "mAbout"};
+        for (const QString& n : names)
+            QVERIFY2(w->action(n), qPrintable(n));
+        QCOMPARE(w->action("mCalc")->shortcut(), QKeySequence(Qt::Key_F9));
+        QCOMPARE(w->action("mManual")->shortcut(), QKeySequence(Qt::Key_F1));
+        QCOMPARE(w->action("mCategoryEdit")->property("tag").toInt(), 3);
+        QCOMPARE(w->action("mView") ? 1 : 0, 0);
+        QCOMPARE(w->mView->actions().at(5)->objectName(), QString("mRemindView")); // separators count
+        QCOMPARE(w->mView->title(), QString("&Выбор"));
+        QCOMPARE(w->ButFace->toolTip(), QString("Кто ?"));
+        QCOMPARE(w->ButLog->property("tag").toInt(), 3);
+        QVERIFY(w->ButMoney->isChecked());
+        w->ShowView(3);
+        QCOMPARE(w->Pg->currentWidget(), w->ShDiary);
+        QVERIFY(w->ButLog->isChecked());
+        QVERIFY(w->action("mRemindView")->isChecked());
+        QVERIFY(!w->mMoney->menuAction()->isVisible());
+        w->action("mPersonView")->trigger();
+        QCOMPARE(w->Pg->currentWidget(), w->ShPers);
+    }
+
+    void startOn29February()
+    {
+        Clock::pin(QDateTime(QDate(2024, 2, 29), QTime(9, 0)));
+        auto w = start();
+        QCOMPARE(w->TodayDay, 28);
+        QCOMPARE(w->TodayMonth, 2);
+        QCOMPARE(w->TomorrowDay, 1);
+        QCOMPARE(w->TomorrowMonth, 3);
+        QCOMPARE(dateOfDay(w->WholeStart), QDate(1924, 2, 28));
+        QCOMPARE(dateOfDay(w->WholeEnd), QDate(2124, 2, 28));
+        QCOMPARE(w->WorkDate, dayNumber(QDate(2024, 2, 29)));
+    }
+
+    void startFileChoice()
+    {
+        const QString first = makeDataFile("first.den", "Первый");
+        const QString beside = QDir(programFolder()).filePath("beside.den");
+        QFile::copy(makeDataFile("second.den", "Второй"), beside);
+        // The last file of the settings opens.
+        {
+            auto s = settings();
+            s.setValue("Dorvana/Recent_Catalog", first);
+        }
+        auto w = start();
+        QCOMPARE(w->windowTitle(), first);
+        QCOMPARE(accounts(*w), QStringList{"Первый"});
+        w.reset();
+        // Deleted since: the first data file beside the program.
+        QFile::remove(first);
+        w = start();
+        QCOMPARE(w->windowTitle(), beside);
+        QCOMPARE(accounts(*w), QStringList{"Второй"});
+        w.reset();
+        // None: a new database.
+        QFile::remove(beside);
+        w = start();
+        QVERIFY(w->started());
+        QVERIFY(w->windowTitle().isEmpty());
+        QVERIFY(accounts(*w).isEmpty());
+    }
+
+    void wrongPasswordOrCancelGivesANewDatabase_data()
+    {
+        QTest::addColumn<QString>("typed"); // null: cancel
+        QTest::addRow("wrong password") << QString("не тот");
+        QTest::addRow("cancelled") << QString();
+    }
+    void wrongPasswordOrCancelGivesANewDatabase()
+    {
+        QFETCH(QString, typed);
+        const QString file = makeDataFile("secret.den", "Тайный", "пароль1");
+        settings().setValue("Dorvana/Recent_Catalog", file);
+        prompts.modals.enqueue([typed](QDialog* d) {
+            auto* card = static_cast<TFormCard*>(d);
+            if (typed.isNull())
+                return int(QDialog::Rejected);
+            card->EdPas->setText(typed);
+            return int(QDialog::Accepted);
+        });
+        auto w = start();
+        QVERIFY(w->started());
+        QCOMPARE(prompts.messages(),
+                 (QStringList{"Пароль неверен !!!", "Нет возможности открыть файл " + file}));
+        QVERIFY(w->windowTitle().isEmpty());
+        QVERIFY(accounts(*w).isEmpty());
+        QVERIFY(w->Card()->EdPas->text().isEmpty());
+    }
+
+    void rightPasswordOpensAndIsKept()
+    {
+        const QString file = makeDataFile("secret.den", "Тайный", "пароль1");
+        QList<ZipArchive::Entry> entries;
+        QVERIFY(ZipArchive::list(file, &entries, nullptr));
+        QVERIFY(entries.first().encrypted);
+        settings().setValue("Dorvana/Recent_Catalog", file);
+        prompts.modals.enqueue([](QDialog* d) {
+            static_cast<TFormCard*>(d)->EdPas->setText("пароль1");
+            return int(QDialog::Accepted);
+        });
+        auto w = start();
+        QCOMPARE(accounts(*w), QStringList{"Тайный"});
+        QCOMPARE(w->password(), QString("пароль1"));
+        QVERIFY(prompts.messages().isEmpty());
+    }
+
+    void standardUnzipReadsWhatWeWrite()
+    {
+        if (QStandardPaths::findExecutable("unzip").isEmpty())
+            QSKIP("unzip is not installed");
+        const QString file = makeDataFile("secret.den", "Тайный", "pw-42");
+        QProcess unzip;
+        unzip.start("unzip", {"-t", "-P", "pw-42", file});
+        QVERIFY(unzip.waitForFinished(20000));
+        QCOMPARE(unzip.exitCode(), 0);
+        const QString plain = makeDataFile("plain.den", "Открытый");
+        unzip.start("unzip", {"-t", plain});
+        QVERIFY(unzip.waitForFinished(20000));
+        QCOMPARE(unzip.exitCode(), 0);
+        QList<ZipArchive::Entry> entries;
+        QVERIFY(ZipArchive::list(plain, &entries, nullptr));
+        QVERIFY(!entries.first().encrypted); // an empty password writes an open archive
+    }
+
+    void backupAfterTwoSaves()
+    {
+        auto w = start();
+        const QString home = root->filePath("home.den");
+        addAccount(*w, "Один");
+        prompts.saveFiles.enqueue(home);
+        QVERIFY(w->SaveDataFile(false)); // no name yet: the dialog asks
+        QVERIFY(!QFileInfo::exists(root->filePath("home.BAK")));
+        w->Dm()->DataSaved = true;
+        // The window title is still empty: a save does not rename the data.
+        QVERIFY(w->windowTitle().isEmpty());
+        w.reset();
+        settings().setValue("Dorvana/Recent_Catalog", home);
+        w = start();
+        addAccount(*w, "Два");
+        QVERIFY(w->SaveDataFile(false));
+        addAccount(*w, "Три");
+        QVERIFY(w->SaveDataFile(false));
+        const QByteArray bak = [&] {
+            QFile f(root->filePath("home.BAK"));
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }();
+        QVERIFY(!bak.isEmpty());
+        // The backup holds the second save, the file the third.
+        QTemporaryDir check;
+        QVERIFY(ZipArchive::unpackData(bak, check.path(), {}, {}, nullptr) == 1);
+        auto db = Database::openFile(check.filePath("DORVANA.DB"), false);
+        Statement st = db->prepare("select count(*) from tb_account");
+        QVERIFY(st.step());
+        QCOMPARE(st.columnInt(0), 2);
+    }
+
+    void saveAsThenSave()
+    {
+        const QString home = makeDataFile("home.den", "Дом");
+        settings().setValue("Dorvana/Recent_Catalog", home);
+        auto w = start();
+        addAccount(*w, "Добавлен");
+        const QString other = root->filePath("other.den");
+        prompts.saveFiles.enqueue(other);
+        QVERIFY(w->SaveDataFile(true));
+        QCOMPARE(w->windowTitle(), home); // still the file of the title
+        addAccount(*w, "Ещё");
+        QVERIFY(w->SaveDataFile(false));
+        w->StartStop = true;
+        w->CloseDataFile();
+        w.reset();
+        auto countIn = [&](const QString& file) {
+            QTemporaryDir d;
+            ZipArchive::unpack(file, d.path(), {}, {}, nullptr);
+            auto db = Database::openFile(d.filePath("DORVANA.DB"), false);
+            Statement st = db->prepare("select count(*) from tb_account");
+            st.step();
+            return st.columnInt(0);
+        };
+        QCOMPARE(countIn(other), 2);
+        QCOMPARE(countIn(home), 3);
+    }
+
+    void exitWithUnsavedDataAndNoName()
+    {
+        auto w = start();
+        addAccount(*w, "Несохранённый");
+        prompts.confirms.enqueue(true);
+        QVERIFY(w->FormCloseQuery()); // the save dialog is cancelled: the data goes, the program ends
+        QVERIFY(prompts.asked.contains("save: Сохранение данных в архиве"));
+        QVERIFY(!QFileInfo::exists(w->WorkingFolder));
+        QVERIFY(settings().value("Dorvana/Recent_Catalog").toString().isEmpty());
+    }
+
+    void noToExitChangesNothing()
+    {
+        auto w = start();
+        addAccount(*w, "Счёт");
+        prompts.confirms.enqueue(false);
+        QVERIFY(!w->FormCloseQuery());
+        QVERIFY(w->Dm()->Tb_Account->active());
+        QVERIFY(!w->Dm()->DataSaved);
+        QVERIFY(!QFileInfo::exists(settingsFile()));
+    }
+
+    void newPasswordIsUsedAtExit()
+    {
+        const QString home = makeDataFile("home.den", "Дом");
+        settings().setValue("Dorvana/Recent_Catalog", home);
+        auto w = start();
+        prompts.modals.enqueue([](QDialog* d) {
+            static_cast<TFormCard*>(d)->EdPas->setText("новый");
+            return int(QDialog::Accepted);
+        });
+        w->mPasswordClick();
+        QVERIFY(!w->Dm()->DataSaved);
+        exit(*w);
+        w.reset();
+        QList<ZipArchive::Entry> entries;
+        QVERIFY(ZipArchive::list(home, &entries, nullptr));
+        QVERIFY(entries.first().encrypted);
+        QTemporaryDir d;
+        QCOMPARE(ZipArchive::unpack(home, d.path(), "новый", {}, nullptr), 1);
+        // A cancelled change keeps the old password.
+        prompts.modals.enqueue([](QDialog* d2) {
+            static_cast<TFormCard*>(d2)->EdPas->setText("новый");
+            return int(QDialog::Accepted);
+        });
+        w = start();
+        prompts.modals.enqueue([](QDialog* d2) {
+            static_cast<TFormCard*>(d2)->EdPas->setText("другой");
+            return int(QDialog::Rejected);
+        });
+        w->mPasswordClick();
+        QCOMPARE(w->password(), QString("новый"));
+        QVERIFY(w->Dm()->DataSaved);
+    }
+
+    void settingsPersistAndClear()
+    {
+        const QString home = makeDataFile("home.den", "Дом");
+        settings().setValue("Dorvana/Recent_Catalog", home);
+        auto w = start();
+        w->setGeometry(40, 50, 800, 600);
+        w->action("mBar")->trigger(); // hide the tool bar
+        QVERIFY(w->TbMain->isHidden());
+        w->action("mBak")->trigger();
+        exit(*w);
+        w.reset();
+        {
+            auto s = settings();
+            QCOMPARE(s.value("Dorvana/Left").toInt(), 40);
+            QCOMPARE(s.value("Dorvana/Bar").toInt(), 0);
+            QCOMPARE(s.value("Dorvana/Bak").toInt(), 0);
+            QCOMPARE(s.value("Dorvana/Recent_Catalog").toString(), home);
+            QVERIFY(!s.value("Dorvana/Cols").toByteArray().isEmpty());
+        }
+        w = start();
+        QVERIFY(w->TbMain->isHidden());
+        QVERIFY(!w->action("mBak")->isChecked());
+        QCOMPARE(w->geometry(), QRect(40, 50, 800, 600));
+        QCOMPARE(w->windowTitle(), home);
+        prompts.confirms.enqueue(true);
+        w->mRegClick();
+        QVERIFY(!w->action("mReg")->isEnabled());
+        exit(*w);
+        w.reset();
+        QVERIFY(!settings().childGroups().contains("Dorvana"));
+        w = start(); // as the first start
+        QVERIFY(!w->TbMain->isHidden());
+        QCOMPARE(w->geometry(), QRect(20, 1, 767, 564));
+    }
+
+    void badStoredValuesFallBackToDefaults()
+    {
+        {
+            auto s = settings();
+            s.setValue("Dorvana/Left", "левее");
+            s.setValue("Dorvana/Cols", QByteArray("\x01\x02garbage"));
+        }
+        auto w = start();
+        QVERIFY(w->started());
+        QCOMPARE(w->geometry().left(), 20);
+        QVERIFY(w->DBG->model()->columnCount() > 0); // the grid's own columns
+        QVERIFY(w->restoreColumns(w->saveColumns()));
+    }
+
+    void secondCopyIsRefused()
+    {
+        auto first = start();
+        QVERIFY(first->started());
+        ScriptedPrompts other;
+        MainEnvironment e = env();
+        e.prompts = &other;
+        TFormMain second(e);
+        QVERIFY(!second.started());
+        QCOMPARE(other.messages().size(), 1);
+        QVERIFY(other.messages().first().contains("уже запущена"));
+        QVERIFY(first->Dm()->Tb_Account->active()); // the first copy's data untouched
+        QVERIFY(QFileInfo::exists(first->WorkingFolder + "/DORVANA.DB"));
+    }
+
+    void lockOfACrashedRunDoesNotBlock()
+    {
+        // A lock file naming a process that no longer exists, and leftovers in the working folder.
+        QDir().mkpath(tempFolder() + "/DAZAZORI");
+        QFile junk(tempFolder() + "/DAZAZORI/DORVANA.DB-journal");
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("left by a crash");
+        junk.close();
+        QFile lock(tempFolder() + "/DAZAZORI.lck");
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write("999999\nDorvana\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        lock.close();
+        auto w = start();
+        QVERIFY(w->started());
+        QVERIFY(!QFileInfo::exists(tempFolder() + "/DAZAZORI/DORVANA.DB-journal"));
+    }
+
+    void unreadableStartFileStartsANewDatabase()
+    {
+        const QString bad = QDir(programFolder()).filePath("broken.den");
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("this is not a zip archive at all");
+        f.close();
+        auto w = start();
+        QVERIFY(w->started());
+        QVERIFY(w->windowTitle().isEmpty());
+        QCOMPARE(prompts.asked.size(), 1);
+        QVERIFY(prompts.asked.first().startsWith("error: "));
+        // The broken file itself is left as it was.
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("this is not a zip archive at all"));
+    }
+
+    void archiveReachingOutsideIsRefused()
+    {
+        // Made by hand: an entry named "../evil".
+        const QString path = root->filePath("evil.den");
+        QTemporaryDir src;
+        QFile e(src.filePath("x"));
+        QVERIFY(e.open(QIODevice::WriteOnly));
+        e.write("x");
+        e.close();
+        QProcess zip;
+        zip.setWorkingDirectory(src.path());
+        QDir(src.path()).mkdir("sub");
+        QFile::copy(src.filePath("x"), src.filePath("sub/x"));
+        zip.start("zip", {"-q", path, "x", "sub/x"});
+        if (!zip.waitForFinished(20000) || zip.exitCode() != 0)
+            QSKIP("zip is not installed");
+        QTemporaryDir target;
+        QString error;
+        QCOMPARE(ZipArchive::unpack(path, target.path() + "/in", {}, {}, &error), -1);
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!QFileInfo::exists(target.path() + "/in/x"));
+    }
+
+    void failedSaveLeavesTheOldFile()
+    {
+        const QString home = makeDataFile("home.den", "Дом");
+        QFile f(home);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray before = f.readAll();
+        f.close();
+        settings().setValue("Dorvana/Recent_Catalog", home);
+        auto w = start();
+        addAccount(*w, "Новый");
+        // The folder refuses new files: the new archive cannot be written beside the old one.
+        QFile::setPermissions(root->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        if (QFileInfo(root->path()).isWritable() && ::geteuid() == 0) {
+            // root writes anyway; make the target a folder's name instead.
+            QFile::setPermissions(root->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            prompts.saveFiles.enqueue(root->path());
+            w->guarded([&] { w->SaveDataFile(true); });
+        } else {
+            w->guarded([&] { w->SaveDataFile(false); });
+            QFile::setPermissions(root->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        }
+        QVERIFY(prompts.asked.last().startsWith("error: "));
+        QVERIFY(!w->Dm()->DataSaved);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+    }
+};
+
+QTEST_MAIN(TestMain)
+#include "tst_main.moc"

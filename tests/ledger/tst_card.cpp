@@ -1,0 +1,348 @@
+#include "data/DorvDm.h"
+#include "ledger/DorvCard.h"
+#include "support/ScriptedPrompts.h"
+#include "util/Clock.h"
+#include "util/DateScale.h"
+
+#include <QAction>
+#include <QCalendarWidget>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QtTest>
+
+#include <memory>
+
+using namespace dorv;
+
+namespace {
+// A control that takes every key for itself, as a grid or an editor of a page may: only key
+// preview lets the card see F9 before it.
+class KeyEater final : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override { event->accept(); }
+};
+} // namespace
+
+class TestCard : public QObject {
+    Q_OBJECT
+    ScriptedPrompts prompts;
+    CardRequest request;
+    std::unique_ptr<TFormCard> card;
+
+    template <class T>
+    T* part(const QString& name) const
+    {
+        T* found = card->findChild<T*>(name);
+        if (!found)
+            qFatal("no %s in the card", qPrintable(name));
+        return found;
+    }
+    QCalendarWidget* calendar() const { return part<QCalendarWidget>("Dt"); }
+    QWidget* currentPage() const { return part<QStackedWidget>("PgCard")->currentWidget(); }
+    void clickOk() const { part<QPushButton>("ButOk")->click(); }
+    void clickCancel() const { part<QPushButton>("BitBtn2")->click(); }
+    // A modal step that runs `act` on the shown card and answers with the card's own result.
+    void whenShown(std::function<void()> act)
+    {
+        prompts.modals.enqueue([act](QDialog* d) {
+            act();
+            return d->result();
+        });
+    }
+    void setCalendar(const QDate& date) const
+    {
+        calendar()->setSelectedDate(date);
+        QCOMPARE(calendar()->selectedDate(), date);
+    }
+
+private slots:
+    void init()
+    {
+        prompts = ScriptedPrompts();
+        request = CardRequest();
+        card = std::make_unique<TFormCard>(request, prompts, nullptr);
+    }
+    void cleanup()
+    {
+        card.reset();
+        Clock::unpin();
+    }
+
+    void pickDate_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("OK returns the chosen date") << true << false;
+        QTest::newRow("Cancel returns 0") << false << false;
+        QTest::newRow("Escape returns 0") << false << true;
+    }
+    void pickDate()
+    {
+        QFETCH(bool, accept);
+        QFETCH(bool, escape);
+        request.CardPage = 3;
+        whenShown([&] {
+            QCOMPARE(currentPage(), part<QWidget>("ShCal"));
+            QCOMPARE(card->windowTitle(), QString("Календарь...чик"));
+            QCOMPARE(card->size(), QSize(215, 245));
+            QVERIFY(card->sizeableBorder());
+            QVERIFY(calendar()->isAncestorOf(card->focusWidget()) || card->focusWidget() == calendar());
+            QCOMPARE(calendar()->selectedDate(), QDate(2001, 3, 5));
+            setCalendar(QDate(2001, 3, 10));
+            if (accept)
+                clickOk();
+            else if (escape)
+                QTest::keyClick(card->focusWidget(), Qt::Key_Escape);
+            else
+                clickCancel();
+            QVERIFY(!card->isVisible());
+        });
+        const int picked = card->PickDate(dayNumber(QDate(2001, 3, 5)));
+        QCOMPARE(picked, accept ? dayNumber(QDate(2001, 3, 10)) : 0);
+        QCOMPARE(request.CardPage, 0);
+        QVERIFY(!card->sizeableBorder());
+        QVERIFY(prompts.modals.isEmpty());
+    }
+
+    void pickStartsFromTheLastDate()
+    {
+        whenShown([&] { clickOk(); });
+        QCOMPARE(card->PickDate(dayNumber(QDate(2010, 7, 14))), dayNumber(QDate(2010, 7, 14)));
+        for (int initial : {0, -3}) {
+            whenShown([&] {
+                QCOMPARE(calendar()->selectedDate(), QDate(2010, 7, 14));
+                clickOk();
+            });
+            QCOMPARE(card->PickDate(initial), dayNumber(QDate(2010, 7, 14)));
+        }
+    }
+
+    void pickRefusesADateTheCalendarCannotShow()
+    {
+        QCOMPARE(card->PickDate(dayNumber(QDate(9999, 12, 31)) + 1), 0);
+        QVERIFY(prompts.asked.isEmpty());
+        QVERIFY(!card->sizeableBorder());
+    }
+
+    void changeYear_data()
+    {
+        QTest::addColumn<QDate>("start");
+        QTest::addColumn<QString>("answer"); // null: the input box is cancelled
+        QTest::addColumn<QDate>("expected");
+        const QDate march(2001, 3, 5), leapDay(2000, 2, 29);
+        QTest::newRow("to an earlier year") << march << "1999" << QDate(1999, 3, 5);
+        QTest::newRow("29 February to a common year") << leapDay << "2001" << leapDay;
+        QTest::newRow("29 February to a leap year") << leapDay << "2004" << QDate(2004, 2, 29);
+        QTest::newRow("letters") << march << "двадцать" << march;
+        QTest::newRow("the same year") << march << "2001" << march;
+        QTest::newRow("the same year written otherwise") << march << "02001" << march;
+        QTest::newRow("empty") << march << "" << march;
+        QTest::newRow("cancelled") << march << QString() << march;
+        QTest::newRow("year 0") << march << "0" << march;
+        QTest::newRow("year 10000") << march << "10000" << march;
+    }
+    void changeYear()
+    {
+        QFETCH(QDate, start);
+        QFETCH(QString, answer);
+        QFETCH(QDate, expected);
+        setCalendar(start);
+        prompts.inputs.enqueue(answer);
+        part<QAction>("mpYear")->trigger();
+        QCOMPARE(prompts.asked,
+                 QStringList("input: Быстрая смена года / Введите год: [" + QString::number(start.year()) + "]"));
+        QCOMPARE(calendar()->selectedDate(), expected);
+    }
+
+    void todayMovesTheCalendarWithoutClosing()
+    {
+        Clock::pin(QDateTime(QDate(2024, 2, 29), QTime(12, 0)));
+        QVERIFY(part<QMenu>("Pmdate")->actions().contains(part<QAction>("mpToday")));
+        whenShown([&] {
+            part<QAction>("mpToday")->trigger();
+            QVERIFY(card->isVisible());
+            QCOMPARE(calendar()->selectedDate(), QDate(2024, 2, 29));
+            clickOk();
+        });
+        QCOMPARE(card->PickDate(dayNumber(QDate(2001, 3, 5))), dayNumber(QDate(2024, 2, 29)));
+    }
+
+    void passwordPageAfterThePicker()
+    {
+        whenShown([&] { clickCancel(); });
+        card->PickDate(dayNumber(QDate(2001, 3, 5)));
+        whenShown([&] {
+            QCOMPARE(currentPage(), part<QWidget>("ShPas"));
+            QCOMPARE(card->windowTitle(), QString("Введите пароль:"));
+            QCOMPARE(card->size(), QSize(215, 245));
+            QCOMPARE(card->focusWidget(), part<QLineEdit>("EdPas"));
+        });
+        prompts.runModal(card.get());
+    }
+
+    void showRoutesByPage_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("sizeable");
+        QTest::addColumn<QString>("expected"); // the hook run, or the page shown
+        QTest::newRow("1 operation") << 1 << false << "operation";
+        QTest::newRow("3 operation") << 3 << false << "operation";
+        QTest::newRow("4 accounts") << 4 << false << "accounts";
+        QTest::newRow("5 category") << 5 << false << "category";
+        QTest::newRow("0 password") << 0 << false << "ShPas";
+        QTest::newRow("6 password") << 6 << false << "ShPas";
+        QTest::newRow("0 sizeable: calendar") << 0 << true << "ShCal";
+    }
+    void showRoutesByPage()
+    {
+        QFETCH(int, page);
+        QFETCH(bool, sizeable);
+        QFETCH(QString, expected);
+        QStringList ran;
+        card->showOperationPage = [&] { ran << "operation"; };
+        card->showAccountsPage = [&] { ran << "accounts"; };
+        card->showCategoryPage = [&] { ran << "category"; };
+        card->setSizeableBorder(sizeable);
+        request.CardPage = page;
+        card->show();
+        if (ran.isEmpty())
+            ran << currentPage()->objectName();
+        QCOMPARE(ran, QStringList(expected));
+        card->reject();
+    }
+
+    void okClosesByPage_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("sizeable");
+        QTest::addColumn<int>("check"); // what the page's OK check answers; -1: no check set
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("password") << 0 << false << -1 << true;
+        QTest::newRow("calendar") << 0 << true << -1 << true;
+        QTest::newRow("accounts") << 4 << false << 0 << true;
+        QTest::newRow("operation refused") << 1 << false << 0 << false;
+        QTest::newRow("operation accepted") << 2 << false << 1 << true;
+        QTest::newRow("operation without a check") << 3 << false << -1 << true;
+        QTest::newRow("category refused") << 5 << false << 0 << false;
+        QTest::newRow("category accepted") << 5 << false << 1 << true;
+    }
+    void okClosesByPage()
+    {
+        QFETCH(int, page);
+        QFETCH(bool, sizeable);
+        QFETCH(int, check);
+        QFETCH(bool, closes);
+        if (check >= 0) {
+            // Page 4 has no check of its own: a refusing one set on the others must not stop it.
+            card->operationOk = [check] { return check == 1; };
+            card->categoryOk = [check] { return check == 1; };
+        }
+        card->setSizeableBorder(sizeable);
+        request.CardPage = page;
+        whenShown([&] {
+            part<QLineEdit>("EdPas")->setFocus();
+            clickOk();
+            QCOMPARE(card->isVisible(), !closes);
+            if (!closes)
+                QCOMPARE(card->focusWidget(), part<QPushButton>("ButOk"));
+        });
+        const int result = prompts.runModal(card.get());
+        QCOMPARE(result, closes ? int(QDialog::Accepted) : int(QDialog::Rejected));
+    }
+
+    void cancelCloses_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("Cancel on the password page") << 0 << false;
+        QTest::newRow("Escape in the password edit") << 0 << true;
+        QTest::newRow("Cancel on the accounts page") << 4 << false;
+    }
+    void cancelCloses()
+    {
+        QFETCH(int, page);
+        QFETCH(bool, escape);
+        card->operationOk = [] { return true; };
+        request.CardPage = page;
+        whenShown([&] {
+            if (escape)
+                QTest::keyClick(part<QLineEdit>("EdPas"), Qt::Key_Escape);
+            else
+                clickCancel();
+            QVERIFY(!card->isVisible());
+        });
+        QCOMPARE(prompts.runModal(card.get()), int(QDialog::Rejected));
+    }
+
+    void closeRestoresTheCard()
+    {
+        TDm dm;
+        card = std::make_unique<TFormCard>(request, prompts, &dm);
+        QVERIFY(!dm.Qtrans->active());
+        int resets = 0;
+        card->accountsReset = [&] { ++resets; };
+        card->showAccountsPage = [&] {
+            card->resize(310, card->height());
+            part<QPushButton>("ButOk")->setEnabled(false);
+        };
+        request.CardPage = 4;
+        whenShown([&] {
+            QCOMPARE(card->width(), 310);
+            clickCancel();
+        });
+        prompts.runModal(card.get());
+        QCOMPARE(resets, 1);
+        QVERIFY(part<QPushButton>("ButOk")->isEnabled());
+        QCOMPARE(card->size(), QSize(240, 265));
+        QCOMPARE(card->pos(), QPoint(255, 40));
+        QVERIFY(!dm.Qtrans->active());
+    }
+
+    void f9RunsTheCalculator_data()
+    {
+        QTest::addColumn<bool>("sizeable");
+        QTest::addColumn<bool>("lateControl"); // a control a page owner adds after the card is built
+        QTest::newRow("password edit") << false << false;
+        QTest::newRow("calendar") << true << false;
+        QTest::newRow("control added later") << false << true;
+    }
+    void f9RunsTheCalculator()
+    {
+        QFETCH(bool, sizeable);
+        QFETCH(bool, lateControl);
+        int calls = 0;
+        card->calculator = [&] { ++calls; };
+        card->setSizeableBorder(sizeable);
+        QWidget* target = nullptr;
+        if (lateControl) {
+            auto* holder = new QWidget(part<QWidget>("ShAcTab"));
+            target = new KeyEater(holder);
+        }
+        card->show();
+        if (!target)
+            target = card->focusWidget();
+        QVERIFY(target);
+        QTest::keyClick(target, Qt::Key_F9);
+        QCOMPARE(calls, 1);
+        QVERIFY(card->isVisible());
+        card->reject();
+    }
+
+    void passwordEditHidesAndLimits()
+    {
+        card->show();
+        auto* edit = part<QLineEdit>("EdPas");
+        QTest::keyClicks(edit, "abcdefghijklmnopqrstuvwxyz");
+        QCOMPARE(edit->text(), QString("abcdefghijklmnopqrst"));
+        QCOMPARE(edit->displayText(), QString(20, QLatin1Char('$')));
+        card->reject();
+    }
+};
+
+QTEST_MAIN(TestCard)
+#include "tst_card.moc"
