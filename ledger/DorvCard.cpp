@@ -102,6 +102,7 @@ TFormCard::TFormCard(CardRequest& request, Prompts& prompts, TDm* dm, QWidget* p
     auto* calLayout = new QVBoxLayout(ShCal);
     calLayout->setContentsMargins(0, 0, 0, 0);
     Dt = new QCalendarWidget(ShCal);
+    Dt->setLocale(QLocale(QLocale::Russian, QLocale::Russia));
     Dt->setObjectName(QStringLiteral("Dt"));
     Dt->setDateRange(FirstDate, LastDate);
     Dt->setSelectedDate(Clock::today());

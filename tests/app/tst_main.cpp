@@ -118,6 +118,22 @@ private slots:
         QVERIFY(QFileInfo(w->WorkingFolder).isDir());
     }
 
+    void splashAndHelpItem()
+    {
+        QFile help(QDir(programFolder()).filePath("Dorvana.Hlp"));
+        QVERIFY(help.open(QIODevice::WriteOnly));
+        help.write("<html><body><h1>Содержание</h1></body></html>");
+        help.close();
+        MainEnvironment e = env();
+        e.splash = true;
+        TFormMain w(e);
+        QVERIFY(w.started());
+        QVERIFY(w.action("mManual")->isVisible());
+        QVERIFY(!QApplication::topLevelWidgets().contains(nullptr));
+        for (QWidget* top : QApplication::topLevelWidgets())
+            QVERIFY2(top->objectName() != "TFormAbout" || !top->isVisible(), "the splash is gone once open");
+    }
+
     void menuAndToolBarComponents()
     {
         auto w = start();
