@@ -5,6 +5,7 @@
 #include "data/Database.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
+#include "ledger/MoneyView.h"
 #include "util/FileUtil.h"
 #include "util/Prompts.h"
 #include "util/ZipArchive.h"
@@ -58,6 +59,9 @@ bool TFormMain::OpenDataFile(QString path) // a copy: the caller may pass the ti
             else
                 card->EdPas->clear();
         }
+        // A close before the open removed the working folder.
+        if (!EnsureDirectory(WorkingFolder))
+            throw DbError(QStringLiteral("Невозможно создать временную папку !"));
         unpacked = ZipArchive::unpack(path, WorkingFolder, pass, [this](int index) { VzpBadPassword(index); }, &error);
         if (unpacked < 0)
             throw DbError(error);
@@ -97,12 +101,25 @@ void TFormMain::mOpenClick()
     const QString file = m_prompts->openFile(this, QStringLiteral("Открытие данных"), DenFilter);
     if (file.isEmpty())
         return;
+    // A file that is no readable archive is refused before anything of the open data is touched.
+    {
+        QList<ZipArchive::Entry> entries;
+        QString error;
+        if (!ZipArchive::list(file, &entries, &error))
+            throw DbError(error);
+    }
     const bool titled = !m_title.isEmpty() && QFileInfo(m_title).isFile();
     if (!m_dm->DataSaved && !SaveDataFile(false) && titled)
         return;
     if (!CloseDataFile() && titled)
         return;
-    if (!OpenDataFile(file))
+    bool opened = false;
+    try {
+        opened = OpenDataFile(file);
+    } catch (const DbError& e) {
+        m_prompts->error(e.message());
+    }
+    if (!opened)
         CreateNewDataFile();
 }
 
@@ -143,20 +160,31 @@ void TFormMain::FlushPendingEdits()
 {
     if (!m_dm)
         return;
-    // The remembered account: the current one carries the mark, the others none.
+    // The remembered account: the current one carries the mark, the others none. Posting through
+    // the table marks the data unsaved, so the choice is kept by the next save.
     Table& acc = *m_dm->Tb_Account;
-    if (acc.active() && !acc.isEmpty() && acc.findField(QStringLiteral("C")) && !acc.editing()) {
-        try {
-            const QVariant current = acc.fieldByName(QStringLiteral("Id_Account")).value();
-            auto db = Database::acquire(WorkingFolder);
-            Statement clear = db->prepare(QStringLiteral("UPDATE TB_ACCOUNT SET C=NULL WHERE C IS NOT NULL AND Id_Account<>?"));
-            clear.bind(1, current);
-            clear.step();
-            Statement mark = db->prepare(QStringLiteral("UPDATE TB_ACCOUNT SET C='L' WHERE Id_Account=? AND (C IS NULL OR C<>'L')"));
-            mark.bind(1, current);
-            mark.step();
-        } catch (const DbError&) {
+    if (acc.active() && !acc.isEmpty() && acc.findField(QStringLiteral("C")) && !acc.editing() &&
+        acc.fieldByName(QStringLiteral("C")).asString() != QLatin1String("L")) {
+        const qint64 current = acc.fieldByName(QStringLiteral("Id_Account")).asInteger();
+        acc.disableControls();
+        for (acc.first(); !acc.eof(); acc.next()) {
+            Field& c = acc.fieldByName(QStringLiteral("C"));
+            const bool mine = acc.fieldByName(QStringLiteral("Id_Account")).asInteger() == current;
+            if (mine == (c.asString() == QLatin1String("L")) && (mine || c.isNull()))
+                continue;
+            try {
+                acc.edit();
+                c.setValue(mine ? QVariant(QStringLiteral("L")) : QVariant());
+                acc.post();
+            } catch (...) {
+                acc.cancel();
+            }
         }
+        try {
+            acc.locate(QStringLiteral("Id_Account"), current);
+        } catch (...) {
+        }
+        acc.enableControls();
     }
     for (Table* t : {m_dm->Tb_Person, m_dm->Tb_Family, m_dm->Tb_Firm, m_dm->Tb_Log}) {
         if (!t->editing())
@@ -188,6 +216,7 @@ bool TFormMain::CloseDataFile()
 
 bool TFormMain::CloseDatabase()
 {
+    Money->ClearForClose();
     std::shared_ptr<Database> db;
     if (m_dm->Tb_Account->active()) {
         try {

@@ -7,12 +7,17 @@
 #include "data/DbError.h"
 #include "data/DorvDm.h"
 #include "data/TableModel.h"
+#include "categories/CategoryTree.h"
+#include "ledger/MoneyView.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
 #include "util/FileUtil.h"
 #include "util/ZipArchive.h"
 
 #include <QActionGroup>
+#include <QComboBox>
+#include <QSplitter>
+#include <QTreeWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDataStream>
@@ -160,6 +165,8 @@ void TFormMain::buildActions()
     mMoney = bar->addMenu(QStringLiteral("&Деньги"));
     mMoney->setObjectName(QStringLiteral("mMoney"));
     m_modeGroup = new QActionGroup(this);
+    // Unchecking the checked direction leaves neither: the money page without categories.
+    m_modeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     QAction* ct = addAction(mMoney, QStringLiteral("mCt"), QStringLiteral("&Расход"));
     QAction* dt = addAction(mMoney, QStringLiteral("mDt"), QStringLiteral("&Приход"));
     dt->setProperty(TagProperty, 1);
@@ -285,13 +292,6 @@ void TFormMain::buildPages()
     }
     auto* lay = new QVBoxLayout(ShMoney);
     lay->setContentsMargins(0, 0, 0, 0);
-    DBG = new QTableView(ShMoney);
-    DBG->setObjectName(QStringLiteral("DBG"));
-    DBG->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBG->setSelectionMode(QAbstractItemView::SingleSelection);
-    DBG->verticalHeader()->hide();
-    DBG->horizontalHeader()->setSectionsMovable(true);
-    lay->addWidget(DBG);
     setCentralWidget(Pg);
 }
 
@@ -357,9 +357,22 @@ void TFormMain::FormCreate()
     m_dm->workDate = [this] { return WorkDate; };
     m_dm->expenseMode = [this] { return action(QStringLiteral("mCt"))->isChecked(); };
     m_dm->inform = [this](const QString& text) { m_prompts->inform(text); };
-    m_histModel = new TableModel(m_dm->Tb_Hist, this);
-    DBG->setModel(m_histModel);
-    m_histModel->bindSelection(DBG->selectionModel());
+    MoneyHost host;
+    host.dm = m_dm.get();
+    host.prompts = m_prompts;
+    host.workDate = &WorkDate;
+    host.wholeStart = &WholeStart;
+    host.wholeEnd = &WholeEnd;
+    host.card = [this] { return Card(); };
+    host.pickDate = [this](int day) { return PickDate(day); };
+    host.updateCommandStates = [this] { UpdateCommandStates(); };
+    host.action = [this](const QString& name) { return action(name); };
+    host.categoryMenu = mCategory;
+    Money = new TMoneyView(host, ShMoney);
+    ShMoney->layout()->addWidget(Money);
+    DBG = Money->DBG;
+    m_histModel = Money->histModel;
+    wireMoneyCommands();
     connect(m_dm.get(), &TDm::historyDataChanged, this, [this] { UpdateCommandStates(); });
 
     QString start = LoadSettings();
@@ -436,8 +449,14 @@ bool TFormMain::OpenDatabase()
     m_dm->ResetCounters();
     CardState.CardPage = 0;
     WorkDate = dayNumber(Clock::today());
+    Money->showWorkDate();
     Pg->setCurrentWidget(ShMoney);
+    Money->Pgd->showPage(true);
+    Money->ButCt->setChecked(true);
+    Money->ButDt->setChecked(false);
     action(QStringLiteral("mCt"))->setChecked(true);
+    Money->Pgd->setVisible(true);
+    mCategory->menuAction()->setVisible(true);
     ButMoney->setChecked(true);
     action(QStringLiteral("mMoneyView"))->setChecked(true);
 
@@ -476,8 +495,11 @@ bool TFormMain::OpenDatabase()
     hideSplash();
     Card();
     try {
-        if (m_dm->Tb_Hist->active())
+        Money->ResetTrees();
+        if (m_dm->Tb_Hist->active()) {
+            Money->CbPerClick();
             ShowView(0);
+        }
     } catch (const DbError&) {
     }
     emit databaseOpened();
@@ -496,6 +518,25 @@ TFormCard* TFormMain::Card()
     return m_card;
 }
 
+void TFormMain::wireMoneyCommands()
+{
+    for (const char* n : {"mCt", "mDt"}) {
+        QAction* a = action(QString::fromLatin1(n));
+        connect(a, &QAction::triggered, this, [this, a] { guarded([this, a] { Money->mDtClick(a); }); });
+    }
+    for (const char* n : {"mTotal", "mYear", "mMonth", "mWeek", "mDay"}) {
+        QAction* a = action(QString::fromLatin1(n));
+        connect(a, &QAction::triggered, this, [this, a] { guarded([this, a] { Money->mTotalClick(a); }); });
+    }
+    connect(action(QStringLiteral("mAccounts")), &QAction::triggered, this,
+            [this] { guarded([this] { Money->ButAccClick(); }); });
+    QHash<QString, QAction*> items;
+    for (const char* n : {"mCategoryNew", "mCategoryNewChild", "mCategoryEdit", "mCategoryDelete", "mCategoryFind",
+                          "mCategoryView", "mCategoryMove"})
+        items.insert(QString::fromLatin1(n), action(QString::fromLatin1(n)));
+    Money->Pgd->setMenuActions(items);
+}
+
 // ---- views ----
 
 void TFormMain::ShowView(int index)
@@ -509,7 +550,7 @@ void TFormMain::ShowView(int index)
     }
     FlushPendingEdits();
     Pg->setCurrentIndex(index);
-    mCategory->menuAction()->setVisible(index == 0);
+    mCategory->menuAction()->setVisible(index == 0 && Money->modeOn());
     mMoney->menuAction()->setVisible(index == 0);
     if (QAction* acc = action(QStringLiteral("mAccounts")))
         acc->setVisible(index == 0);
@@ -523,8 +564,8 @@ void TFormMain::mMoneyViewClick(QAction* sender) { ShowView(sender->property(Tag
 
 void TFormMain::FormShow()
 {
-    if (DBG->isVisible())
-        DBG->setFocus();
+    if (Money->Pgd->TvCt->isVisible())
+        Money->Pgd->TvCt->setFocus();
 }
 
 void TFormMain::showEvent(QShowEvent* event)
@@ -542,7 +583,7 @@ void TFormMain::UpdateCommandStates()
     Table& hist = *m_dm->Tb_Hist;
     const bool histOpen = hist.active();
     const bool hasRows = histOpen && !hist.isEmpty();
-    const bool modeOn = true; // the category panel arrives with the money page
+    const bool modeOn = Money->modeOn();
     auto set = [this](const char* name, bool on) {
         if (QAction* a = action(QString::fromLatin1(name)))
             a->setEnabled(on);
@@ -568,6 +609,8 @@ void TFormMain::UpdateCommandStates()
     for (const char* n : {"mSave", "mSaveAs", "mEmptyHist", "mPassword"})
         set(n, histOpen);
     set("mResult", hasRows);
+    Money->ButResult->setEnabled(hasRows);
+    Money->ButAcc->setEnabled(m_dm->Tb_Account->active());
 }
 
 // ---- closing ----
@@ -621,8 +664,8 @@ QString TFormMain::LoadSettings()
     action(QStringLiteral("mBak"))->setChecked(v.bak);
     action(QStringLiteral("mBar"))->setChecked(v.bar);
     TbMain->setVisible(v.bar);
-    m_selPer = v.selPer;
-    m_wdtItm = v.wdtItm;
+    Money->CbPer->setCurrentIndex(v.selPer >= 0 && v.selPer < 5 ? v.selPer : 0);
+    Money->Splitter1->setSizes({v.wdtItm, qMax(100, v.width - v.wdtItm)});
     if (!v.cols.isEmpty() && !restoreColumns(v.cols))
         defaultColumns();
     return v.recentCatalog;
@@ -641,8 +684,8 @@ void TFormMain::SaveSettings()
     v.top = g.top();
     v.width = g.width();
     v.height = g.height();
-    v.wdtItm = m_wdtItm;
-    v.selPer = m_selPer;
+    v.wdtItm = Money->Splitter1->sizes().value(0, 175);
+    v.selPer = Money->CbPer->currentIndex();
     v.bak = action(QStringLiteral("mBak"))->isChecked();
     v.bar = action(QStringLiteral("mBar"))->isChecked();
     v.cols = saveColumns();

@@ -24,6 +24,7 @@ class Prompts;
 class TDm;
 class TFormAbout;
 class TableModel;
+class TMoneyView;
 
 // Where a main window lives: its program folder, temporary folder, settings store and prompts.
 // The program uses the real ones; tests give their own.
@@ -64,6 +65,7 @@ public:
                 *ButExit = nullptr;
     QStackedWidget* Pg = nullptr;
     QWidget *ShMoney = nullptr, *ShPers = nullptr, *ShFirm = nullptr, *ShDiary = nullptr;
+    TMoneyView* Money = nullptr;
     QTableView* DBG = nullptr;
     QMenu *mFile = nullptr, *mView = nullptr, *mCategory = nullptr, *mMoney = nullptr, *mService = nullptr,
           *mHelp = nullptr, *mRange = nullptr;
@@ -133,6 +135,7 @@ private:
     void buildActions();
     void buildToolBar();
     void buildPages();
+    void wireMoneyCommands();
     QAction* addAction(QMenu* menu, const QString& name, const QString& caption,
                        const std::function<void()>& handler = {});
     void setTitle(const QString& path);
@@ -151,8 +154,6 @@ private:
     TableModel* m_histModel = nullptr;
     QString m_title;
     bool m_failed = false;
-    int m_selPer = 0;
-    int m_wdtItm = 175;
     bool m_closing = false;
     QActionGroup *m_viewGroup = nullptr, *m_modeGroup = nullptr, *m_rangeGroup = nullptr;
 };

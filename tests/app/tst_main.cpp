@@ -326,6 +326,29 @@ private slots:
         QCOMPARE(countIn(home), 3);
     }
 
+    void openCommandReplacesTheData()
+    {
+        const QString other = makeDataFile("other.den", "Другой");
+        auto w = start();
+        addAccount(*w, "Несохранённый");
+        prompts.openFiles.enqueue(other);
+        w->mOpenClick(); // unsaved, nameless data: the save dialog is cancelled and the data dropped
+        QVERIFY(prompts.asked.contains("save: Сохранение данных в архиве"));
+        QCOMPARE(w->windowTitle(), other);
+        QCOMPARE(accounts(*w), QStringList{"Другой"});
+        QVERIFY(w->Dm()->DataSaved);
+        // A file that is no archive: reported, and a new database instead.
+        QFile bad(root->filePath("bad.den"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("garbage");
+        bad.close();
+        prompts.openFiles.enqueue(bad.fileName());
+        w->guarded([&] { w->mOpenClick(); });
+        QVERIFY(prompts.asked.last().startsWith("error: "));
+        QCOMPARE(w->windowTitle(), other); // the open data stays as it was
+        QCOMPARE(accounts(*w), QStringList{"Другой"});
+    }
+
     void exitWithUnsavedDataAndNoName()
     {
         auto w = start();

@@ -1,0 +1,441 @@
+#include "AccountsPage.h"
+
+#include "DorvCard.h"
+#include "data/DbError.h"
+#include "data/DorvDm.h"
+#include "data/Table.h"
+#include "data/TableModel.h"
+#include "util/Prompts.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QStackedWidget>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <functional>
+
+namespace dorv {
+
+namespace {
+
+const QString BrowseHint = QStringLiteral("Для редактирования нажмите кнопку");
+const QString EditHint = QStringLiteral("Отредактировали ? - отожмите кнопку");
+
+constexpr int PageWidth = 310;
+constexpr int AccountWidth = 145;
+constexpr int CurrencyWidth = 39;
+constexpr int RestWidth = 73;
+constexpr int CurrencyLength = 15;
+
+// What the grid's editors tell the page: the user's first change in a cell, and the text the cell
+// hands over when it is left.
+struct CellHooks {
+    std::function<void()> changed;
+    std::function<void(const QModelIndex&, const QString&)> write;
+};
+
+// The row goes into editing with the first change the user makes in a cell, as the navigator's Post
+// and Cancel expect. The text is written to the field of the row being edited rather than through
+// the model, whose writes move the table first, and moving posts the very edit being made.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    CellDelegate(const CellHooks& hooks, QObject* parent) : QStyledItemDelegate(parent), m_hooks(hooks) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            watch(line);
+        return editor;
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            m_hooks.write(index, line->text());
+        else
+            QStyledItemDelegate::setModelData(editor, model, index);
+    }
+
+protected:
+    void watch(QLineEdit* line) const
+    {
+        connect(line, &QLineEdit::textEdited, line, [changed = m_hooks.changed] { changed(); });
+    }
+    CellHooks m_hooks;
+};
+
+// The currency is usually one already in use, so it is picked from those, but a new one may be
+// typed in.
+class CurrencyDelegate final : public CellDelegate {
+public:
+    CurrencyDelegate(const QStringList& list, const CellHooks& hooks, QObject* parent)
+        : CellDelegate(hooks, parent), m_list(list)
+    {
+    }
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
+    {
+        auto* box = new QComboBox(parent);
+        box->setObjectName(QStringLiteral("DBGAcTabCurrency"));
+        box->setEditable(true);
+        // Typing a currency must not add it to the list; the list is what the accounts use.
+        box->setInsertPolicy(QComboBox::NoInsert);
+        box->addItems(m_list);
+        box->lineEdit()->setMaxLength(CurrencyLength);
+        watch(box->lineEdit());
+        connect(box, &QComboBox::activated, box, [changed = m_hooks.changed] { changed(); });
+        return box;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        static_cast<QComboBox*>(editor)->setEditText(index.data(Qt::EditRole).toString());
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
+    {
+        m_hooks.write(index, static_cast<QComboBox*>(editor)->currentText());
+    }
+
+private:
+    const QStringList& m_list;
+};
+
+// Writing or deleting a row takes it out of the grid (a written one comes back in its place in name
+// order). Meanwhile the grid moves its cursor to a neighbour, which must not drag the table along:
+// moving the table would post the same row a second time, from inside the first post.
+class UnboundGrid {
+public:
+    UnboundGrid(TableModel* model, QItemSelectionModel* selection) : m_model(model), m_selection(selection)
+    {
+        m_model->bindSelection(nullptr);
+    }
+    ~UnboundGrid() { m_model->bindSelection(m_selection); }
+    UnboundGrid(const UnboundGrid&) = delete;
+    UnboundGrid& operator=(const UnboundGrid&) = delete;
+
+private:
+    TableModel* m_model;
+    QItemSelectionModel* m_selection;
+};
+
+// The balance stands out from what the user may type: bold maroon on the colour of a button face.
+class RestDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->font.setBold(true);
+        option->palette.setColor(QPalette::Text, QColor(128, 0, 0));
+        option->backgroundBrush = option->palette.brush(QPalette::Button);
+    }
+};
+
+QToolButton* makeNavigatorButton(QWidget* parent, const QString& name, const QString& text, const QString& hint)
+{
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setText(text);
+    b->setToolTip(hint);
+    b->setAutoRaise(true);
+    parent->layout()->addWidget(b);
+    return b;
+}
+
+} // namespace
+
+TAccountsPage::TAccountsPage(TFormCard& card, TDm& dm, Prompts& prompts)
+    : QObject(&card), m_card(card), m_dm(dm), m_prompts(prompts)
+{
+    setObjectName(QStringLiteral("AccountsPage"));
+    QWidget* page = card.ShAcTab;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    PanAcc = new QWidget(page);
+    PanAcc->setObjectName(QStringLiteral("PanAcc"));
+    auto* strip = new QHBoxLayout(PanAcc);
+    strip->setContentsMargins(2, 2, 2, 2);
+    strip->setSpacing(4);
+    ButAcc = new QToolButton(PanAcc);
+    ButAcc->setObjectName(QStringLiteral("ButAcc"));
+    ButAcc->setText(QStringLiteral("Правка"));
+    ButAcc->setCheckable(true);
+    ButAcc->setAutoRaise(true);
+    ButAcc->setToolTip(BrowseHint);
+    strip->addWidget(ButAcc);
+    buildNavigator();
+    strip->addWidget(DBNAcc);
+    strip->addStretch(1);
+    layout->addWidget(PanAcc);
+
+    // The balance is the sum of the account's history, kept by the ledger; nobody types it in.
+    if (Field* rest = dm.Tb_Account->findField(QStringLiteral("Rest")))
+        rest->setReadOnly(true);
+
+    DBGAcTab = new QTableView(page);
+    DBGAcTab->setObjectName(QStringLiteral("DBGAcTab"));
+    // The grid works on the main accounts table itself: the row picked here is the current account.
+    m_model = new TableModel(dm.Tb_Account, this);
+    m_model->setObjectName(QStringLiteral("DBGAcTabModel"));
+    m_model->setColumns({QStringLiteral("Account"), QStringLiteral("Currency"), QStringLiteral("Rest")});
+    DBGAcTab->setModel(m_model);
+    m_model->bindSelection(DBGAcTab->selectionModel());
+    DBGAcTab->verticalHeader()->hide();
+    DBGAcTab->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    DBGAcTab->horizontalHeader()->setHighlightSections(false);
+    DBGAcTab->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGAcTab->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGAcTab->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGAcTab->setWordWrap(false);
+    const CellHooks hooks{[this] { cellChanged(); },
+                          [this](const QModelIndex& at, const QString& text) { writeCell(at, text); }};
+    auto* name = new CellDelegate(hooks, DBGAcTab);
+    name->setObjectName(QStringLiteral("DBGAcTabNameDelegate"));
+    auto* currency = new CurrencyDelegate(m_currencies, hooks, DBGAcTab);
+    currency->setObjectName(QStringLiteral("DBGAcTabCurrencyDelegate"));
+    auto* rest = new RestDelegate(DBGAcTab);
+    rest->setObjectName(QStringLiteral("DBGAcTabRestDelegate"));
+    DBGAcTab->setItemDelegateForColumn(0, name);
+    DBGAcTab->setItemDelegateForColumn(1, currency);
+    DBGAcTab->setItemDelegateForColumn(2, rest);
+    DBGAcTab->setColumnWidth(0, AccountWidth);
+    DBGAcTab->setColumnWidth(1, CurrencyWidth);
+    DBGAcTab->setColumnWidth(2, RestWidth);
+    layout->addWidget(DBGAcTab, 1);
+
+    connect(ButAcc, &QToolButton::clicked, this, [this] { ButAccClick(); });
+    connect(DBGAcTab, &QTableView::doubleClicked, this, [this] { DBGAcTabDblClick(); });
+    // In-place edits and moves that post cannot throw through the view; their errors come here.
+    connect(m_model, &TableModel::editFailed, this, [this](const QString& message) { m_prompts.error(message); });
+
+    Table* accounts = dm.Tb_Account;
+    connect(accounts, &Dataset::stateChanged, this, [this] { updateNavigator(); });
+    connect(accounts, &Dataset::dataChanged, this, [this] { updateNavigator(); });
+    connect(accounts, &Dataset::rowsReset, this, [this] { updateNavigator(); });
+    updateNavigator();
+
+    card.showAccountsPage = [this] { ShowAccountsPage(); };
+    card.accountsReset = [this] { resetOnClose(); };
+}
+
+TAccountsPage::~TAccountsPage() = default;
+
+void TAccountsPage::buildNavigator()
+{
+    DBNAcc = new QWidget(PanAcc);
+    DBNAcc->setObjectName(QStringLiteral("DBNAcc"));
+    auto* row = new QHBoxLayout(DBNAcc);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    DBNAccInsert = makeNavigatorButton(DBNAcc, QStringLiteral("DBNAccInsert"), QStringLiteral("+"),
+                                       QStringLiteral("Вставить запись"));
+    DBNAccDelete = makeNavigatorButton(DBNAcc, QStringLiteral("DBNAccDelete"), QStringLiteral("−"),
+                                       QStringLiteral("Удалить запись"));
+    DBNAccPost = makeNavigatorButton(DBNAcc, QStringLiteral("DBNAccPost"), QStringLiteral("✓"),
+                                     QStringLiteral("Сохранить изменения"));
+    DBNAccCancel = makeNavigatorButton(DBNAcc, QStringLiteral("DBNAccCancel"), QStringLiteral("✗"),
+                                       QStringLiteral("Отменить изменения"));
+    DBNAcc->setVisible(false);
+
+    Table* t = m_dm.Tb_Account;
+    connect(DBNAccInsert, &QToolButton::clicked, this, [this, t] {
+        navigate([t] { t->insert(); });
+        // The grid has no row of its own for a new account: it is entered over the current row.
+        DBGAcTab->viewport()->update();
+        DBGAcTab->setFocus();
+    });
+    connect(DBNAccDelete, &QToolButton::clicked, this, [this, t] {
+        if (!m_prompts.confirm(QStringLiteral("Удалить запись?")))
+            return;
+        navigate([t] { t->deleteRecord(); });
+    });
+    connect(DBNAccPost, &QToolButton::clicked, this, [this, t] {
+        finishGridEdit();
+        navigate([t] { t->post(); });
+    });
+    connect(DBNAccCancel, &QToolButton::clicked, this, [this, t] {
+        // What is still in the cell editor is thrown away with the rest of the edit.
+        if (QAbstractItemDelegate* d = DBGAcTab->itemDelegateForIndex(DBGAcTab->currentIndex()))
+            if (QWidget* editor = DBGAcTab->indexWidget(DBGAcTab->currentIndex()))
+                emit d->closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+        navigate([t] { t->cancel(); });
+        DBGAcTab->viewport()->update();
+    });
+}
+
+void TAccountsPage::updateNavigator()
+{
+    const Table& t = *m_dm.Tb_Account;
+    const bool active = t.active();
+    DBNAccInsert->setEnabled(active);
+    DBNAccDelete->setEnabled(active && !t.isEmpty());
+    DBNAccPost->setEnabled(active && t.editing());
+    DBNAccCancel->setEnabled(active && t.editing());
+}
+
+template <class Action>
+void TAccountsPage::navigate(Action action)
+{
+    try {
+        const UnboundGrid unbound(m_model, DBGAcTab->selectionModel());
+        action();
+    } catch (const DbError& e) {
+        m_prompts.error(e.message());
+    } catch (const DbAbort&) {
+    }
+}
+
+void TAccountsPage::finishGridEdit()
+{
+    const QModelIndex at = DBGAcTab->currentIndex();
+    QWidget* editor = DBGAcTab->indexWidget(at);
+    QAbstractItemDelegate* delegate = DBGAcTab->itemDelegateForIndex(at);
+    if (!editor || !delegate)
+        return;
+    emit delegate->commitData(editor);
+    emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void TAccountsPage::cellChanged()
+{
+    if (!m_dm.Tb_Account->editing())
+        navigate([t = m_dm.Tb_Account] { t->edit(); });
+}
+
+void TAccountsPage::writeCell(const QModelIndex& at, const QString& text)
+{
+    Field* field = m_model->fieldAt(at.column());
+    if (!field || field->readOnly())
+        return;
+    Table* t = m_dm.Tb_Account;
+    navigate([&] {
+        // The cell is on the current row, unless the row was given up while its editor was open.
+        if (t->currentRow() != at.row())
+            t->setCurrentRow(at.row());
+        // Leaving a cell untouched must not start an edit (and mark the data unsaved).
+        if (!t->editing() && field->asString() == text)
+            return;
+        t->edit();
+        field->setAsString(text);
+    });
+    DBGAcTab->viewport()->update();
+}
+
+void TAccountsPage::FillCur(Table& accounts, QStringList& list)
+{
+    list.clear();
+    if (accounts.isEmpty())
+        return;
+    const qint64 mark = accounts.bookmark();
+    accounts.disableControls();
+    // Going back and showing the grid again happen whatever the walk ran into.
+    auto restore = [&accounts, mark] {
+        struct Enable {
+            Table& t;
+            ~Enable() { t.enableControls(); }
+        } enable{accounts};
+        accounts.gotoBookmark(mark);
+    };
+    try {
+        const Field& currency = accounts.fieldByName(QStringLiteral("Currency"));
+        for (accounts.first(); !accounts.eof(); accounts.next()) {
+            const QString c = currency.asString();
+            const bool known = std::any_of(list.cbegin(), list.cend(), [&c](const QString& s) {
+                return s.compare(c, Qt::CaseInsensitive) == 0;
+            });
+            if (!known)
+                list << c;
+        }
+    } catch (...) {
+        try {
+            restore();
+        } catch (...) {
+        }
+        throw;
+    }
+    restore();
+}
+
+void TAccountsPage::ShowAccountsPage()
+{
+    m_card.PgCard->setCurrentWidget(m_card.ShAcTab);
+    m_card.setWindowTitle(QStringLiteral("Выбор или редактирование счёта"));
+    m_card.resize(PageWidth, m_card.height());
+    // The card is being shown: an error here must not escape into the event loop.
+    try {
+        FillCur(*m_dm.Tb_Account, m_currencies);
+    } catch (const DbError& e) {
+        m_prompts.error(e.message());
+    } catch (const DbAbort&) {
+    }
+    DBGAcTab->setFocus();
+}
+
+void TAccountsPage::ButAccClick()
+{
+    const bool editMode = ButAcc->isChecked();
+    if (!editMode) {
+        finishGridEdit();
+        Table& t = *m_dm.Tb_Account;
+        if (t.editing()) {
+            // Leaving the edit mode keeps what can be kept; a row the rules refuse is dropped
+            // without a word, as the user has already moved on.
+            bool failed = false;
+            try {
+                const UnboundGrid unbound(m_model, DBGAcTab->selectionModel());
+                t.post();
+            } catch (const DbError&) {
+                failed = true;
+            } catch (const DbAbort&) {
+                failed = true;
+            }
+            if (failed) {
+                try {
+                    t.cancel();
+                } catch (const DbError&) {
+                } catch (const DbAbort&) {
+                }
+            }
+        }
+    }
+    DBNAcc->setVisible(editMode);
+    DBGAcTab->setEditTriggers(editMode ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                             QAbstractItemView::AnyKeyPressed
+                                       : QAbstractItemView::NoEditTriggers);
+    DBGAcTab->setSelectionBehavior(editMode ? QAbstractItemView::SelectItems : QAbstractItemView::SelectRows);
+    // The selection already made keeps its old shape until redone in the new one.
+    const QModelIndex at = DBGAcTab->currentIndex();
+    if (at.isValid()) {
+        QItemSelectionModel::SelectionFlags how = QItemSelectionModel::ClearAndSelect;
+        if (!editMode)
+            how |= QItemSelectionModel::Rows;
+        DBGAcTab->selectionModel()->select(at, how);
+    }
+    ButAcc->setToolTip(editMode ? EditHint : BrowseHint);
+    DBGAcTab->setFocus();
+}
+
+void TAccountsPage::resetOnClose()
+{
+    ButAcc->setChecked(false);
+    ButAccClick();
+}
+
+void TAccountsPage::DBGAcTabDblClick()
+{
+    // Picking an account is the double click's job only while the list is not being edited.
+    if (!ButAcc->isChecked())
+        m_card.ButOkClick();
+}
+
+} // namespace dorv

@@ -1,0 +1,473 @@
+#include "MoneyView.h"
+
+#include "DorvCard.h"
+#include "categories/CategoryTree.h"
+#include "data/DbError.h"
+#include "data/DorvDm.h"
+#include "data/TableModel.h"
+#include "util/DateScale.h"
+#include "util/Money.h"
+#include "util/Prompts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace dorv {
+
+namespace {
+
+// A data label that reports clicks, as the account labels open the accounts card.
+class ClickLabel final : public QLabel {
+public:
+    ClickLabel(const QString& name, const QString& hint, QWidget* parent) : QLabel(parent)
+    {
+        setObjectName(name);
+        setToolTip(hint);
+        QFont f = font();
+        f.setPixelSize(13);
+        setFont(f);
+        setMargin(2);
+    }
+    std::function<void()> clicked;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        QLabel::mousePressEvent(e);
+        if (clicked)
+            clicked();
+    }
+};
+
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+struct SuspendControls {
+    explicit SuspendControls(Dataset& d) : d(d) { d.disableControls(); }
+    ~SuspendControls() { d.enableControls(); }
+    Dataset& d;
+};
+
+const char* const PeriodItems[] = {"mTotal", "mYear", "mMonth", "mWeek", "mDay"};
+
+} // namespace
+
+TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent) : QWidget(parent), m_host(host)
+{
+    setObjectName(QStringLiteral("MoneyView"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    buildToolBar();
+    layout->addWidget(TbMoney);
+
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(4);
+    Pgd = new TCategoryPane(*m_host.dm, Splitter1);
+    Pgd->accountSelected = [this] {
+        Table& a = *m_host.dm->Tb_Account;
+        return a.active() && !a.isEmpty() && !a.fieldByName(QStringLiteral("Id_Account")).isNull();
+    };
+    Pgd->openOperationCard = [this] {
+        if (openOperationCard)
+            openOperationCard(1);
+    };
+    connect(Pgd, &TCategoryPane::splitterColour, this, &TMoneyView::setSplitterColour);
+    for (QTreeWidget* tree : {Pgd->TvCt, Pgd->TvDt})
+        tree->setDragEnabled(true);
+
+    DBG = new TDbGrid(QStringLiteral("DBG"), 1, Splitter1);
+    histModel = new TableModel(m_host.dm->Tb_Hist, this);
+    DBG->setGridModel(histModel);
+    DBG->setContextMenuPolicy(Qt::CustomContextMenu);
+    DBG->onDblClick = [this] { DBGDblClick(); };
+    DBG->onEnterKey = [this] { DBGDblClick(); };
+    DBG->onEnter = [this] { setSplitterColour(QColor(128, 0, 0)); };
+    DBG->onExit = [this] { setSplitterColour(palette().color(QPalette::Button)); };
+    DBG->onDrop = [this] {
+        if (openOperationCard)
+            openOperationCard(1);
+    };
+    Splitter1->addWidget(Pgd);
+    Splitter1->addWidget(DBG);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({175, 600});
+    layout->addWidget(Splitter1, 1);
+
+    Sb = new QStatusBar(this);
+    Sb->setObjectName(QStringLiteral("Sb"));
+    Sb->setSizeGripEnabled(false);
+    QFont bold = Sb->font();
+    bold.setBold(true);
+    const char* captions[] = {"Начало:", "", "Приход:", "", "Расход:", "", "Конец:", ""};
+    for (int i = 0; i < 8; ++i) {
+        auto* l = new QLabel(QString::fromUtf8(captions[i]), Sb);
+        l->setObjectName(QStringLiteral("SbPanel%1").arg(i));
+        l->setFont(bold);
+        l->setFrameShape(QFrame::Panel);
+        l->setFrameShadow(QFrame::Sunken);
+        l->setFixedWidth(i % 2 ? 100 : 60);
+        l->setAlignment(i % 2 ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
+        Sb->addWidget(l);
+        m_panels[i] = l;
+    }
+    layout->addWidget(Sb);
+
+    TDm& dm = *m_host.dm;
+    connect(dm.DataAccount, &DataSource::dataChanged, this, [this](Field*) { refreshAccountLabels(); });
+    connect(dm.DataAccount, &DataSource::stateChanged, this, [this] { refreshAccountLabels(); });
+    connect(&dm, &TDm::balanceColourChanged, this, [this](bool negative) {
+        QPalette p = DBTRest->palette();
+        p.setColor(QPalette::WindowText, negative ? QColor(Qt::red) : QColor(0, 0, 128));
+        DBTRest->setPalette(p);
+    });
+    connect(&dm, &TDm::panDateEnabledChanged, PanDate, &QWidget::setEnabled);
+    refreshAccountLabels();
+}
+
+void TMoneyView::buildToolBar()
+{
+    TbMoney = new QToolBar(this);
+    TbMoney->setObjectName(QStringLiteral("TbMoney"));
+    TbMoney->setMovable(false);
+    TbMoney->setIconSize(QSize(20, 20));
+
+    PanAcc = new QFrame(TbMoney);
+    PanAcc->setObjectName(QStringLiteral("PanAcc"));
+    PanAcc->setFrameShape(QFrame::Panel);
+    PanAcc->setFrameShadow(QFrame::Sunken);
+    auto* accLayout = new QHBoxLayout(PanAcc);
+    accLayout->setContentsMargins(4, 1, 4, 1);
+    auto* account = new ClickLabel(QStringLiteral("DBTAccount"), QStringLiteral("Наименование счёта"), PanAcc);
+    auto* rest = new ClickLabel(QStringLiteral("DBTRest"), QStringLiteral("Текущий остаток"), PanAcc);
+    auto* currency = new ClickLabel(QStringLiteral("DBTCurrency"), QStringLiteral("Валюта"), PanAcc);
+    QFont boldRest = rest->font();
+    boldRest.setBold(true);
+    rest->setFont(boldRest);
+    rest->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    account->setMinimumWidth(120);
+    rest->setMinimumWidth(80);
+    for (ClickLabel* l : {account, rest, currency}) {
+        l->clicked = [this] { ButAccClick(); };
+        accLayout->addWidget(l);
+    }
+    DBTAccount = account;
+    DBTRest = rest;
+    DBTCurrency = currency;
+    TbMoney->addWidget(PanAcc);
+
+    auto button = [this](const QString& name, const QString& hint) {
+        auto* b = new QToolButton(TbMoney);
+        b->setObjectName(name);
+        b->setToolTip(hint);
+        b->setAutoRaise(true);
+        return b;
+    };
+    ButAcc = button(QStringLiteral("ButAcc"), QStringLiteral("Счета..."));
+    ButAcc->setText(QStringLiteral("Счета"));
+    ButAcc->setIcon(style()->standardIcon(QStyle::SP_FileDialogListView));
+    connect(ButAcc, &QToolButton::clicked, this, [this] { ButAccClick(); });
+    TbMoney->addWidget(ButAcc);
+    TbMoney->addSeparator();
+
+    CbPer = new QComboBox(TbMoney);
+    CbPer->setObjectName(QStringLiteral("CbPer"));
+    CbPer->addItems({QStringLiteral("Весь период"), QStringLiteral("Год"), QStringLiteral("Месяц"),
+                     QStringLiteral("Неделя"), QStringLiteral("День")});
+    CbPer->setCurrentIndex(0);
+    connect(CbPer, &QComboBox::activated, this, [this] { CbPerClick(); });
+    TbMoney->addWidget(CbPer);
+
+    PanDate = new QFrame(TbMoney);
+    PanDate->setObjectName(QStringLiteral("PanDate"));
+    PanDate->setFrameShape(QFrame::Panel);
+    PanDate->setFrameShadow(QFrame::Sunken);
+    auto* dateLayout = new QHBoxLayout(PanDate);
+    dateLayout->setContentsMargins(1, 1, 1, 1);
+    dateLayout->setSpacing(1);
+    ButPrev = button(QStringLiteral("ButPrev"), QStringLiteral("Предыдущий день"));
+    ButPrev->setArrowType(Qt::LeftArrow);
+    ButPrev->setProperty("tag", 1);
+    ButDate = button(QStringLiteral("ButDate"), QStringLiteral("Выбор даты..."));
+    QFont dateFont = ButDate->font();
+    dateFont.setBold(true);
+    ButDate->setFont(dateFont);
+    ButNext = button(QStringLiteral("ButNext"), QStringLiteral("Следующий день"));
+    ButNext->setArrowType(Qt::RightArrow);
+    ButNext->setProperty("tag", 2);
+    for (QToolButton* b : {ButPrev, ButDate, ButNext}) {
+        b->setParent(PanDate);
+        dateLayout->addWidget(b);
+    }
+    connect(ButPrev, &QToolButton::clicked, this, [this] { ButPrevClick(1); });
+    connect(ButNext, &QToolButton::clicked, this, [this] { ButPrevClick(2); });
+    connect(ButDate, &QToolButton::clicked, this, [this] { ButDateClick(); });
+    TbMoney->addWidget(PanDate);
+    TbMoney->addSeparator();
+
+    ButCt = button(QStringLiteral("ButCt"), QStringLiteral("Расходы"));
+    ButCt->setText(QStringLiteral("−"));
+    ButDt = button(QStringLiteral("ButDt"), QStringLiteral("Доходы"));
+    ButDt->setText(QStringLiteral("+"));
+    for (QToolButton* b : {ButCt, ButDt}) {
+        b->setCheckable(true);
+        QFont f = b->font();
+        f.setBold(true);
+        f.setPixelSize(16);
+        b->setFont(f);
+        b->setFixedWidth(28);
+        TbMoney->addWidget(b);
+        connect(b, &QToolButton::clicked, this, [this, b] { ButCtClick(b); });
+    }
+    ButCt->setChecked(true);
+    TbMoney->addSeparator();
+    ButResult = button(QStringLiteral("ButResult"), QStringLiteral("Итоги..."));
+    ButResult->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    TbMoney->addWidget(ButResult);
+}
+
+// ---- current account ----
+
+void TMoneyView::refreshAccountLabels()
+{
+    Table& a = *m_host.dm->Tb_Account;
+    const bool has = a.active() && !a.isEmpty();
+    DBTAccount->setText(has ? a.fieldByName(QStringLiteral("Account")).asString() : QString());
+    DBTRest->setText(has ? a.fieldByName(QStringLiteral("Rest")).displayText() : QString());
+    DBTCurrency->setText(has ? a.fieldByName(QStringLiteral("Currency")).asString() : QString());
+}
+
+void TMoneyView::ButAccClick()
+{
+    if (!ButAcc->isEnabled())
+        return;
+    Table& a = *m_host.dm->Tb_Account;
+    const qint64 remembered = a.isEmpty() ? -1 : a.fieldByName(QStringLiteral("Id_Account")).asInteger();
+    TFormCard* card = m_host.card();
+    card->request().CardPage = 4;
+    if (m_host.prompts->runModal(card) == QDialog::Accepted) {
+        ApplyPeriod();
+    } else if (remembered >= 0) {
+        try {
+            a.locate(QStringLiteral("Id_Account"), remembered);
+        } catch (const DbError&) {
+        }
+    }
+}
+
+// ---- period ----
+
+PeriodKind TMoneyView::periodKind() const
+{
+    for (int i = 0; i < 5; ++i)
+        if (QAction* item = m_host.action(QString::fromLatin1(PeriodItems[i])); item && item->isChecked())
+            return PeriodKind(i);
+    return PeriodKind::Whole;
+}
+
+void TMoneyView::mTotalClick(QAction* sender)
+{
+    if (sender) {
+        sender->setChecked(true);
+        for (int i = 0; i < 5; ++i)
+            if (sender->objectName() == QLatin1String(PeriodItems[i]))
+                CbPer->setCurrentIndex(i);
+    }
+    ApplyPeriod();
+}
+
+void TMoneyView::CbPerClick()
+{
+    const int i = CbPer->currentIndex();
+    if (i >= 0 && i < 5)
+        m_host.action(QString::fromLatin1(PeriodItems[i]))->setChecked(true);
+    ApplyPeriod();
+}
+
+void TMoneyView::ApplyPeriod()
+{
+    Table& acc = *m_host.dm->Tb_Account;
+    if (!acc.active() || acc.isEmpty())
+        return;
+    repaint();
+    const PeriodKind kind = periodKind();
+    const int dateColumn = histModel->columnOf(QStringLiteral("DATE_REAL"));
+    if (dateColumn >= 0)
+        DBG->setColumnHidden(dateColumn, kind == PeriodKind::Day);
+    const PeriodBounds b = periodBounds(kind, *m_host.workDate, *m_host.wholeStart, *m_host.wholeEnd);
+    PeriodStart = b.start;
+    PeriodEnd = b.end;
+    const QString shortFormat = QStringLiteral("dd.MM.yyyy");
+    CbPer->setToolTip(kind == PeriodKind::Whole ? QString()
+                                                : dateOfDay(PeriodStart).toString(shortFormat) + QStringLiteral("...") +
+                                                      dateOfDay(PeriodEnd).toString(shortFormat));
+    WaitCursor wait;
+    SetHistoryRange(*m_host.dm->Tb_Hist);
+    UpdateTotals(true, 0);
+}
+
+void TMoneyView::SetHistoryRange(Table& table)
+{
+    const QVariant id = m_host.dm->Tb_Account->fieldByName(QStringLiteral("Id_Account")).value();
+    const qint64 account = id.toLongLong();
+    SuspendControls suspend(table);
+    if (periodKind() == PeriodKind::Whole)
+        table.setRange({account}, {account + 1});
+    else
+        table.setRange({account, PeriodStart}, {account, PeriodEnd + 1});
+}
+
+void TMoneyView::UpdateTotals(bool recomputeOpening, qint64 restDelta)
+{
+    TDm& dm = *m_host.dm;
+    Table& acc = *dm.Tb_Account;
+    if (restDelta != 0) {
+        SuspendControls suspend(acc);
+        acc.edit();
+        Field& rest = acc.fieldByName(QStringLiteral("Rest"));
+        rest.setValue(fromTenThousandths(toTenThousandths(rest.asFloat()) + restDelta));
+        acc.post();
+    }
+    Query& q = *dm.Qsum;
+    q.close();
+    const qint64 account = acc.fieldByName(QStringLiteral("Id_Account")).asInteger();
+    q.paramByName(QStringLiteral("id_account")).setAsInteger(account);
+    auto sums = [&](int d1, int d2, qint64* income, qint64* expense) {
+        q.paramByName(QStringLiteral("d1")).setAsDate(d1);
+        q.paramByName(QStringLiteral("d2")).setAsDate(d2);
+        q.open();
+        *income = toTenThousandths(q.field(0)->asFloat());
+        *expense = toTenThousandths(q.field(1)->asFloat());
+        q.close();
+    };
+    if (recomputeOpening) {
+        qint64 in = 0, out = 0;
+        sums(0, PeriodStart - 1, &in, &out);
+        OpeningBalance = in - out;
+    }
+    q.paramByName(QStringLiteral("id_account")).setAsInteger(account);
+    qint64 income = 0, expense = 0;
+    sums(PeriodStart, PeriodEnd, &income, &expense);
+    setPanel(1, formatMoney(fromTenThousandths(OpeningBalance)));
+    setPanel(3, formatMoney(fromTenThousandths(income)));
+    setPanel(5, formatMoney(fromTenThousandths(expense)));
+    setPanel(7, formatMoney(fromTenThousandths(OpeningBalance + income - expense)));
+}
+
+void TMoneyView::setPanel(int panel, const QString& text) { m_panels[panel]->setText(text); }
+
+QString TMoneyView::panelText(int panel) const { return m_panels[panel]->text(); }
+
+void TMoneyView::showWorkDate() { ButDate->setText(dateOfDay(*m_host.workDate).toString(QStringLiteral("dd.MM.yy"))); }
+
+void TMoneyView::ButDateClick()
+{
+    const int day = m_host.pickDate(*m_host.workDate);
+    if (day <= 0 || day == *m_host.workDate)
+        return;
+    *m_host.workDate = day;
+    showWorkDate();
+    ApplyPeriod();
+}
+
+void TMoneyView::ButPrevClick(int tag)
+{
+    *m_host.workDate += tag == 1 ? -1 : 1;
+    showWorkDate();
+    ApplyPeriod();
+}
+
+// ---- direction ----
+
+void TMoneyView::mDtClick(QAction* sender)
+{
+    // The item's own check mark has already turned over; with the group's optional exclusion the
+    // other item is unchecked by the group when this one was checked.
+    Q_UNUSED(sender);
+    ButCt->setChecked(m_host.action(QStringLiteral("mCt"))->isChecked());
+    ButDt->setChecked(m_host.action(QStringLiteral("mDt"))->isChecked());
+    SwitchDirection();
+}
+
+void TMoneyView::ButCtClick(QToolButton* sender)
+{
+    if (sender->isChecked())
+        (sender == ButCt ? ButDt : ButCt)->setChecked(false);
+    m_host.action(QStringLiteral("mCt"))->setChecked(ButCt->isChecked());
+    m_host.action(QStringLiteral("mDt"))->setChecked(ButDt->isChecked());
+    SwitchDirection();
+}
+
+bool TMoneyView::modeOn() const { return !Pgd->isHidden(); }
+
+void TMoneyView::SwitchDirection()
+{
+    const bool expense = m_host.action(QStringLiteral("mCt"))->isChecked();
+    const bool income = m_host.action(QStringLiteral("mDt"))->isChecked();
+    Pgd->setVisible(expense || income);
+    if (m_host.categoryMenu)
+        m_host.categoryMenu->menuAction()->setVisible(expense || income);
+    m_host.updateCommandStates();
+    if (!expense && !income)
+        return;
+    Pgd->showPage(expense);
+    if (!m_host.dm->Tb_Items->active())
+        return;
+    QTreeWidget* tree = expense ? Pgd->TvCt : Pgd->TvDt;
+    Pgd->FillCategoryTree(tree);
+    if (tree->isVisible())
+        tree->setFocus();
+    Pgd->TvCtChange(tree->currentItem());
+}
+
+void TMoneyView::ResetTrees()
+{
+    Pgd->EmptyTrees();
+    if (!m_host.dm->Tb_Items->active())
+        return;
+    try {
+        Pgd->FillCategoryTree(Pgd->TvCt);
+        Pgd->FillCategoryTree(Pgd->TvDt);
+        if (Pgd->TvCt->topLevelItemCount() > 0)
+            Pgd->TvCt->setCurrentItem(Pgd->TvCt->topLevelItem(0));
+    } catch (const DbError&) {
+    }
+}
+
+void TMoneyView::ClearForClose()
+{
+    Pgd->EmptyTrees();
+    for (int i : {1, 3, 5, 7})
+        setPanel(i, QString());
+}
+
+// ---- the grid ----
+
+void TMoneyView::DBGDblClick()
+{
+    QAction* edit = m_host.action(QStringLiteral("mMoneyEdit"));
+    if (edit && edit->isEnabled() && openOperationCard)
+        openOperationCard(3);
+}
+
+void TMoneyView::setSplitterColour(const QColor& colour)
+{
+    Splitter1->setStyleSheet(QStringLiteral("QSplitter::handle { background: %1; }").arg(colour.name()));
+}
+
+} // namespace dorv

@@ -1,0 +1,360 @@
+#include "app/DorvMain.h"
+#include "categories/CategoryTree.h"
+#include "data/Database.h"
+#include "data/DorvDm.h"
+#include "data/TableModel.h"
+#include "ledger/GridColours.h"
+#include "ledger/MoneyView.h"
+#include "ledger/Period.h"
+#include "support/ScriptedPrompts.h"
+#include "util/Clock.h"
+#include "util/DateScale.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace dorv;
+
+// The money page of a running main window: accounts, period, totals, the grid and the direction.
+class TestMoney : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> root;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TFormMain> w;
+
+    TMoneyView& money() { return *w->Money; }
+    TDm& dm() { return *w->Dm(); }
+    void exec(const QString& sql) { Database::acquire(w->WorkingFolder)->exec(sql); }
+    static int day(int y, int m, int d) { return dayNumber(QDate(y, m, d)); }
+    void addAccount(int id, const QString& name, double rest = 0)
+    {
+        exec(QString("INSERT INTO TB_ACCOUNT (Id_Account, Account, Currency, Rest) VALUES (%1, '%2', 'руб', %3)")
+                 .arg(id)
+                 .arg(name)
+                 .arg(rest));
+    }
+    void addOperation(int account, int date, qint64 stamp, const QString& kind, QVariant dt, QVariant ct)
+    {
+        Statement st = Database::acquire(w->WorkingFolder)
+                           ->prepare("INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Dt, Ct, Level1) "
+                                     "VALUES (?,?,?,?,?,?,0)");
+        st.bindAll({account, date, stamp, kind, dt, ct});
+        st.step();
+    }
+    void reopenAccounts()
+    {
+        dm().Tb_Account->refresh();
+        dm().Tb_Account->first();
+    }
+    void choosePeriod(const char* item) { w->action(item)->trigger(); }
+    QStringList totals() const
+    {
+        QStringList out;
+        for (int i : {1, 3, 5, 7})
+            out << w->Money->panelText(i);
+        return out;
+    }
+
+private slots:
+    void init()
+    {
+        root = std::make_unique<QTemporaryDir>();
+        prompts = ScriptedPrompts();
+        MainEnvironment e;
+        e.programFolder = root->filePath("prog");
+        e.tempFolder = root->path();
+        e.settingsFile = root->filePath("s.ini");
+        e.prompts = &prompts;
+        e.splash = false;
+        QDir().mkpath(e.programFolder);
+        Clock::pin(QDateTime(QDate(2000, 2, 6), QTime(12, 0)));
+        w = std::make_unique<TFormMain>(e);
+        QVERIFY(w->started());
+    }
+    void cleanup()
+    {
+        w.reset();
+        Clock::unpin();
+        root.reset();
+    }
+
+    void periodBounds_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QDate>("work");
+        QTest::addColumn<QDate>("start");
+        QTest::addColumn<QDate>("end");
+        QTest::addRow("week of Sunday 6 Feb 2000") << 3 << QDate(2000, 2, 6) << QDate(2000, 1, 31) << QDate(2000, 2, 6);
+        QTest::addRow("week of Monday 31 Jan 2000") << 3 << QDate(2000, 1, 31) << QDate(2000, 1, 31) << QDate(2000, 2, 6);
+        QTest::addRow("December 1999") << 2 << QDate(1999, 12, 15) << QDate(1999, 12, 1) << QDate(1999, 12, 31);
+        QTest::addRow("February 2000") << 2 << QDate(2000, 2, 10) << QDate(2000, 2, 1) << QDate(2000, 2, 29);
+        QTest::addRow("year") << 1 << QDate(2000, 2, 10) << QDate(2000, 1, 1) << QDate(2000, 12, 31);
+        QTest::addRow("day") << 4 << QDate(2000, 2, 10) << QDate(2000, 2, 10) << QDate(2000, 2, 10);
+        QTest::addRow("whole") << 0 << QDate(2000, 2, 10) << QDate(1900, 2, 6) << QDate(2100, 2, 6);
+    }
+    void periodBounds()
+    {
+        QFETCH(int, kind);
+        QFETCH(QDate, work);
+        QFETCH(QDate, start);
+        QFETCH(QDate, end);
+        const PeriodBounds b = dorv::periodBounds(PeriodKind(kind), dayNumber(work), dayNumber(QDate(1900, 2, 6)),
+                                                  dayNumber(QDate(2100, 2, 6)));
+        QCOMPARE(dateOfDay(b.start), start);
+        QCOMPARE(dateOfDay(b.end), end);
+    }
+
+    void openingBalanceAndPlannedRows()
+    {
+        addAccount(1, "Кошелёк");
+        addOperation(1, day(2000, 1, 20), 1, "1", 100.0, {}); // before the period
+        addOperation(1, day(2000, 2, 3), 2, "2", {}, 30.0);  // planned, in the period
+        addOperation(2, day(2000, 2, 3), 3, "1", {}, 7.0);   // another account
+        reopenAccounts();
+        choosePeriod("mMonth");
+        QCOMPARE(totals(), (QStringList{"100.00", "0.00", "0.00", "100.00"}));
+        QCOMPARE(money().CbPer->currentIndex(), 2);
+        QCOMPARE(dm().Tb_Hist->recordCount(), 1); // the planned row shows, another account's does not
+        choosePeriod("mTotal");
+        QCOMPARE(totals(), (QStringList{"0.00", "100.00", "0.00", "100.00"}));
+        QCOMPARE(dm().Tb_Hist->recordCount(), 2);
+    }
+
+    void menuAndComboInStep()
+    {
+        addAccount(1, "Счёт");
+        reopenAccounts();
+        choosePeriod("mYear");
+        QCOMPARE(money().CbPer->currentIndex(), 1);
+        money().CbPer->setCurrentIndex(3);
+        money().CbPerClick();
+        QVERIFY(w->action("mWeek")->isChecked());
+        QCOMPARE(money().PeriodStart, day(2000, 1, 31));
+        QCOMPARE(money().CbPer->toolTip(), QString("31.01.2000...06.02.2000"));
+        choosePeriod("mTotal");
+        QVERIFY(money().CbPer->toolTip().isEmpty());
+    }
+
+    void dayModeHidesTheDateColumn()
+    {
+        addAccount(1, "Счёт");
+        reopenAccounts();
+        const int col = money().histModel->columnOf("DATE_REAL");
+        QVERIFY(col >= 0);
+        choosePeriod("mDay");
+        QVERIFY(money().DBG->isColumnHidden(col));
+        choosePeriod("mMonth");
+        QVERIFY(!money().DBG->isColumnHidden(col));
+    }
+
+    void steppingTheWorkingDateAcrossAMonthEnd()
+    {
+        addAccount(1, "Счёт");
+        addOperation(1, day(2000, 3, 1), 1, "1", {}, 5.0);
+        reopenAccounts();
+        w->WorkDate = day(2000, 2, 29);
+        choosePeriod("mMonth");
+        QCOMPARE(dm().Tb_Hist->recordCount(), 0);
+        money().ButNext->click();
+        QCOMPARE(money().ButDate->text(), QString("01.03.00"));
+        QCOMPARE(money().PeriodStart, day(2000, 3, 1));
+        QCOMPARE(dm().Tb_Hist->recordCount(), 1);
+        QCOMPARE(money().panelText(5), QString("5.00"));
+        money().ButPrev->click();
+        QCOMPARE(money().PeriodEnd, day(2000, 2, 29));
+        // A cancelled picker leaves the date.
+        prompts.modals.enqueue([](QDialog*) { return int(QDialog::Rejected); });
+        money().ButDateClick();
+        QCOMPARE(w->WorkDate, day(2000, 2, 29));
+    }
+
+    void balanceColour_data()
+    {
+        QTest::addColumn<double>("rest");
+        QTest::addColumn<bool>("red");
+        QTest::addRow("-0.40 navy") << -0.40 << false;
+        QTest::addRow("-0.50 navy (half to even)") << -0.50 << false;
+        QTest::addRow("-0.60 red") << -0.60 << true;
+        QTest::addRow("-1.50 red") << -1.50 << true;
+    }
+    void balanceColour()
+    {
+        QFETCH(double, rest);
+        QFETCH(bool, red);
+        addAccount(1, "Счёт", rest);
+        reopenAccounts();
+        const QColor c = money().DBTRest->palette().color(QPalette::WindowText);
+        QCOMPARE(c, red ? QColor(Qt::red) : QColor(0, 0, 128));
+        QCOMPARE(money().DBTRest->text(), QString::number(rest, 'f', 2));
+        QCOMPARE(money().DBTAccount->text(), QString("Счёт"));
+    }
+
+    void cancelInTheAccountsCardKeepsTheAccount()
+    {
+        addAccount(1, "Альфа");
+        addAccount(2, "Бета");
+        addOperation(1, day(2000, 2, 1), 1, "1", 1.0, {});
+        reopenAccounts();
+        money().ApplyPeriod();
+        QCOMPARE(dm().Tb_Hist->recordCount(), 1);
+        prompts.modals.enqueue([this](QDialog*) {
+            dm().Tb_Account->last(); // moved in the grid
+            return int(QDialog::Rejected);
+        });
+        money().ButAccClick();
+        QCOMPARE(dm().Tb_Account->fieldByName("Account").asString(), QString("Альфа"));
+        QCOMPARE(dm().Tb_Hist->recordCount(), 1);
+        prompts.modals.enqueue([this](QDialog*) {
+            dm().Tb_Account->last();
+            return int(QDialog::Accepted);
+        });
+        money().ButAccClick();
+        QCOMPARE(money().DBTAccount->text(), QString("Бета"));
+        QCOMPARE(dm().Tb_Hist->recordCount(), 0); // the period applied to the new account
+    }
+
+    void rememberedAccountSurvivesSaving()
+    {
+        addAccount(1, "Альфа");
+        addAccount(2, "Бета");
+        reopenAccounts();
+        dm().Tb_Account->last();
+        dm().DataSaved = true;
+        w->FlushPendingEdits();
+        QVERIFY(!dm().DataSaved);
+        dm().Qtemp->setSql({"select count(*) from tb_account where c='L'"});
+        dm().Qtemp->open();
+        QCOMPARE(dm().Qtemp->field(0)->asInteger(), 1);
+        dm().Qtemp->close();
+        QCOMPARE(dm().Tb_Account->fieldByName("Account").asString(), QString("Бета"));
+        const QString file = root->filePath("f.den");
+        prompts.saveFiles.enqueue(file);
+        QVERIFY(w->SaveDataFile(false));
+        QVERIFY(w->CloseDataFile());
+        QVERIFY(w->OpenDataFile(file));
+        QCOMPARE(dm().Tb_Account->fieldByName("Account").asString(), QString("Бета"));
+    }
+
+    void directionSwitching()
+    {
+        addAccount(1, "Счёт");
+        addOperation(1, day(2000, 2, 1), 1, "1", 1.0, {});
+        reopenAccounts();
+        money().ApplyPeriod();
+        QVERIFY(money().modeOn());
+        QVERIFY(w->action("mMoneyNew")->isEnabled());
+        // Clicking the checked expense item leaves neither direction.
+        w->action("mCt")->trigger();
+        QVERIFY(!w->action("mCt")->isChecked() && !w->action("mDt")->isChecked());
+        QVERIFY(!money().ButCt->isChecked() && !money().ButDt->isChecked());
+        QVERIFY(!money().modeOn());
+        QVERIFY(!w->mCategory->menuAction()->isVisible());
+        QVERIFY(!w->action("mMoneyNew")->isEnabled());
+        QVERIFY(!w->action("mMoneyEdit")->isEnabled());
+        QVERIFY(!w->action("mUpdate")->isEnabled());
+        QVERIFY(w->action("mMoneyDelete")->isEnabled());
+        // The income button: income mode with its tree.
+        money().ButDt->click();
+        QVERIFY(w->action("mDt")->isChecked());
+        QVERIFY(money().modeOn());
+        QCOMPARE(money().Pgd->shownTree(), money().Pgd->TvDt);
+        // The expense button while income is down brings income up.
+        money().ButCt->click();
+        QVERIFY(money().ButCt->isChecked() && !money().ButDt->isChecked());
+        QVERIFY(w->action("mCt")->isChecked() && !w->action("mDt")->isChecked());
+        QCOMPARE(money().Pgd->shownTree(), money().Pgd->TvCt);
+        QCOMPARE(money().Pgd->TvCt->topLevelItem(0)->text(0), QString("ПЕРЕВОД"));
+    }
+
+    void enterEditsOnlyWhenEditIsAvailable()
+    {
+        addAccount(1, "Счёт");
+        reopenAccounts();
+        money().ApplyPeriod();
+        QList<int> opened;
+        money().openOperationCard = [&](int mode) { opened << mode; };
+        QTest::keyClick(money().DBG, Qt::Key_Return);
+        QVERIFY(opened.isEmpty()); // no rows: nothing to edit
+        addOperation(1, day(2000, 2, 1), 1, "1", 1.0, {});
+        money().ApplyPeriod();
+        QTest::keyClick(money().DBG, Qt::Key_Return);
+        QCOMPARE(opened, QList<int>{3});
+    }
+
+    void plannedRowsColoured_data()
+    {
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<QColor>("background");
+        QTest::addColumn<QColor>("text"); // invalid: the palette's
+        QTest::addRow("planned") << 1 << "2" << "" << false << QColor(205, 231, 231) << QColor(0, 0, 255);
+        QTest::addRow("planned selected") << 1 << "2" << "" << true << QColor(0, 255, 255) << QColor(0, 0, 255);
+        QTest::addRow("real") << 1 << "1" << "" << false << QColor() << QColor();
+        QTest::addRow("statement planned") << 2 << "2" << "" << false << QColor(205, 231, 231) << QColor(0, 0, 255);
+        QTest::addRow("diary mode 1") << 5 << "" << "1" << false << QColor(210, 255, 210) << QColor();
+        QTest::addRow("diary mode 2 selected") << 5 << "" << "2" << true << QColor(128, 0, 0) << QColor();
+        QTest::addRow("untagged grid") << 0 << "2" << "2" << false << QColor() << QColor();
+    }
+    void plannedRowsColoured()
+    {
+        QFETCH(int, tag);
+        QFETCH(QString, kind);
+        QFETCH(QString, mode);
+        QFETCH(bool, selected);
+        QFETCH(QColor, background);
+        QFETCH(QColor, text);
+        QPalette p;
+        RowFacts facts;
+        facts.kind = kind;
+        facts.mode = mode;
+        const CellColours c = DrawGridCell(tag, facts, selected, p, 6, 2, 7, 2);
+        QCOMPARE(c.background, background.isValid() ? background
+                                                    : (selected ? p.color(QPalette::Highlight) : p.color(QPalette::Base)));
+        QCOMPARE(c.text, text.isValid() ? text
+                                        : (selected && !background.isValid() ? p.color(QPalette::HighlightedText)
+                                                                             : p.color(QPalette::Text)));
+    }
+
+    void birthdaysColoured()
+    {
+        QPalette p;
+        RowFacts today;
+        today.day = 6;
+        today.month = 2;
+        QCOMPARE(DrawGridCell(3, today, false, p, 6, 2, 7, 2).background, QColor(210, 255, 210));
+        RowFacts tomorrow;
+        tomorrow.day = 7;
+        tomorrow.month = 2;
+        QCOMPARE(DrawGridCell(4, tomorrow, true, p, 6, 2, 7, 2).background, QColor(0, 128, 0));
+        RowFacts other;
+        other.day = 8;
+        other.month = 2;
+        QCOMPARE(DrawGridCell(3, other, false, p, 6, 2, 7, 2).background, p.color(QPalette::Base));
+        QCOMPARE(DrawGridCell(3, RowFacts{}, false, p, 6, 2, 7, 2).background, p.color(QPalette::Base));
+    }
+
+    void panDateOnlyInBrowseState()
+    {
+        addAccount(1, "Счёт");
+        reopenAccounts();
+        money().ApplyPeriod();
+        QVERIFY(money().PanDate->isEnabled());
+        dm().Tb_Hist->insert();
+        QVERIFY(!money().PanDate->isEnabled());
+        dm().Tb_Hist->cancel();
+        QVERIFY(money().PanDate->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestMoney)
+#include "tst_money.moc"
