@@ -8,6 +8,7 @@
 #include "data/DorvDm.h"
 #include "data/TableModel.h"
 #include "categories/CategoryTree.h"
+#include "ledger/AccountsPage.h"
 #include "ledger/MoneyView.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
@@ -513,6 +514,7 @@ TFormCard* TFormMain::Card()
     if (!m_card) {
         m_card = new TFormCard(CardState, *m_prompts, m_dm.get(), this);
         m_card->calculator = [this] { mCalcClick(); };
+        new TAccountsPage(*m_card, *m_dm, *m_prompts); // owned by the card
         m_card->BindDatabaseName(WorkingFolder);
     }
     return m_card;
@@ -755,6 +757,8 @@ void TFormMain::defaultColumns()
 {
     if (m_histModel)
         m_histModel->setColumns({});
+    if (Money)
+        Money->applyDefaultWidths();
 }
 
 // ---- small commands ----

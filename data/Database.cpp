@@ -224,6 +224,12 @@ bool Statement::step()
     throw DbError(describeSqliteError(code, msg));
 }
 
+void Statement::reset()
+{
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+}
+
 int Statement::columnCount() const { return sqlite3_column_count(m_stmt); }
 
 QString Statement::columnName(int i) const { return QString::fromUtf8(sqlite3_column_name(m_stmt, i)); }

@@ -28,6 +28,8 @@ public:
     QString parameterName(int index) const; // without the leading ':'
     // Steps once; true while a row is available. Failures raise DbError.
     bool step();
+    // Makes the statement ready to run again with new parameters.
+    void reset();
     int columnCount() const;
     QString columnName(int i) const;
     QString columnDeclaredType(int i) const;

@@ -5,10 +5,19 @@
 #include "DbError.h"
 #include "util/Win1251.h"
 
+#include <optional>
+
 namespace dorv {
 
 namespace {
 constexpr int CacheLimit = 4096;
+
+struct BusyGuard {
+    explicit BusyGuard(bool& target) : flag(target), was(target) { target = true; }
+    ~BusyGuard() { flag = was; }
+    bool& flag;
+    bool was;
+};
 
 QString quoted(const QString& name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
 } // namespace
@@ -216,7 +225,7 @@ Record Dataset::recordAt(int row)
 {
     if (row < 0 || row >= recordCount())
         return Record(fieldCount());
-    if (row == m_cur && editing())
+    if (row == m_cur && m_state == DatasetState::Edit)
         return m_edit;
     const qint64 h = m_handles[size_t(row)];
     auto it = m_cache.constFind(h);
@@ -284,6 +293,13 @@ void Dataset::scrolled()
 void Dataset::setCurrentRow(int row)
 {
     checkActive();
+    // A view following the row list while a post or delete rearranges it must not move the cursor
+    // (nor post once more from inside the post).
+    if (m_busy || m_handles.empty())
+        return;
+    row = qBound(0, row, recordCount() - 1);
+    if (row == m_cur && m_state != DatasetState::Insert)
+        return;
     checkBrowseMode();
     if (m_handles.empty())
         return;
@@ -496,6 +512,7 @@ void Dataset::post()
 
     const bool inserting = m_state == DatasetState::Insert;
     const int oldRow = m_cur;
+    std::optional<BusyGuard> busy(std::in_place, m_busy);
     qint64 handle;
     if (inserting) {
         handle = insertRecord(m_edit);
@@ -519,6 +536,7 @@ void Dataset::post()
     } else {
         m_cur = m_handles.empty() ? -1 : qBound(0, oldRow, recordCount() - 1);
     }
+    busy.reset();
     m_edit.clear();
     m_eof = m_handles.empty();
     m_bof = m_cur <= 0;
@@ -561,11 +579,14 @@ void Dataset::deleteRecord()
         cancel();
     if (beforeDelete)
         beforeDelete(*this);
+    std::optional<BusyGuard> busy(std::in_place, m_busy);
     const qint64 handle = m_handles[size_t(m_cur)];
     deleteStoredRecord(handle);
     dropCached(handle);
     const int row = m_cur;
+    m_cur = -1; // the views read the remaining rows while this one goes
     removeHandle(row);
+    busy.reset();
     m_cur = m_handles.empty() ? -1 : qMin(row, recordCount() - 1);
     m_eof = m_handles.empty();
     m_bof = m_cur <= 0;

@@ -178,6 +178,7 @@ private:
     Record* m_calcRecord = nullptr;
     QHash<qint64, Record> m_cache;
     int m_disableCount = 0;
+    bool m_busy = false; // a post or delete is rearranging the rows
     std::vector<DataSource*> m_sources;
 };
 

@@ -11,9 +11,11 @@ TableModel::TableModel(Dataset* dataset, QObject* parent) : QAbstractTableModel(
 {
     connect(dataset, &Dataset::rowsReset, this, &TableModel::reset);
     connect(dataset, &Dataset::rowAboutToBeInserted, this, [this](int row) {
-        m_pending = row <= m_rows;
+        removeVirtualRow(); // the posted record takes its place in the order
+        const int r = viewRow(row);
+        m_pending = r <= m_rows;
         if (m_pending)
-            beginInsertRows({}, row, row);
+            beginInsertRows({}, r, r);
     });
     connect(dataset, &Dataset::rowInserted, this, [this](int) {
         if (!m_pending)
@@ -23,9 +25,10 @@ TableModel::TableModel(Dataset* dataset, QObject* parent) : QAbstractTableModel(
         endInsertRows();
     });
     connect(dataset, &Dataset::rowAboutToBeRemoved, this, [this](int row) {
-        m_pending = row < m_rows;
+        const int r = viewRow(row);
+        m_pending = r < m_rows;
         if (m_pending)
-            beginRemoveRows({}, row, row);
+            beginRemoveRows({}, r, r);
     });
     connect(dataset, &Dataset::rowRemoved, this, [this](int) {
         if (!m_pending)
@@ -35,8 +38,14 @@ TableModel::TableModel(Dataset* dataset, QObject* parent) : QAbstractTableModel(
         endRemoveRows();
     });
     connect(dataset, &Dataset::rowUpdated, this, [this](int row) {
-        if (row >= 0 && row < m_rows && !m_columns.isEmpty())
-            emit dataChanged(index(row, 0), index(row, int(m_columns.size()) - 1));
+        const int r = viewRow(row);
+        if (r >= 0 && r < m_rows && !m_columns.isEmpty())
+            emit dataChanged(index(r, 0), index(r, int(m_columns.size()) - 1));
+    });
+    connect(dataset, &Dataset::stateChanged, this, &TableModel::followState);
+    connect(dataset, &Dataset::dataChanged, this, [this](Field* field) {
+        if (field && m_virtualRow >= 0 && !m_columns.isEmpty())
+            emit dataChanged(index(m_virtualRow, 0), index(m_virtualRow, int(m_columns.size()) - 1));
     });
     connect(dataset, &Dataset::currentRowChanged, this, &TableModel::followDataset);
     rebuildColumns();
@@ -71,9 +80,52 @@ void TableModel::reset()
 {
     beginResetModel();
     rebuildColumns();
+    m_virtualRow = -1;
     m_rows = m_dataset ? m_dataset->recordCount() : 0;
     endResetModel();
+    followState();
     followDataset(m_dataset ? m_dataset->currentRow() : -1);
+}
+
+int TableModel::datasetRow(int row) const
+{
+    if (m_virtualRow < 0 || row < m_virtualRow)
+        return row;
+    return row == m_virtualRow ? -1 : row - 1;
+}
+
+int TableModel::viewRow(int row) const
+{
+    return m_virtualRow >= 0 && row >= m_virtualRow ? row + 1 : row;
+}
+
+void TableModel::followState()
+{
+    if (!m_dataset)
+        return;
+    const bool inserting = m_dataset->state() == DatasetState::Insert;
+    if (inserting && m_virtualRow < 0) {
+        const int r = qBound(0, m_dataset->currentRow(), m_rows);
+        beginInsertRows({}, r, r);
+        m_virtualRow = r;
+        ++m_rows;
+        endInsertRows();
+        followDataset(-1);
+    } else if (!inserting && m_virtualRow >= 0) {
+        removeVirtualRow();
+        followDataset(m_dataset->currentRow());
+    }
+}
+
+void TableModel::removeVirtualRow()
+{
+    if (m_virtualRow < 0)
+        return;
+    const int r = m_virtualRow;
+    beginRemoveRows({}, r, r);
+    m_virtualRow = -1;
+    --m_rows;
+    endRemoveRows();
 }
 
 Field* TableModel::fieldAt(int column) const { return m_columns.value(column); }
@@ -95,13 +147,15 @@ QVariant TableModel::data(const QModelIndex& index, int role) const
     if (!m_dataset || !index.isValid() || index.row() >= m_rows || index.column() >= m_columns.size())
         return {};
     const Field* f = m_columns[index.column()];
+    const int row = datasetRow(index.row());
     if (role == Qt::TextAlignmentRole) {
         const bool number = f->type() == FieldType::Float || f->type() == FieldType::SmallInt;
         return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
     }
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
-    const QVariant v = m_dataset->valueAt(index.row(), *f);
+    // The record being inserted is the dataset's edit buffer, which its fields read.
+    const QVariant v = row < 0 ? f->value() : m_dataset->valueAt(row, *f);
     if (role == Qt::EditRole)
         return f->type() == FieldType::Float || f->type() == FieldType::Date ? QVariant(f->formatValue(v)) : v;
     return f->formatValue(v);
@@ -115,7 +169,9 @@ bool TableModel::setData(const QModelIndex& index, const QVariant& value, int ro
     if (!f || f->readOnly())
         return false;
     try {
-        m_dataset->setCurrentRow(index.row());
+        const int row = datasetRow(index.row());
+        if (row >= 0 && row != m_dataset->currentRow())
+            m_dataset->setCurrentRow(row);
         m_dataset->edit();
         if (value.typeId() == QMetaType::QString)
             f->setAsString(value.toString());
@@ -156,11 +212,15 @@ void TableModel::bindSelection(QItemSelectionModel* selection)
     if (!selection)
         return;
     connect(selection, &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
-        if (m_syncing || !m_dataset || !current.isValid() || !m_dataset->active())
+        // Rows come and go while a post rearranges them: the cursor is the dataset's to place then.
+        if (m_syncing || m_pending || !m_dataset || !current.isValid() || !m_dataset->active())
+            return;
+        const int row = datasetRow(current.row());
+        if (row < 0)
             return;
         m_syncing = true;
         try {
-            m_dataset->setCurrentRow(current.row());
+            m_dataset->setCurrentRow(row);
         } catch (const DbError& e) {
             m_lastError = e.message();
             emit editFailed(e.message());
@@ -173,14 +233,14 @@ void TableModel::bindSelection(QItemSelectionModel* selection)
     followDataset(m_dataset ? m_dataset->currentRow() : -1);
 }
 
-void TableModel::followDataset(int row)
+void TableModel::followDataset(int datasetRowIndex)
 {
     if (!m_selection || m_syncing)
         return;
     const QModelIndex cur = m_selection->currentIndex();
-    if (row < 0 || row >= m_rows) {
+    const int row = m_virtualRow >= 0 ? m_virtualRow : viewRow(datasetRowIndex);
+    if (row < 0 || row >= m_rows)
         return;
-    }
     if (cur.isValid() && cur.row() == row)
         return;
     m_syncing = true;

@@ -43,6 +43,11 @@ private:
     void rebuildColumns();
     void reset();
     void followDataset(int row);
+    void followState();
+    void removeVirtualRow();
+    // The dataset's row behind a row of the view (-1 for the record being inserted).
+    int datasetRow(int viewRow) const;
+    int viewRow(int datasetRow) const;
 
     QPointer<Dataset> m_dataset;
     QStringList m_columnNames;
@@ -51,6 +56,8 @@ private:
     QPointer<QItemSelectionModel> m_selection;
     bool m_syncing = false;
     bool m_pending = false;
+    // While a record is being inserted the view shows it as a row of its own here.
+    int m_virtualRow = -1;
     QString m_lastError;
 };
 

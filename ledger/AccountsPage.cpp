@@ -48,7 +48,8 @@ class CellDelegate : public QStyledItemDelegate {
 public:
     CellDelegate(const CellHooks& hooks, QObject* parent) : QStyledItemDelegate(parent), m_hooks(hooks) {}
 
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override
     {
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
         if (auto* line = qobject_cast<QLineEdit*>(editor))
@@ -139,7 +140,8 @@ protected:
     }
 };
 
-QToolButton* makeNavigatorButton(QWidget* parent, const QString& name, const QString& text, const QString& hint)
+QToolButton* makeNavigatorButton(QWidget* parent, const QString& name, const QString& text,
+                                 const QString& hint)
 {
     auto* b = new QToolButton(parent);
     b->setObjectName(name);
@@ -216,7 +218,8 @@ TAccountsPage::TAccountsPage(TFormCard& card, TDm& dm, Prompts& prompts)
     connect(ButAcc, &QToolButton::clicked, this, [this] { ButAccClick(); });
     connect(DBGAcTab, &QTableView::doubleClicked, this, [this] { DBGAcTabDblClick(); });
     // In-place edits and moves that post cannot throw through the view; their errors come here.
-    connect(m_model, &TableModel::editFailed, this, [this](const QString& message) { m_prompts.error(message); });
+    connect(m_model, &TableModel::editFailed, this,
+            [this](const QString& message) { m_prompts.error(message); });
 
     Table* accounts = dm.Tb_Account;
     connect(accounts, &Dataset::stateChanged, this, [this] { updateNavigator(); });
@@ -409,9 +412,9 @@ void TAccountsPage::ButAccClick()
         }
     }
     DBNAcc->setVisible(editMode);
-    DBGAcTab->setEditTriggers(editMode ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                                             QAbstractItemView::AnyKeyPressed
-                                       : QAbstractItemView::NoEditTriggers);
+    const QAbstractItemView::EditTriggers typing =
+        QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed;
+    DBGAcTab->setEditTriggers(editMode ? typing : QAbstractItemView::NoEditTriggers);
     DBGAcTab->setSelectionBehavior(editMode ? QAbstractItemView::SelectItems : QAbstractItemView::SelectRows);
     // The selection already made keeps its old shape until redone in the new one.
     const QModelIndex at = DBGAcTab->currentIndex();

@@ -33,9 +33,6 @@ public:
     QTableView* DBGAcTab;
     TableModel* model() const { return m_model; }
 
-    // The currencies already in use, for the pick list of the currency column.
-    const QStringList& currencies() const { return m_currencies; }
-
     // Every currency of the accounts once, in the spelling met first in name order; the current
     // account stays where it was.
     static void FillCur(Table& accounts, QStringList& list);
@@ -55,7 +52,7 @@ private:
     void cellChanged();
     // A cell editor hands over its text.
     void writeCell(const QModelIndex& at, const QString& text);
-    // Hands the text of an open cell editor to the model before the row is posted.
+    // Hands the text of an open cell editor to the row before the row is posted.
     void finishGridEdit();
     void resetOnClose();
 
@@ -63,6 +60,7 @@ private:
     TDm& m_dm;
     Prompts& m_prompts;
     TableModel* m_model;
+    // The currencies already in use, for the pick list of the currency column.
     QStringList m_currencies;
 };
 

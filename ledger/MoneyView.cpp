@@ -57,7 +57,7 @@ struct WaitCursor {
 };
 
 struct SuspendControls {
-    explicit SuspendControls(Dataset& d) : d(d) { d.disableControls(); }
+    explicit SuspendControls(Dataset& dataset) : d(dataset) { d.disableControls(); }
     ~SuspendControls() { d.enableControls(); }
     Dataset& d;
 };
@@ -103,6 +103,7 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent) : QWidget(parent)
         if (openOperationCard)
             openOperationCard(1);
     };
+    applyDefaultWidths();
     Splitter1->addWidget(Pgd);
     Splitter1->addWidget(DBG);
     Splitter1->setStretchFactor(1, 1);
@@ -457,6 +458,20 @@ void TMoneyView::ClearForClose()
 }
 
 // ---- the grid ----
+
+void TMoneyView::applyDefaultWidths()
+{
+    const int charWidth = DBG->fontMetrics().averageCharWidth();
+    for (int c = 0; c < histModel->columnCount(); ++c) {
+        const Field* f = histModel->fieldAt(c);
+        if (!f)
+            continue;
+        int width = f->displayWidth() > 0 ? f->displayWidth() * charWidth + 8 : 100;
+        if (f->name().compare(QLatin1String("DATE_REAL"), Qt::CaseInsensitive) == 0)
+            width = 77;
+        DBG->horizontalHeader()->resizeSection(c, width);
+    }
+}
 
 void TMoneyView::DBGDblClick()
 {

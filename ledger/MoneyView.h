@@ -86,6 +86,8 @@ public:
     // Closing one: empty the trees and the four value panels.
     void ClearForClose();
     void showWorkDate();
+    // The grid's own column widths: the fields' display widths, the date 77 pixels.
+    void applyDefaultWidths();
     void setPanel(int panel, const QString& text);
 
     // Opens the operation card: 1 new, 3 edit; the operation editing hooks in here.

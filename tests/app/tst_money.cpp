@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QStackedWidget>
@@ -153,6 +154,20 @@ private slots:
         QVERIFY(money().DBG->isColumnHidden(col));
         choosePeriod("mMonth");
         QVERIFY(!money().DBG->isColumnHidden(col));
+    }
+
+    void columnLayoutSurvivesRanging()
+    {
+        addAccount(1, "Счёт");
+        reopenAccounts();
+        QHeaderView* h = money().DBG->horizontalHeader();
+        h->resizeSection(1, 211);
+        h->moveSection(1, 4);
+        choosePeriod("mYear");
+        money().ButNext->click();
+        QCOMPARE(h->sectionSize(1), 211);
+        QCOMPARE(h->visualIndex(1), 4);
+        QCOMPARE(h->sectionSize(money().histModel->columnOf("DATE_REAL")), 77);
     }
 
     void steppingTheWorkingDateAcrossAMonthEnd()

@@ -81,6 +81,61 @@ private slots:
         QCOMPARE(view.currentIndex().row(), 2);
     }
 
+    void insertedRecordIsARowOfItsOwn()
+    {
+        t->setRange({1, 105}, {1, 107}); // two rows
+        t->open();
+        TableModel model(t.get());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QTableView view;
+        view.setModel(&model);
+        model.bindSelection(view.selectionModel());
+        t->last();
+        t->insert();
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(view.currentIndex().row(), 1);
+        QVERIFY(model.index(1, 0).data().toString().isEmpty());
+        t->fieldByName("Id_Account").setValue(1);
+        t->fieldByName("Date_Create").setValue(500);
+        QVERIFY(model.setData(model.index(1, 0), QString("15.04.1900"))); // day 106: a second cell of the new row
+        QVERIFY(model.setData(model.index(1, 1), QString("3")));
+        QCOMPARE(t->state(), DatasetState::Insert);
+        QCOMPARE(model.index(1, 0).data().toString(), QString("15.04.1900"));
+        t->post();
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(t->fieldByName("Date_Create").asInteger(), 500);
+        QCOMPARE(view.currentIndex().row(), t->currentRow());
+        t->insert();
+        t->cancel();
+        QCOMPARE(model.rowCount(), 3);
+
+        // The first record of an empty view can be typed in too.
+        t->setRange({7}, {8});
+        QCOMPARE(model.rowCount(), 0);
+        t->insert();
+        QCOMPARE(model.rowCount(), 1);
+        t->cancel();
+        QCOMPARE(model.rowCount(), 0);
+    }
+
+    void postFromOutsideWhileAViewFollows()
+    {
+        t->open();
+        TableModel model(t.get());
+        QTableView view;
+        view.setModel(&model);
+        model.bindSelection(view.selectionModel());
+        t->first();
+        t->edit();
+        t->fieldByName("Date_Real").setValue(500); // moves the row to the end
+        t->post();
+        QCOMPARE(t->currentRow(), 19);
+        QCOMPARE(t->fieldByName("Date_Create").asInteger(), 1);
+        QCOMPARE(view.currentIndex().row(), 19);
+        t->deleteRecord();
+        QCOMPARE(view.currentIndex().row(), t->currentRow());
+    }
+
     void inPlaceEditGoesThroughEditAndPost()
     {
         t->open();

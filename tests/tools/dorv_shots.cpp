@@ -2,10 +2,14 @@
 // with an output folder. Not a test: it asserts nothing.
 #include "app/DorvAbt.h"
 #include "app/DorvMain.h"
+#include "data/Database.h"
 #include "data/DorvDm.h"
+#include "ledger/MoneyView.h"
+#include "util/Clock.h"
 #include "support/ScriptedPrompts.h"
 #include "util/DateScale.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QDir>
@@ -15,6 +19,43 @@
 #include <QTimer>
 
 namespace {
+// A household of a few accounts and a few hundred operations over half a year.
+void fillSample(dorv::TFormMain& w)
+{
+    auto db = dorv::Database::acquire(w.WorkingFolder);
+    db->exec(QStringLiteral("BEGIN"));
+    db->exec(QStringLiteral("INSERT INTO TB_ACCOUNT VALUES (1,'Кошелёк','руб',12345.5,'L'),(2,'Карта','руб',-0.6,NULL),"
+                            "(3,'Валютный','USD',800,NULL)"));
+    db->exec(QStringLiteral("INSERT INTO TB_ITEMS VALUES (0,'Еда',NULL,0,'-',NULL),(1,'Овощи',0,1,'-',NULL),"
+                            "(2,'Картофель',1,2,'-',NULL),(3,'Транспорт',NULL,0,'-',NULL),(4,'Бензин',3,1,'-',NULL),"
+                            "(5,'Зарплата',NULL,0,'+',NULL),(6,'Подарки',NULL,0,'0',NULL),(7,'Хлеб',0,1,'-',NULL),"
+                            "(8,'Коммунальные',NULL,0,'-',NULL)"));
+    db->exec(QStringLiteral("INSERT INTO TB_PERSON (Id_Person,Name) VALUES (1,'Иванов И.И.'),(2,'Петрова А.С.')"));
+    db->exec(QStringLiteral("INSERT INTO TB_FIRM (Id_Firm,Firm) VALUES (1,'Пятёрочка'),(2,'Лукойл'),(3,'Рынок')"));
+    dorv::Statement st = db->prepare(QStringLiteral(
+        "INSERT INTO TB_HIST (Id_Account,Date_Real,Date_Create,Kind,Dt,Ct,Level1,Level2,Level3,Price,ID_Person,ID_Firm,Ref_Account) "
+        "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    const int first = dorv::dayNumber(QDate(2026, 7, 1));
+    qint64 stamp = qint64(first) * dorv::MsPerDay;
+    for (int i = 0; i < 360; ++i) {
+        const int day = first + i / 2;
+        const int pattern = i % 9;
+        QVariantList v{1, day, ++stamp, (day > dorv::dayNumber(QDate(2026, 12, 9)) || pattern == 4) ? "2" : "1"};
+        if (pattern == 0)
+            v << 45000.0 << QVariant() << 5 << QVariant() << QVariant() << QVariant() << 1 << QVariant() << QVariant();
+        else if (pattern == 3)
+            v << QVariant() << 2500.0 << -1 << QVariant() << QVariant() << QVariant() << QVariant() << QVariant() << 2;
+        else if (pattern % 2)
+            v << QVariant() << 120.0 + i << 0 << 1 << 2 << 35.5 << QVariant() << 3 << QVariant();
+        else
+            v << QVariant() << 1500.0 + i << 3 << 4 << QVariant() << 52.3 << 2 << 2 << QVariant();
+        st.bindAll(v);
+        st.step();
+        st.reset();
+    }
+    db->exec(QStringLiteral("COMMIT"));
+}
+
 void shoot(QWidget* w, const QString& file)
 {
     w->raise();
@@ -45,6 +86,21 @@ int main(int argc, char* argv[])
     w.show();
     QApplication::processEvents();
     shoot(&w, out + QStringLiteral("/main.png"));
+    {
+        // The money view with a household's data, as after opening a file of it.
+        fillSample(w);
+        const QString file = root.filePath(QStringLiteral("sample.den"));
+        prompts.saveFiles.enqueue(file);
+        w.SaveDataFile(false);
+        w.CloseDataFile();
+        w.OpenDataFile(file);
+        w.action(QStringLiteral("mMonth"))->trigger();
+        w.resize(1000, 620);
+        w.DBG->setFocus();
+        w.DBG->selectRow(3);
+        QApplication::processEvents();
+        shoot(&w, out + QStringLiteral("/money.png"));
+    }
 
     // The card's password page, as "Изменить пароль..." shows it.
     prompts.modals.enqueue([&](QDialog* d) {
