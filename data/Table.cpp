@@ -217,9 +217,16 @@ Table::Condition Table::rangeCondition() const
         parts << q(cols[i]) + QStringLiteral(">=?");
         c.params << m_rangeStart[i];
     }
+    // When a field after the end key's last part can never be empty, no row equals the end key
+    // with empty parts: the end is then strict, which lets the index stop at the next key.
+    bool endStrict = false;
+    for (int j = m; j < cols.size(); ++j)
+        for (const Column& col : m_columns)
+            if (col.name == cols[j] && col.field->required())
+                endStrict = true;
     if (i < m && !isNull(m_rangeEnd[i])) {
-        parts << (startBound ? q(cols[i]) + QStringLiteral("<=?")
-                             : QStringLiteral("(%1 IS NULL OR %1<=?)").arg(q(cols[i])));
+        const QString op = endStrict && i == m - 1 ? QStringLiteral("<?") : QStringLiteral("<=?");
+        parts << (startBound ? q(cols[i]) + op : QStringLiteral("(%1 IS NULL OR %1%2)").arg(q(cols[i]), op));
         c.params << m_rangeEnd[i];
     }
 
@@ -248,7 +255,9 @@ Table::Condition Table::rangeCondition() const
     };
     if (k > 0)
         parts << ge(0);
-    if (m > 0 || m_rangeEnd.isEmpty()) {
+    if (endStrict && m > 0) {
+        parts << lt(0);
+    } else if (m > 0 || m_rangeEnd.isEmpty()) {
         QString equalEnd;
         QStringList eq;
         for (int j = 0; j < cols.size(); ++j) {

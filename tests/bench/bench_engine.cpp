@@ -96,9 +96,9 @@ double money(std::mt19937& rng, int maxRoubles)
 }
 
 // The reference tables the history's lookup fields read from.
-constexpr int Categories = 5;            // items 1..5; item 1 is income, the others expenses
-constexpr int GroupsPerCategory = 3;     // items 6..20
-constexpr int ArticlesPerGroup = 2;      // items 21..50
+constexpr int Categories = 5;        // items 1..5; item 1 is income, the others expenses
+constexpr int GroupsPerCategory = 3; // items 6..20
+constexpr int ArticlesPerGroup = 2;  // items 21..50
 constexpr int FirstGroup = Categories + 1;
 constexpr int FirstArticle = FirstGroup + Categories * GroupsPerCategory;
 constexpr int Items = FirstArticle - 1 + Categories * GroupsPerCategory * ArticlesPerGroup;
@@ -117,18 +117,22 @@ QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 void fillReferences()
 {
-    const char* const accounts[Accounts] = {"Наличные",      "Зарплатная карта", "Кредитная карта", "Вклад",
-                                            "Копилка",       "Карта супруги",    "Пенсионный счёт", "Дача",
-                                            "Отпуск",        "Резерв"};
+    const char* const accounts[Accounts] = {"Наличные", "Зарплатная карта", "Кредитная карта", "Вклад",
+                                            "Копилка",  "Карта супруги",    "Пенсионный счёт", "Дача",
+                                            "Отпуск",   "Резерв"};
     const QString accountSql =
         QStringLiteral("INSERT INTO TB_ACCOUNT (Id_Account,Account,Currency,Rest,C) VALUES (?,?,?,?,NULL)");
     for (int i = 0; i < Accounts; ++i)
         insertRow(accountSql, {qint64(i + 1), text(accounts[i]), text("руб"), 0.0});
 
     const char* const categories[Categories] = {"Доходы", "Питание", "Жильё", "Транспорт", "Здоровье"};
+    // Three groups per category, in category order.
     const char* const groups[Categories * GroupsPerCategory] = {
-        "Зарплата",     "Премии",   "Проценты", "Продукты", "Столовая", "Кафе",          "Коммунальные", "Ремонт",
-        "Мебель",       "Бензин",   "Проезд",   "Ремонт машины", "Лекарства", "Врачи", "Спорт"};
+        "Зарплата",     "Премии", "Проценты",
+        "Продукты",     "Столовая", "Кафе",
+        "Коммунальные", "Ремонт", "Мебель",
+        "Бензин",       "Проезд", "Ремонт машины",
+        "Лекарства",    "Врачи",  "Спорт"};
     const QString itemSql = QStringLiteral("INSERT INTO TB_ITEMS (ID_ITM,ITM,ID_REF,LEV,C,S) VALUES (?,?,?,?,?,NULL)");
     auto mode = [](int category) { return category == 1 ? text("+") : text("-"); };
     for (int c = 1; c <= Categories; ++c)
@@ -153,9 +157,10 @@ void fillReferences()
                             QStringLiteral("8-800-%1").arg(f, 3, 10, QLatin1Char('0')),
                             text("ул. Ленина, ") + QString::number(f)});
 
-    const char* const surnames[20] = {"Иванов",  "Петров",  "Сидоров", "Смирнов", "Кузнецов", "Попов",  "Васильев",
-                                      "Соколов", "Михайлов", "Новиков", "Фёдоров",  "Морозов",  "Волков",  "Алексеев",
-                                      "Лебедев", "Семёнов", "Егоров",  "Павлов",  "Козлов",   "Степанов"};
+    const char* const surnames[20] = {"Иванов",   "Петров",   "Сидоров", "Смирнов", "Кузнецов",
+                                      "Попов",    "Васильев", "Соколов", "Михайлов", "Новиков",
+                                      "Фёдоров",  "Морозов",  "Волков",  "Алексеев", "Лебедев",
+                                      "Семёнов",  "Егоров",   "Павлов",  "Козлов",  "Степанов"};
     const char* const initials[5] = {"А.А.", "Б.В.", "В.Г.", "Г.Д.", "Д.Е."};
     const QString personSql = QStringLiteral(
         "INSERT INTO TB_PERSON (Id_Person,Name,Birthday,Phone,Address,Id_Firm,Comment,C,Dy,Mn) "
