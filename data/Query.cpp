@@ -182,6 +182,7 @@ void Query::openStorage()
         text.replace(sel, QStringLiteral("SELECT rowid AS dorv_rowid_, "));
     }
     takeMasterValues();
+    m_runText = text;
     Statement st = m_db->prepareOnce(text);
     if (st.columnCount() == 0)
         throw DbError(QStringLiteral("%1: запрос не возвращает строк; его нужно выполнять, а не открывать").arg(name()));
@@ -220,6 +221,11 @@ void Query::openStorage()
                 break;
             }
     }
+    readRows(st);
+}
+
+void Query::readRows(Statement& st)
+{
     m_rows.clear();
     while (st.step()) {
         std::vector<QVariant> row(size_t(st.columnCount()));
@@ -242,24 +248,11 @@ void Query::closeStorage()
 
 std::vector<qint64> Query::loadHandles()
 {
-    if (m_rows.empty() || active()) {
-        // A master's row change or a refresh runs the text again.
-        if (active()) {
-            Statement st = m_db->prepareOnce(
-                m_liveTable.isEmpty() ? adaptSql(sqlText())
-                                      : adaptSql(sqlText()).replace(
-                                            QRegularExpression(QStringLiteral("^\\s*select\\s+"),
-                                                               QRegularExpression::CaseInsensitiveOption),
-                                            QStringLiteral("SELECT rowid AS dorv_rowid_, ")));
-            bindParams(st);
-            m_rows.clear();
-            while (st.step()) {
-                std::vector<QVariant> row(size_t(st.columnCount()));
-                for (int i = 0; i < st.columnCount(); ++i)
-                    row[size_t(i)] = st.column(i);
-                m_rows.push_back(std::move(row));
-            }
-        }
+    // Opening has just read the rows; a master's row change or a refresh runs the text again.
+    if (active()) {
+        Statement st = m_db->prepareOnce(m_runText);
+        bindParams(st);
+        readRows(st);
     }
     std::vector<qint64> h(m_rows.size());
     for (size_t i = 0; i < h.size(); ++i)

@@ -65,6 +65,7 @@ protected:
 
 private:
     void parseParams();
+    void readRows(class Statement& st);
     int columnOfField(int fieldIndex) const;
     void bindParams(class Statement& st);
     void takeMasterValues();
@@ -81,6 +82,7 @@ private:
     std::vector<int> m_fieldColumn; // field index -> result column, -1 when none
     QStringList m_columnOrigins;    // result column -> column of the live table
     QString m_liveTable;
+    QString m_runText; // the text as it runs, with the row identifier of a live result
     int m_rowidColumn = -1;
     bool m_madeFields = false;
 };

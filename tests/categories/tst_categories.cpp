@@ -14,6 +14,8 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+#include "support/TemplateDb.h"
+
 #include <memory>
 
 using namespace dorv;
@@ -77,10 +79,7 @@ private slots:
     void init()
     {
         dir = std::make_unique<QTemporaryDir>();
-        QFile res(":/DorvDat");
-        QVERIFY(res.open(QIODevice::ReadOnly));
-        QString error;
-        QCOMPARE(ZipArchive::unpackData(res.readAll(), dir->path(), {}, {}, &error), 1);
+        QVERIFY(unpackTemplate(dir->path()));
         dm = std::make_unique<TDm>();
         dm->BindDatabaseName(dir->path());
         dm->Tb_Items->open();

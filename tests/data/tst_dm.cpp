@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "support/TemplateDb.h"
+
 using namespace dorv;
 
 class TestDm : public QObject {
@@ -19,16 +21,12 @@ class TestDm : public QObject {
     QStringList messages;
     bool expense = true;
 
-    // A new working folder unpacked from the template built into the program.
-    QString unpackTemplate()
+    // A second working folder unpacked from the template built into the program.
+    QString secondFolder()
     {
         auto d = std::make_unique<QTemporaryDir>();
-        QFile res(":/DorvDat");
-        if (!res.open(QIODevice::ReadOnly))
-            qFatal("no template resource");
-        QString error;
-        if (ZipArchive::unpackData(res.readAll(), d->path(), {}, {}, &error) != 1)
-            qFatal("template: %s", qPrintable(error));
+        if (!unpackTemplate(d->path()))
+            qFatal("no template");
         const QString path = d->path();
         extraDirs.push_back(std::move(d));
         return path;
@@ -89,10 +87,7 @@ private slots:
     void init()
     {
         dir = std::make_unique<QTemporaryDir>();
-        QFile res(":/DorvDat");
-        QVERIFY(res.open(QIODevice::ReadOnly));
-        QString error;
-        QCOMPARE(ZipArchive::unpackData(res.readAll(), dir->path(), {}, {}, &error), 1);
+        QVERIFY(unpackTemplate(dir->path()));
         dm = std::make_unique<TDm>();
         dm->inform = [this](const QString& m) { messages << m; };
         dm->expenseMode = [this] { return expense; };
@@ -181,7 +176,7 @@ private slots:
         for (int i = 1; i <= 10; ++i)
             QCOMPARE(addPerson(QString("Человек %1").arg(i)), i);
         closeAll();
-        const QString second = unpackTemplate();
+        const QString second = secondFolder();
         Database::acquire(second)->exec("INSERT INTO TB_PERSON (Id_Person, Name) VALUES (40, 'Сороковой')");
         openAll(second);
         QCOMPARE(addPerson("Новый"), 41);

@@ -14,6 +14,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "support/TemplateDb.h"
+
 #include <memory>
 
 using namespace dorv;
@@ -102,10 +104,7 @@ private slots:
     void init()
     {
         dir = std::make_unique<QTemporaryDir>();
-        QFile res(":/DorvDat");
-        QVERIFY(res.open(QIODevice::ReadOnly));
-        QString error;
-        QCOMPARE(ZipArchive::unpackData(res.readAll(), dir->path(), {}, {}, &error), 1);
+        QVERIFY(unpackTemplate(dir->path()));
         dm = std::make_unique<TDm>();
         informed.clear();
         dm->inform = [this](const QString& m) { informed << m; };
