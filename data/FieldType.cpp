@@ -60,8 +60,11 @@ QVariant normalizeValue(FieldType type, const QVariant& value, const QString& fi
         throw DbError(QStringLiteral("Недопустимое значение «%1» для поля «%2»").arg(value.toString(), fieldLabel));
     };
     switch (type) {
-    case FieldType::Text:
-        return value.toString();
+    case FieldType::Text: {
+        // A blank text is no value, as in the tables of old: a required name cannot be blanked.
+        const QString text = value.toString();
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
     case FieldType::Float: {
         bool ok = false;
         const double d = value.toDouble(&ok);

@@ -107,24 +107,6 @@ private:
     const QStringList& m_list;
 };
 
-// Writing or deleting a row takes it out of the grid (a written one comes back in its place in name
-// order). Meanwhile the grid moves its cursor to a neighbour, which must not drag the table along:
-// moving the table would post the same row a second time, from inside the first post.
-class UnboundGrid {
-public:
-    UnboundGrid(TableModel* model, QItemSelectionModel* selection) : m_model(model), m_selection(selection)
-    {
-        m_model->bindSelection(nullptr);
-    }
-    ~UnboundGrid() { m_model->bindSelection(m_selection); }
-    UnboundGrid(const UnboundGrid&) = delete;
-    UnboundGrid& operator=(const UnboundGrid&) = delete;
-
-private:
-    TableModel* m_model;
-    QItemSelectionModel* m_selection;
-};
-
 // The balance stands out from what the user may type: bold maroon on the colour of a button face.
 class RestDelegate final : public QStyledItemDelegate {
 public:
@@ -290,7 +272,6 @@ template <class Action>
 void TAccountsPage::navigate(Action action)
 {
     try {
-        const UnboundGrid unbound(m_model, DBGAcTab->selectionModel());
         action();
     } catch (const DbError& e) {
         m_prompts.error(e.message());
@@ -395,7 +376,6 @@ void TAccountsPage::ButAccClick()
             // without a word, as the user has already moved on.
             bool failed = false;
             try {
-                const UnboundGrid unbound(m_model, DBGAcTab->selectionModel());
                 t.post();
             } catch (const DbError&) {
                 failed = true;

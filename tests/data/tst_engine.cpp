@@ -175,6 +175,7 @@ private slots:
         p->open();
         p->insert();
         p->fieldByName("Id_Person").setValue(1);
+        p->fieldByName("Name").setValue(""); // blank is no value
         try {
             p->post();
             QFAIL("post must be refused");
