@@ -235,8 +235,6 @@ void TAccountsPage::buildNavigator()
     Table* t = m_dm.Tb_Account;
     connect(DBNAccInsert, &QToolButton::clicked, this, [this, t] {
         navigate([t] { t->insert(); });
-        // The grid has no row of its own for a new account: it is entered over the current row.
-        DBGAcTab->viewport()->update();
         DBGAcTab->setFocus();
     });
     connect(DBNAccDelete, &QToolButton::clicked, this, [this, t] {

@@ -84,8 +84,10 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent) : QWidget(parent)
         return a.active() && !a.isEmpty() && !a.fieldByName(QStringLiteral("Id_Account")).isNull();
     };
     Pgd->openOperationCard = [this] {
-        if (openOperationCard)
-            openOperationCard(1);
+        guarded([this] {
+            if (openOperationCard)
+                openOperationCard(1);
+        });
     };
     connect(Pgd, &TCategoryPane::splitterColour, this, &TMoneyView::setSplitterColour);
     for (QTreeWidget* tree : {Pgd->TvCt, Pgd->TvDt})
@@ -95,13 +97,15 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent) : QWidget(parent)
     histModel = new TableModel(m_host.dm->Tb_Hist, this);
     DBG->setGridModel(histModel);
     DBG->setContextMenuPolicy(Qt::CustomContextMenu);
-    DBG->onDblClick = [this] { DBGDblClick(); };
-    DBG->onEnterKey = [this] { DBGDblClick(); };
+    DBG->onDblClick = [this] { guarded([this] { DBGDblClick(); }); };
+    DBG->onEnterKey = [this] { guarded([this] { DBGDblClick(); }); };
     DBG->onEnter = [this] { setSplitterColour(QColor(128, 0, 0)); };
     DBG->onExit = [this] { setSplitterColour(palette().color(QPalette::Button)); };
     DBG->onDrop = [this] {
-        if (openOperationCard)
-            openOperationCard(1);
+        guarded([this] {
+            if (openOperationCard)
+                openOperationCard(1);
+        });
     };
     applyDefaultWidths();
     Splitter1->addWidget(Pgd);
@@ -164,7 +168,7 @@ void TMoneyView::buildToolBar()
     account->setMinimumWidth(120);
     rest->setMinimumWidth(80);
     for (ClickLabel* l : {account, rest, currency}) {
-        l->clicked = [this] { ButAccClick(); };
+        l->clicked = [this] { guarded([this] { guarded([this] { ButAccClick(); }); }); };
         accLayout->addWidget(l);
     }
     DBTAccount = account;
@@ -182,7 +186,7 @@ void TMoneyView::buildToolBar()
     ButAcc = button(QStringLiteral("ButAcc"), QStringLiteral("Счета..."));
     ButAcc->setText(QStringLiteral("Счета"));
     ButAcc->setIcon(style()->standardIcon(QStyle::SP_FileDialogListView));
-    connect(ButAcc, &QToolButton::clicked, this, [this] { ButAccClick(); });
+    connect(ButAcc, &QToolButton::clicked, this, [this] { guarded([this] { ButAccClick(); }); });
     TbMoney->addWidget(ButAcc);
     TbMoney->addSeparator();
 
@@ -191,7 +195,7 @@ void TMoneyView::buildToolBar()
     CbPer->addItems({QStringLiteral("Весь период"), QStringLiteral("Год"), QStringLiteral("Месяц"),
                      QStringLiteral("Неделя"), QStringLiteral("День")});
     CbPer->setCurrentIndex(0);
-    connect(CbPer, &QComboBox::activated, this, [this] { CbPerClick(); });
+    connect(CbPer, &QComboBox::activated, this, [this] { guarded([this] { CbPerClick(); }); });
     TbMoney->addWidget(CbPer);
 
     PanDate = new QFrame(TbMoney);
@@ -215,9 +219,9 @@ void TMoneyView::buildToolBar()
         b->setParent(PanDate);
         dateLayout->addWidget(b);
     }
-    connect(ButPrev, &QToolButton::clicked, this, [this] { ButPrevClick(1); });
-    connect(ButNext, &QToolButton::clicked, this, [this] { ButPrevClick(2); });
-    connect(ButDate, &QToolButton::clicked, this, [this] { ButDateClick(); });
+    connect(ButPrev, &QToolButton::clicked, this, [this] { guarded([this] { ButPrevClick(1); }); });
+    connect(ButNext, &QToolButton::clicked, this, [this] { guarded([this] { ButPrevClick(2); }); });
+    connect(ButDate, &QToolButton::clicked, this, [this] { guarded([this] { ButDateClick(); }); });
     TbMoney->addWidget(PanDate);
     TbMoney->addSeparator();
 
@@ -233,13 +237,25 @@ void TMoneyView::buildToolBar()
         b->setFont(f);
         b->setFixedWidth(28);
         TbMoney->addWidget(b);
-        connect(b, &QToolButton::clicked, this, [this, b] { ButCtClick(b); });
+        connect(b, &QToolButton::clicked, this, [this, b] { guarded([this, b] { ButCtClick(b); }); });
     }
     ButCt->setChecked(true);
     TbMoney->addSeparator();
     ButResult = button(QStringLiteral("ButResult"), QStringLiteral("Итоги..."));
     ButResult->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     TbMoney->addWidget(ButResult);
+}
+
+void TMoneyView::guarded(const std::function<void()>& handler)
+{
+    // An event handler's error ends in the standard error box; a silent abort in nothing.
+    try {
+        handler();
+    } catch (const DbError& e) {
+        QApplication::restoreOverrideCursor();
+        m_host.prompts->error(e.message());
+    } catch (const DbAbort&) {
+    }
 }
 
 // ---- current account ----

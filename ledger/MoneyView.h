@@ -89,6 +89,8 @@ public:
     // The grid's own column widths: the fields' display widths, the date 77 pixels.
     void applyDefaultWidths();
     void setPanel(int panel, const QString& text);
+    // Runs a handler as an event of the page.
+    void guarded(const std::function<void()>& handler);
 
     // Opens the operation card: 1 new, 3 edit; the operation editing hooks in here.
     std::function<void(int mode)> openOperationCard;
