@@ -126,7 +126,7 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent) : QWidget(parent)
         l->setFont(bold);
         l->setFrameShape(QFrame::Panel);
         l->setFrameShadow(QFrame::Sunken);
-        l->setFixedWidth(i % 2 ? 100 : 60);
+        l->setFixedWidth(i % 2 ? 100 : qMax(60, QFontMetrics(bold).horizontalAdvance(l->text()) + 10));
         l->setAlignment(i % 2 ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
         Sb->addWidget(l);
         m_panels[i] = l;
@@ -483,8 +483,12 @@ void TMoneyView::applyDefaultWidths()
         if (!f)
             continue;
         int width = f->displayWidth() > 0 ? f->displayWidth() * charWidth + 8 : 100;
-        if (f->name().compare(QLatin1String("DATE_REAL"), Qt::CaseInsensitive) == 0)
-            width = 77;
+        if (f->name().compare(QLatin1String("DATE_REAL"), Qt::CaseInsensitive) == 0) {
+            // 77 pixels, or what a bold date needs where the system font is wider.
+            QFont bold = DBG->font();
+            bold.setBold(true);
+            width = qMax(77, QFontMetrics(bold).horizontalAdvance(QStringLiteral("00.00.0000")) + 10);
+        }
         DBG->horizontalHeader()->resizeSection(c, width);
     }
 }
