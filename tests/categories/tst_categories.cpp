@@ -30,9 +30,9 @@ class TestCategories : public QObject {
     void exec(const QString& sql) { Database::acquire(dir->path())->exec(sql); }
 
     // Items as "id|name|ref|lev|c" joined by ';'; an empty ref and the direction "null" are NULL.
-    void addItems(const QString& spec)
+    void addItems(const QString& rows)
     {
-        for (const QString& row : spec.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        for (const QString& row : rows.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
             const QStringList f = row.split(QLatin1Char('|'));
             QVERIFY2(f.size() == 5, qPrintable(row));
             const QString ref = f[2].isEmpty() ? QStringLiteral("NULL") : f[2];
