@@ -100,6 +100,12 @@ int main(int argc, char* argv[])
         w.DBG->selectRow(3);
         QApplication::processEvents();
         shoot(&w, out + QStringLiteral("/money.png"));
+        prompts.modals.enqueue([&](QDialog* d) {
+            QApplication::processEvents();
+            shoot(d, out + QStringLiteral("/card-accounts.png"));
+            return int(QDialog::Rejected);
+        });
+        w.Money->ButAccClick();
     }
 
     // The card's password page, as "Изменить пароль..." shows it.
