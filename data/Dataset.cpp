@@ -79,8 +79,9 @@ void Dataset::rebuildFieldList()
 
 void Dataset::removeAllFields()
 {
-    m_all.clear();
     m_fields.clear();
+    emit fieldsChanged();
+    m_all.clear();
 }
 
 Field* Dataset::findField(const QString& name) const

@@ -114,6 +114,9 @@ signals:
     void stateChanged();
     void dataChanged(dorv::Field* field); // nullptr: another row, or the whole record
     void rowsReset();
+    // The field objects changed (a query's result fields went with its text): views let go of
+    // them at once, even while their updates are suspended.
+    void fieldsChanged();
     // Pairs around a change of the row list, so that views can ask for old rows before it.
     void rowAboutToBeInserted(int row);
     void rowInserted(int row);

@@ -10,6 +10,7 @@ namespace dorv {
 TableModel::TableModel(Dataset* dataset, QObject* parent) : QAbstractTableModel(parent), m_dataset(dataset)
 {
     connect(dataset, &Dataset::rowsReset, this, &TableModel::reset);
+    connect(dataset, &Dataset::fieldsChanged, this, &TableModel::reset);
     connect(dataset, &Dataset::rowAboutToBeInserted, this, [this](int row) {
         removeVirtualRow(); // the posted record takes its place in the order
         const int r = viewRow(row);

@@ -1,5 +1,6 @@
 #include "EngineFixture.h"
 
+#include "data/Query.h"
 #include "data/TableModel.h"
 
 #include <QAbstractItemModelTester>
@@ -134,6 +135,21 @@ private slots:
         QCOMPARE(view.currentIndex().row(), 19);
         t->deleteRecord();
         QCOMPARE(view.currentIndex().row(), t->currentRow());
+    }
+
+    void queryFieldsGoingAwayLeaveNoColumns()
+    {
+        Query q("QRes");
+        q.setDatabaseName(fx->folder());
+        q.setSql({"select date_real, dt from tb_hist"});
+        q.open();
+        TableModel model(&q);
+        QCOMPARE(model.columnCount(), 2);
+        q.disableControls(); // even with the grid held still
+        q.close();
+        QCOMPARE(model.columnCount(), 0);
+        q.enableControls();
+        QCOMPARE(model.rowCount(), 0);
     }
 
     void inPlaceEditGoesThroughEditAndPost()
