@@ -1,0 +1,123 @@
+// The main window's settings: read once at start, written once at a confirmed exit, and the
+// history grid's column layout they carry.
+#include "DorvMain.h"
+
+#include "data/DorvDm.h"
+#include "data/TableModel.h"
+#include "ledger/MoneyView.h"
+#include "util/Prompts.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDataStream>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QSplitter>
+#include <QTableView>
+#include <QToolBar>
+
+namespace dorv {
+
+QString TFormMain::LoadSettings()
+{
+    const SettingsValues v = m_settings->load();
+    setGeometry(v.left, v.top, v.width, v.height);
+    action(QStringLiteral("mBak"))->setChecked(v.bak);
+    action(QStringLiteral("mBar"))->setChecked(v.bar);
+    TbMain->setVisible(v.bar);
+    Money->CbPer->setCurrentIndex(v.selPer >= 0 && v.selPer < 5 ? v.selPer : 0);
+    Money->Splitter1->setSizes({v.wdtItm, qMax(100, v.width - v.wdtItm)});
+    if (!v.cols.isEmpty() && !restoreColumns(v.cols))
+        defaultColumns();
+    return v.recentCatalog;
+}
+
+void TFormMain::SaveSettings()
+{
+    if (!action(QStringLiteral("mReg"))->isEnabled()) {
+        m_settings->clear();
+        return;
+    }
+    SettingsValues v;
+    v.recentCatalog = m_title;
+    const QRect g = geometry();
+    v.left = g.left();
+    v.top = g.top();
+    v.width = g.width();
+    v.height = g.height();
+    v.wdtItm = Money->Splitter1->sizes().value(0, 175);
+    v.selPer = Money->CbPer->currentIndex();
+    v.bak = action(QStringLiteral("mBak"))->isChecked();
+    v.bar = action(QStringLiteral("mBar"))->isChecked();
+    v.cols = saveColumns();
+    m_settings->save(v, !m_title.isEmpty() && QFileInfo(m_title).isFile());
+}
+
+void TFormMain::mRegClick()
+{
+    if (m_prompts->confirm(QStringLiteral("Очистить записи в системном реестре, сделанные программой ?")))
+        action(QStringLiteral("mReg"))->setEnabled(false);
+}
+
+// The history grid's columns: for each in display order its field, width, title and visibility.
+QByteArray TFormMain::saveColumns() const
+{
+    if (!m_histModel || m_histModel->columnCount() == 0)
+        return {};
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    QHeaderView* h = DBG->horizontalHeader();
+    out << quint32(0x44424701) << qint32(m_histModel->columnCount());
+    for (int visual = 0; visual < h->count(); ++visual) {
+        const int logical = h->logicalIndex(visual);
+        const Field* f = m_histModel->fieldAt(logical);
+        out << (f ? f->name() : QString()) << qint32(h->sectionSize(logical))
+            << m_histModel->headerData(logical, Qt::Horizontal).toString() << !h->isSectionHidden(logical);
+    }
+    return bytes;
+}
+
+bool TFormMain::restoreColumns(const QByteArray& bytes)
+{
+    QDataStream in(bytes);
+    in.setVersion(QDataStream::Qt_6_0);
+    quint32 magic = 0;
+    qint32 count = 0;
+    in >> magic >> count;
+    if (in.status() != QDataStream::Ok || magic != 0x44424701 || count <= 0 || count > 100)
+        return false;
+    struct Col {
+        QString field;
+        qint32 width;
+        QString title;
+        bool visible;
+    };
+    QList<Col> cols;
+    for (int i = 0; i < count; ++i) {
+        Col c;
+        in >> c.field >> c.width >> c.title >> c.visible;
+        if (in.status() != QDataStream::Ok || !m_dm->Tb_Hist->findField(c.field) || c.width < 0 || c.width > 5000)
+            return false;
+        cols << c;
+    }
+    QStringList names;
+    for (const Col& c : cols)
+        names << c.field;
+    m_histModel->setColumns(names);
+    for (int i = 0; i < cols.size(); ++i) {
+        DBG->horizontalHeader()->resizeSection(i, cols[i].width);
+        DBG->horizontalHeader()->setSectionHidden(i, !cols[i].visible);
+    }
+    return true;
+}
+
+void TFormMain::defaultColumns()
+{
+    if (m_histModel)
+        m_histModel->setColumns({});
+    if (Money)
+        Money->applyDefaultWidths();
+}
+
+} // namespace dorv
