@@ -634,63 +634,38 @@ void BM_ViewApplyPeriodWhole(benchmark::State& state)
 }
 BENCHMARK(BM_ViewApplyPeriodWhole)->Unit(benchmark::kMillisecond)->Iterations(30);
 
-void BM_ViewApplyPeriodMonth(benchmark::State& state)
+// A month or a day at random working dates.
+void BM_ViewApplyPeriodAt(benchmark::State& state, Span span, unsigned seed)
 {
     guarded(state, [&] {
         HistoryView view;
         view.chooseAccount(5);
-        std::mt19937 rng(12);
+        std::mt19937 rng(seed);
         qint64 rows = 0;
         for (auto _ : state) {
-            benchmark::DoNotOptimize(view.applyPeriod(Span::Month, randomDay(rng)));
+            benchmark::DoNotOptimize(view.applyPeriod(span, randomDay(rng)));
             rows += view.rows();
         }
         state.counters["rows"] = benchmark::Counter(double(rows), benchmark::Counter::kAvgIterations);
     });
 }
-BENCHMARK(BM_ViewApplyPeriodMonth)->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK_CAPTURE(BM_ViewApplyPeriodAt, month, Span::Month, 12u)->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK_CAPTURE(BM_ViewApplyPeriodAt, day, Span::Day, 13u)->Unit(benchmark::kMillisecond)->Iterations(200);
 
-void BM_ViewApplyPeriodDay(benchmark::State& state)
-{
-    guarded(state, [&] {
-        HistoryView view;
-        view.chooseAccount(5);
-        std::mt19937 rng(13);
-        qint64 rows = 0;
-        for (auto _ : state) {
-            benchmark::DoNotOptimize(view.applyPeriod(Span::Day, randomDay(rng)));
-            rows += view.rows();
-        }
-        state.counters["rows"] = benchmark::Counter(double(rows), benchmark::Counter::kAvgIterations);
-    });
-}
-BENCHMARK(BM_ViewApplyPeriodDay)->Unit(benchmark::kMillisecond)->Iterations(200);
-
-// The next-day button in day mode, from the middle of the history onwards.
-void BM_ViewStepDay(benchmark::State& state)
+// The next-day button, from the middle of the history onwards: in day mode every step is a new
+// period; in month mode the month rarely changes, yet the whole period work is redone.
+void BM_ViewStep(benchmark::State& state, Span span)
 {
     guarded(state, [&] {
         HistoryView view;
         view.chooseAccount(5);
         int day = firstDay() + spanDays() / 2;
         for (auto _ : state)
-            benchmark::DoNotOptimize(view.applyPeriod(Span::Day, ++day));
+            benchmark::DoNotOptimize(view.applyPeriod(span, ++day));
     });
 }
-BENCHMARK(BM_ViewStepDay)->Unit(benchmark::kMillisecond)->Iterations(200);
-
-// The next-day button in month mode: the month rarely changes, yet the whole period work is redone.
-void BM_ViewStepMonthMode(benchmark::State& state)
-{
-    guarded(state, [&] {
-        HistoryView view;
-        view.chooseAccount(5);
-        int day = firstDay() + spanDays() / 2;
-        for (auto _ : state)
-            benchmark::DoNotOptimize(view.applyPeriod(Span::Month, ++day));
-    });
-}
-BENCHMARK(BM_ViewStepMonthMode)->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK_CAPTURE(BM_ViewStep, day_mode, Span::Day)->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK_CAPTURE(BM_ViewStep, month_mode, Span::Month)->Unit(benchmark::kMillisecond)->Iterations(200);
 
 // Another account in the accounts card with the whole period shown.
 void BM_ViewChooseAccount(benchmark::State& state)
