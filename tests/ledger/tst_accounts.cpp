@@ -1,6 +1,7 @@
 #include "data/DorvDm.h"
 #include "ledger/AccountsPage.h"
 #include "ledger/DorvCard.h"
+#include "support/Parts.h"
 #include "support/ScriptedPrompts.h"
 #include "util/ZipArchive.h"
 
@@ -32,10 +33,7 @@ class TestAccounts : public QObject {
     template <class T>
     T* part(const QString& name) const
     {
-        T* found = card->findChild<T*>(name);
-        if (!found)
-            qFatal("no %s in the card", qPrintable(name));
-        return found;
+        return namedPart<T>(card.get(), name);
     }
     QToolButton* editButton() const { return part<QToolButton>("ButAcc"); }
     QWidget* navigator() const { return part<QWidget>("DBNAcc"); }

@@ -1,5 +1,6 @@
 #include "data/DorvDm.h"
 #include "ledger/DorvCard.h"
+#include "support/Parts.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
@@ -37,10 +38,7 @@ class TestCard : public QObject {
     template <class T>
     T* part(const QString& name) const
     {
-        T* found = card->findChild<T*>(name);
-        if (!found)
-            qFatal("no %s in the card", qPrintable(name));
-        return found;
+        return namedPart<T>(card.get(), name);
     }
     QCalendarWidget* calendar() const { return part<QCalendarWidget>("Dt"); }
     QWidget* currentPage() const { return part<QStackedWidget>("PgCard")->currentWidget(); }
