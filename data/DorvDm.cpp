@@ -79,23 +79,9 @@ Query* TDm::makeQuery(const QString& name)
     return q;
 }
 
-QList<Table*> TDm::tables() const
-{
-    QList<Table*> out;
-    for (QObject* o : m_components)
-        if (auto* t = qobject_cast<Table*>(o))
-            out << t;
-    return out;
-}
+QList<Table*> TDm::tables() const { return componentsOf<Table>(); }
 
-QList<Dataset*> TDm::datasets() const
-{
-    QList<Dataset*> out;
-    for (QObject* o : m_components)
-        if (auto* d = qobject_cast<Dataset*>(o))
-            out << d;
-    return out;
-}
+QList<Dataset*> TDm::datasets() const { return componentsOf<Dataset>(); }
 
 void TDm::BindDatabaseName(const QString& folder)
 {

@@ -42,6 +42,15 @@ public:
     const QList<QObject*>& components() const { return m_components; }
     QList<Table*> tables() const;
     QList<Dataset*> datasets() const;
+    template <class T>
+    QList<T*> componentsOf() const
+    {
+        QList<T*> out;
+        for (QObject* o : m_components)
+            if (auto* c = qobject_cast<T*>(o))
+                out << c;
+        return out;
+    }
 
     // Points every table and query at the working folder.
     void BindDatabaseName(const QString& folder);
