@@ -9,9 +9,87 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace dorv;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
+    QCOMPARE(f.write(data), data.size());
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+int modeOf(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+}
+
+QStringList everything(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Sets an environment variable (or clears it, for a null value) until destroyed.
+class EnvSetting {
+public:
+    EnvSetting(const char* name, const QByteArray& value) : m_name(name), m_had(qEnvironmentVariableIsSet(name))
+    {
+        m_old = qgetenv(name);
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~EnvSetting()
+    {
+        if (m_had)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    bool m_had;
+    QByteArray m_old;
+};
+
+// Makes writes past the given size of any file fail as on a full disk, until destroyed.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN); // the failing write returns EFBIG instead of killing us
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit r = m_old;
+        r.rlim_cur = bytes;
+        m_set = ::setrlimit(RLIMIT_FSIZE, &r) == 0;
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &m_old); }
+    bool set() const { return m_set; }
+
+private:
+    rlimit m_old {};
+    bool m_set = false;
+};
+
+} // namespace
 
 class TestUtil : public QObject {
     Q_OBJECT
@@ -59,6 +137,227 @@ private slots:
         QVERIFY(EnsureDirectory(work));
         QVERIFY(QDir(work).mkdir("sub"));
         QVERIFY(!ClearDirectory(work));
+    }
+
+    void linkedWorkingFolderIsLeftAlone_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::addRow("the link") << "";
+        QTest::addRow("the link with a trailing separator") << "/";
+    }
+    void linkedWorkingFolderIsLeftAlone()
+    {
+        // Someone puts a link where the working folder goes, pointing at a folder of files.
+        QFETCH(QString, suffix);
+        QTemporaryDir base;
+        const QString other = base.filePath("other");
+        QVERIFY(QDir().mkdir(other));
+        QVERIFY(::chmod(QFile::encodeName(other).constData(), 0755) == 0);
+        writeFile(other + "/a.db", "keep");
+        QVERIFY(::chmod(QFile::encodeName(other + "/a.db").constData(), 0444) == 0);
+        const QString link = base.filePath("DAZAZORI");
+        QVERIFY(QFile::link(other, link));
+
+        QVERIFY(!EnsureDirectory(link + suffix));
+        QVERIFY(!ClearDirectory(link + suffix));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(everything(other), QStringList{"a.db"});
+        QCOMPARE(readFile(other + "/a.db"), QByteArray("keep"));
+        QCOMPARE(modeOf(other), 0755);
+        QCOMPARE(modeOf(other + "/a.db"), 0444);
+    }
+
+    void folderOfAnotherUserIsRefused()
+    {
+        if (::geteuid() != 0)
+            QSKIP("only root can give a folder to another user");
+        QTemporaryDir base;
+        const QString theirs = base.filePath("DAZAZORI");
+        QVERIFY(QDir().mkdir(theirs));
+        QVERIFY(::chmod(QFile::encodeName(theirs).constData(), 0755) == 0);
+        writeFile(theirs + "/a.db", "theirs");
+        QVERIFY(::chown(QFile::encodeName(theirs).constData(), 65534, 65534) == 0);
+        QVERIFY(!EnsureDirectory(theirs));
+        QVERIFY(!ClearDirectory(theirs));
+        QCOMPARE(readFile(theirs + "/a.db"), QByteArray("theirs"));
+        QCOMPARE(modeOf(theirs), 0755);
+    }
+
+    void clearDirectoryRemovesLinksNotTheirTargets()
+    {
+        QTemporaryDir base;
+        const QString work = base.filePath("w");
+        QVERIFY(EnsureDirectory(work));
+        writeFile(base.filePath("outside.db"), "outside");
+        QVERIFY(::chmod(QFile::encodeName(base.filePath("outside.db")).constData(), 0444) == 0);
+        QVERIFY(QDir().mkdir(base.filePath("folder")));
+        writeFile(base.filePath("folder/inner.db"), "inner");
+        writeFile(work + "/own.db", "own");
+        QVERIFY(QFile::link(base.filePath("outside.db"), work + "/file-link"));
+        QVERIFY(QFile::link(base.filePath("folder"), work + "/folder-link"));
+        QVERIFY(QFile::link(base.filePath("gone"), work + "/dangling-link"));
+
+        QVERIFY(ClearDirectory(work));
+        QVERIFY(!QFileInfo::exists(work));
+        QCOMPARE(readFile(base.filePath("outside.db")), QByteArray("outside"));
+        QCOMPARE(modeOf(base.filePath("outside.db")), 0444);
+        QCOMPARE(readFile(base.filePath("folder/inner.db")), QByteArray("inner"));
+    }
+
+    void privateTempFolder_data()
+    {
+        QTest::addColumn<int>("runtime"); // 0 none, 1 private folder, 2 open to the group, 3 a link
+        QTest::addColumn<bool>("linkPlanted"); // the shared temporary name is taken by a link
+        QTest::addColumn<int>("expected"); // 0 in the runtime folder, 1 in the temporary folder, 2 none
+        QTest::addRow("private runtime folder") << 1 << false << 0;
+        QTest::addRow("runtime folder open to the group") << 2 << false << 1;
+        QTest::addRow("runtime folder is a link") << 3 << false << 1;
+        QTest::addRow("no runtime folder") << 0 << false << 1;
+        QTest::addRow("temporary name taken by a link") << 0 << true << 2;
+    }
+    void privateTempFolder()
+    {
+        QFETCH(int, runtime);
+        QFETCH(bool, linkPlanted);
+        QFETCH(int, expected);
+        QTemporaryDir base;
+        const QString tmp = base.filePath("tmp"), rt = base.filePath("run"), other = base.filePath("other");
+        for (const QString& d : {tmp, rt, other})
+            QVERIFY(QDir().mkdir(d));
+        QVERIFY(::chmod(QFile::encodeName(other).constData(), 0755) == 0);
+        QVERIFY(::chmod(QFile::encodeName(rt).constData(), runtime == 2 ? 0750 : 0700) == 0);
+        if (runtime == 3)
+            QVERIFY(QFile::link(rt, base.filePath("run-link")));
+        if (expected == 0 && FreeSpace(rt) < 512LL * 1024 * 1024)
+            QSKIP("the test's disk has less room than a runtime folder must have");
+        const QString fallback = tmp + QString("/dorvana-%1").arg(::geteuid());
+        if (linkPlanted)
+            QVERIFY(QFile::link(other, fallback));
+
+        const EnvSetting tmpdir("TMPDIR", QFile::encodeName(tmp));
+        const EnvSetting xdg("XDG_RUNTIME_DIR", runtime == 0   ? QByteArray()
+                                                : runtime == 3 ? QFile::encodeName(base.filePath("run-link"))
+                                                               : QFile::encodeName(rt));
+        const QString want = expected == 0 ? rt + "/dorvana/" : expected == 1 ? fallback + "/" : QString();
+        const QString got = PrivateTempFolder();
+        QCOMPARE(QDir(got).canonicalPath(), QDir(want).canonicalPath());
+        QCOMPARE(got.isEmpty(), want.isEmpty());
+        if (!want.isEmpty()) {
+            QVERIFY(got.endsWith('/'));
+            QCOMPARE(modeOf(got), 0700);
+            QCOMPARE(PrivateTempFolder(), got); // found again as it is
+        }
+        QCOMPARE(modeOf(other), 0755);
+        QVERIFY(everything(other).isEmpty());
+    }
+
+    void backupPathFor_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("backup");
+        QTest::addRow("extension replaced") << "/home/u/home.den" << "/home/u/home.BAK";
+        QTest::addRow("only the last extension") << "/d/a.b.den" << "/d/a.b.BAK";
+        QTest::addRow("no extension") << "/d/home" << "/d/home.BAK";
+        QTest::addRow("dot in a folder name only") << "/d.x/home" << "/d.x/home.BAK";
+        QTest::addRow("the backup itself") << "/d/home.BAK" << "/d/home.BAK";
+    }
+    void backupPathFor()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, backup);
+        QCOMPARE(BackupPathFor(file), backup);
+    }
+
+    void backupCopyIsReplacedInOneStep()
+    {
+        QTemporaryDir d;
+        const QString file = d.filePath("home.den"), backup = d.filePath("home.BAK");
+        writeFile(file, "first");
+        QString error;
+        QVERIFY2(ReplaceBackupCopy(file, &error), qPrintable(error));
+        QCOMPARE(readFile(backup), QByteArray("first"));
+        writeFile(file, "second");
+        QVERIFY2(ReplaceBackupCopy(file, &error), qPrintable(error));
+        QCOMPARE(readFile(backup), QByteArray("second"));
+        QCOMPARE(everything(d.path()), QStringList({"home.BAK", "home.den"}));
+
+        // Saving an opened backup makes no backup of itself, and does not lose it.
+        QVERIFY(ReplaceBackupCopy(backup, &error));
+        QCOMPARE(readFile(backup), QByteArray("second"));
+
+        // A full disk: the copy fails and the previous backup stays whole.
+        writeFile(file, "third, longer than the limit");
+        bool copied = true;
+        {
+            FileSizeLimit full(4);
+            QVERIFY(full.set());
+            copied = ReplaceBackupCopy(file, &error);
+        }
+        QVERIFY(!copied);
+        QVERIFY2(error.contains("Недостаточно места на диске"), qPrintable(error));
+        QCOMPARE(readFile(backup), QByteArray("second"));
+        QCOMPARE(everything(d.path()), QStringList({"home.BAK", "home.den"}));
+    }
+
+    void replacingFileLeavesTheTargetUntilReplaced()
+    {
+        QTemporaryDir d;
+        const QString target = d.filePath("home.den");
+        writeFile(target, "old");
+        QVERIFY(::chmod(QFile::encodeName(target).constData(), 0640) == 0);
+        QString error;
+        {
+            ReplacingFile out(target);
+            QVERIFY(out.open(&error));
+            QVERIFY(out.write("new", 3, &error));
+            QCOMPARE(QFileInfo(out.temporaryPath()).absolutePath(), QFileInfo(target).absolutePath());
+            QCOMPARE(readFile(target), QByteArray("old"));
+        } // given up
+        QCOMPARE(everything(d.path()), QStringList{"home.den"});
+        QCOMPARE(readFile(target), QByteArray("old"));
+        ReplacingFile out(target);
+        QVERIFY(out.open(&error));
+        QVERIFY(out.write("new", 3, &error));
+        QVERIFY(out.finish(true, &error));
+        QCOMPARE(readFile(target), QByteArray("old"));
+        QVERIFY2(out.replace(true, &error), qPrintable(error));
+        QCOMPARE(readFile(target), QByteArray("new"));
+        QCOMPARE(modeOf(target), 0640); // what the user allowed on the old file
+        QCOMPARE(everything(d.path()), QStringList{"home.den"});
+    }
+
+    void systemErrorText_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("full");
+        QTest::addRow("no space") << ENOSPC << true;
+        QTest::addRow("quota") << EDQUOT << true;
+        QTest::addRow("file size limit") << EFBIG << true;
+        QTest::addRow("no rights") << EACCES << false;
+        QTest::addRow("no reason given") << 0 << false;
+        QTest::addRow("an unknown number") << 12345 << false;
+    }
+    void systemErrorText()
+    {
+        QFETCH(int, code);
+        QFETCH(bool, full);
+        const QString text = SystemErrorText(code);
+        QCOMPARE(text.contains("Недостаточно места на диске"), full);
+        QVERIFY(text.size() > 5);
+        for (const char* english : {"error", "Success", "Unknown"})
+            QVERIFY2(!text.contains(english, Qt::CaseInsensitive), qPrintable(text));
+    }
+
+    void fullDeviceReadsAsFullDisk()
+    {
+        const int fd = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+        if (fd < 0)
+            QSKIP("no /dev/full");
+        const bool failed = ::write(fd, "x", 1) < 0;
+        const int code = errno;
+        ::close(fd);
+        QVERIFY(failed);
+        QVERIFY(SystemErrorText(code).contains("Недостаточно места на диске"));
     }
 
     void findBesideExecutable()
@@ -147,6 +446,30 @@ private slots:
         QCOMPARE(firstNonWin1251("ab王c"), 2);
         QCOMPARE(firstNonWin1251(QString("a") + QChar(0)), 1);
         QCOMPARE(firstNonWin1251("Ґ і ї є"), -1); // the code page's Ukrainian letters
+    }
+
+    void toWin1251_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("fits");
+        QTest::addRow("Cyrillic") << "Привет" << QByteArray("\xCF\xF0\xE8\xE2\xE5\xF2") << true;
+        QTest::addRow("Ё, ё, № and €") << "Ёё№€" << QByteArray("\xA8\xB8\xB9\x88") << true;
+        QTest::addRow("Ukrainian letters") << "Ґіїє" << QByteArray("\xA5\xB3\xBF\xBA") << true;
+        QTest::addRow("Latin") << "Abc 1!" << QByteArray("Abc 1!") << true;
+        QTest::addRow("empty") << "" << QByteArray() << true;
+        QTest::addRow("Chinese") << "a王b" << QByteArray("a?b") << false;
+        QTest::addRow("NUL") << QString("a") + QChar(0) << QByteArray("a?") << false;
+    }
+    void toWin1251()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, fits);
+        bool ok = !fits;
+        QCOMPARE(dorv::toWin1251(text, &ok), bytes);
+        QCOMPARE(ok, fits);
+        QCOMPARE(firstNonWin1251(text) < 0, fits);
     }
 
     void collation()
