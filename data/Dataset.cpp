@@ -5,6 +5,8 @@
 #include "DbError.h"
 #include "util/Win1251.h"
 
+#include <algorithm>
+#include <exception>
 #include <optional>
 
 namespace dorv {
@@ -20,6 +22,17 @@ struct BusyGuard {
 };
 
 QString quoted(const QString& name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
+
+// Runs a step of the clean-up after a failure; the first failure is the one the caller reports,
+// so a later one must not take its place or cut the clean-up short.
+template <class Step>
+void quietly(Step step) noexcept
+{
+    try {
+        step();
+    } catch (...) {
+    }
+}
 } // namespace
 
 Dataset::Dataset(const QString& name, QObject* parent) : QObject(parent), m_name(name)
@@ -134,12 +147,16 @@ void Dataset::open()
     m_cur = m_handles.empty() ? -1 : 0;
     m_bof = true;
     m_eof = m_handles.empty();
-    loadCurrent();
     m_state = DatasetState::Browse;
+    // A first row that cannot be read leaves the dataset open on it with empty fields, so that the
+    // other rows stay within reach; the error goes to the caller once the views know the state.
+    const std::exception_ptr failure = tryLoadCurrent();
     if (m_disableCount == 0)
         emit rowsReset();
     notifyState();
     notifyData(nullptr);
+    if (failure)
+        std::rethrow_exception(failure);
     if (afterOpen)
         afterOpen(*this);
     if (afterScroll)
@@ -241,11 +258,23 @@ Record Dataset::recordAt(int row)
 
 void Dataset::loadCurrent()
 {
-    if (m_cur < 0 || m_cur >= recordCount()) {
-        m_current = Record(fieldCount());
-        return;
+    // Emptied first: should the row fail to read, the previous row's values must not stay behind
+    // for an edit to write over this one.
+    m_current = Record(fieldCount());
+    m_currentLoaded = false;
+    if (m_cur >= 0 && m_cur < recordCount())
+        m_current = recordAt(m_cur);
+    m_currentLoaded = true;
+}
+
+std::exception_ptr Dataset::tryLoadCurrent()
+{
+    try {
+        loadCurrent();
+    } catch (...) {
+        return std::current_exception();
     }
-    m_current = recordAt(m_cur);
+    return nullptr;
 }
 
 int Dataset::positionOf(qint64 handle) const
@@ -283,10 +312,14 @@ void Dataset::refresh()
 
 void Dataset::scrolled()
 {
-    loadCurrent();
+    // The cursor stands on the new row even when it cannot be read: the views follow it, its fields
+    // are empty, and the caller learns why; the row's event waits for a row that was read.
+    const std::exception_ptr failure = tryLoadCurrent();
     if (m_disableCount == 0)
         emit currentRowChanged(m_cur);
     notifyData(nullptr);
+    if (failure)
+        std::rethrow_exception(failure);
     if (afterScroll)
         afterScroll(*this);
 }
@@ -364,6 +397,11 @@ void Dataset::prior() { moveBy(-1); }
 qint64 Dataset::bookmark() const
 {
     return m_cur >= 0 && m_cur < recordCount() ? m_handles[size_t(m_cur)] : -1;
+}
+
+qint64 Dataset::bookmarkAt(int row) const
+{
+    return row >= 0 && row < recordCount() ? m_handles[size_t(row)] : -1;
 }
 
 bool Dataset::bookmarkValid(qint64 bookmark) const { return bookmark >= 0 && positionOf(bookmark) >= 0; }
@@ -473,6 +511,10 @@ void Dataset::edit()
         insert();
         return;
     }
+    // A row whose stored values could not be read cannot be edited: its before-image is unknown,
+    // and posting the empty buffer would blank it. Reading it again raises the reason.
+    if (!m_currentLoaded)
+        loadCurrent();
     if (beforeEdit)
         beforeEdit(*this);
     m_edit = m_current;
@@ -492,6 +534,10 @@ void Dataset::checkTexts(const Record& r) const
         const QString s = v.toString();
         if (f->size() > 0 && s.size() > f->size())
             throw DbError(QStringLiteral("Поле «%1»: текст длиннее %2 символов").arg(f->label()).arg(f->size()));
+        // A text field holds one line of printable text: a tab or a line break would break the grids,
+        // the reports and the filters built from it, although the code page could hold them.
+        if (std::any_of(s.cbegin(), s.cend(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; }))
+            throw DbError(QStringLiteral("Поле «%1»: недопустимый управляющий символ").arg(f->label()));
         const qsizetype bad = firstNonWin1251(s);
         if (bad >= 0)
             throw DbError(QStringLiteral("Поле «%1»: символ «%2» не может быть сохранён")
@@ -514,6 +560,7 @@ void Dataset::post()
     const bool inserting = m_state == DatasetState::Insert;
     const int oldRow = m_cur;
     std::optional<BusyGuard> busy(std::in_place, m_busy);
+    // A write that fails leaves the record being edited, so that it can be corrected and posted again.
     qint64 handle;
     if (inserting) {
         handle = insertRecord(m_edit);
@@ -521,34 +568,41 @@ void Dataset::post()
         handle = m_handles[size_t(m_cur)];
         updateRecord(handle, m_current, m_edit);
     }
-    // The row is written; from here on the view follows it.
-    dropCached(handle);
-    const Record stored = completeRecord(handle);
-    if (!inserting) {
-        m_cur = -1;
-        removeHandle(oldRow);
+    // The row is written; from here on the view follows it. Whatever fails now must not leave the
+    // record pending, or the next post would store it a second time.
+    try {
+        dropCached(handle);
+        const Record stored = completeRecord(handle);
+        if (!inserting) {
+            m_cur = -1;
+            removeHandle(oldRow);
+        }
+        const int place = placeOf(handle, stored, inserting ? -1 : oldRow);
+        if (place >= 0) {
+            m_cache.insert(handle, stored);
+            m_cur = -1; // the views read the old rows while the new one is inserted
+            insertHandle(place, handle);
+            m_cur = place;
+        } else {
+            m_cur = m_handles.empty() ? -1 : qBound(0, oldRow, recordCount() - 1);
+        }
+        busy.reset();
+        m_edit.clear();
+        m_eof = m_handles.empty();
+        m_bof = m_cur <= 0;
+        m_state = DatasetState::Browse;
+        loadCurrent();
+        notifyState();
+        if (m_disableCount == 0)
+            emit currentRowChanged(m_cur);
+        notifyData(nullptr);
+        if (afterPost)
+            afterPost(*this);
+    } catch (...) {
+        busy.reset();
+        recoverAfterWrite(handle, -1, oldRow);
+        throw;
     }
-    const int place = placeOf(handle, stored, inserting ? -1 : oldRow);
-    if (place >= 0) {
-        m_cache.insert(handle, stored);
-        m_cur = -1; // the views read the old rows while the new one is inserted
-        insertHandle(place, handle);
-        m_cur = place;
-    } else {
-        m_cur = m_handles.empty() ? -1 : qBound(0, oldRow, recordCount() - 1);
-    }
-    busy.reset();
-    m_edit.clear();
-    m_eof = m_handles.empty();
-    m_bof = m_cur <= 0;
-    m_state = DatasetState::Browse;
-    loadCurrent();
-    notifyState();
-    if (m_disableCount == 0)
-        emit currentRowChanged(m_cur);
-    notifyData(nullptr);
-    if (afterPost)
-        afterPost(*this);
 }
 
 void Dataset::cancel()
@@ -582,21 +636,63 @@ void Dataset::deleteRecord()
         beforeDelete(*this);
     std::optional<BusyGuard> busy(std::in_place, m_busy);
     const qint64 handle = m_handles[size_t(m_cur)];
-    deleteStoredRecord(handle);
-    dropCached(handle);
     const int row = m_cur;
-    m_cur = -1; // the views read the remaining rows while this one goes
-    removeHandle(row);
-    busy.reset();
-    m_cur = m_handles.empty() ? -1 : qMin(row, recordCount() - 1);
-    m_eof = m_handles.empty();
+    deleteStoredRecord(handle);
+    // The row is gone from the file; a failure from here on must not leave it in the view.
+    try {
+        dropCached(handle);
+        m_cur = -1; // the views read the remaining rows while this one goes
+        removeHandle(row);
+        busy.reset();
+        m_cur = m_handles.empty() ? -1 : qMin(row, recordCount() - 1);
+        m_eof = m_handles.empty();
+        m_bof = m_cur <= 0;
+        loadCurrent();
+        if (m_disableCount == 0)
+            emit currentRowChanged(m_cur);
+        notifyData(nullptr);
+        if (afterDelete)
+            afterDelete(*this);
+    } catch (...) {
+        busy.reset();
+        recoverAfterWrite(-1, handle, row);
+        throw;
+    }
+}
+
+// A post or delete reached the file, but what followed it failed half-way (a lookup, a calculated
+// field, a view, an after-event): the rows and the cursor may be anywhere between before and after.
+// Browsing the rows as stored again is the one state that is certainly right, and it keeps a second
+// post from storing the record twice.
+void Dataset::recoverAfterWrite(qint64 written, qint64 removed, int nearRow)
+{
+    if (!active())
+        return; // a handler closed the dataset
+    m_edit.clear();
+    m_state = DatasetState::Browse;
+    try {
+        m_handles = loadHandles();
+    } catch (...) {
+        // The rows cannot be listed again: mend the list at hand so that it matches the file.
+        if (removed >= 0)
+            std::erase(m_handles, removed);
+        if (written >= 0 && positionOf(written) < 0)
+            m_handles.insert(m_handles.begin() + qBound(0, nearRow, recordCount()), written);
+    }
+    m_cache.clear();
+    int row = written >= 0 ? positionOf(written) : -1;
+    if (row < 0)
+        row = m_handles.empty() ? -1 : qBound(0, nearRow, recordCount() - 1);
+    m_cur = row;
     m_bof = m_cur <= 0;
-    loadCurrent();
-    if (m_disableCount == 0)
-        emit currentRowChanged(m_cur);
-    notifyData(nullptr);
-    if (afterDelete)
-        afterDelete(*this);
+    m_eof = m_handles.empty();
+    quietly([this] { loadCurrent(); });
+    if (m_disableCount == 0) {
+        quietly([this] { emit rowsReset(); });
+        quietly([this] { emit currentRowChanged(m_cur); });
+    }
+    quietly([this] { notifyState(); });
+    quietly([this] { notifyData(nullptr); });
 }
 
 void Dataset::insertHandle(int row, qint64 handle)

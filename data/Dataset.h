@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QVector>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -73,6 +74,8 @@ public:
 
     // A bookmark stays valid while its row exists; -1 is none.
     qint64 bookmark() const;
+    // The bookmark of a row of the view, without moving to it; -1 when there is no such row.
+    qint64 bookmarkAt(int row) const;
     bool bookmarkValid(qint64 bookmark) const;
     bool gotoBookmark(qint64 bookmark);
     // Moves to the first row whose field equals the value (exact match); false leaves the cursor.
@@ -94,7 +97,8 @@ public:
     void enableControls();
     bool controlsDisabled() const { return m_disableCount > 0; }
 
-    // A row as a grid shows it, without moving the cursor.
+    // A row as a grid shows it, without moving the cursor. A row that cannot be read raises
+    // DbError and leaves the cursor, the current record and any edit as they were.
     Record recordAt(int row);
     QVariant valueAt(int row, const Field& field) { return recordAt(row).value(field.index()); }
 
@@ -161,7 +165,9 @@ protected:
 
 private:
     void loadCurrent();
+    std::exception_ptr tryLoadCurrent();
     void scrolled();
+    void recoverAfterWrite(qint64 written, qint64 removed, int nearRow);
     void insertHandle(int row, qint64 handle);
     void removeHandle(int row);
     void notifyState();
@@ -178,6 +184,7 @@ private:
     int m_cur = -1;
     bool m_eof = true, m_bof = true;
     Record m_current, m_edit;
+    bool m_currentLoaded = false; // m_current holds the current row as stored
     Record* m_calcRecord = nullptr;
     QHash<qint64, Record> m_cache;
     int m_disableCount = 0;

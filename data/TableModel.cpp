@@ -7,6 +7,27 @@
 
 namespace dorv {
 
+namespace {
+
+// The value a cell's editor starts from: numbers with decimals and dates as the text they are typed as.
+QVariant editValue(const Field& f, const QVariant& v)
+{
+    return f.type() == FieldType::Float || f.type() == FieldType::Date ? QVariant(f.formatValue(v)) : v;
+}
+
+// Whether a value a grid's editor commits is what the cell holds already. A text compares with the
+// text the editor was given, so that leaving an editor untouched neither starts an edit nor rounds a
+// stored 1.005 to the 1.00 the cell shows.
+bool unchanged(const Field& f, const QVariant& current, const QVariant& value)
+{
+    if (value.typeId() == QMetaType::QString)
+        return value.toString() == editValue(f, current).toString();
+    const QVariant wanted = normalizeValue(f.type(), value, f.label());
+    return wanted.isValid() == current.isValid() && (!wanted.isValid() || compareValues(wanted, current) == 0);
+}
+
+} // namespace
+
 TableModel::TableModel(Dataset* dataset, QObject* parent) : QAbstractTableModel(parent), m_dataset(dataset)
 {
     connect(dataset, &Dataset::rowsReset, this, &TableModel::reset);
@@ -58,6 +79,7 @@ void TableModel::setColumns(const QStringList& fieldNames)
     beginResetModel();
     m_columnNames = fieldNames;
     rebuildColumns();
+    m_readFailureReported = false;
     endResetModel();
 }
 
@@ -83,6 +105,8 @@ void TableModel::reset()
     rebuildColumns();
     m_virtualRow = -1;
     m_rows = m_dataset ? m_dataset->recordCount() : 0;
+    // The rows were read again: a row that still fails is news worth telling once more.
+    m_readFailureReported = false;
     endResetModel();
     followState();
     followDataset(m_dataset ? m_dataset->currentRow() : -1);
@@ -148,32 +172,90 @@ QVariant TableModel::data(const QModelIndex& index, int role) const
     if (!m_dataset || !index.isValid() || index.row() >= m_rows || index.column() >= m_columns.size())
         return {};
     const Field* f = m_columns[index.column()];
-    const int row = datasetRow(index.row());
     if (role == Qt::TextAlignmentRole) {
         const bool number = f->type() == FieldType::Float || f->type() == FieldType::SmallInt;
         return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
     }
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
-    // The record being inserted is the dataset's edit buffer, which its fields read.
-    const QVariant v = row < 0 ? f->value() : m_dataset->valueAt(row, *f);
-    if (role == Qt::EditRole)
-        return f->type() == FieldType::Float || f->type() == FieldType::Date ? QVariant(f->formatValue(v)) : v;
-    return f->formatValue(v);
+    Record r;
+    if (!readRow(index.row(), r))
+        return {};
+    const QVariant v = r.value(f->index());
+    return role == Qt::EditRole ? editValue(*f, v) : QVariant(f->formatValue(v));
+}
+
+Record TableModel::rowRecord(int viewRow) const
+{
+    Record r;
+    if (!readRow(viewRow, r))
+        r = Record(m_dataset ? m_dataset->fieldCount() : 0);
+    return r;
+}
+
+bool TableModel::readRow(int viewRow, Record& out) const
+{
+    if (!m_dataset || viewRow < 0 || viewRow >= m_rows)
+        return false;
+    const int row = datasetRow(viewRow);
+    // Qt gives an exception from a paint nowhere to go, so none leaves here.
+    try {
+        if (row >= 0) {
+            out = m_dataset->recordAt(row);
+        } else {
+            // The record being inserted is the dataset's edit buffer, which its fields read.
+            Record r(m_dataset->fieldCount());
+            for (Field* f : m_dataset->fields())
+                r[f->index()] = f->value();
+            out = r;
+        }
+        return true;
+    } catch (const DbError& e) {
+        reportReadFailure(e.message());
+    } catch (const DbAbort&) {
+        // A rule declined to calculate the row: it shows empty, with nothing to say.
+    } catch (const std::exception& e) {
+        reportReadFailure(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        reportReadFailure(QStringLiteral("Не удалось прочитать запись таблицы %1").arg(m_dataset->name()));
+    }
+    return false;
+}
+
+void TableModel::reportReadFailure(const QString& message) const
+{
+    if (m_readFailureReported)
+        return;
+    m_readFailureReported = true;
+    // Queued: whoever shows the message may open a window, which must not happen inside a paint.
+    // The model itself is not changed by reporting, only its listeners are told.
+    auto* self = const_cast<TableModel*>(this);
+    QMetaObject::invokeMethod(self, [self, message] { emit self->readFailed(message); }, Qt::QueuedConnection);
 }
 
 bool TableModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (!m_dataset || role != Qt::EditRole || !index.isValid())
+    if (!m_dataset || role != Qt::EditRole || !index.isValid() || index.row() >= m_rows)
         return false;
     Field* f = m_columns.value(index.column());
     if (!f || f->readOnly())
         return false;
     try {
         const int row = datasetRow(index.row());
-        if (row >= 0 && row != m_dataset->currentRow())
-            m_dataset->setCurrentRow(row);
-        m_dataset->edit();
+        // The record being inserted has no row of the dataset; the one being edited is the current.
+        const bool inBuffer = row < 0 || (m_dataset->state() == DatasetState::Edit && row == m_dataset->currentRow());
+        const QVariant current = inBuffer ? f->value() : m_dataset->valueAt(row, *f);
+        if (unchanged(*f, current, value)) {
+            m_lastError.clear();
+            return true;
+        }
+        if (!inBuffer) {
+            // Leaving a pending edit posts it, which may move rows about; the cell's row is found
+            // again by its bookmark rather than by a position the post may have changed.
+            if (!m_dataset->gotoBookmark(m_dataset->bookmarkAt(row)))
+                throw DbError(QStringLiteral("Запись больше не видна в таблице %1").arg(m_dataset->name()));
+            m_dataset->edit();
+        }
         if (value.typeId() == QMetaType::QString)
             f->setAsString(value.toString());
         else

@@ -209,16 +209,25 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("accepted");
-        QTest::addRow("cyrillic with Ё and №") << QString("Ёжиков № 5 «ООО»") << true;
-        QTest::addRow("30 characters") << QString(30, QChar(u'Ж')) << true;
-        QTest::addRow("31 characters") << QString(31, QChar(u'Ж')) << false;
-        QTest::addRow("chinese") << QString("王") << false;
-        QTest::addRow("emoji") << QString::fromUtf8("Кот \xF0\x9F\x98\xBA") << false;
+        QTest::addColumn<QString>("reason");
+        const QString control("Поле «Фамилия И.О.»: недопустимый управляющий символ");
+        QTest::addRow("cyrillic with Ё and №") << QString("Ёжиков № 5 «ООО»") << true << QString();
+        QTest::addRow("30 characters") << QString(30, QChar(u'Ж')) << true << QString();
+        QTest::addRow("31 characters") << QString(31, QChar(u'Ж')) << false << QString("длиннее 30 символов");
+        QTest::addRow("chinese") << QString("王") << false << QString("символ «王» не может быть сохранён");
+        QTest::addRow("emoji") << QString::fromUtf8("Кот \xF0\x9F\x98\xBA") << false
+                               << QString("не может быть сохранён");
+        QTest::addRow("tab") << QString("Иванов\tИ.И.") << false << control;
+        QTest::addRow("line feed") << QString("Иванов\nИ.И.") << false << control;
+        QTest::addRow("carriage return") << QString("Иванов И.И.\r") << false << control;
+        QTest::addRow("bell") << QString("Иванов\aИ.И.") << false << control;
+        QTest::addRow("delete") << QString("Иванов") + QChar(0x7F) << false << control;
     }
     void textMustFitCodePageAndSize()
     {
         QFETCH(QString, name);
         QFETCH(bool, accepted);
+        QFETCH(QString, reason);
         auto p = persons();
         p->open();
         p->insert();
@@ -233,10 +242,164 @@ private slots:
                 QFAIL("post must be refused");
             } catch (const DbError& e) {
                 QVERIFY2(e.message().contains("Фамилия И.О."), qPrintable(e.message()));
+                QVERIFY2(e.message().contains(reason), qPrintable(e.message()));
             }
+            QCOMPARE(p->state(), DatasetState::Insert); // refused before the write: still correctable
             p->cancel();
             QVERIFY(p->isEmpty());
         }
+    }
+
+    // Persons 1, 3 and 5 with a calculated caption whose rule can be made to fail at will.
+    std::unique_ptr<Table> personsWithCaption(bool& failCalc)
+    {
+        {
+            auto db = Database::acquire(fx->folder());
+            db->exec("INSERT INTO TB_PERSON VALUES (1, 'Алексеев', NULL), (3, 'Борисов', NULL), (5, 'Васильев', NULL)");
+        }
+        auto p = persons();
+        p->addCalculatedField("Caption", FieldType::Text, 40);
+        p->onCalcFields = [&failCalc](Dataset& d) {
+            if (failCalc)
+                throw DbError("Расчёт не удался");
+            d.fieldByName("Caption").setValue("№ " + d.fieldByName("Id_Person").asString());
+        };
+        return p;
+    }
+    int storedPersons(const QString& where)
+    {
+        auto db = Database::acquire(fx->folder());
+        Statement st = db->prepareOnce("SELECT count(*) FROM TB_PERSON WHERE " + where);
+        return st.step() ? int(st.columnInt(0)) : -1;
+    }
+
+    void writtenRowIsBrowsedWhenWhatFollowsFails_data()
+    {
+        QTest::addColumn<bool>("inserting");
+        QTest::addColumn<bool>("afterPostFails"); // otherwise the calculated field fails once written
+        QTest::addColumn<int>("row");             // where the written person 4 stands afterwards
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QVariant>("shownId");    // the current record right after the failure
+        // A new person 4 goes between 3 and 5; person 1 renumbered 4 moves from the top to the middle.
+        QTest::addRow("insert, afterPost fails") << true << true << 2 << 4 << QVariant(qint64(4));
+        QTest::addRow("insert, calculation fails") << true << false << 2 << 4 << QVariant();
+        QTest::addRow("edit, afterPost fails") << false << true << 1 << 3 << QVariant(qint64(4));
+        QTest::addRow("edit, calculation fails") << false << false << 1 << 3 << QVariant();
+    }
+    void writtenRowIsBrowsedWhenWhatFollowsFails()
+    {
+        QFETCH(bool, inserting);
+        QFETCH(bool, afterPostFails);
+        QFETCH(int, row);
+        QFETCH(int, count);
+        QFETCH(QVariant, shownId);
+        bool failCalc = false;
+        auto p = personsWithCaption(failCalc);
+        DataSource src("DataPerson", p.get());
+        DatasetState seen = DatasetState::Inactive;
+        src.onStateChange = [&seen](DataSource& s) { seen = s.dataset()->state(); };
+        p->open();
+        if (inserting) {
+            p->insert();
+            p->fieldByName("Id_Person").setValue(4);
+            p->fieldByName("Name").setValue("Новиков");
+        } else {
+            p->edit();
+            p->fieldByName("Id_Person").setValue(4);
+        }
+        if (afterPostFails)
+            p->afterPost = [](Dataset&) { throw DbError("После записи"); };
+        else
+            failCalc = true;
+        QVERIFY_THROWS_EXCEPTION(DbError, p->post());
+
+        QCOMPARE(p->state(), DatasetState::Browse);
+        QCOMPARE(seen, DatasetState::Browse);
+        QCOMPARE(storedPersons("Id_Person=4"), 1);
+        QCOMPARE(storedPersons("1=1"), count);
+        QCOMPARE(p->recordCount(), count); // the row list is the file's
+        QCOMPARE(p->currentRow(), row);
+        QCOMPARE(p->fieldByName("Id_Person").value(), shownId);
+        p->post(); // nothing is pending: nothing is stored again
+        QCOMPARE(storedPersons("1=1"), count);
+
+        failCalc = false;
+        p->afterPost = nullptr;
+        p->refresh();
+        QCOMPARE(p->currentRow(), row);
+        QCOMPARE(p->fieldByName("Id_Person").asInteger(), 4);
+        QCOMPARE(p->fieldByName("Caption").asString(), QString("№ 4"));
+    }
+
+    void deletedRowIsGoneWhenWhatFollowsFails_data()
+    {
+        QTest::addColumn<bool>("afterDeleteFails"); // otherwise the row that becomes current fails to read
+        QTest::addColumn<QVariant>("shownId");
+        QTest::addRow("afterDelete fails") << true << QVariant(qint64(3));
+        QTest::addRow("next row cannot be read") << false << QVariant();
+    }
+    void deletedRowIsGoneWhenWhatFollowsFails()
+    {
+        QFETCH(bool, afterDeleteFails);
+        QFETCH(QVariant, shownId);
+        bool failCalc = false;
+        auto p = personsWithCaption(failCalc);
+        p->open(); // reads person 1 only
+        if (afterDeleteFails)
+            p->afterDelete = [](Dataset&) { throw DbError("После удаления"); };
+        else
+            failCalc = true;
+        QVERIFY_THROWS_EXCEPTION(DbError, p->deleteRecord());
+
+        QCOMPARE(p->state(), DatasetState::Browse);
+        QCOMPARE(storedPersons("1=1"), 2);
+        QCOMPARE(p->recordCount(), 2);
+        QCOMPARE(p->currentRow(), 0);
+        QCOMPARE(p->fieldByName("Id_Person").value(), shownId); // never the deleted person's values
+
+        failCalc = false;
+        p->afterDelete = nullptr;
+        p->deleteRecord(); // the cursor stands where it shows: on person 3
+        QCOMPARE(storedPersons("Id_Person=5"), 1);
+        QCOMPARE(storedPersons("1=1"), 1);
+    }
+
+    void damagedRowCannotBeEditedAndTheOthersStayWithinReach()
+    {
+        fx->createDamagedNotes(6, 4);
+        if (QTest::currentTestFailed())
+            return;
+        Table n("Tb_Note", "TB_NOTE");
+        EngineFixture::declareNote(n);
+        n.setDatabaseName(fx->folder());
+        n.open();
+        QCOMPARE(n.recordCount(), 6);
+        QCOMPARE(n.fieldByName("Id_Note").asInteger(), 1);
+        n.setCurrentRow(2);
+        try {
+            n.next();
+            QFAIL("reading the damaged row must fail");
+        } catch (const DbError& e) {
+            QVERIFY2(e.message().contains("повреждён"), qPrintable(e.message()));
+        }
+        QCOMPARE(n.currentRow(), 3);
+        QVERIFY(n.fieldByName("Id_Note").isNull()); // not note 3's values left behind
+        QVERIFY_THROWS_EXCEPTION(DbError, n.recordAt(3));
+        QVERIFY_THROWS_EXCEPTION(DbError, n.edit());
+        QCOMPARE(n.state(), DatasetState::Browse);
+        n.next();
+        QCOMPARE(n.fieldByName("Id_Note").asInteger(), 5);
+        n.edit();
+        n.fieldByName("Txt").setValue(EngineFixture::noteText(50)); // as long: no page is rebuilt
+        try {
+            n.post();
+        } catch (const DbError&) {
+            // Placing the row among the others may read the damaged row's key; the row is stored.
+        }
+        QCOMPARE(n.state(), DatasetState::Browse);
+        QCOMPARE(n.currentRow(), 4);
+        QCOMPARE(n.fieldByName("Txt").asString(), EngineFixture::noteText(50));
+        QCOMPARE(n.recordAt(2).value(0).toInt(), 3);
     }
 
     void russianOrder()
