@@ -1,73 +1,73 @@
 #include "DorvMain.h"
 
 #include "Calculator.h"
+#include "CommandStates.h"
 #include "DorvAbt.h"
 #include "HelpWindow.h"
 #include "QtPrompts.h"
+#include "categories/CategoryTree.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
 #include "data/TableModel.h"
-#include "categories/CategoryTree.h"
 #include "ledger/AccountsPage.h"
 #include "ledger/MoneyView.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
 #include "util/FileUtil.h"
-#include "util/ZipArchive.h"
+#include "widgets/ErrorGuard.h"
 
 #include <QActionGroup>
-#include <QComboBox>
-#include <QSplitter>
-#include <QTreeWidget>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDataStream>
 #include <QDir>
 #include <QFileInfo>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLockFile>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace dorv {
 
 namespace {
 const char* const TagProperty = "tag";
-}
+constexpr QRect FirstStartFrame(20, 1, 767, 564);
+} // namespace
 
-TFormMain::TFormMain(const MainEnvironment& env, QWidget* parent) : QMainWindow(parent), m_env(env)
+TFormMain::TFormMain(const MainEnvironment& env, QWidget* parent)
+    : QMainWindow(parent), m_env(env),
+      m_ownPrompts(env.prompts ? nullptr : std::make_unique<QtPrompts>(this)),
+      m_prompts(env.prompts ? env.prompts : m_ownPrompts.get()),
+      m_settings(std::make_unique<Settings>(env.settingsFile)), m_dm(std::make_unique<TDm>()),
+      m_state(new TMoneyState(this)), m_file(new TDataFile(*m_dm, *m_prompts, this)),
+      TempFolder(m_file->TempFolder), WorkingFolder(m_file->WorkingFolder), WholeStart(m_state->WholeStart),
+      WholeEnd(m_state->WholeEnd), StartStop(m_file->StartStop), PackOnClose(m_file->PackOnClose),
+      WorkDate(m_state->WorkDate)
 {
     setObjectName(QStringLiteral("TFormMain"));
-    if (m_env.prompts) {
-        m_prompts = m_env.prompts;
-    } else {
-        m_ownPrompts = std::make_unique<QtPrompts>(this);
-        m_prompts = m_ownPrompts.get();
-    }
     if (!m_env.programFolder.isEmpty())
         SetProgramFolder(m_env.programFolder);
-    m_settings = std::make_unique<Settings>(m_env.settingsFile);
-    resize(767, 564);
-    move(20, 1);
+    if (auto* own = dynamic_cast<QtPrompts*>(m_ownPrompts.get()))
+        own->startFolder = [this] { return m_file->dialogFolder(); };
+    setOuterGeometry(FirstStartFrame);
+    buildMoneyPage();
     buildActions();
     buildToolBar();
     buildPages();
+    wireDataFile();
     try {
         FormCreate();
-    } catch (const DbError& e) {
+    } catch (...) {
         m_failed = true;
-        m_prompts->error(e.message());
-    } catch (const DbAbort&) {
-        m_failed = true;
-    } catch (const std::exception& e) {
-        m_failed = true;
-        m_prompts->error(QString::fromUtf8(e.what()));
+        const QString message = messageOf(std::current_exception());
+        if (!message.isEmpty())
+            m_prompts->error(message);
     }
 }
 
@@ -79,28 +79,14 @@ TFormMain::~TFormMain()
     // Views and models let go of the data module before it goes.
     if (DBG)
         DBG->setModel(nullptr);
-    delete m_histModel;
-    m_histModel = nullptr;
+    delete Money;
+    Money = nullptr;
     m_dm.reset();
 }
 
-bool TFormMain::started() const
-{
-    return !m_failed && m_dm && m_dm->Tb_Account->active() && !StartStop;
-}
+bool TFormMain::started() const { return !m_failed && m_dm && m_dm->Tb_Account->active() && !StartStop; }
 
-void TFormMain::guarded(const std::function<void()>& handler)
-{
-    try {
-        handler();
-    } catch (const DbError& e) {
-        QApplication::restoreOverrideCursor();
-        m_prompts->error(e.message());
-    } catch (const DbAbort&) {
-    } catch (const std::exception& e) {
-        m_prompts->error(QString::fromUtf8(e.what()));
-    }
-}
+void TFormMain::guarded(const std::function<void()>& handler) { runGuarded(*m_prompts, handler); }
 
 QAction* TFormMain::action(const QString& name) const { return findChild<QAction*>(name); }
 
@@ -111,11 +97,43 @@ QAction* TFormMain::addAction(QMenu* menu, const QString& name, const QString& c
     a->setObjectName(name);
     menu->addAction(a);
     if (handler)
-        connect(a, &QAction::triggered, this, [this, handler] { guarded(handler); });
+        connect(a, &QAction::triggered, this, dorv::guarded(*m_prompts, handler));
     return a;
 }
 
+void TFormMain::placeAll(QMenu* menu, const QList<QAction*>& items)
+{
+    for (QAction* a : items) {
+        if (a)
+            menu->addAction(a);
+        else
+            menu->addSeparator();
+    }
+}
+
 // ---- the frame ----
+
+void TFormMain::buildMoneyPage()
+{
+    m_dm->workDate = [this] { return m_state->workDate(); };
+    m_dm->expenseMode = [this] { return m_state->expenseMode(); };
+    m_dm->inform = [this](const QString& text) { m_prompts->inform(text); };
+    MoneyHost host;
+    host.dm = m_dm.get();
+    host.prompts = m_prompts;
+    host.state = m_state;
+    host.card = [this] { return Card(); };
+    host.pickDate = [this](int day) { return PickDate(day); };
+    host.updateCommandStates = [this] { UpdateCommandStates(); };
+    Money = new TMoneyView(host);
+    DBG = Money->DBG;
+    m_histModel = Money->histModel;
+    connect(m_dm.get(), &TDm::historyDataChanged, this, [this] { UpdateCommandStates(); });
+    connect(m_state, &TMoneyState::directionChanged, this, [this] {
+        if (mCategory)
+            mCategory->menuAction()->setVisible(m_view == 0 && m_state->modeOn());
+    });
+}
 
 void TFormMain::buildActions()
 {
@@ -124,12 +142,18 @@ void TFormMain::buildActions()
 
     mFile = bar->addMenu(QStringLiteral("&Файл"));
     mFile->setObjectName(QStringLiteral("mFile"));
-    addAction(mFile, QStringLiteral("mNew"), QStringLiteral("&Новый"), [this] { mNewClick(); });
-    addAction(mFile, QStringLiteral("mOpen"), QStringLiteral("&Открыть..."), [this] { mOpenClick(); });
-    addAction(mFile, QStringLiteral("mSave"), QStringLiteral("&Сохранить"), [this] { mSaveClick(); });
+    addAction(mFile, QStringLiteral("mNew"), QStringLiteral("&Новый"), [this] { mNewClick(); })
+        ->setShortcut(QKeySequence::New);
+    addAction(mFile, QStringLiteral("mOpen"), QStringLiteral("&Открыть..."), [this] { mOpenClick(); })
+        ->setShortcut(QKeySequence::Open);
+    addAction(mFile, QStringLiteral("mSave"), QStringLiteral("&Сохранить"), [this] { mSaveClick(); })
+        ->setShortcut(QKeySequence::Save);
     addAction(mFile, QStringLiteral("mSaveAs"), QStringLiteral("Сохранить &как..."), [this] { mSaveAsClick(); });
     mFile->addSeparator();
-    addAction(mFile, QStringLiteral("mExit"), QStringLiteral("Вы&ход"), [this] { mExitClick(); });
+    QAction* exit = addAction(mFile, QStringLiteral("mExit"), QStringLiteral("Вы&ход"), [this] { mExitClick(); });
+    exit->setToolTip(QStringLiteral("Выход"));
+    exit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    exit->setIconVisibleInMenu(false);
 
     mView = bar->addMenu(QStringLiteral("&Выбор"));
     mView->setObjectName(QStringLiteral("mView"));
@@ -137,65 +161,41 @@ void TFormMain::buildActions()
     const struct {
         const char* name;
         const char* caption;
-        int tag;
-    } views[] = {{"mMoneyView", "&Деньги", 0}, {"mPersonView", "&Люди", 1}, {"mFirmView", "&Фирмы", 2},
-                 {"mRemindView", "Дне&вник", 3}};
-    for (const auto& v : views) {
-        if (v.tag == 1 || v.tag == 3)
+        const char* hint;
+        QStyle::StandardPixmap picture;
+    } views[] = {{"mMoneyView", "&Деньги", "Деньги", QStyle::SP_DriveHDIcon},
+                 {"mPersonView", "&Люди", "Кто ?", QStyle::SP_DirHomeIcon},
+                 {"mFirmView", "&Фирмы", "Где ?", QStyle::SP_ComputerIcon},
+                 {"mRemindView", "Дне&вник", "Дневник - памятка", QStyle::SP_FileDialogDetailedView}};
+    for (int tag = 0; tag < 4; ++tag) {
+        const auto& v = views[tag];
+        if (tag == 1 || tag == 3)
             mView->addSeparator();
         QAction* a = addAction(mView, QString::fromLatin1(v.name), QString::fromUtf8(v.caption));
-        a->setProperty(TagProperty, v.tag);
+        a->setProperty(TagProperty, tag);
+        a->setToolTip(QString::fromUtf8(v.hint));
+        a->setIcon(style()->standardIcon(v.picture));
+        a->setIconVisibleInMenu(false);
         a->setCheckable(true);
-        a->setChecked(v.tag == 0);
+        a->setChecked(tag == 0);
         m_viewGroup->addAction(a);
-        connect(a, &QAction::triggered, this, [this, a] { guarded([this, a] { mMoneyViewClick(a); }); });
+        m_viewItems[tag] = a;
+        connect(a, &QAction::triggered, this, dorv::guarded(*m_prompts, [this, a] { mMoneyViewClick(a); }));
     }
 
     mCategory = bar->addMenu(QStringLiteral("&Статья"));
     mCategory->setObjectName(QStringLiteral("mCategory"));
-    addAction(mCategory, QStringLiteral("mCategoryNew"), QStringLiteral("&Добавить"))->setProperty(TagProperty, 1);
-    addAction(mCategory, QStringLiteral("mCategoryNewChild"), QStringLiteral("Добавить &ветвь"))->setProperty(TagProperty, 2);
-    addAction(mCategory, QStringLiteral("mCategoryEdit"), QStringLiteral("&Изменить"))->setProperty(TagProperty, 3);
-    addAction(mCategory, QStringLiteral("mCategoryDelete"), QStringLiteral("&Удалить"));
-    mCategory->addSeparator();
-    addAction(mCategory, QStringLiteral("mCategoryFind"), QStringLiteral("&Найти..."));
-    addAction(mCategory, QStringLiteral("mCategoryView"), QStringLiteral("В&ыписка..."));
-    mCategory->addSeparator();
-    addAction(mCategory, QStringLiteral("mCategoryMove"), QStringLiteral("&Переместить..."));
+    placeAll(mCategory, Money->Pgd->menuItems());
 
     mMoney = bar->addMenu(QStringLiteral("&Деньги"));
     mMoney->setObjectName(QStringLiteral("mMoney"));
-    m_modeGroup = new QActionGroup(this);
-    // Unchecking the checked direction leaves neither: the money page without categories.
-    m_modeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    QAction* ct = addAction(mMoney, QStringLiteral("mCt"), QStringLiteral("&Расход"));
-    QAction* dt = addAction(mMoney, QStringLiteral("mDt"), QStringLiteral("&Приход"));
-    dt->setProperty(TagProperty, 1);
-    for (QAction* a : {ct, dt}) {
-        a->setCheckable(true);
-        m_modeGroup->addAction(a);
-    }
-    ct->setChecked(true);
-    mMoney->addSeparator();
-    addAction(mMoney, QStringLiteral("mAccounts"), QStringLiteral("&Счета..."));
-    mMoney->addSeparator();
-    addAction(mMoney, QStringLiteral("mMoneyNew"), QStringLiteral("&Добавить"))->setEnabled(false);
-    addAction(mMoney, QStringLiteral("mMoneyEdit"), QStringLiteral("&Изменить"))->setEnabled(false);
-    addAction(mMoney, QStringLiteral("mMoneyDelete"), QStringLiteral("&Удалить"));
-    addAction(mMoney, QStringLiteral("mUpdate"), QStringLiteral("Реали&зовать"));
-    mMoney->addSeparator();
+    placeAll(mMoney, {Money->mCt, Money->mDt, nullptr, Money->mAccounts, nullptr, Money->mMoneyNew,
+                      Money->mMoneyEdit, Money->mMoneyDelete, Money->mUpdate, nullptr});
     mRange = mMoney->addMenu(QStringLiteral("Пери&од"));
     mRange->setObjectName(QStringLiteral("mRange"));
-    m_rangeGroup = new QActionGroup(this);
-    const char* ranges[][2] = {{"mTotal", "&Весь"}, {"mYear", "&Год"}, {"mMonth", "&Месяц"}, {"mWeek", "&Неделя"}, {"mDay", "&День"}};
-    for (const auto& r : ranges) {
-        QAction* a = addAction(mRange, QString::fromLatin1(r[0]), QString::fromUtf8(r[1]));
-        a->setCheckable(true);
-        m_rangeGroup->addAction(a);
-    }
-    action(QStringLiteral("mTotal"))->setChecked(true);
+    placeAll(mRange, Money->periodItems());
     mMoney->addSeparator();
-    addAction(mMoney, QStringLiteral("mResult"), QStringLiteral("И&тоги..."));
+    mMoney->addAction(Money->mResult);
 
     mService = bar->addMenu(QStringLiteral("Се&рвис"));
     mService->setObjectName(QStringLiteral("mService"));
@@ -207,12 +207,13 @@ void TFormMain::buildActions()
     calc->setShortcutContext(Qt::ApplicationShortcut);
     mService->addSeparator();
     addAction(mService, QStringLiteral("mPassword"), QStringLiteral("&Изменить пароль..."), [this] { mPasswordClick(); });
-    addAction(mService, QStringLiteral("mEmptyHist"), QStringLiteral("&Закрыть счёт..."))->setProperty(TagProperty, 1);
+    mService->addAction(Money->mEmptyHist);
     mService->addSeparator();
     addAction(mService, QStringLiteral("mReg"), QStringLiteral("&Очистить реестр..."), [this] { mRegClick(); });
     QAction* bak = addAction(mService, QStringLiteral("mBak"), QStringLiteral("&Делать резервную копию"), [this] { mBakClick(); });
     bak->setCheckable(true);
     bak->setChecked(true);
+    connect(bak, &QAction::toggled, this, [this](bool on) { m_file->Backup = on; });
 
     mHelp = bar->addMenu(QStringLiteral("&Помощь"));
     mHelp->setObjectName(QStringLiteral("mHelp"));
@@ -232,14 +233,11 @@ void TFormMain::buildToolBar()
     TbMain->setToolButtonStyle(Qt::ToolButtonIconOnly);
     TbMain->setStyleSheet(QStringLiteral("QToolBar { background: transparent; border: none; }"));
 
-    const QStyle::StandardPixmap pictures[] = {QStyle::SP_DriveHDIcon, QStyle::SP_DirHomeIcon,
-                                               QStyle::SP_ComputerIcon, QStyle::SP_FileDialogDetailedView,
-                                               QStyle::SP_FileIcon, QStyle::SP_DialogCloseButton};
-    auto makeButton = [&](const QString& name, int picture, const QString& hint) {
+    // Each button is its menu item: pressing either moves both, and they can never disagree.
+    auto makeButton = [&](const QString& name, QAction* item) {
         auto* b = new QToolButton(TbMain);
         b->setObjectName(name);
-        b->setIcon(style()->standardIcon(pictures[picture]));
-        b->setToolTip(hint);
+        b->setDefaultAction(item);
         b->setAutoRaise(true);
         b->setFixedSize(39, 38);
         return b;
@@ -249,20 +247,14 @@ void TFormMain::buildToolBar()
         s->setFixedWidth(width);
         TbMain->addWidget(s);
     };
-    ButMoney = makeButton(QStringLiteral("ButMoney"), 0, QStringLiteral("Деньги"));
-    ButFace = makeButton(QStringLiteral("ButFace"), 1, QStringLiteral("Кто ?"));
-    ToolButton5 = makeButton(QStringLiteral("ToolButton5"), 2, QStringLiteral("Где ?"));
-    ButLog = makeButton(QStringLiteral("ButLog"), 3, QStringLiteral("Дневник - памятка"));
-    ButExit = makeButton(QStringLiteral("ButExit"), 5, QStringLiteral("Выход"));
+    ButMoney = makeButton(QStringLiteral("ButMoney"), m_viewItems[0]);
+    ButFace = makeButton(QStringLiteral("ButFace"), m_viewItems[1]);
+    ToolButton5 = makeButton(QStringLiteral("ToolButton5"), m_viewItems[2]);
+    ButLog = makeButton(QStringLiteral("ButLog"), m_viewItems[3]);
+    ButExit = makeButton(QStringLiteral("ButExit"), action(QStringLiteral("mExit")));
     int tag = 0;
-    for (QToolButton* b : {ButMoney, ButFace, ToolButton5, ButLog}) {
-        b->setCheckable(true);
-        b->setAutoExclusive(true);
-        b->setProperty(TagProperty, tag);
-        const int view = tag++;
-        connect(b, &QToolButton::clicked, this, [this, view] { guarded([this, view] { ShowView(view); }); });
-    }
-    ButMoney->setChecked(true);
+    for (QToolButton* b : {ButMoney, ButFace, ToolButton5, ButLog})
+        b->setProperty(TagProperty, tag++);
     TbMain->addWidget(ButMoney);
     spacer(54);
     TbMain->addWidget(ButFace);
@@ -271,7 +263,6 @@ void TFormMain::buildToolBar()
     TbMain->addWidget(ButLog);
     spacer(79);
     TbMain->addWidget(ButExit);
-    connect(ButExit, &QToolButton::clicked, this, [this] { guarded([this] { mExitClick(); }); });
 }
 
 void TFormMain::buildPages()
@@ -281,48 +272,56 @@ void TFormMain::buildPages()
     QFont bold = Pg->font();
     bold.setBold(true);
     Pg->setFont(bold);
+    // The pages' contents keep the ordinary weight: only the page control's own captions are bold.
+    QFont normal = QApplication::font();
+    normal.setBold(false);
+    normal.setResolveMask(QFont::AllPropertiesResolved);
     const char* pages[][2] = {{"ShMoney", "Деньги"}, {"ShPers", "Люди"}, {"ShFirm", "Фирмы"}, {"ShDiary", "Дневник"}};
     QWidget** targets[] = {&ShMoney, &ShPers, &ShFirm, &ShDiary};
     for (int i = 0; i < 4; ++i) {
         auto* page = new QWidget(Pg);
         page->setObjectName(QString::fromLatin1(pages[i][0]));
         page->setWindowTitle(QString::fromUtf8(pages[i][1]));
-        page->setFont(QFont());
+        page->setFont(normal);
         Pg->addWidget(page);
         *targets[i] = page;
     }
     auto* lay = new QVBoxLayout(ShMoney);
     lay->setContentsMargins(0, 0, 0, 0);
+    Money->setParent(ShMoney);
+    lay->addWidget(Money);
     setCentralWidget(Pg);
 }
 
-void TFormMain::setTitle(const QString& path)
+void TFormMain::wireDataFile()
 {
-    m_title = path;
-    setWindowTitle(path);
+    TDataFile& f = *m_file;
+    f.passwordText = [this] { return m_card ? m_card->EdPas->text() : QString(); };
+    f.setPasswordText = [this](const QString& text) {
+        if (m_card)
+            m_card->EdPas->setText(text);
+    };
+    f.askPassword = [this](const QString& caption) {
+        CardState.CardPage = 0;
+        TFormCard* card = Card();
+        card->passwordCaption = caption;
+        const bool ok = m_prompts->runModal(card) == QDialog::Accepted;
+        card->passwordCaption.clear();
+        return ok;
+    };
+    f.openDatabase = [this] { return OpenDatabase(); };
+    f.databaseClosing = [this] { Money->ClearForClose(); };
+    f.databaseClosed = [this] { UpdateCommandStates(); };
+    f.repaint = [this] { repaint(); };
+    f.otherDatasets = [this] { return m_card ? m_card->ownedDatasets : QList<Dataset*>(); };
+    connect(&f, &TDataFile::titleChanged, this, [this](const QString& path) { setWindowTitle(path); });
 }
 
 // ---- start-up ----
 
-bool TFormMain::acquireLock()
-{
-    // A second copy would unpack its template over the first one's open data: the lock beside the
-    // working folder tells them apart. A lock left by a crashed run names a process that is gone
-    // and is taken over.
-    m_lock = std::make_unique<QLockFile>(WorkingFolder + QStringLiteral(".lck"));
-    m_lock->setStaleLockTime(0);
-    if (m_lock->tryLock(0))
-        return true;
-    m_lock.reset();
-    return false;
-}
-
 void TFormMain::FormCreate()
 {
-    StartStop = true;
-    PackOnClose = false;
-    TempFolder = m_env.tempFolder.isEmpty() ? GetTempDirectory() : QDir(m_env.tempFolder).absolutePath() + QLatin1Char('/');
-    WorkingFolder = TempFolder + QStringLiteral("DAZAZORI");
+    CardState = CardRequest();
     HelpFilePath = QDir(ProgramFolder()).filePath(QStringLiteral("Dorvana.Hlp"));
     action(QStringLiteral("mManual"))->setVisible(QFileInfo::exists(HelpFilePath));
 
@@ -332,69 +331,32 @@ void TFormMain::FormCreate()
     if (TodayMonth == 2 && TodayDay == 29)
         TodayDay = 28;
     const QDate back(today.year() - 100, TodayMonth, TodayDay), ahead(today.year() + 100, TodayMonth, TodayDay);
-    WholeStart = dayNumber(back.isValid() ? back : QDate(1900, 1, 1));
-    WholeEnd = dayNumber(ahead.isValid() ? ahead : QDate(2173, 10, 14));
+    m_state->setWholeRange(dayNumber(back.isValid() ? back : QDate(1900, 1, 1)),
+                           dayNumber(ahead.isValid() ? ahead : QDate(2173, 10, 14)));
     const QDate tomorrow = today.addDays(1);
     TomorrowDay = tomorrow.day();
     TomorrowMonth = tomorrow.month();
 
-    if (TempFolder.isEmpty())
-        throw DbError(QStringLiteral("Невозможно создать временную папку !"));
-    if (!acquireLock()) {
+    if (!m_file->prepare(m_env.tempFolder)) {
         m_failed = true;
-        m_prompts->inform(QStringLiteral("Программа уже запущена. Вторая копия не может работать с теми же данными "
-                                         "и будет закрыта."));
         return;
     }
-    // What a crashed run left in the working folder belongs to no data file and could even be
-    // applied to the next one's tables (a half-written journal): start from an empty folder.
-    if (QFileInfo(WorkingFolder).isDir())
-        ClearDirectory(WorkingFolder);
-    if (!EnsureDirectory(WorkingFolder))
-        throw DbError(QStringLiteral("Невозможно создать временную папку !"));
-
-    m_dm = std::make_unique<TDm>();
     BindDatabaseName(m_dm.get());
-    m_dm->workDate = [this] { return WorkDate; };
-    m_dm->expenseMode = [this] { return action(QStringLiteral("mCt"))->isChecked(); };
-    m_dm->inform = [this](const QString& text) { m_prompts->inform(text); };
-    MoneyHost host;
-    host.dm = m_dm.get();
-    host.prompts = m_prompts;
-    host.workDate = &WorkDate;
-    host.wholeStart = &WholeStart;
-    host.wholeEnd = &WholeEnd;
-    host.card = [this] { return Card(); };
-    host.pickDate = [this](int day) { return PickDate(day); };
-    host.updateCommandStates = [this] { UpdateCommandStates(); };
-    host.action = [this](const QString& name) { return action(name); };
-    host.categoryMenu = mCategory;
-    Money = new TMoneyView(host, ShMoney);
-    ShMoney->layout()->addWidget(Money);
-    DBG = Money->DBG;
-    m_histModel = Money->histModel;
-    wireMoneyCommands();
-    connect(m_dm.get(), &TDm::historyDataChanged, this, [this] { UpdateCommandStates(); });
 
     QString start = LoadSettings();
-    setTitle(start);
-    if (!m_title.isEmpty() && !QFileInfo(m_title).isFile())
-        setTitle(QString());
-    if (m_title.isEmpty())
-        setTitle(FindBesideExecutable(QStringLiteral("*.den")));
-    if (!m_title.isEmpty() && !QFileInfo(m_title).isFile())
-        setTitle(QString());
+    m_file->setTitle(start);
+    if (!m_file->title().isEmpty() && !m_file->titleIsFile())
+        m_file->setTitle(QString());
+    if (m_file->title().isEmpty())
+        m_file->setTitle(FindBesideExecutable(QStringLiteral("*.den")));
+    if (!m_file->title().isEmpty() && !m_file->titleIsFile())
+        m_file->setTitle(QString());
 
     bool opened = false;
-    if (!m_title.isEmpty()) {
-        try {
-            opened = OpenDataFile(m_title);
-        } catch (const DbError& e) {
-            // A start file that cannot be read must not stop every start: say why and go on with
-            // a new database, as for a wrong password.
-            m_prompts->error(e.message());
-            opened = false;
-        }
+    if (!m_file->title().isEmpty()) {
+        // A start file that cannot be read must not stop every start: say why and go on with a
+        // new database, as for a wrong password.
+        runGuarded(*m_prompts, [&] { opened = OpenDataFile(m_file->title()); });
     }
     if (!opened)
         CreateNewDataFile();
@@ -409,33 +371,6 @@ void TFormMain::FormCreate()
 
 void TFormMain::BindDatabaseName(TDm* dm) { dm->BindDatabaseName(WorkingFolder); }
 
-bool TFormMain::CreateNewDataFile()
-{
-    if (!m_dm->DataSaved && m_dm->Tb_Account->active())
-        SaveDataFile(false);
-    if (!CloseDataFile())
-        throw DbError(QStringLiteral("Невозможно закрыть файл !"));
-    if (!EnsureDirectory(WorkingFolder))
-        throw DbError(QStringLiteral("Невозможно создать временную папку !"));
-    QFile res(QStringLiteral(":/DorvDat"));
-    if (res.open(QIODevice::ReadOnly)) {
-        QString ignored;
-        ZipArchive::unpackData(res.readAll(), WorkingFolder, QString(), {}, &ignored);
-    }
-    bool result = false;
-    m_dm->Tb_Hist->disableControls();
-    try {
-        result = OpenDatabase();
-    } catch (...) {
-        m_dm->Tb_Hist->enableControls();
-        setTitle(QString());
-        throw;
-    }
-    m_dm->Tb_Hist->enableControls();
-    setTitle(QString());
-    return result;
-}
-
 void TFormMain::hideSplash()
 {
     if (m_splash) {
@@ -446,62 +381,49 @@ void TFormMain::hideSplash()
 
 bool TFormMain::OpenDatabase()
 {
-    m_dm->DataSaved = true;
-    m_dm->ResetCounters();
     CardState.CardPage = 0;
-    WorkDate = dayNumber(Clock::today());
+    m_state->setWorkDate(dayNumber(Clock::today()));
     Money->showWorkDate();
     Pg->setCurrentWidget(ShMoney);
-    Money->Pgd->showPage(true);
-    Money->ButCt->setChecked(true);
-    Money->ButDt->setChecked(false);
-    action(QStringLiteral("mCt"))->setChecked(true);
-    Money->Pgd->setVisible(true);
+    Money->ResetForOpen();
     mCategory->menuAction()->setVisible(true);
-    ButMoney->setChecked(true);
-    action(QStringLiteral("mMoneyView"))->setChecked(true);
+    m_viewItems[0]->setChecked(true);
 
-    try {
-        m_dm->Tb_Account->open();
-    } catch (const DbError& e) {
-        m_prompts->inform(QStringLiteral("Ошибка открытия базы данных"));
-        throw DbError(e.message());
-    }
-    const QList<QObject*>& parts = m_dm->components();
-    if (StartStop && m_env.splash) {
+    auto started = [this](int count) {
+        if (!StartStop || !m_env.splash)
+            return;
         m_splash = new TFormAbout(nullptr);
         const QLocale ru(QLocale::Russian);
         const QDate today = Clock::today();
         m_splash->ShowAsSplash(ru.toString(today, QLocale::LongFormat) + QStringLiteral("    ") +
                                    ru.dayName(today.dayOfWeek(), QLocale::LongFormat),
-                               int(parts.size()) - 1);
-    }
-    for (int i = 0; i < parts.size(); ++i) {
+                               count - 1);
+    };
+    auto progress = [this](int i) {
         if (m_splash)
             m_splash->setProgress(i);
-        auto* t = qobject_cast<Table*>(parts[i]);
-        if (!t || t->tag() < 0)
-            continue;
-        try {
-            t->open();
-        } catch (const DbError&) {
-            m_dm->Tb_Account->close();
-            m_prompts->inform(QStringLiteral("Нет доступа к базе данных"));
-            hideSplash();
-            return false;
-        }
+    };
+    bool opened = false;
+    try {
+        opened = m_file->openTables(started, progress);
+    } catch (...) {
+        hideSplash();
+        throw;
     }
-    if (m_dm->Tb_Account->findField(QStringLiteral("C")))
-        m_dm->Tb_Account->locate(QStringLiteral("C"), QStringLiteral("L"));
     hideSplash();
+    if (!opened)
+        return false;
     Card();
+    // Filling the trees may fail quietly; the period may not: without it the history would show
+    // the rows of every account.
     try {
         Money->ResetTrees();
-        if (m_dm->Tb_Hist->active()) {
-            Money->CbPerClick();
-            ShowView(0);
-        }
-    } catch (const DbError&) {
+    } catch (...) {
+    }
+    if (m_dm->Tb_Hist->active()) {
+        if (!runGuarded(*m_prompts, [this] { Money->CbPerClick(); }))
+            Money->ShowNoHistory();
+        runGuarded(*m_prompts, [this] { ShowView(0); });
     }
     emit databaseOpened();
     if (isVisible())
@@ -520,42 +442,18 @@ TFormCard* TFormMain::Card()
     return m_card;
 }
 
-void TFormMain::wireMoneyCommands()
-{
-    for (const char* n : {"mCt", "mDt"}) {
-        QAction* a = action(QString::fromLatin1(n));
-        connect(a, &QAction::triggered, this, [this, a] { guarded([this, a] { Money->mDtClick(a); }); });
-    }
-    for (const char* n : {"mTotal", "mYear", "mMonth", "mWeek", "mDay"}) {
-        QAction* a = action(QString::fromLatin1(n));
-        connect(a, &QAction::triggered, this, [this, a] { guarded([this, a] { Money->mTotalClick(a); }); });
-    }
-    connect(action(QStringLiteral("mAccounts")), &QAction::triggered, this,
-            [this] { guarded([this] { Money->ButAccClick(); }); });
-    QHash<QString, QAction*> items;
-    for (const char* n : {"mCategoryNew", "mCategoryNewChild", "mCategoryEdit", "mCategoryDelete", "mCategoryFind",
-                          "mCategoryView", "mCategoryMove"})
-        items.insert(QString::fromLatin1(n), action(QString::fromLatin1(n)));
-    Money->Pgd->setMenuActions(items);
-}
-
 // ---- views ----
 
 void TFormMain::ShowView(int index)
 {
-    static const int positions[] = {0, 2, 3, 5};
-    const QList<QAction*> items = mView->actions();
-    if (index >= 0 && index < 4) {
-        items.value(positions[index])->setChecked(true);
-        QToolButton* buttons[] = {ButMoney, ButFace, ToolButton5, ButLog};
-        buttons[index]->setChecked(true);
-    }
+    if (index >= 0 && index < 4)
+        m_viewItems[index]->setChecked(true);
     FlushPendingEdits();
     Pg->setCurrentIndex(index);
-    mCategory->menuAction()->setVisible(index == 0 && Money->modeOn());
+    m_view = index;
+    mCategory->menuAction()->setVisible(index == 0 && m_state->modeOn());
     mMoney->menuAction()->setVisible(index == 0);
-    if (QAction* acc = action(QStringLiteral("mAccounts")))
-        acc->setVisible(index == 0);
+    Money->mAccounts->setVisible(index == 0);
     UpdateCommandStates();
     if (index != 1 && m_dm && m_dm->Tb_Person->active())
         m_dm->Tb_Person->setFiltered(false);
@@ -573,46 +471,57 @@ void TFormMain::FormShow()
 void TFormMain::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    fitFrameToMargins();
+    // A window manager tells the frame's size only once the window stands on the screen.
+    QTimer::singleShot(200, this, [this] { fitFrameToMargins(); });
     FormShow();
+}
+
+// ---- the outer frame ----
+
+void TFormMain::setOuterGeometry(const QRect& frame)
+{
+    m_outer = frame;
+    // The position of a window is that of its frame; its size is that of the inside.
+    move(frame.topLeft());
+    resize(frame.size());
+    fitFrameToMargins();
+}
+
+QRect TFormMain::outerGeometry() const { return frameGeometry(); }
+
+void TFormMain::fitFrameToMargins()
+{
+    if (m_outer.isNull() || !windowHandle() || !isVisible())
+        return;
+    const QMargins m = windowHandle()->frameMargins();
+    if (m.isNull())
+        return;
+    const QRect frame = m_outer;
+    m_outer = QRect();
+    move(frame.topLeft());
+    resize(frame.width() - m.left() - m.right(), frame.height() - m.top() - m.bottom());
 }
 
 // ---- command availability ----
 
 void TFormMain::UpdateCommandStates()
 {
-    if (!m_dm)
+    if (!m_dm || !Money)
         return;
-    Table& hist = *m_dm->Tb_Hist;
-    const bool histOpen = hist.active();
-    const bool hasRows = histOpen && !hist.isEmpty();
-    const bool modeOn = Money->modeOn();
-    auto set = [this](const char* name, bool on) {
-        if (QAction* a = action(QString::fromLatin1(name)))
-            a->setEnabled(on);
-    };
-    mCategory->setEnabled(m_dm->Tb_Items->active());
-    mMoney->setEnabled(m_dm->Tb_Account->active() && histOpen);
-    mView->setEnabled(mMoney->isEnabled());
-    set("mMoneyNew", modeOn);
-    bool receiving = false;
-    if (hasRows) {
-        receiving = hist.fieldByName(QStringLiteral("Level1")).value() == QVariant(qint64(-1)) &&
-                    !hist.fieldByName(QStringLiteral("Dt")).isNull();
-    }
-    const bool canDelete = hasRows && !receiving;
-    set("mMoneyDelete", canDelete);
-    set("mMoneyEdit", canDelete && modeOn);
-    bool planned = false;
-    if (hasRows) {
-        planned = hist.fieldByName(QStringLiteral("Kind")).asString() > QStringLiteral("1") &&
-                  hist.fieldByName(QStringLiteral("Date_Real")).asDate() <= dayNumber(Clock::today());
-    }
-    set("mUpdate", planned && modeOn);
-    for (const char* n : {"mSave", "mSaveAs", "mEmptyHist", "mPassword"})
-        set(n, histOpen);
-    set("mResult", hasRows);
-    Money->ButResult->setEnabled(hasRows);
-    Money->ButAcc->setEnabled(m_dm->Tb_Account->active());
+    const CommandStates s = dorv::UpdateCommandStates(commandFactsOf(*m_dm, m_state->modeOn(), dayNumber(Clock::today())));
+    mCategory->setEnabled(s.category);
+    mMoney->setEnabled(s.money);
+    mView->setEnabled(s.view);
+    Money->mMoneyNew->setEnabled(s.moneyNew);
+    Money->mMoneyDelete->setEnabled(s.moneyDelete);
+    Money->mMoneyEdit->setEnabled(s.moneyEdit);
+    Money->mUpdate->setEnabled(s.update);
+    for (const char* n : {"mSave", "mSaveAs", "mPassword"})
+        action(QString::fromLatin1(n))->setEnabled(s.save);
+    Money->mEmptyHist->setEnabled(s.save);
+    Money->mResult->setEnabled(s.result);
+    Money->mAccounts->setEnabled(s.accounts);
 }
 
 // ---- closing ----
@@ -623,18 +532,15 @@ bool TFormMain::FormCloseQuery()
         return false;
     StartStop = true;
     if (m_dm && !m_dm->DataSaved && m_dm->Tb_Account->active()) {
-        try {
-            SaveDataFile(false);
-        } catch (const DbError& e) {
-            m_prompts->error(e.message());
+        // A save that fails must not throw the changes away behind the user's back.
+        if (!runGuarded(*m_prompts, [this] { SaveDataFile(false); }) &&
+            !m_prompts->confirm(QStringLiteral("Данные не сохранены! Выйти без сохранения?"))) {
+            StartStop = false;
+            return false;
         }
     }
-    try {
-        if (m_dm)
-            CloseDataFile();
-    } catch (const DbError& e) {
-        m_prompts->error(e.message());
-    }
+    if (m_dm)
+        runGuarded(*m_prompts, [this] { CloseDataFile(); });
     SaveSettings();
     return true;
 }
@@ -658,6 +564,13 @@ void TFormMain::closeEvent(QCloseEvent* event)
 void TFormMain::mExitClick() { close(); }
 
 // ---- small commands ----
+
+QString TFormMain::password() const { return m_card ? m_card->EdPas->text() : QString(); }
+
+void TFormMain::mBakClick()
+{
+    // The check mark toggles itself and the data file follows it; the choice is stored at exit.
+}
 
 void TFormMain::mAboutClick() { RunAbout(*m_prompts, this); }
 

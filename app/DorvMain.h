@@ -1,6 +1,8 @@
 #pragma once
+#include "DataFile.h"
 #include "Settings.h"
 #include "ledger/DorvCard.h"
+#include "ledger/MoneyState.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -10,8 +12,6 @@
 
 class QAction;
 class QActionGroup;
-class QLabel;
-class QLockFile;
 class QMenu;
 class QStackedWidget;
 class QTableView;
@@ -30,15 +30,33 @@ class TMoneyView;
 // The program uses the real ones; tests give their own.
 struct MainEnvironment {
     QString programFolder;   // empty: the executable's folder
-    QString tempFolder;      // empty: the system's temporary folder
+    QString tempFolder;      // empty: the user's private temporary folder
     QString settingsFile;    // empty: the user's settings store
     Prompts* prompts = nullptr;
     bool splash = true;      // show the about window while a database opens at start
 };
 
-// The main window: tool bar, menus, the four views, start-up, data files and shutdown.
+// The main window: the frame of tool bar, menus and the four views, start-up and shutdown. The
+// data file's life is TDataFile's, the money commands the money page's, the category commands
+// the category pane's; the frame places their commands and keeps the named handlers.
 class TFormMain final : public QMainWindow {
     Q_OBJECT
+    Q_PROPERTY(int WorkDate READ workDate WRITE setWorkDate)
+    Q_PROPERTY(bool PackOnClose READ packOnClose WRITE setPackOnClose)
+    Q_PROPERTY(bool StartStop READ startStop)
+    Q_PROPERTY(int CardPage READ cardPage WRITE setCardPage)
+    Q_PROPERTY(int CardMode READ cardMode WRITE setCardMode)
+    Q_PROPERTY(bool Realizing READ realizing WRITE setRealizing)
+
+    // Declared first: the names below refer into them.
+    MainEnvironment m_env;
+    std::unique_ptr<Prompts> m_ownPrompts;
+    Prompts* m_prompts = nullptr;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<TDm> m_dm;
+    TMoneyState* m_state = nullptr;
+    TDataFile* m_file = nullptr;
+
 public:
     explicit TFormMain(const MainEnvironment& env, QWidget* parent = nullptr);
     ~TFormMain() override;
@@ -47,17 +65,34 @@ public:
     bool started() const;
     Prompts& prompts() const { return *m_prompts; }
     TDm* Dm() const { return m_dm.get(); }
+    TDataFile& dataFile() const { return *m_file; }
+    TMoneyState& moneyState() const { return *m_state; }
     TFormCard* Card();
     TFormCard* existingCard() const { return m_card; }
 
-    // State of the window.
-    QString TempFolder, WorkingFolder, HelpFilePath;
+    // State of the window, under the names the program has always used for it.
+    QString& TempFolder;
+    QString& WorkingFolder;
+    QString HelpFilePath;
     int TodayDay = 0, TodayMonth = 0, TomorrowDay = 0, TomorrowMonth = 0;
-    int WholeStart = 0, WholeEnd = 0;
-    bool StartStop = true;
-    bool PackOnClose = false;
-    int WorkDate = 0;
+    int& WholeStart;
+    int& WholeEnd;
+    bool& StartStop;
+    bool& PackOnClose;
+    int& WorkDate;
     CardRequest CardState;
+
+    int workDate() const { return m_state->workDate(); }
+    void setWorkDate(int day) { m_state->setWorkDate(day); }
+    bool packOnClose() const { return PackOnClose; }
+    void setPackOnClose(bool on) { PackOnClose = on; }
+    bool startStop() const { return StartStop; }
+    int cardPage() const { return CardState.CardPage; }
+    void setCardPage(int page) { CardState.CardPage = page; }
+    int cardMode() const { return CardState.CardMode; }
+    void setCardMode(int mode) { CardState.CardMode = mode; }
+    bool realizing() const { return CardState.Realizing; }
+    void setRealizing(bool on) { CardState.Realizing = on; }
 
     // Components, by their names.
     QToolBar* TbMain = nullptr;
@@ -73,7 +108,7 @@ public:
 
     // Start, views and shutdown.
     void FormCreate();
-    bool CreateNewDataFile();
+    bool CreateNewDataFile() { return m_file->CreateNewDataFile(); }
     bool OpenDatabase();
     void BindDatabaseName(TDm* dm);
     void ShowView(int index);
@@ -83,17 +118,17 @@ public:
     void mExitClick();
 
     // Data files.
-    void mNewClick();
-    void mOpenClick();
+    void mNewClick() { m_file->CreateNewDataFile(); }
+    void mOpenClick() { m_file->mOpenClick(this); }
     void mSaveClick() { SaveDataFile(false); }
     void mSaveAsClick() { SaveDataFile(true); }
-    bool OpenDataFile(QString path);
-    bool SaveDataFile(bool ask);
-    void FlushPendingEdits();
-    bool CloseDataFile();
-    bool CloseDatabase();
-    void VzpBadPassword(int index);
-    void mPasswordClick();
+    bool OpenDataFile(QString path) { return m_file->OpenDataFile(std::move(path)); }
+    bool SaveDataFile(bool ask) { return m_file->SaveDataFile(ask, this); }
+    void FlushPendingEdits() { m_file->FlushPendingEdits(); }
+    bool CloseDataFile() { return m_file->CloseDataFile(); }
+    bool CloseDatabase() { return m_file->CloseDatabase(); }
+    void VzpBadPassword(int index) { m_file->VzpBadPassword(index); }
+    void mPasswordClick() { m_file->mPasswordClick(); }
     void mBakClick();
     QString password() const;
 
@@ -122,6 +157,10 @@ public:
     // abort in nothing.
     void guarded(const std::function<void()>& handler);
 
+    // The window's outer frame, title bar included, as the settings keep it.
+    void setOuterGeometry(const QRect& frame);
+    QRect outerGeometry() const;
+
 signals:
     // Views of later parts hook here.
     void databaseOpened();
@@ -132,30 +171,26 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void buildMoneyPage();
     void buildActions();
     void buildToolBar();
     void buildPages();
-    void wireMoneyCommands();
+    void wireDataFile();
     QAction* addAction(QMenu* menu, const QString& name, const QString& caption,
                        const std::function<void()>& handler = {});
-    void setTitle(const QString& path);
-    QString title() const { return m_title; }
-    bool acquireLock();
+    void placeAll(QMenu* menu, const QList<QAction*>& items);
     void hideSplash();
+    void fitFrameToMargins();
 
-    MainEnvironment m_env;
-    std::unique_ptr<Prompts> m_ownPrompts;
-    Prompts* m_prompts = nullptr;
-    std::unique_ptr<Settings> m_settings;
-    std::unique_ptr<QLockFile> m_lock;
-    std::unique_ptr<TDm> m_dm;
     TFormCard* m_card = nullptr;
     QPointer<TFormAbout> m_splash;
     TableModel* m_histModel = nullptr;
-    QString m_title;
     bool m_failed = false;
     bool m_closing = false;
-    QActionGroup *m_viewGroup = nullptr, *m_modeGroup = nullptr, *m_rangeGroup = nullptr;
+    int m_view = 0;
+    QRect m_outer;
+    QActionGroup* m_viewGroup = nullptr;
+    QAction* m_viewItems[4] = {};
 };
 
 } // namespace dorv

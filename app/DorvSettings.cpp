@@ -21,10 +21,11 @@ namespace dorv {
 QString TFormMain::LoadSettings()
 {
     const SettingsValues v = m_settings->load();
-    setGeometry(v.left, v.top, v.width, v.height);
+    setOuterGeometry(QRect(v.left, v.top, v.width, v.height));
     action(QStringLiteral("mBak"))->setChecked(v.bak);
     action(QStringLiteral("mBar"))->setChecked(v.bar);
     TbMain->setVisible(v.bar);
+    // The period kind itself waits for a database: it is applied when one opens.
     Money->CbPer->setCurrentIndex(v.selPer >= 0 && v.selPer < 5 ? v.selPer : 0);
     Money->Splitter1->setSizes({v.wdtItm, qMax(100, v.width - v.wdtItm)});
     if (!v.cols.isEmpty() && !restoreColumns(v.cols))
@@ -39,8 +40,8 @@ void TFormMain::SaveSettings()
         return;
     }
     SettingsValues v;
-    v.recentCatalog = m_title;
-    const QRect g = geometry();
+    v.recentCatalog = m_file->title();
+    const QRect g = outerGeometry();
     v.left = g.left();
     v.top = g.top();
     v.width = g.width();
@@ -50,7 +51,7 @@ void TFormMain::SaveSettings()
     v.bak = action(QStringLiteral("mBak"))->isChecked();
     v.bar = action(QStringLiteral("mBar"))->isChecked();
     v.cols = saveColumns();
-    m_settings->save(v, !m_title.isEmpty() && QFileInfo(m_title).isFile());
+    m_settings->save(v, m_file->titleIsFile());
 }
 
 void TFormMain::mRegClick()

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -11,6 +12,13 @@ namespace dorv {
 namespace {
 QString appTitle() { return QApplication::applicationDisplayName(); }
 } // namespace
+
+QString QtPrompts::folder() const
+{
+    // Never the process's current folder, which means nothing to the user.
+    const QString f = startFolder ? startFolder() : QString();
+    return f.isEmpty() ? QDir::homePath() : f;
+}
 
 void QtPrompts::inform(const QString& text) { QMessageBox::information(m_owner, appTitle(), text); }
 
@@ -50,12 +58,12 @@ bool QtPrompts::inputText(const QString& title, const QString& prompt, QString* 
 
 QString QtPrompts::openFile(QWidget* parent, const QString& title, const QString& filter)
 {
-    return QFileDialog::getOpenFileName(parent ? parent : m_owner.data(), title, QString(), filter);
+    return QFileDialog::getOpenFileName(parent ? parent : m_owner.data(), title, folder(), filter);
 }
 
 QString QtPrompts::saveFile(QWidget* parent, const QString& title, const QString& filter, const QString& defaultSuffix)
 {
-    QFileDialog dialog(parent ? parent : m_owner.data(), title, QString(), filter);
+    QFileDialog dialog(parent ? parent : m_owner.data(), title, folder(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultSuffix);

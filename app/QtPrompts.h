@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 namespace dorv {
 
 // The prompts as real windows: message boxes, input boxes and the standard file dialogs.
@@ -23,7 +25,11 @@ public:
                      const QString& defaultSuffix) override;
     int runModal(QDialog* dialog) override;
 
+    // Where the file dialogs open: the current data file's folder, else the home folder.
+    std::function<QString()> startFolder;
+
 private:
+    QString folder() const;
     QPointer<QWidget> m_owner;
 };
 

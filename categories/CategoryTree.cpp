@@ -96,6 +96,22 @@ TCategoryPane::TCategoryPane(TDm& dm, QWidget* parent) : QStackedWidget(parent),
     mpCategoryMove = makePopupAction(QStringLiteral("mpCategoryMove"), QStringLiteral("&Переместить статью..."),
                                      QKeySequence(Qt::Key_F2), 0);
 
+    auto menuItem = [this](const char* name, const QString& caption, int tag) {
+        auto* a = new QAction(caption, this);
+        a->setObjectName(QString::fromLatin1(name));
+        if (tag != 0)
+            a->setProperty("tag", tag);
+        m_menu.insert(a->objectName(), a);
+        return a;
+    };
+    mCategoryNew = menuItem("mCategoryNew", QStringLiteral("&Добавить"), 1);
+    mCategoryNewChild = menuItem("mCategoryNewChild", QStringLiteral("Добавить &ветвь"), 2);
+    mCategoryEdit = menuItem("mCategoryEdit", QStringLiteral("&Изменить"), 3);
+    mCategoryDelete = menuItem("mCategoryDelete", QStringLiteral("&Удалить"), 0);
+    mCategoryFind = menuItem("mCategoryFind", QStringLiteral("&Найти..."), 0);
+    mCategoryView = menuItem("mCategoryView", QStringLiteral("В&ыписка..."), 0);
+    mCategoryMove = menuItem("mCategoryMove", QStringLiteral("&Переместить..."), 0);
+
     accountSelected = [this] {
         Table& account = *m_dm.Tb_Account;
         return account.active() && !account.fieldByName(QStringLiteral("Id_Account")).isNull();
@@ -175,6 +191,12 @@ void TCategoryPane::setMenuActions(const QHash<QString, QAction*>& byName)
     for (auto it = byName.cbegin(); it != byName.cend(); ++it)
         m_menu.insert(it.key(), it.value());
     TvCtChange(shownTree()->currentItem());
+}
+
+QList<QAction*> TCategoryPane::menuItems() const
+{
+    return {mCategoryNew, mCategoryNewChild, mCategoryEdit, mCategoryDelete, nullptr,
+            mCategoryFind, mCategoryView, nullptr, mCategoryMove};
 }
 
 QHash<QString, QAction*> TCategoryPane::popupActions() const
@@ -398,14 +420,15 @@ bool TCategoryPane::eventFilter(QObject* watched, QEvent* event)
                            && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
         // The tree's own commands win over the window's while the tree has the focus, as the
         // popup menu of the focused control comes before the main menu.
+        // Enter belongs to the tree whether or not a node is chosen: it never reaches the window.
         QAction* command = enter ? nullptr : popupActionFor(key);
-        if (!(enter && tree->currentItem()) && !command)
+        if (!enter && !command)
             break;
         event->accept();
         if (event->type() == QEvent::KeyPress) {
             if (command)
                 command->trigger();
-            else if (openOperationCard)
+            else if (tree->currentItem() && openOperationCard)
                 openOperationCard();
         }
         return true;

@@ -52,13 +52,24 @@ public:
     QAction* mpCategoryFind;
     QAction* mpCategoryView;
     QAction* mpCategoryMove;
+    // The same commands for the main menu (its "Статья" menu), owned here with the popup's.
+    QAction* mCategoryNew;
+    QAction* mCategoryNewChild;
+    QAction* mCategoryEdit;
+    QAction* mCategoryDelete;
+    QAction* mCategoryFind;
+    QAction* mCategoryView;
+    QAction* mCategoryMove;
+    // The main menu's items in their order; a null entry stands for a separator.
+    QList<QAction*> menuItems() const;
 
     // True when an account row is current; by default asks the account table itself.
     std::function<bool()> accountSelected;
     // Run by Enter on a node.
     std::function<void()> openOperationCard;
 
-    // The main window's category commands whose states follow the current node, by object name.
+    // Other main menu items whose states follow the current node, by object name, in place of
+    // the pane's own.
     void setMenuActions(const QHash<QString, QAction*>& byName);
     QHash<QString, QAction*> popupActions() const;
 

@@ -6,6 +6,7 @@
 #include "data/Table.h"
 #include "data/TableModel.h"
 #include "util/Prompts.h"
+#include "widgets/CellDelegate.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -32,80 +33,6 @@ constexpr int PageWidth = 310;
 constexpr int AccountWidth = 145;
 constexpr int CurrencyWidth = 39;
 constexpr int RestWidth = 73;
-constexpr int CurrencyLength = 15;
-
-// What the grid's editors tell the page: the user's first change in a cell, and the text the cell
-// hands over when it is left.
-struct CellHooks {
-    std::function<void()> changed;
-    std::function<void(const QModelIndex&, const QString&)> write;
-};
-
-// The row goes into editing with the first change the user makes in a cell, as the navigator's Post
-// and Cancel expect. The text is written to the field of the row being edited rather than through
-// the model, whose writes move the table first, and moving posts the very edit being made.
-class CellDelegate : public QStyledItemDelegate {
-public:
-    CellDelegate(const CellHooks& hooks, QObject* parent) : QStyledItemDelegate(parent), m_hooks(hooks) {}
-
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const override
-    {
-        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
-        if (auto* line = qobject_cast<QLineEdit*>(editor))
-            watch(line);
-        return editor;
-    }
-    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
-    {
-        if (auto* line = qobject_cast<QLineEdit*>(editor))
-            m_hooks.write(index, line->text());
-        else
-            QStyledItemDelegate::setModelData(editor, model, index);
-    }
-
-protected:
-    void watch(QLineEdit* line) const
-    {
-        connect(line, &QLineEdit::textEdited, line, [changed = m_hooks.changed] { changed(); });
-    }
-    CellHooks m_hooks;
-};
-
-// The currency is usually one already in use, so it is picked from those, but a new one may be
-// typed in.
-class CurrencyDelegate final : public CellDelegate {
-public:
-    CurrencyDelegate(const QStringList& list, const CellHooks& hooks, QObject* parent)
-        : CellDelegate(hooks, parent), m_list(list)
-    {
-    }
-
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
-    {
-        auto* box = new QComboBox(parent);
-        box->setObjectName(QStringLiteral("DBGAcTabCurrency"));
-        box->setEditable(true);
-        // Typing a currency must not add it to the list; the list is what the accounts use.
-        box->setInsertPolicy(QComboBox::NoInsert);
-        box->addItems(m_list);
-        box->lineEdit()->setMaxLength(CurrencyLength);
-        watch(box->lineEdit());
-        connect(box, &QComboBox::activated, box, [changed = m_hooks.changed] { changed(); });
-        return box;
-    }
-    void setEditorData(QWidget* editor, const QModelIndex& index) const override
-    {
-        static_cast<QComboBox*>(editor)->setEditText(index.data(Qt::EditRole).toString());
-    }
-    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
-    {
-        m_hooks.write(index, static_cast<QComboBox*>(editor)->currentText());
-    }
-
-private:
-    const QStringList& m_list;
-};
 
 // The balance stands out from what the user may type: bold maroon on the colour of a button face.
 class RestDelegate final : public QStyledItemDelegate {
@@ -181,26 +108,27 @@ TAccountsPage::TAccountsPage(TFormCard& card, TDm& dm, Prompts& prompts)
     DBGAcTab->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGAcTab->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGAcTab->setWordWrap(false);
-    const CellHooks hooks{[this] { cellChanged(); },
-                          [this](const QModelIndex& at, const QString& text) { writeCell(at, text); }};
-    auto* name = new CellDelegate(hooks, DBGAcTab);
+    // In-place edits go through the model like every grid's: the row enters editing with the
+    // first keystroke, as the navigator's Post and Cancel expect.
+    auto* name = new TCellDelegate(DBGAcTab);
     name->setObjectName(QStringLiteral("DBGAcTabNameDelegate"));
-    auto* currency = new CurrencyDelegate(m_currencies, hooks, DBGAcTab);
+    auto* currency = new TPickListDelegate([this] { return m_currencies; }, DBGAcTab);
     currency->setObjectName(QStringLiteral("DBGAcTabCurrencyDelegate"));
+    currency->setEditorName(QStringLiteral("DBGAcTabCurrency"));
     auto* rest = new RestDelegate(DBGAcTab);
     rest->setObjectName(QStringLiteral("DBGAcTabRestDelegate"));
     DBGAcTab->setItemDelegateForColumn(0, name);
     DBGAcTab->setItemDelegateForColumn(1, currency);
     DBGAcTab->setItemDelegateForColumn(2, rest);
-    DBGAcTab->setColumnWidth(0, AccountWidth);
-    DBGAcTab->setColumnWidth(1, CurrencyWidth);
-    DBGAcTab->setColumnWidth(2, RestWidth);
+    fitColumns();
     layout->addWidget(DBGAcTab, 1);
 
     connect(ButAcc, &QToolButton::clicked, this, [this] { ButAccClick(); });
     connect(DBGAcTab, &QTableView::doubleClicked, this, [this] { DBGAcTabDblClick(); });
     // In-place edits and moves that post cannot throw through the view; their errors come here.
     connect(m_model, &TableModel::editFailed, this,
+            [this](const QString& message) { m_prompts.error(message); });
+    connect(m_model, &TableModel::readFailed, this,
             [this](const QString& message) { m_prompts.error(message); });
 
     Table* accounts = dm.Tb_Account;
@@ -288,29 +216,20 @@ void TAccountsPage::finishGridEdit()
     emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
-void TAccountsPage::cellChanged()
+void TAccountsPage::fitColumns()
 {
-    if (!m_dm.Tb_Account->editing())
-        navigate([t = m_dm.Tb_Account] { t->edit(); });
-}
-
-void TAccountsPage::writeCell(const QModelIndex& at, const QString& text)
-{
-    Field* field = m_model->fieldAt(at.column());
-    if (!field || field->readOnly())
-        return;
-    Table* t = m_dm.Tb_Account;
-    navigate([&] {
-        // The cell is on the current row, unless the row was given up while its editor was open.
-        if (t->currentRow() != at.row())
-            t->setCurrentRow(at.row());
-        // Leaving a cell untouched must not start an edit (and mark the data unsaved).
-        if (!t->editing() && field->asString() == text)
-            return;
-        t->edit();
-        field->setAsString(text);
-    });
-    DBGAcTab->viewport()->update();
+    // The widths of the page are the least; titles and the currencies in use always fit.
+    QFont titleFont = DBGAcTab->horizontalHeader()->font();
+    titleFont.setBold(true);
+    const QFontMetrics titles(titleFont);
+    const int least[] = {AccountWidth, CurrencyWidth, RestWidth};
+    for (int c = 0; c < 3; ++c) {
+        const QString title = m_model->headerData(c, Qt::Horizontal).toString();
+        int width = qMax(least[c], titles.horizontalAdvance(title) + 16);
+        if (c == 1)
+            width = qMax(width, static_cast<TPickListDelegate*>(DBGAcTab->itemDelegateForColumn(1))->widthFor(DBGAcTab->font()));
+        DBGAcTab->setColumnWidth(c, width);
+    }
 }
 
 void TAccountsPage::FillCur(Table& accounts, QStringList& list)
@@ -352,7 +271,6 @@ void TAccountsPage::ShowAccountsPage()
 {
     m_card.PgCard->setCurrentWidget(m_card.ShAcTab);
     m_card.setWindowTitle(QStringLiteral("Выбор или редактирование счёта"));
-    m_card.resize(PageWidth, m_card.height());
     // The card is being shown: an error here must not escape into the event loop.
     try {
         FillCur(*m_dm.Tb_Account, m_currencies);
@@ -360,6 +278,11 @@ void TAccountsPage::ShowAccountsPage()
         m_prompts.error(e.message());
     } catch (const DbAbort&) {
     }
+    fitColumns();
+    int columns = DBGAcTab->frameWidth() * 2 + 4;
+    for (int c = 0; c < m_model->columnCount(); ++c)
+        columns += DBGAcTab->columnWidth(c);
+    m_card.resize(qMax(PageWidth, columns), m_card.height());
     DBGAcTab->setFocus();
 }
 

@@ -48,10 +48,7 @@ private:
     // Runs a navigator action: errors are shown, a cancelled rule is not.
     template <class Action>
     void navigate(Action action);
-    // The user has begun changing a cell of the current row.
-    void cellChanged();
-    // A cell editor hands over its text.
-    void writeCell(const QModelIndex& at, const QString& text);
+    void fitColumns();
     // Hands the text of an open cell editor to the row before the row is posted.
     void finishGridEdit();
     void resetOnClose();

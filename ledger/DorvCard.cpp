@@ -5,6 +5,7 @@
 #include "util/Clock.h"
 #include "util/DateScale.h"
 #include "util/Prompts.h"
+#include "widgets/ErrorGuard.h"
 
 #include <QAction>
 #include <QCalendarWidget>
@@ -80,7 +81,7 @@ TFormCard::TFormCard(CardRequest& request, Prompts& prompts, TDm* dm, QWidget* p
     buttons->addWidget(ButOk);
     buttons->addWidget(BitBtn2);
     outer->addWidget(PanOk);
-    connect(ButOk, &QPushButton::clicked, this, [this] { ButOkClick(); });
+    connect(ButOk, &QPushButton::clicked, this, guarded(m_prompts, [this] { ButOkClick(); }));
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
     // The password is masked with "$" rather than the style's bullet; Qt offers no other
@@ -107,6 +108,8 @@ TFormCard::TFormCard(CardRequest& request, Prompts& prompts, TDm* dm, QWidget* p
     Dt->setDateRange(FirstDate, LastDate);
     Dt->setSelectedDate(Clock::today());
     calLayout->addWidget(Dt);
+    // Enter or a double click on a day chooses it, as OK does.
+    connect(Dt, &QCalendarWidget::activated, this, guarded(m_prompts, [this] { ButOkClick(); }));
 
     Pmdate = new QMenu(this);
     Pmdate->setObjectName(QStringLiteral("Pmdate"));
@@ -114,8 +117,8 @@ TFormCard::TFormCard(CardRequest& request, Prompts& prompts, TDm* dm, QWidget* p
     mpYear->setObjectName(QStringLiteral("mpYear"));
     mpToday = Pmdate->addAction(QStringLiteral("К &сегодняшнему дню"));
     mpToday->setObjectName(QStringLiteral("mpToday"));
-    connect(mpYear, &QAction::triggered, this, [this] { mpYearClick(); });
-    connect(mpToday, &QAction::triggered, this, [this] { mpTodayClick(); });
+    connect(mpYear, &QAction::triggered, this, guarded(m_prompts, [this] { mpYearClick(); }));
+    connect(mpToday, &QAction::triggered, this, guarded(m_prompts, [this] { mpTodayClick(); }));
     Dt->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Dt, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { Pmdate->popup(Dt->mapToGlobal(at)); });
@@ -220,7 +223,7 @@ void TFormCard::ShowPasswordPage()
 {
     resize(SmallPageSize);
     PgCard->setCurrentWidget(ShPas);
-    setWindowTitle(QStringLiteral("Введите пароль:"));
+    setWindowTitle(passwordCaption.isEmpty() ? QStringLiteral("Введите пароль:") : passwordCaption);
     EdPas->setFocus();
 }
 

@@ -63,6 +63,10 @@ public:
     std::function<void()> showCategoryPage;  // CardPage 5
     std::function<void()> accountsReset;     // run on every close
 
+    // The caption of the password page when it asks for something else than the password itself
+    // (the repeated new password); empty: "Введите пароль:".
+    QString passwordCaption;
+
     // Tables and queries of the card's own pages; BindDatabaseName points them at the working folder.
     QList<Dataset*> ownedDatasets;
 

@@ -8,8 +8,11 @@
 #include "util/DateScale.h"
 #include "util/Money.h"
 #include "util/Prompts.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/WaitCursor.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
 #include <QFrame>
@@ -23,6 +26,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QPainter>
+#include <QStyle>
 
 namespace dorv {
 
@@ -51,24 +56,41 @@ protected:
     }
 };
 
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
-
 struct SuspendControls {
     explicit SuspendControls(Dataset& dataset) : d(dataset) { d.disableControls(); }
     ~SuspendControls() { d.enableControls(); }
     Dataset& d;
 };
 
-const char* const PeriodItems[] = {"mTotal", "mYear", "mMonth", "mWeek", "mDay"};
+// The direction items show a bold sign, on the tool bar as in the old days.
+QIcon signIcon(const QString& sign)
+{
+    QPixmap pixmap(20, 20);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    QFont font = QApplication::font();
+    font.setBold(true);
+    font.setPixelSize(18);
+    painter.setFont(font);
+    painter.setPen(QApplication::palette().color(QPalette::ButtonText));
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, sign);
+    return QIcon(pixmap);
+}
+
+// A status panel is at least its given width and always wide enough for its text.
+void fitPanel(QLabel* panel, int least)
+{
+    const int text = panel->fontMetrics().horizontalAdvance(panel->text()) + 2 * panel->frameWidth() + 10;
+    panel->setFixedWidth(qMax(least, text));
+}
 
 } // namespace
 
-TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent) : QWidget(parent), m_host(host)
+TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
+    : QWidget(parent), PeriodStart(host.state->PeriodStart), PeriodEnd(host.state->PeriodEnd), m_host(host)
 {
     setObjectName(QStringLiteral("MoneyView"));
+    buildActions();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -89,7 +111,10 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent) : QWidget(parent)
                 openOperationCard(1);
         });
     };
-    connect(Pgd, &TCategoryPane::splitterColour, this, &TMoneyView::setSplitterColour);
+    connect(Pgd, &TCategoryPane::splitterColour, this, [this](const QColor& colour) {
+        // Leaving a tree for the history is entering the history: its colour wins.
+        setSplitterColour(DBG->hasFocus() ? QColor(128, 0, 0) : colour);
+    });
     for (QTreeWidget* tree : {Pgd->TvCt, Pgd->TvDt})
         tree->setDragEnabled(true);
 
@@ -107,6 +132,7 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent) : QWidget(parent)
                 openOperationCard(1);
         });
     };
+    DBG->reportError = [this](const QString& message) { m_host.prompts->error(message); };
     applyDefaultWidths();
     Splitter1->addWidget(Pgd);
     Splitter1->addWidget(DBG);
@@ -126,24 +152,86 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent) : QWidget(parent)
         l->setFont(bold);
         l->setFrameShape(QFrame::Panel);
         l->setFrameShadow(QFrame::Sunken);
-        l->setFixedWidth(i % 2 ? 100 : qMax(60, QFontMetrics(bold).horizontalAdvance(l->text()) + 10));
         l->setAlignment(i % 2 ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter);
         Sb->addWidget(l);
         m_panels[i] = l;
+        fitPanel(l, i % 2 ? 100 : 60);
     }
     layout->addWidget(Sb);
 
     TDm& dm = *m_host.dm;
     connect(dm.DataAccount, &DataSource::dataChanged, this, [this](Field*) { refreshAccountLabels(); });
     connect(dm.DataAccount, &DataSource::stateChanged, this, [this] { refreshAccountLabels(); });
-    connect(&dm, &TDm::balanceColourChanged, this, [this](bool negative) {
-        QPalette p = DBTRest->palette();
-        p.setColor(QPalette::WindowText, negative ? QColor(Qt::red) : QColor(0, 0, 128));
-        DBTRest->setPalette(p);
-    });
+    connect(&dm, &TDm::balanceColourChanged, this, [this](bool negative) { setBalanceColour(negative); });
     connect(&dm, &TDm::panDateEnabledChanged, PanDate, &QWidget::setEnabled);
+    connect(m_host.state, &TMoneyState::directionChanged, this, [this] { followDirection(); });
+    connect(m_host.state, &TMoneyState::periodKindChanged, this, [this] { followPeriodKind(); });
+    setBalanceColour(false);
     refreshAccountLabels();
+    followDirection();
+    followPeriodKind();
 }
+
+TMoneyView::~TMoneyView() = default;
+
+void TMoneyView::buildActions()
+{
+    auto make = [this](const char* name, const QString& caption) {
+        auto* a = new QAction(caption, this);
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
+    // Unchecking the checked direction leaves neither: the money page without categories.
+    m_modeGroup = new QActionGroup(this);
+    m_modeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    mCt = make("mCt", QStringLiteral("&Расход"));
+    mCt->setToolTip(QStringLiteral("Расходы"));
+    mCt->setIcon(signIcon(QStringLiteral("−")));
+    mDt = make("mDt", QStringLiteral("&Приход"));
+    mDt->setToolTip(QStringLiteral("Доходы"));
+    mDt->setIcon(signIcon(QStringLiteral("+")));
+    mDt->setProperty("tag", 1);
+    for (QAction* a : {mCt, mDt}) {
+        a->setCheckable(true);
+        a->setIconVisibleInMenu(false);
+        m_modeGroup->addAction(a);
+        connect(a, &QAction::triggered, this, [this, a] { guarded([this, a] { mDtClick(a); }); });
+    }
+    mCt->setChecked(true);
+
+    mAccounts = make("mAccounts", QStringLiteral("&Счета..."));
+    mAccounts->setIcon(style()->standardIcon(QStyle::SP_FileDialogListView));
+    mAccounts->setIconVisibleInMenu(false);
+    connect(mAccounts, &QAction::triggered, this, [this] { guarded([this] { ButAccClick(); }); });
+
+    mMoneyNew = make("mMoneyNew", QStringLiteral("&Добавить"));
+    mMoneyNew->setEnabled(false);
+    mMoneyEdit = make("mMoneyEdit", QStringLiteral("&Изменить"));
+    mMoneyEdit->setEnabled(false);
+    mMoneyDelete = make("mMoneyDelete", QStringLiteral("&Удалить"));
+    mUpdate = make("mUpdate", QStringLiteral("Реали&зовать"));
+
+    m_rangeGroup = new QActionGroup(this);
+    const char* ranges[][2] = {{"mTotal", "&Весь"}, {"mYear", "&Год"}, {"mMonth", "&Месяц"}, {"mWeek", "&Неделя"},
+                               {"mDay", "&День"}};
+    QAction** targets[] = {&mTotal, &mYear, &mMonth, &mWeek, &mDay};
+    for (int i = 0; i < 5; ++i) {
+        QAction* a = make(ranges[i][0], QString::fromUtf8(ranges[i][1]));
+        a->setCheckable(true);
+        m_rangeGroup->addAction(a);
+        *targets[i] = a;
+        connect(a, &QAction::triggered, this, [this, a] { guarded([this, a] { mTotalClick(a); }); });
+    }
+    mTotal->setChecked(true);
+
+    mResult = make("mResult", QStringLiteral("И&тоги..."));
+    mResult->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    mResult->setIconVisibleInMenu(false);
+    mEmptyHist = make("mEmptyHist", QStringLiteral("&Закрыть счёт..."));
+    mEmptyHist->setProperty("tag", 1);
+}
+
+QList<QAction*> TMoneyView::periodItems() const { return {mTotal, mYear, mMonth, mWeek, mDay}; }
 
 void TMoneyView::buildToolBar()
 {
@@ -168,7 +256,7 @@ void TMoneyView::buildToolBar()
     account->setMinimumWidth(120);
     rest->setMinimumWidth(80);
     for (ClickLabel* l : {account, rest, currency}) {
-        l->clicked = [this] { guarded([this] { guarded([this] { ButAccClick(); }); }); };
+        l->clicked = [this] { guarded([this] { ButAccClick(); }); };
         accLayout->addWidget(l);
     }
     DBTAccount = account;
@@ -184,9 +272,7 @@ void TMoneyView::buildToolBar()
         return b;
     };
     ButAcc = button(QStringLiteral("ButAcc"), QStringLiteral("Счета..."));
-    ButAcc->setText(QStringLiteral("Счета"));
-    ButAcc->setIcon(style()->standardIcon(QStyle::SP_FileDialogListView));
-    connect(ButAcc, &QToolButton::clicked, this, [this] { guarded([this] { ButAccClick(); }); });
+    ButAcc->setDefaultAction(mAccounts);
     TbMoney->addWidget(ButAcc);
     TbMoney->addSeparator();
 
@@ -195,6 +281,7 @@ void TMoneyView::buildToolBar()
     CbPer->addItems({QStringLiteral("Весь период"), QStringLiteral("Год"), QStringLiteral("Месяц"),
                      QStringLiteral("Неделя"), QStringLiteral("День")});
     CbPer->setCurrentIndex(0);
+    CbPer->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     connect(CbPer, &QComboBox::activated, this, [this] { guarded([this] { CbPerClick(); }); });
     TbMoney->addWidget(CbPer);
 
@@ -225,37 +312,27 @@ void TMoneyView::buildToolBar()
     TbMoney->addWidget(PanDate);
     TbMoney->addSeparator();
 
+    // The direction buttons are the direction items themselves: one state, two faces.
     ButCt = button(QStringLiteral("ButCt"), QStringLiteral("Расходы"));
-    ButCt->setText(QStringLiteral("−"));
+    ButCt->setDefaultAction(mCt);
     ButDt = button(QStringLiteral("ButDt"), QStringLiteral("Доходы"));
-    ButDt->setText(QStringLiteral("+"));
-    for (QToolButton* b : {ButCt, ButDt}) {
-        b->setCheckable(true);
-        QFont f = b->font();
-        f.setBold(true);
-        f.setPixelSize(16);
-        b->setFont(f);
-        b->setFixedWidth(28);
-        TbMoney->addWidget(b);
-        connect(b, &QToolButton::clicked, this, [this, b] { guarded([this, b] { ButCtClick(b); }); });
-    }
-    ButCt->setChecked(true);
+    ButDt->setDefaultAction(mDt);
+    TbMoney->addWidget(ButCt);
+    TbMoney->addWidget(ButDt);
     TbMoney->addSeparator();
     ButResult = button(QStringLiteral("ButResult"), QStringLiteral("Итоги..."));
-    ButResult->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    ButResult->setDefaultAction(mResult);
     TbMoney->addWidget(ButResult);
 }
 
-void TMoneyView::guarded(const std::function<void()>& handler)
+void TMoneyView::guarded(const std::function<void()>& handler) { runGuarded(*m_host.prompts, handler); }
+
+void TMoneyView::setBalanceColour(bool negative)
 {
-    // An event handler's error ends in the standard error box; a silent abort in nothing.
-    try {
-        handler();
-    } catch (const DbError& e) {
-        QApplication::restoreOverrideCursor();
-        m_host.prompts->error(e.message());
-    } catch (const DbAbort&) {
-    }
+    QPalette p = DBTRest->palette();
+    p.setColor(QPalette::WindowText, negative ? QColor(Qt::red) : QColor(0, 0, 128));
+    p.setColor(QPalette::Text, p.color(QPalette::WindowText));
+    DBTRest->setPalette(p);
 }
 
 // ---- current account ----
@@ -289,21 +366,22 @@ void TMoneyView::ButAccClick()
 
 // ---- period ----
 
-PeriodKind TMoneyView::periodKind() const
+void TMoneyView::followPeriodKind()
 {
-    for (int i = 0; i < 5; ++i)
-        if (QAction* item = m_host.action(QString::fromLatin1(PeriodItems[i])); item && item->isChecked())
-            return PeriodKind(i);
-    return PeriodKind::Whole;
+    const int index = int(state().periodKind());
+    if (QAction* item = periodItems().value(index))
+        item->setChecked(true);
+    if (CbPer->currentIndex() != index)
+        CbPer->setCurrentIndex(index);
 }
 
 void TMoneyView::mTotalClick(QAction* sender)
 {
     if (sender) {
-        sender->setChecked(true);
-        for (int i = 0; i < 5; ++i)
-            if (sender->objectName() == QLatin1String(PeriodItems[i]))
-                CbPer->setCurrentIndex(i);
+        const int index = int(periodItems().indexOf(sender));
+        if (index >= 0)
+            state().setPeriodKind(PeriodKind(index));
+        followPeriodKind();
     }
     ApplyPeriod();
 }
@@ -312,7 +390,7 @@ void TMoneyView::CbPerClick()
 {
     const int i = CbPer->currentIndex();
     if (i >= 0 && i < 5)
-        m_host.action(QString::fromLatin1(PeriodItems[i]))->setChecked(true);
+        state().setPeriodKind(PeriodKind(i));
     ApplyPeriod();
 }
 
@@ -326,9 +404,7 @@ void TMoneyView::ApplyPeriod()
     const int dateColumn = histModel->columnOf(QStringLiteral("DATE_REAL"));
     if (dateColumn >= 0)
         DBG->setColumnHidden(dateColumn, kind == PeriodKind::Day);
-    const PeriodBounds b = periodBounds(kind, *m_host.workDate, *m_host.wholeStart, *m_host.wholeEnd);
-    PeriodStart = b.start;
-    PeriodEnd = b.end;
+    state().computeBounds();
     const QString shortFormat = QStringLiteral("dd.MM.yyyy");
     CbPer->setToolTip(kind == PeriodKind::Whole ? QString()
                                                 : dateOfDay(PeriodStart).toString(shortFormat) + QStringLiteral("...") +
@@ -386,61 +462,65 @@ void TMoneyView::UpdateTotals(bool recomputeOpening, qint64 restDelta)
     setPanel(7, formatMoney(fromTenThousandths(OpeningBalance + income - expense)));
 }
 
-void TMoneyView::setPanel(int panel, const QString& text) { m_panels[panel]->setText(text); }
+void TMoneyView::setPanel(int panel, const QString& text)
+{
+    m_panels[panel]->setText(text);
+    fitPanel(m_panels[panel], 100);
+}
 
 QString TMoneyView::panelText(int panel) const { return m_panels[panel]->text(); }
 
-void TMoneyView::showWorkDate() { ButDate->setText(dateOfDay(*m_host.workDate).toString(QStringLiteral("dd.MM.yy"))); }
+void TMoneyView::showWorkDate() { ButDate->setText(dateOfDay(state().workDate()).toString(QStringLiteral("dd.MM.yy"))); }
 
 void TMoneyView::ButDateClick()
 {
-    const int day = m_host.pickDate(*m_host.workDate);
-    if (day <= 0 || day == *m_host.workDate)
+    const int day = m_host.pickDate(state().workDate());
+    if (day <= 0 || day == state().workDate())
         return;
-    *m_host.workDate = day;
+    state().setWorkDate(day);
     showWorkDate();
     ApplyPeriod();
 }
 
 void TMoneyView::ButPrevClick(int tag)
 {
-    *m_host.workDate += tag == 1 ? -1 : 1;
+    state().setWorkDate(state().workDate() + (tag == 1 ? -1 : 1));
     showWorkDate();
     ApplyPeriod();
 }
 
 // ---- direction ----
 
+void TMoneyView::followDirection()
+{
+    mCt->setChecked(state().expenseMode());
+    mDt->setChecked(state().incomeMode());
+}
+
 void TMoneyView::mDtClick(QAction* sender)
 {
     // The item's own check mark has already turned over; with the group's optional exclusion the
     // other item is unchecked by the group when this one was checked.
     Q_UNUSED(sender);
-    ButCt->setChecked(m_host.action(QStringLiteral("mCt"))->isChecked());
-    ButDt->setChecked(m_host.action(QStringLiteral("mDt"))->isChecked());
+    state().setDirection(mCt->isChecked()   ? TMoneyState::Direction::Expense
+                         : mDt->isChecked() ? TMoneyState::Direction::Income
+                                            : TMoneyState::Direction::None);
     SwitchDirection();
 }
 
 void TMoneyView::ButCtClick(QToolButton* sender)
 {
-    if (sender->isChecked())
-        (sender == ButCt ? ButDt : ButCt)->setChecked(false);
-    m_host.action(QStringLiteral("mCt"))->setChecked(ButCt->isChecked());
-    m_host.action(QStringLiteral("mDt"))->setChecked(ButDt->isChecked());
-    SwitchDirection();
+    if (QAction* a = sender->defaultAction())
+        a->trigger();
 }
-
-bool TMoneyView::modeOn() const { return !Pgd->isHidden(); }
 
 void TMoneyView::SwitchDirection()
 {
-    const bool expense = m_host.action(QStringLiteral("mCt"))->isChecked();
-    const bool income = m_host.action(QStringLiteral("mDt"))->isChecked();
-    Pgd->setVisible(expense || income);
-    if (m_host.categoryMenu)
-        m_host.categoryMenu->menuAction()->setVisible(expense || income);
+    followDirection();
+    const bool expense = state().expenseMode();
+    Pgd->setVisible(state().modeOn());
     m_host.updateCommandStates();
-    if (!expense && !income)
+    if (!state().modeOn())
         return;
     Pgd->showPage(expense);
     if (!m_host.dm->Tb_Items->active())
@@ -450,6 +530,13 @@ void TMoneyView::SwitchDirection()
     if (tree->isVisible())
         tree->setFocus();
     Pgd->TvCtChange(tree->currentItem());
+}
+
+void TMoneyView::ResetForOpen()
+{
+    Pgd->showPage(true);
+    state().setDirection(TMoneyState::Direction::Expense);
+    Pgd->setVisible(true);
 }
 
 void TMoneyView::ResetTrees()
@@ -466,6 +553,14 @@ void TMoneyView::ResetTrees()
     }
 }
 
+void TMoneyView::ShowNoHistory()
+{
+    // No account's identifier is this low: an empty history rather than everybody's rows.
+    Table& hist = *m_host.dm->Tb_Hist;
+    SuspendControls suspend(hist);
+    hist.setRange({qint64(-100000)}, {qint64(-100000)});
+}
+
 void TMoneyView::ClearForClose()
 {
     Pgd->EmptyTrees();
@@ -478,11 +573,16 @@ void TMoneyView::ClearForClose()
 void TMoneyView::applyDefaultWidths()
 {
     const int charWidth = DBG->fontMetrics().averageCharWidth();
+    QFont titleFont = DBG->horizontalHeader()->font();
+    titleFont.setBold(true);
+    const QFontMetrics titles(titleFont);
     for (int c = 0; c < histModel->columnCount(); ++c) {
         const Field* f = histModel->fieldAt(c);
         if (!f)
             continue;
         int width = f->displayWidth() > 0 ? f->displayWidth() * charWidth + 8 : 100;
+        // A title is never cut, whatever the system font.
+        width = qMax(width, titles.horizontalAdvance(f->label()) + 16);
         if (f->name().compare(QLatin1String("DATE_REAL"), Qt::CaseInsensitive) == 0) {
             // 77 pixels, or what a bold date needs where the system font is wider.
             QFont bold = DBG->font();
@@ -495,13 +595,13 @@ void TMoneyView::applyDefaultWidths()
 
 void TMoneyView::DBGDblClick()
 {
-    QAction* edit = m_host.action(QStringLiteral("mMoneyEdit"));
-    if (edit && edit->isEnabled() && openOperationCard)
+    if (mMoneyEdit->isEnabled() && openOperationCard)
         openOperationCard(3);
 }
 
 void TMoneyView::setSplitterColour(const QColor& colour)
 {
+    m_splitterColour = colour;
     Splitter1->setStyleSheet(QStringLiteral("QSplitter::handle { background: %1; }").arg(colour.name()));
 }
 

@@ -1,12 +1,13 @@
 #pragma once
-#include "DbGrid.h"
-#include "Period.h"
+#include "MoneyState.h"
+#include "widgets/DbGrid.h"
 
 #include <QWidget>
 
 #include <functional>
 
 class QAction;
+class QActionGroup;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -26,26 +27,34 @@ class TFormCard;
 class Table;
 class TableModel;
 
-// What the money page needs of the main window.
+// What the money page needs of the program around it.
 struct MoneyHost {
     TDm* dm = nullptr;
     Prompts* prompts = nullptr;
-    int* workDate = nullptr;
-    const int* wholeStart = nullptr;
-    const int* wholeEnd = nullptr;
+    TMoneyState* state = nullptr;
     std::function<TFormCard*()> card;
     std::function<int(int)> pickDate;
     std::function<void()> updateCommandStates;
-    std::function<QAction*(const QString&)> action; // main menu items by name
-    QMenu* categoryMenu = nullptr;
 };
 
 // The money page: the money tool bar with the current account, the period and the working date;
-// the category pane beside the history grid; the status bar with the period's totals.
+// the category pane beside the history grid; the status bar with the period's totals. It owns the
+// money commands; the main window only places them in its menus.
 class TMoneyView final : public QWidget {
     Q_OBJECT
 public:
     TMoneyView(const MoneyHost& host, QWidget* parent = nullptr);
+    ~TMoneyView() override;
+
+    TMoneyState& state() const { return *m_host.state; }
+
+    // The commands of the page, by their menu names.
+    QAction *mCt = nullptr, *mDt = nullptr, *mAccounts = nullptr;
+    QAction *mMoneyNew = nullptr, *mMoneyEdit = nullptr, *mMoneyDelete = nullptr, *mUpdate = nullptr;
+    QAction *mTotal = nullptr, *mYear = nullptr, *mMonth = nullptr, *mWeek = nullptr, *mDay = nullptr;
+    QAction *mResult = nullptr, *mEmptyHist = nullptr;
+    // The period items in the order of the period kinds.
+    QList<QAction*> periodItems() const;
 
     QToolBar* TbMoney = nullptr;
     QFrame* PanAcc = nullptr;
@@ -61,12 +70,13 @@ public:
     TableModel* histModel = nullptr;
     QStatusBar* Sb = nullptr;
 
-    int PeriodStart = 0, PeriodEnd = 0;
+    const int& PeriodStart;
+    const int& PeriodEnd;
     qint64 OpeningBalance = 0; // ten-thousandths
-    PeriodKind periodKind() const;
+    PeriodKind periodKind() const { return state().periodKind(); }
     QString panelText(int panel) const;
     // The category pane is shown: expense or income mode.
-    bool modeOn() const;
+    bool modeOn() const { return state().modeOn(); }
 
     // Handlers.
     void ButAccClick();
@@ -81,8 +91,11 @@ public:
     void ButCtClick(QToolButton* sender);
     void SwitchDirection();
     void DBGDblClick();
-    // Opening a database: empty and fill both trees, select the first expense node.
+    // Opening a database: expense mode, the trees emptied and filled, the first expense node chosen.
+    void ResetForOpen();
     void ResetTrees();
+    // The history shows nothing until a period is applied (when applying it failed).
+    void ShowNoHistory();
     // Closing one: empty the trees and the four value panels.
     void ClearForClose();
     void showWorkDate();
@@ -91,17 +104,27 @@ public:
     void setPanel(int panel, const QString& text);
     // Runs a handler as an event of the page.
     void guarded(const std::function<void()>& handler);
+    // The splitter's colour tells which side has the focus.
+    QColor splitterColour() const { return m_splitterColour; }
 
     // Opens the operation card: 1 new, 3 edit; the operation editing hooks in here.
     std::function<void(int mode)> openOperationCard;
 
 private:
+    void buildActions();
+    void buildToolBar();
     void refreshAccountLabels();
     void setSplitterColour(const QColor& colour);
-    void buildToolBar();
+    void setBalanceColour(bool negative);
+    // The direction and period items follow the state, however it changed.
+    void followDirection();
+    void followPeriodKind();
 
     MoneyHost m_host;
+    QActionGroup* m_modeGroup = nullptr;
+    QActionGroup* m_rangeGroup = nullptr;
     QLabel* m_panels[8] = {};
+    QColor m_splitterColour;
 };
 
 } // namespace dorv

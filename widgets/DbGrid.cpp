@@ -67,6 +67,10 @@ void TDbGrid::setGridModel(TableModel* model)
 {
     m_model = model;
     setModel(model);
+    connect(model, &TableModel::readFailed, this, [this](const QString& message) {
+        if (reportError)
+            reportError(message);
+    });
     model->bindSelection(selectionModel());
 }
 
@@ -74,8 +78,10 @@ TDbGrid::Colours TDbGrid::rowColours(int row, bool selected) const
 {
     RowFacts facts;
     if (m_model && m_model->dataset()) {
-        Dataset* d = m_model->dataset();
-        const Record r = d->recordAt(row);
+        const Dataset* d = m_model->dataset();
+        // The model maps the view's rows (a record being inserted is one of them) and never throws:
+        // a row that cannot be read is painted plain and reported once.
+        const Record r = m_model->rowRecord(row);
         auto value = [&](const char* name) -> QVariant {
             const Field* f = d->findField(QString::fromLatin1(name));
             return f ? r.value(f->index()) : QVariant();

@@ -27,6 +27,8 @@ public:
     std::function<void()> onEnter;        // the grid got the focus
     std::function<void()> onExit;         // the grid lost the focus
     std::function<void()> onDrop;         // something was dropped on the grid
+    // A row that could not be read for showing; told once, not on every paint.
+    std::function<void(const QString&)> reportError;
 
     // The colours the rule gives a row, as the delegate paints them.
     struct Colours {

@@ -1,6 +1,8 @@
 #include "app/DorvMain.h"
 #include "data/Database.h"
 #include "data/DorvDm.h"
+#include "support/DamagedFile.h"
+#include "support/DiskLimit.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
@@ -8,6 +10,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTableView>
 #include <QToolButton>
 #include <QLineEdit>
@@ -82,6 +85,17 @@ class TestMain : public QObject {
         return path;
     }
     QSettings settings() { return QSettings(settingsFile(), QSettings::IniFormat); }
+    static QStringList accountsOf(const QString& file)
+    {
+        QTemporaryDir d;
+        ZipArchive::unpack(file, d.path(), {}, {}, nullptr);
+        auto db = Database::openFile(d.filePath("DORVANA.DB"), false);
+        Statement st = db->prepareOnce("select Account from tb_account order by Account");
+        QStringList out;
+        while (st.step())
+            out << st.column(0).toString();
+        return out;
+    }
 
 private slots:
     void init()
@@ -275,8 +289,8 @@ private slots:
         QVERIFY(w->SaveDataFile(false)); // no name yet: the dialog asks
         QVERIFY(!QFileInfo::exists(root->filePath("home.BAK")));
         w->Dm()->DataSaved = true;
-        // The window title is still empty: a save does not rename the data.
-        QVERIFY(w->windowTitle().isEmpty());
+        // Data that belonged to no file now belongs to the one it was saved in.
+        QCOMPARE(w->windowTitle(), home);
         w.reset();
         settings().setValue("Dorvana/Recent_Catalog", home);
         w = start();
@@ -376,10 +390,11 @@ private slots:
         const QString home = makeDataFile("home.den", "Дом");
         settings().setValue("Dorvana/Recent_Catalog", home);
         auto w = start();
-        prompts.modals.enqueue([](QDialog* d) {
-            static_cast<TFormCard*>(d)->EdPas->setText("новый");
-            return int(QDialog::Accepted);
-        });
+        for (int asked = 0; asked < 2; ++asked) // the new password and its repetition
+            prompts.modals.enqueue([](QDialog* d) {
+                static_cast<TFormCard*>(d)->EdPas->setText("новый");
+                return int(QDialog::Accepted);
+            });
         w->mPasswordClick();
         QVERIFY(!w->Dm()->DataSaved);
         exit(*w);
@@ -523,6 +538,169 @@ private slots:
         QCOMPARE(ZipArchive::unpack(path, target.path() + "/in", {}, {}, &error), -1);
         QVERIFY(!error.isEmpty());
         QVERIFY(!QFileInfo::exists(target.path() + "/in/x"));
+    }
+
+    void fullDiskSaveIsReportedAndLosesNothing()
+    {
+        const QString home = makeDataFile("home.den", "Дом");
+        const QByteArray before = [&] {
+            QFile f(home);
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }();
+        settings().setValue("Dorvana/Recent_Catalog", home);
+        auto w = start();
+        addAccount(*w, "Новый");
+        {
+            DiskLimit full(1);
+            w->action("mSave")->trigger();
+        }
+        QVERIFY(!prompts.messages().isEmpty());
+        QVERIFY2(prompts.messages().last().contains("Недостаточно места на диске"), qPrintable(prompts.messages().last()));
+        QVERIFY(!w->Dm()->DataSaved);
+        QFile f(home);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+    }
+
+    void failedSaveAtExitAsks_data()
+    {
+        QTest::addColumn<bool>("leave");
+        QTest::addRow("leave without saving") << true;
+        QTest::addRow("stay") << false;
+    }
+    void failedSaveAtExitAsks()
+    {
+        QFETCH(bool, leave);
+        const QString home = makeDataFile("home.den", "Дом");
+        settings().setValue("Dorvana/Recent_Catalog", home);
+        auto w = start();
+        addAccount(*w, "Новый");
+        prompts.confirms.enqueue(true);  // "Закрыть программу?"
+        prompts.confirms.enqueue(leave); // after the failed save
+        bool closed = false;
+        {
+            DiskLimit full(1);
+            closed = w->FormCloseQuery();
+        }
+        QVERIFY(prompts.asked.contains("confirm: Данные не сохранены! Выйти без сохранения?"));
+        QCOMPARE(closed, leave);
+        QCOMPARE(QFileInfo::exists(w->WorkingFolder), !leave);
+        if (!leave) {
+            QVERIFY(w->Dm()->Tb_Account->active());
+            QCOMPARE(accounts(*w), (QStringList{"Дом", "Новый"}));
+            QVERIFY(!w->StartStop);
+            exit(*w); // with room again the save goes through
+            QCOMPARE(accountsOf(home), (QStringList{"Дом", "Новый"}));
+        }
+    }
+
+    void damagedStartFileGivesAUsableProgram()
+    {
+        const QString good = makeDataFile("good.den", "Хороший");
+        const QString damaged = makeDamagedDataFile(root->filePath("damaged.den"));
+        QVERIFY(!damaged.isEmpty());
+        settings().setValue("Dorvana/Recent_Catalog", damaged);
+        auto w = start();
+        QVERIFY(w->started());
+        QCOMPARE(prompts.messages().size(), 1);
+        QVERIFY(prompts.messages().first().contains("повреждён"));
+        QVERIFY(w->windowTitle().isEmpty());
+        QVERIFY(accounts(*w).isEmpty());
+        // Opening it again from the menu keeps what is open; everything else still works.
+        prompts.openFiles.enqueue(good);
+        w->action("mOpen")->trigger();
+        QCOMPARE(accounts(*w), QStringList{"Хороший"});
+        prompts.openFiles.enqueue(damaged);
+        w->action("mOpen")->trigger();
+        QVERIFY(prompts.messages().last().contains("повреждён"));
+        QCOMPARE(w->windowTitle(), good);
+        QCOMPARE(accounts(*w), QStringList{"Хороший"});
+        w->action("mNew")->trigger();
+        QVERIFY(w->Dm()->Tb_Account->active());
+        QVERIFY(accounts(*w).isEmpty());
+    }
+
+    void workingFolderMustBeOurOwn_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addRow("a link to another folder") << "link";
+        QTest::addRow("a file as the temporary folder") << "file";
+    }
+    void workingFolderMustBeOurOwn()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir other;
+        QFile keep(other.filePath("keep.txt"));
+        QVERIFY(keep.open(QIODevice::WriteOnly));
+        keep.close();
+        MainEnvironment e = env();
+        if (kind == "link") {
+            QVERIFY(QFile::link(other.path(), tempFolder() + "/DAZAZORI"));
+        } else {
+            e.tempFolder = root->filePath("plain-file");
+            QFile f(e.tempFolder);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        TFormMain w(e);
+        QVERIFY(!w.started());
+        QCOMPARE(prompts.messages(), QStringList{"Невозможно создать временную папку !"});
+        QCOMPARE(QDir(other.path()).entryList(QDir::Files), QStringList{"keep.txt"});
+    }
+
+    void fileCommandsHaveTheirKeys()
+    {
+        auto w = start();
+        QCOMPARE(w->action("mNew")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+        QCOMPARE(w->action("mOpen")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+        QCOMPARE(w->action("mSave")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    }
+
+    void toolButtonsAreTheirMenuItems()
+    {
+        auto w = start();
+        const std::pair<const char*, const char*> pairs[] = {
+            {"ButMoney", "mMoneyView"}, {"ButFace", "mPersonView"}, {"ToolButton5", "mFirmView"},
+            {"ButLog", "mRemindView"},  {"ButExit", "mExit"},       {"ButCt", "mCt"},
+            {"ButDt", "mDt"},           {"ButAcc", "mAccounts"},    {"ButResult", "mResult"}};
+        for (const auto& [button, item] : pairs)
+            QCOMPARE(w->findChild<QToolButton*>(button)->defaultAction(), w->action(item));
+        QCOMPARE(w->ButFace->toolTip(), QString("Кто ?"));
+        w->ButFace->click();
+        QVERIFY(w->action("mPersonView")->isChecked());
+        QCOMPARE(w->Pg->currentWidget(), w->ShPers);
+        w->action("mMoneyView")->trigger();
+        QVERIFY(w->ButMoney->isChecked() && !w->ButFace->isChecked());
+    }
+
+    void outerFrameIsWhereTheSettingsSay()
+    {
+        auto w = start();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QTRY_COMPARE(w->frameGeometry(), QRect(20, 1, 767, 564));
+        w->setOuterGeometry(QRect(40, 50, 800, 600));
+        QTRY_COMPARE(w->frameGeometry(), QRect(40, 50, 800, 600));
+        w->hide();
+    }
+
+    void manualDescribesTheMenus()
+    {
+        QFile manual(QCoreApplication::applicationDirPath() + "/../../app/Dorvana.Hlp");
+        QVERIFY2(manual.open(QIODevice::ReadOnly), qPrintable(manual.fileName()));
+        const QString text = QString::fromUtf8(manual.readAll());
+        auto w = start();
+        QStringList missing;
+        for (QMenu* menu : w->menuBar()->findChildren<QMenu*>()) {
+            for (QAction* a : menu->actions()) {
+                const QString caption = QString(a->text()).remove('&');
+                if (!a->isSeparator() && !caption.isEmpty() && !text.contains(caption))
+                    missing << caption;
+            }
+        }
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(", ")));
+        for (const char* promise : {"начальн", "Начальн"})
+            QVERIFY2(!text.contains(promise), promise);
     }
 
     void failedSaveLeavesTheOldFile()

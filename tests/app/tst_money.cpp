@@ -3,7 +3,7 @@
 #include "data/Database.h"
 #include "data/DorvDm.h"
 #include "data/TableModel.h"
-#include "ledger/GridColours.h"
+#include "widgets/GridColours.h"
 #include "ledger/MoneyView.h"
 #include "ledger/Period.h"
 #include "support/ScriptedPrompts.h"

@@ -5,6 +5,7 @@
 #include "util/Clock.h"
 #include "util/DateScale.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCalendarWidget>
 #include <QLineEdit>
@@ -105,6 +106,30 @@ private slots:
         QCOMPARE(request.CardPage, 0);
         QVERIFY(!card->sizeableBorder());
         QVERIFY(prompts.modals.isEmpty());
+    }
+
+    void enterOrDoubleClickChoosesTheDay_data()
+    {
+        QTest::addColumn<bool>("doubleClick");
+        QTest::addRow("Enter") << false;
+        QTest::addRow("double click") << true;
+    }
+    void enterOrDoubleClickChoosesTheDay()
+    {
+        QFETCH(bool, doubleClick);
+        whenShown([&] {
+            auto* days = calendar()->findChild<QAbstractItemView*>();
+            QVERIFY(days);
+            setCalendar(QDate(2001, 3, 14));
+            if (doubleClick) {
+                const QRect cell = days->visualRect(days->currentIndex());
+                QTest::mouseDClick(days->viewport(), Qt::LeftButton, {}, cell.center());
+            } else {
+                QTest::keyClick(days, Qt::Key_Return);
+            }
+        });
+        QCOMPARE(card->PickDate(dayNumber(QDate(2001, 3, 10))), dayNumber(QDate(2001, 3, 14)));
+        QVERIFY(!card->isVisible());
     }
 
     void pickStartsFromTheLastDate()

@@ -1,5 +1,6 @@
 // Takes screenshots of the main windows for a look by eye: run under a display (Xvfb will do)
 // with an output folder. Not a test: it asserts nothing.
+#include "app/Application.h"
 #include "app/DorvAbt.h"
 #include "app/DorvMain.h"
 #include "data/Database.h"
@@ -70,8 +71,7 @@ void shoot(QWidget* w, const QString& file)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Dorvana 1.5"));
-    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    dorv::setUpApplication(app);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
     QTemporaryDir root;
     ScriptedPrompts prompts;

@@ -1,0 +1,42 @@
+#include "CommandStates.h"
+
+#include "data/DorvDm.h"
+
+namespace dorv {
+
+CommandStates UpdateCommandStates(const CommandFacts& f)
+{
+    CommandStates s;
+    s.category = f.itemsOpen;
+    s.money = f.accountsOpen && f.historyOpen;
+    s.view = s.money;
+    s.moneyNew = f.modeOn;
+    s.moneyDelete = f.historyOpen && f.historyHasRows && !f.receivingRow;
+    s.moneyEdit = s.moneyDelete && f.modeOn;
+    s.update = f.historyOpen && f.historyHasRows && f.kind > QLatin1String("1") && f.dateReal <= f.today && f.modeOn;
+    s.save = f.historyOpen;
+    s.result = f.historyOpen && f.historyHasRows;
+    s.accounts = f.accountsOpen;
+    return s;
+}
+
+CommandFacts commandFactsOf(TDm& dm, bool modeOn, int today)
+{
+    CommandFacts f;
+    Table& hist = *dm.Tb_Hist;
+    f.itemsOpen = dm.Tb_Items->active();
+    f.accountsOpen = dm.Tb_Account->active();
+    f.historyOpen = hist.active();
+    f.historyHasRows = f.historyOpen && !hist.isEmpty();
+    f.modeOn = modeOn;
+    f.today = today;
+    if (f.historyHasRows) {
+        f.receivingRow = hist.fieldByName(QStringLiteral("Level1")).value() == QVariant(qint64(-1)) &&
+                         !hist.fieldByName(QStringLiteral("Dt")).isNull();
+        f.kind = hist.fieldByName(QStringLiteral("Kind")).asString();
+        f.dateReal = hist.fieldByName(QStringLiteral("Date_Real")).asDate();
+    }
+    return f;
+}
+
+} // namespace dorv

@@ -1,0 +1,515 @@
+#include "DataFile.h"
+
+#include "data/Database.h"
+#include "data/DbError.h"
+#include "data/DorvDm.h"
+#include "util/FileUtil.h"
+#include "util/Prompts.h"
+#include "util/Win1251.h"
+#include "util/ZipArchive.h"
+#include "widgets/WaitCursor.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+
+namespace dorv {
+
+namespace {
+
+const QString DenFilter = QStringLiteral("Данные Dorvana (*.den)");
+const QString SaveTitle = QStringLiteral("Сохранение данных в архиве");
+
+QString folderError() { return QStringLiteral("Невозможно создать временную папку !"); }
+
+// Display updates of the history stay off while a database opens, whatever happens.
+struct SuspendHistory {
+    explicit SuspendHistory(TDm& dm) : table(*dm.Tb_Hist) { table.disableControls(); }
+    ~SuspendHistory() { table.enableControls(); }
+    Table& table;
+};
+
+} // namespace
+
+TDataFile::TDataFile(TDm& dm, Prompts& prompts, QObject* parent) : QObject(parent), m_dm(dm), m_prompts(prompts)
+{
+    setObjectName(QStringLiteral("DataFile"));
+    openDatabase = [this] { return openTables(); };
+}
+
+TDataFile::~TDataFile() = default;
+
+// ---- the working folder ----
+
+bool TDataFile::prepare(const QString& tempFolder)
+{
+    StartStop = true;
+    PackOnClose = false;
+    if (tempFolder.isEmpty()) {
+        TempFolder = PrivateTempFolder();
+    } else {
+        TempFolder = QDir(tempFolder).absolutePath();
+        if (!TempFolder.endsWith(QLatin1Char('/')))
+            TempFolder += QLatin1Char('/');
+    }
+    WorkingFolder = TempFolder.isEmpty() ? QString() : TempFolder + QStringLiteral("DAZAZORI");
+    const QFileInfo base(TempFolder);
+    if (TempFolder.isEmpty() || !base.isDir() || !base.isWritable())
+        throw DbError(folderError());
+
+    // A second copy would unpack its template over the first one's open data: the lock beside the
+    // working folder tells them apart. A lock left by a run that ended without closing names a
+    // process that is gone and is taken over.
+    m_lock = std::make_unique<QLockFile>(WorkingFolder + QStringLiteral(".lck"));
+    m_lock->setStaleLockTime(0);
+    if (!m_lock->tryLock(0)) {
+        const bool running = m_lock->error() == QLockFile::LockFailedError;
+        m_lock.reset();
+        if (!running)
+            throw DbError(folderError());
+        m_prompts.inform(QStringLiteral("Программа уже запущена. Вторая копия не может работать с теми же данными "
+                                        "и будет закрыта."));
+        return false;
+    }
+    // What a run that ended without closing left in the working folder belongs to no data file
+    // and could even be applied to the next one's tables (a half-written journal): start empty.
+    // Something that is not our own real folder is never cleared or written into.
+    for (const QString& folder : {WorkingFolder, stagingFolder()}) {
+        if (QFileInfo(folder).exists() || QFileInfo(folder).isSymLink()) {
+            if (!ClearDirectory(folder))
+                throw DbError(folderError());
+        }
+    }
+    if (!EnsureDirectory(WorkingFolder))
+        throw DbError(folderError());
+    return true;
+}
+
+QString TDataFile::stagingFolder() const { return WorkingFolder + QStringLiteral(".new"); }
+
+void TDataFile::discardStaging()
+{
+    if (QFileInfo(stagingFolder()).isDir())
+        ClearDirectory(stagingFolder());
+}
+
+void TDataFile::setTitle(const QString& path)
+{
+    if (m_title == path)
+        return;
+    m_title = path;
+    emit titleChanged(path);
+}
+
+bool TDataFile::titleIsFile() const { return !m_title.isEmpty() && QFileInfo(m_title).isFile(); }
+
+QString TDataFile::dialogFolder() const
+{
+    if (!m_title.isEmpty()) {
+        const QFileInfo file(m_title);
+        if (file.absoluteDir().exists())
+            return file.absolutePath();
+    }
+    return QDir::homePath();
+}
+
+// ---- the password ----
+
+QString TDataFile::password() const { return passwordText ? passwordText() : m_password; }
+
+void TDataFile::setPassword(const QString& text)
+{
+    if (setPasswordText)
+        setPasswordText(text);
+    else
+        m_password = text;
+}
+
+void TDataFile::VzpBadPassword(int index)
+{
+    if (index > 0)
+        return;
+    m_prompts.inform(QStringLiteral("Пароль неверен !!!"));
+    setPassword(QString());
+}
+
+void TDataFile::mPasswordClick()
+{
+    const QString old = password();
+    if (!askPassword || !askPassword(QStringLiteral("Введите пароль:"))) {
+        setPassword(old);
+        return;
+    }
+    const QString first = password();
+    // A typo in a password nobody can read back would lock the household out of its data for good.
+    const bool again = askPassword(QStringLiteral("Повторите пароль:"));
+    const QString second = password();
+    if (!again) {
+        setPassword(old);
+        return;
+    }
+    if (first != second) {
+        setPassword(old);
+        m_prompts.inform(QStringLiteral("Пароли не совпадают. Пароль не изменён."));
+        return;
+    }
+    if (firstNonWin1251(first) >= 0) {
+        setPassword(old);
+        m_prompts.inform(QStringLiteral("В пароле есть символ, который не может быть сохранён. Пароль не изменён."));
+        return;
+    }
+    m_dm.DataSaved = false;
+}
+
+// ---- opening ----
+
+int TDataFile::stageFile(const QString& path)
+{
+    setPassword(QString());
+    QList<ZipArchive::Entry> entries;
+    QString error;
+    if (!ZipArchive::list(path, &entries, &error))
+        throw DbError(error);
+    QString pass;
+    if (!entries.isEmpty() && entries.first().encrypted) {
+        if (askPassword && askPassword(QStringLiteral("Введите пароль:")))
+            pass = password();
+        else
+            setPassword(QString());
+    }
+    WaitCursor wait;
+    discardStaging();
+    const QString staging = stagingFolder();
+    if (!EnsureDirectory(staging))
+        throw DbError(folderError());
+    const int unpacked = ZipArchive::unpack(path, staging, pass, [this](int index) { VzpBadPassword(index); }, &error);
+    if (unpacked < 0) {
+        discardStaging();
+        throw DbError(error);
+    }
+    // A damaged database is found now, while the data the user has open is still untouched.
+    const QString dbFile = QDir(staging).filePath(QString::fromLatin1(Database::FileName));
+    if (unpacked > 0 && QFileInfo(dbFile).isFile()) {
+        QString damage;
+        try {
+            auto db = Database::openFile(dbFile, false);
+            Statement check = db->prepareOnce(QStringLiteral("PRAGMA quick_check"));
+            if (check.step()) {
+                const QString result = check.column(0).toString();
+                if (result != QLatin1String("ok"))
+                    damage = result;
+            }
+        } catch (const DbError& e) {
+            damage = e.message();
+        }
+        if (!damage.isEmpty()) {
+            discardStaging();
+            throw DbError(QStringLiteral("Файл %1 повреждён, его данные не могут быть прочитаны (%2)")
+                              .arg(QDir::toNativeSeparators(path), damage.section(QLatin1Char('\n'), 0, 0)));
+        }
+    }
+    return unpacked;
+}
+
+bool TDataFile::openStaged(const QString& path)
+{
+    // The close before removed the working folder; the staged one takes its name.
+    if (QFileInfo(WorkingFolder).exists() && !ClearDirectory(WorkingFolder))
+        throw DbError(folderError());
+    if (!QDir().rename(stagingFolder(), WorkingFolder))
+        throw DbError(folderError());
+    {
+        SuspendHistory suspend(m_dm);
+        openDatabase();
+    }
+    if (m_dm.Tb_Account->active()) {
+        setTitle(QFileInfo(path).absoluteFilePath());
+        return true;
+    }
+    return false;
+}
+
+bool TDataFile::OpenDataFile(QString path)
+{
+    if (!QFileInfo(path).isFile())
+        return false;
+    if (repaint)
+        repaint();
+    const int unpacked = stageFile(path);
+    if (unpacked > 0) {
+        // Opening over data that is still open: it goes first, as a close would take it.
+        if (m_dm.Tb_Account->active() && !CloseDataFile()) {
+            discardStaging();
+            throw DbError(QStringLiteral("Невозможно закрыть файл !"));
+        }
+        if (openStaged(path))
+            return true;
+    }
+    discardStaging();
+    if (!m_dm.Tb_Account->active())
+        setTitle(QString());
+    m_prompts.inform(QStringLiteral("Нет возможности открыть файл ") + path);
+    return false;
+}
+
+void TDataFile::mOpenClick(QWidget* dialogParent)
+{
+    if (repaint)
+        repaint();
+    const QString file = m_prompts.openFile(dialogParent, QStringLiteral("Открытие данных"), DenFilter);
+    if (file.isEmpty())
+        return;
+    const bool titled = titleIsFile();
+    if (!m_dm.DataSaved && !SaveDataFile(false, dialogParent) && titled)
+        return;
+    // A file that cannot be read is refused before anything of the open data is touched.
+    int unpacked = 0;
+    try {
+        unpacked = stageFile(file);
+    } catch (...) {
+        discardStaging();
+        throw;
+    }
+    if (!CloseDataFile()) {
+        discardStaging();
+        return;
+    }
+    bool opened = false;
+    if (unpacked > 0) {
+        try {
+            opened = openStaged(file);
+        } catch (const DbError& e) {
+            m_prompts.error(e.message());
+        }
+    }
+    discardStaging();
+    if (!opened) {
+        setTitle(QString());
+        m_prompts.inform(QStringLiteral("Нет возможности открыть файл ") + file);
+        CreateNewDataFile();
+    }
+}
+
+bool TDataFile::openTables(const std::function<void(int)>& started, const std::function<void(int)>& progress)
+{
+    m_dm.DataSaved = true;
+    m_dm.ResetCounters();
+    try {
+        m_dm.Tb_Account->open();
+    } catch (const DbError& e) {
+        m_prompts.inform(QStringLiteral("Ошибка открытия базы данных"));
+        throw DbError(e.message());
+    }
+    const QList<QObject*>& parts = m_dm.components();
+    if (started)
+        started(int(parts.size()));
+    for (int i = 0; i < parts.size(); ++i) {
+        if (progress)
+            progress(i);
+        auto* t = qobject_cast<Table*>(parts[i]);
+        if (!t || t->tag() < 0)
+            continue;
+        try {
+            t->open();
+        } catch (const DbError&) {
+            m_dm.Tb_Account->close();
+            m_prompts.inform(QStringLiteral("Нет доступа к базе данных"));
+            return false;
+        }
+    }
+    if (m_dm.Tb_Account->findField(QStringLiteral("C")))
+        m_dm.Tb_Account->locate(QStringLiteral("C"), QStringLiteral("L"));
+    return true;
+}
+
+void TDataFile::unpackTemplate()
+{
+    QFile res(QStringLiteral(":/DorvDat"));
+    if (!res.open(QIODevice::ReadOnly))
+        return;
+    QString ignored;
+    ZipArchive::unpackData(res.readAll(), WorkingFolder, QString(), {}, &ignored);
+}
+
+bool TDataFile::CreateNewDataFile()
+{
+    if (!m_dm.DataSaved && m_dm.Tb_Account->active())
+        SaveDataFile(false);
+    if (!CloseDataFile())
+        throw DbError(QStringLiteral("Невозможно закрыть файл !"));
+    if (!EnsureDirectory(WorkingFolder))
+        throw DbError(folderError());
+    unpackTemplate();
+    bool result = false;
+    try {
+        SuspendHistory suspend(m_dm);
+        result = openDatabase();
+    } catch (...) {
+        setTitle(QString());
+        throw;
+    }
+    setTitle(QString());
+    return result;
+}
+
+// ---- saving ----
+
+bool TDataFile::SaveDataFile(bool ask, QWidget* dialogParent)
+{
+    if (!m_dm.Tb_Account->active())
+        return false;
+    FlushPendingEdits();
+    const bool titled = titleIsFile();
+    QString name;
+    if (ask || !titled) {
+        name = m_prompts.saveFile(dialogParent, SaveTitle, DenFilter, QStringLiteral("den"));
+        if (name.isEmpty())
+            return false;
+    } else {
+        name = m_title;
+    }
+    if (name.isEmpty())
+        return false;
+    name = QFileInfo(name).absoluteFilePath();
+    if (Backup && QFileInfo(name).isFile()) {
+        QString ignored;
+        ReplaceBackupCopy(name, &ignored); // a failed backup does not stop the save
+    }
+    QString error;
+    int packed;
+    {
+        WaitCursor wait;
+        packed = ZipArchive::pack(WorkingFolder, name, password(), &error);
+    }
+    if (packed < 0)
+        throw DbError(error);
+    m_dm.DataSaved = packed > 0;
+    // Data that belonged to no file now belongs to the one it was saved in: the next save goes
+    // there without asking, and the next start opens it. A copy saved from titled data is a copy.
+    if (packed > 0 && !titled)
+        setTitle(name);
+    return packed > 0;
+}
+
+void TDataFile::FlushPendingEdits()
+{
+    // The remembered account: the current one carries the mark, the others none. Posting through
+    // the table marks the data unsaved, so the choice is kept by the next save. A damaged table
+    // must not stop a save, a close or a view switch: this is a step that may fail quietly.
+    Table& acc = *m_dm.Tb_Account;
+    try {
+        if (acc.active() && !acc.isEmpty() && acc.findField(QStringLiteral("C")) && !acc.editing() &&
+            acc.fieldByName(QStringLiteral("C")).asString() != QLatin1String("L")) {
+            const qint64 current = acc.fieldByName(QStringLiteral("Id_Account")).asInteger();
+            struct Enable {
+                Table& t;
+                ~Enable() { t.enableControls(); }
+            };
+            acc.disableControls();
+            Enable enable{acc};
+            for (acc.first(); !acc.eof(); acc.next()) {
+                Field& c = acc.fieldByName(QStringLiteral("C"));
+                const bool mine = acc.fieldByName(QStringLiteral("Id_Account")).asInteger() == current;
+                if (mine == (c.asString() == QLatin1String("L")) && (mine || c.isNull()))
+                    continue;
+                try {
+                    acc.edit();
+                    c.setValue(mine ? QVariant(QStringLiteral("L")) : QVariant());
+                    acc.post();
+                } catch (...) {
+                    acc.cancel();
+                }
+            }
+            try {
+                acc.locate(QStringLiteral("Id_Account"), current);
+            } catch (...) {
+            }
+        }
+    } catch (...) {
+        try {
+            acc.cancel();
+        } catch (...) {
+        }
+    }
+    for (Table* t : {m_dm.Tb_Person, m_dm.Tb_Family, m_dm.Tb_Firm, m_dm.Tb_Log}) {
+        if (!t->editing())
+            continue;
+        try {
+            t->post();
+        } catch (...) {
+            try {
+                t->cancel();
+            } catch (...) {
+            }
+        }
+    }
+    for (Table* t : m_dm.tables()) {
+        if (!t->active())
+            continue;
+        try {
+            t->flush();
+        } catch (...) {
+        }
+    }
+}
+
+// ---- closing ----
+
+bool TDataFile::CloseDataFile()
+{
+    FlushPendingEdits();
+    const bool r = CloseDatabase();
+    if (r || StartStop)
+        ClearDirectory(WorkingFolder);
+    return r;
+}
+
+bool TDataFile::CloseDatabase()
+{
+    if (databaseClosing)
+        databaseClosing();
+    std::shared_ptr<Database> db;
+    if (m_dm.Tb_Account->active()) {
+        try {
+            db = Database::acquire(WorkingFolder);
+        } catch (const DbError&) {
+            return false;
+        }
+    }
+    QList<Dataset*> datasets = m_dm.datasets();
+    if (otherDatasets)
+        datasets += otherDatasets();
+    for (Dataset* d : datasets) {
+        auto* t = qobject_cast<Table*>(d);
+        if (t && t->active()) {
+            try {
+                t->flush();
+            } catch (...) {
+            }
+        }
+        try {
+            d->close();
+        } catch (...) {
+            return false;
+        }
+    }
+    if (PackOnClose && db) {
+        try {
+            db->pack();
+        } catch (...) {
+            return false;
+        }
+    }
+    db.reset();
+    if (!StartStop) {
+        if (databaseClosed)
+            databaseClosed();
+        setTitle(QString());
+        setPassword(QString());
+    }
+    PackOnClose = false;
+    return true;
+}
+
+} // namespace dorv

@@ -1,0 +1,107 @@
+#pragma once
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QLockFile;
+
+namespace dorv {
+
+class Dataset;
+class Prompts;
+class TDm;
+
+// The life of the data file: the private working folder and its lock, opening a data file into
+// the folder, saving the folder back into it (with its backup copy and password), closing and
+// packing the database, and starting a new one from the template. It works without a window; the
+// main window plugs its own steps in through the hooks below.
+class TDataFile final : public QObject {
+    Q_OBJECT
+public:
+    TDataFile(TDm& dm, Prompts& prompts, QObject* parent = nullptr);
+    ~TDataFile() override;
+
+    // The folder the working folder lives in (ending with a separator) and the working folder.
+    QString TempFolder;
+    QString WorkingFolder;
+    // Set from the program's start until a database is open, and again once closing is confirmed.
+    bool StartStop = true;
+    // Pack the tables when the database is next closed (after an account was emptied).
+    bool PackOnClose = false;
+    // Make the backup copy before every save into an existing file.
+    bool Backup = true;
+
+    // Sets up the working folder in tempFolder (as it is when given) or in the user's private
+    // folder, takes its lock and clears what a run that ended without closing left there. False,
+    // after saying so, when another copy of the program works with that folder; a folder that
+    // cannot be made or used raises "Невозможно создать временную папку !".
+    bool prepare(const QString& tempFolder);
+
+    // The current data file: the full path, or empty while the data belongs to no file.
+    const QString& title() const { return m_title; }
+    void setTitle(const QString& path);
+    // The title names a file that exists.
+    bool titleIsFile() const;
+    // Where the file dialogs start: the current data file's folder, else the user's home.
+    QString dialogFolder() const;
+
+    // The archive password. Without a window it is kept here; the main window keeps it in the
+    // card's password field and says so through these hooks.
+    std::function<QString()> passwordText;
+    std::function<void(const QString&)> setPasswordText;
+    // Asks for the password of an encrypted file (or a new one) with the caption given; false
+    // when cancelled. The answer is left in the password text.
+    std::function<bool(const QString& caption)> askPassword;
+
+    // The main window's steps: opening the database shows it, closing clears its views, a
+    // closed database outside start and exit updates the commands.
+    std::function<bool()> openDatabase;
+    std::function<void()> databaseClosing;
+    std::function<void()> databaseClosed;
+    std::function<void()> repaint;
+    // Datasets outside the data module that work on the working folder (the card's own).
+    std::function<QList<Dataset*>()> otherDatasets;
+
+    // The commands.
+    bool OpenDataFile(QString path); // a copy: callers may pass the title, which an open clears
+    void mOpenClick(QWidget* dialogParent);
+    bool SaveDataFile(bool ask, QWidget* dialogParent = nullptr);
+    void FlushPendingEdits();
+    bool CloseDataFile();
+    bool CloseDatabase();
+    bool CreateNewDataFile();
+    void VzpBadPassword(int index);
+    // Asks for the new password twice and keeps it only when both answers agree.
+    void mPasswordClick();
+
+    // Opens the seven tables of the database in the working folder and restores the remembered
+    // account. started(count) runs once the accounts are open, progress(i) before each object.
+    bool openTables(const std::function<void(int)>& started = {}, const std::function<void(int)>& progress = {});
+    // The template database, unpacked into the working folder.
+    void unpackTemplate();
+
+signals:
+    void titleChanged(const QString& path);
+
+private:
+    // Unpacks a data file into the staging folder and checks its database, so that a file that
+    // cannot be used is refused before the open data is touched. Returns the number of entries
+    // unpacked (0: none, a wrong password); a broken file raises its error.
+    int stageFile(const QString& path);
+    // Puts the staged folder in place of the (closed) working folder and opens it.
+    bool openStaged(const QString& path);
+    void discardStaging();
+    QString stagingFolder() const;
+    QString password() const;
+    void setPassword(const QString& text);
+
+    TDm& m_dm;
+    Prompts& m_prompts;
+    std::unique_ptr<QLockFile> m_lock;
+    QString m_title;
+    QString m_password;
+};
+
+} // namespace dorv

@@ -1,0 +1,305 @@
+#include "app/DataFile.h"
+#include "data/Database.h"
+#include "data/DbError.h"
+#include "data/DorvDm.h"
+#include "support/DamagedFile.h"
+#include "support/DiskLimit.h"
+#include "support/ScriptedPrompts.h"
+#include "util/ZipArchive.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using namespace dorv;
+
+namespace {
+
+QByteArray contentOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The account names a data file holds, read straight from its archive.
+QStringList accountsIn(const QString& file)
+{
+    QTemporaryDir d;
+    if (ZipArchive::unpack(file, d.path(), {}, {}, nullptr) < 1)
+        return {QStringLiteral("<unreadable>")};
+    auto db = Database::openFile(d.filePath(Database::FileName), false);
+    Statement st = db->prepareOnce(QStringLiteral("SELECT Account FROM TB_ACCOUNT ORDER BY Account"));
+    QStringList out;
+    while (st.step())
+        out << st.column(0).toString();
+    return out;
+}
+
+} // namespace
+
+// The data file's life without a window: saving, the backup copy, opening broken files, the
+// password and the working folder.
+class TestDataFile : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> root;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TDm> dm;
+    std::unique_ptr<TDataFile> file;
+    QString pass;
+
+    QString tempFolder() const { return root->filePath(QStringLiteral("tmp")); }
+    void addAccount(const QString& name)
+    {
+        Table& a = *dm->Tb_Account;
+        a.insert();
+        a.fieldByName(QStringLiteral("Account")).setValue(name);
+        a.fieldByName(QStringLiteral("Currency")).setValue(QStringLiteral("руб"));
+        a.post();
+    }
+    QStringList accounts() const
+    {
+        QStringList out;
+        Table& a = *dm->Tb_Account;
+        for (a.first(); !a.eof(); a.next())
+            out << a.fieldByName(QStringLiteral("Account")).asString();
+        return out;
+    }
+    // Saves under a name of the user's choice.
+    QString saveAs(const QString& name)
+    {
+        const QString path = root->filePath(name);
+        prompts.saveFiles.enqueue(path);
+        file->SaveDataFile(true);
+        return path;
+    }
+private slots:
+    void init()
+    {
+        root = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir().mkpath(tempFolder()));
+        prompts = ScriptedPrompts();
+        pass.clear();
+        dm = std::make_unique<TDm>();
+        file = std::make_unique<TDataFile>(*dm, prompts);
+        file->passwordText = [this] { return pass; };
+        file->setPasswordText = [this](const QString& text) { pass = text; };
+        QVERIFY(file->prepare(tempFolder()));
+        dm->BindDatabaseName(file->WorkingFolder);
+        QVERIFY(file->CreateNewDataFile());
+        file->StartStop = false;
+    }
+    void cleanup()
+    {
+        file->StartStop = true;
+        file->CloseDataFile();
+        file.reset();
+        dm.reset();
+        root.reset();
+    }
+
+    void firstSaveMakesTheFileCurrent_data()
+    {
+        QTest::addColumn<bool>("titled"); // the data already belongs to a file
+        QTest::addColumn<bool>("ask");    // "Сохранить как..." rather than "Сохранить"
+        QTest::addRow("save of new data") << false << false;
+        QTest::addRow("save as of new data") << false << true;
+        QTest::addRow("save as of a file's data") << true << true;
+    }
+    void firstSaveMakesTheFileCurrent()
+    {
+        QFETCH(bool, titled);
+        QFETCH(bool, ask);
+        const QString home = titled ? saveAs(QStringLiteral("home.den")) : QString();
+        QCOMPARE(file->title(), home);
+        addAccount(QStringLiteral("Первый"));
+        const QString chosen = root->filePath(QStringLiteral("chosen.den"));
+        prompts.saveFiles.enqueue(chosen);
+        QVERIFY(file->SaveDataFile(ask));
+        QCOMPARE(file->title(), titled ? home : chosen);
+        // The next "Сохранить" writes to the current file without asking.
+        prompts.asked.clear();
+        addAccount(QStringLiteral("Второй"));
+        QVERIFY(file->SaveDataFile(false));
+        QVERIFY(prompts.asked.isEmpty());
+        QCOMPARE(accountsIn(titled ? home : chosen), (QStringList{"Второй", "Первый"}));
+        if (titled)
+            QCOMPARE(accountsIn(chosen), QStringList{"Первый"});
+    }
+
+    void fullDiskLosesNothing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addRow("a data file") << QStringLiteral("home.den");
+        QTest::addRow("a data file opened from its backup") << QStringLiteral("home.BAK");
+    }
+    void fullDiskLosesNothing()
+    {
+        QFETCH(QString, name);
+        addAccount(QStringLiteral("Сохранённый"));
+        const QString path = saveAs(name);
+        QCOMPARE(file->title(), path);
+        addAccount(QStringLiteral("Второй"));
+        QVERIFY(file->SaveDataFile(false)); // so that a backup copy exists beside home.den
+        const QByteArray saved = contentOf(path);
+        const QString backup = root->filePath(QStringLiteral("home.BAK"));
+        const QByteArray backedUp = contentOf(backup);
+        QVERIFY(!backedUp.isEmpty());
+        addAccount(QStringLiteral("Несохранённый"));
+        QString message;
+        {
+            DiskLimit full(1);
+            try {
+                file->SaveDataFile(false);
+            } catch (const DbError& e) {
+                message = e.message();
+            }
+        }
+        QVERIFY2(message.contains(QStringLiteral("Недостаточно места на диске")), qPrintable(message));
+        QVERIFY(!dm->DataSaved);
+        QCOMPARE(contentOf(path), saved);
+        QCOMPARE(contentOf(backup), path == backup ? saved : backedUp);
+        QCOMPARE(QDir(root->path()).entryList(QDir::Files).size(), path == backup ? 1 : 2);
+        // Room again: the same save goes through.
+        QVERIFY(file->SaveDataFile(false));
+        QCOMPARE(accountsIn(path), (QStringList{"Второй", "Несохранённый", "Сохранённый"}));
+    }
+
+    void backupOfAFileOpenedFromItsBackup()
+    {
+        addAccount(QStringLiteral("Первый"));
+        const QString bak = saveAs(QStringLiteral("home.BAK"));
+        addAccount(QStringLiteral("Второй"));
+        QVERIFY(file->SaveDataFile(false));
+        QCOMPARE(accountsIn(bak), (QStringList{"Второй", "Первый"}));
+        QCOMPARE(QDir(root->path()).entryList(QDir::Files), QStringList{"home.BAK"});
+    }
+
+    void damagedFileLeavesTheOpenDataAlone()
+    {
+        addAccount(QStringLiteral("Дом"));
+        const QString home = saveAs(QStringLiteral("home.den"));
+        const QString damaged = makeDamagedDataFile(root->filePath(QStringLiteral("damaged.den")));
+        QVERIFY(!damaged.isEmpty());
+        QString message;
+        try {
+            file->OpenDataFile(damaged);
+        } catch (const DbError& e) {
+            message = e.message();
+        }
+        QVERIFY2(message.contains(QStringLiteral("повреждён")) && message.contains(damaged), qPrintable(message));
+        QCOMPARE(file->title(), home);
+        QCOMPARE(accounts(), QStringList{"Дом"});
+        // The same through the command, which then leaves the program usable.
+        prompts.openFiles.enqueue(damaged);
+        QVERIFY_THROWS_EXCEPTION(DbError, file->mOpenClick(nullptr));
+        QCOMPARE(accounts(), QStringList{"Дом"});
+        QVERIFY(!QFileInfo::exists(file->WorkingFolder + QStringLiteral(".new")));
+        QVERIFY(file->CreateNewDataFile());
+        QVERIFY(accounts().isEmpty());
+        QVERIFY(file->OpenDataFile(home));
+        QCOMPARE(accounts(), QStringList{"Дом"});
+    }
+
+    void newPasswordIsAskedTwice_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second"); // null: the repetition is cancelled
+        QTest::addColumn<bool>("changed");
+        QTest::addColumn<QString>("message");
+        QTest::addRow("the same twice") << "тайна" << "тайна" << true << QString();
+        QTest::addRow("a typo") << "тайна" << "тайно" << false << "Пароли не совпадают. Пароль не изменён.";
+        QTest::addRow("repetition cancelled") << "тайна" << QString() << false << QString();
+        QTest::addRow("outside the code page") << "密码" << "密码" << false
+                                               << "В пароле есть символ, который не может быть сохранён. Пароль не "
+                                                  "изменён.";
+    }
+    void newPasswordIsAskedTwice()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(bool, changed);
+        QFETCH(QString, message);
+        pass = QStringLiteral("старый");
+        QStringList captions;
+        QStringList answers{first, second};
+        file->askPassword = [&](const QString& caption) {
+            captions << caption;
+            const QString answer = answers.takeFirst();
+            if (answer.isNull())
+                return false;
+            pass = answer;
+            return true;
+        };
+        dm->DataSaved = true;
+        file->mPasswordClick();
+        QCOMPARE(captions, (QStringList{"Введите пароль:", "Повторите пароль:"}));
+        QCOMPARE(pass, changed ? first : QStringLiteral("старый"));
+        QCOMPARE(dm->DataSaved, !changed);
+        QCOMPARE(prompts.messages(), message.isEmpty() ? QStringList() : QStringList{message});
+    }
+
+    void symlinkedWorkingFolderIsNeverUsed()
+    {
+        QTemporaryDir other;
+        QFile keep(other.filePath(QStringLiteral("keep.txt")));
+        QVERIFY(keep.open(QIODevice::WriteOnly));
+        keep.write("not yours");
+        keep.close();
+        QVERIFY(::chmod(QFile::encodeName(other.path()).constData(), 0755) == 0);
+        const QString base = root->filePath(QStringLiteral("linked"));
+        QVERIFY(QDir().mkpath(base));
+        QVERIFY(QFile::link(other.path(), base + QStringLiteral("/DAZAZORI")));
+        TDm otherDm;
+        TDataFile f(otherDm, prompts);
+        QString message;
+        try {
+            f.prepare(base);
+        } catch (const DbError& e) {
+            message = e.message();
+        }
+        QCOMPARE(message, QStringLiteral("Невозможно создать временную папку !"));
+        QCOMPARE(QDir(other.path()).entryList(QDir::Files), QStringList{"keep.txt"});
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(other.path()).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 0777), 0755);
+    }
+
+    void unusableTempFolderIsNamedSo_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addRow("a file in its place") << "file";
+        QTest::addRow("missing") << "missing";
+    }
+    void unusableTempFolderIsNamedSo()
+    {
+        QFETCH(QString, kind);
+        const QString base = root->filePath(QStringLiteral("base"));
+        if (kind == QLatin1String("file")) {
+            QFile f(base);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        TDm otherDm;
+        TDataFile f(otherDm, prompts);
+        QString message;
+        try {
+            f.prepare(base);
+        } catch (const DbError& e) {
+            message = e.message();
+        }
+        QCOMPARE(message, QStringLiteral("Невозможно создать временную папку !"));
+        QVERIFY(prompts.messages().isEmpty()); // never "already running"
+    }
+
+    void dialogsStartBesideTheDataFile()
+    {
+        QCOMPARE(file->dialogFolder(), QDir::homePath());
+        const QString home = saveAs(QStringLiteral("home.den"));
+        QCOMPARE(file->dialogFolder(), QFileInfo(home).absolutePath());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDataFile)
+#include "tst_datafile.moc"

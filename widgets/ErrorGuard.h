@@ -1,0 +1,27 @@
+#pragma once
+#include <QString>
+
+#include <exception>
+
+#include <functional>
+
+namespace dorv {
+
+class Prompts;
+
+// The one boundary between an event and the program's code: every handler connected to a widget
+// or an action runs through it. Our errors and any std::exception end in the standard error box
+// with the normal cursor back; a silent abort ends in nothing; either way the program goes on.
+// Returns true when the handler ran to its end.
+bool runGuarded(Prompts& prompts, const std::function<void()>& handler);
+
+// The message an escaped exception shows; empty for a silent abort.
+QString messageOf(std::exception_ptr error);
+
+// A slot for connect(): the handler wrapped in the guard.
+inline auto guarded(Prompts& prompts, std::function<void()> handler)
+{
+    return [&prompts, handler = std::move(handler)] { runGuarded(prompts, handler); };
+}
+
+} // namespace dorv
