@@ -331,7 +331,8 @@ void TMoneyView::setBalanceColour(bool negative)
 {
     QPalette p = DBTRest->palette();
     p.setColor(QPalette::WindowText, negative ? QColor(Qt::red) : QColor(0, 0, 128));
-    p.setColor(QPalette::Text, p.color(QPalette::WindowText));
+    // The tool bar draws the widgets on it in the button-text colour: that is the colour that shows.
+    p.setColor(QPalette::ButtonText, p.color(QPalette::WindowText));
     DBTRest->setPalette(p);
 }
 

@@ -167,6 +167,20 @@ private slots:
         QCOMPARE(accountsIn(path), (QStringList{"Второй", "Несохранённый", "Сохранённый"}));
     }
 
+    void saveAsToAFullDiskLeavesNoFile()
+    {
+        addAccount(QStringLiteral("Счёт"));
+        const QString copy = root->filePath(QStringLiteral("copy.den"));
+        prompts.saveFiles.enqueue(copy);
+        {
+            DiskLimit full(1);
+            QVERIFY_THROWS_EXCEPTION(DbError, file->SaveDataFile(true));
+        }
+        QVERIFY(QDir(root->path()).entryList(QDir::Files).isEmpty());
+        QVERIFY(file->title().isEmpty());
+        QVERIFY(!dm->DataSaved);
+    }
+
     void backupOfAFileOpenedFromItsBackup()
     {
         addAccount(QStringLiteral("Первый"));

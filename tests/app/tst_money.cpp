@@ -20,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QSignalSpy>
+#include <QStatusBar>
 #include <QtTest>
 
 using namespace dorv;
@@ -208,6 +210,23 @@ private slots:
         reopenAccounts();
         const QColor c = money().DBTRest->palette().color(QPalette::WindowText);
         QCOMPARE(c, red ? QColor(Qt::red) : QColor(0, 0, 128));
+        // As drawn, not only as set: the text's ink is the colour, and only the balance is bold.
+        const QImage drawn = money().DBTRest->grab().toImage();
+        int coloured = 0, black = 0;
+        for (int y = 0; y < drawn.height(); ++y) {
+            for (int x = 0; x < drawn.width(); ++x) {
+                const QColor px = drawn.pixelColor(x, y);
+                const int strong = red ? px.red() - px.blue() : px.blue() - px.red();
+                if (strong > 60)
+                    ++coloured;
+                if (qMax(px.red(), qMax(px.green(), px.blue())) < 50)
+                    ++black;
+            }
+        }
+        QVERIFY2(coloured > 0 && black == 0, qPrintable(QString("%1 coloured, %2 black").arg(coloured).arg(black)));
+        QVERIFY(money().DBTRest->font().bold());
+        QVERIFY(!money().DBTAccount->font().bold());
+        QVERIFY(!money().DBTCurrency->font().bold());
         QCOMPARE(money().DBTRest->text(), QString::number(rest, 'f', 2));
         QCOMPARE(money().DBTAccount->text(), QString("Счёт"));
     }
@@ -356,6 +375,80 @@ private slots:
         other.month = 2;
         QCOMPARE(DrawGridCell(3, other, false, p, 6, 2, 7, 2).background, p.color(QPalette::Base));
         QCOMPARE(DrawGridCell(3, RowFacts{}, false, p, 6, 2, 7, 2).background, p.color(QPalette::Base));
+    }
+
+    void noTextIsCut()
+    {
+        addAccount(1, "Счёт");
+        addOperation(1, day(2000, 2, 1), 1, "1", 1194505353.41, {});
+        reopenAccounts();
+        money().ApplyPeriod();
+        QCOMPARE(money().panelText(3), QString("1194505353.41"));
+        for (int i = 0; i < 8; ++i) {
+            auto* panel = money().Sb->findChild<QLabel*>(QString("SbPanel%1").arg(i));
+            QVERIFY(panel->contentsRect().width() >= panel->fontMetrics().horizontalAdvance(panel->text()));
+            QVERIFY(panel->width() >= (i % 2 ? 100 : 60));
+        }
+        QFont titleFont = money().DBG->horizontalHeader()->font();
+        titleFont.setBold(true);
+        for (int c = 0; c < money().histModel->columnCount(); ++c) {
+            const QString title = money().histModel->headerData(c, Qt::Horizontal).toString();
+            QVERIFY2(money().DBG->horizontalHeader()->sectionSize(c) > QFontMetrics(titleFont).horizontalAdvance(title),
+                     qPrintable(title));
+        }
+    }
+
+    void enterInATreeWithoutANodeGoesNowhere()
+    {
+        struct KeyCounter : QObject {
+            int keys = 0;
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                keys += e->type() == QEvent::KeyPress;
+                return false;
+            }
+        } counter;
+        QTreeWidget* tree = money().Pgd->TvCt;
+        tree->clear();
+        tree->parentWidget()->installEventFilter(&counter);
+        QList<int> opened;
+        money().openOperationCard = [&](int mode) { opened << mode; };
+        QTest::keyClick(tree, Qt::Key_Return);
+        QCOMPARE(counter.keys, 0);
+        QVERIFY(opened.isEmpty());
+        tree->parentWidget()->removeEventFilter(&counter);
+    }
+
+    void splitterShowsWhichSideHasTheFocus()
+    {
+        w->show();
+        w->activateWindow();
+        if (!QTest::qWaitForWindowActive(w.get()))
+            QSKIP("the platform does not activate windows");
+        money().Pgd->TvCt->setFocus();
+        QCOMPARE(money().splitterColour(), QColor(0, 0, 128));
+        money().DBG->setFocus(); // straight from the tree to the history
+        QCOMPARE(money().splitterColour(), QColor(128, 0, 0));
+        money().CbPer->setFocus();
+        QCOMPARE(money().splitterColour(), money().palette().color(QPalette::Button));
+        w->hide();
+    }
+
+    void periodKindIsOneState()
+    {
+        // The menu, the box and the state never disagree, whichever the user touched.
+        w->action("mMonth")->trigger();
+        QCOMPARE(money().CbPer->currentIndex(), 2);
+        QCOMPARE(w->moneyState().periodKind(), PeriodKind::Month);
+        money().CbPer->setCurrentIndex(3);
+        money().CbPerClick();
+        QVERIFY(w->action("mWeek")->isChecked());
+        QCOMPARE(w->moneyState().periodKind(), PeriodKind::Week);
+        QCOMPARE(w->property("WorkDate").toInt(), day(2000, 2, 6));
+        QSignalSpy moved(&w->moneyState(), &TMoneyState::workDateChanged);
+        money().ButNext->click();
+        QCOMPARE(moved.size(), 1);
+        QCOMPARE(w->property("WorkDate").toInt(), day(2000, 2, 7));
     }
 
     void panDateOnlyInBrowseState()
