@@ -27,9 +27,6 @@ bool StartCalculator(const QStringList& candidates, const QStringList& searchPat
     return !program.isEmpty() && QProcess::startDetached(program, {});
 }
 
-bool StartCalculator()
-{
-    return StartCalculator(CalculatorCandidates(), {});
-}
+bool StartCalculator() { return StartCalculator(CalculatorCandidates(), {}); }
 
 } // namespace dorv

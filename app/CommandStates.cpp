@@ -31,8 +31,8 @@ CommandFacts commandFactsOf(TDm& dm, bool modeOn, int today)
     f.modeOn = modeOn;
     f.today = today;
     if (f.historyHasRows) {
-        f.receivingRow = hist.fieldByName(QStringLiteral("Level1")).value() == QVariant(qint64(-1)) &&
-                         !hist.fieldByName(QStringLiteral("Dt")).isNull();
+        f.receivingRow = hist.fieldByName(QStringLiteral("Level1")).value() == QVariant(qint64(-1))
+                         && !hist.fieldByName(QStringLiteral("Dt")).isNull();
         f.kind = hist.fieldByName(QStringLiteral("Kind")).asString();
         f.dateReal = hist.fieldByName(QStringLiteral("Date_Real")).asDate();
     }

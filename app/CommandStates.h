@@ -12,10 +12,10 @@ struct CommandFacts {
     bool accountsOpen = false;
     bool historyOpen = false;
     bool historyHasRows = false;
-    bool modeOn = false;          // the category pane is shown: expense or income mode
-    bool receivingRow = false;    // the current row is the receiving row of a transfer
-    QString kind;                 // the current row's Kind
-    int dateReal = 0;             // the current row's Date_Real (0 when none)
+    bool modeOn = false;       // the category pane is shown: expense or income mode
+    bool receivingRow = false; // the current row is the receiving row of a transfer
+    QString kind;              // the current row's Kind
+    int dateReal = 0;          // the current row's Date_Real (0 when none)
     int today = 0;
 };
 

@@ -183,7 +183,8 @@ int TDataFile::stageFile(const QString& path)
     const QString staging = stagingFolder();
     if (!EnsureDirectory(staging))
         throw DbError(folderError());
-    const int unpacked = ZipArchive::unpack(path, staging, pass, [this](int index) { VzpBadPassword(index); }, &error);
+    const int unpacked = ZipArchive::unpack(
+        path, staging, pass, [this](int index) { VzpBadPassword(index); }, &error);
     if (unpacked < 0) {
         discardStaging();
         throw DbError(error);
@@ -399,8 +400,8 @@ void TDataFile::FlushPendingEdits()
     // must not stop a save, a close or a view switch: this is a step that may fail quietly.
     Table& acc = *m_dm.Tb_Account;
     try {
-        if (acc.active() && !acc.isEmpty() && acc.findField(QStringLiteral("C")) && !acc.editing() &&
-            acc.fieldByName(QStringLiteral("C")).asString() != QLatin1String("L")) {
+        if (acc.active() && !acc.isEmpty() && acc.findField(QStringLiteral("C")) && !acc.editing()
+            && acc.fieldByName(QStringLiteral("C")).asString() != QLatin1String("L")) {
             const qint64 current = acc.fieldByName(QStringLiteral("Id_Account")).asInteger();
             struct Enable {
                 Table& t;

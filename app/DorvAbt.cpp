@@ -50,8 +50,8 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QColor& colour)
 } // namespace
 
 TFormAbout::TFormAbout(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                          | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                          | Qt::CustomizeWindowHint)
 {
     setObjectName(QStringLiteral("TFormAbout"));
     setWindowTitle(QStringLiteral("О программе..."));
@@ -115,8 +115,8 @@ void TFormAbout::placeParts()
     // The picture is stretched to cover its area whole and kept centred; stretching it out of
     // proportion would squash the round shapes in the taller about box.
     if (!m_picture.isNull())
-        m_image->setPixmap(QPixmap::fromImage(m_picture.scaled(m_image->size(), Qt::KeepAspectRatioByExpanding,
-                                                               Qt::SmoothTransformation)));
+        m_image->setPixmap(QPixmap::fromImage(
+            m_picture.scaled(m_image->size(), Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation)));
     m_bar->setGeometry(0, height() - kBarHeight, width(), kBarHeight);
 }
 

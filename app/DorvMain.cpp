@@ -41,14 +41,12 @@ constexpr QRect FirstStartFrame(20, 1, 767, 564);
 } // namespace
 
 TFormMain::TFormMain(const MainEnvironment& env, QWidget* parent)
-    : QMainWindow(parent), m_env(env),
-      m_ownPrompts(env.prompts ? nullptr : std::make_unique<QtPrompts>(this)),
+    : QMainWindow(parent), m_env(env), m_ownPrompts(env.prompts ? nullptr : std::make_unique<QtPrompts>(this)),
       m_prompts(env.prompts ? env.prompts : m_ownPrompts.get()),
       m_settings(std::make_unique<Settings>(env.settingsFile)), m_dm(std::make_unique<TDm>()),
-      m_state(new TMoneyState(this)), m_file(new TDataFile(*m_dm, *m_prompts, this)),
-      TempFolder(m_file->TempFolder), WorkingFolder(m_file->WorkingFolder), WholeStart(m_state->WholeStart),
-      WholeEnd(m_state->WholeEnd), StartStop(m_file->StartStop), PackOnClose(m_file->PackOnClose),
-      WorkDate(m_state->WorkDate)
+      m_state(new TMoneyState(this)), m_file(new TDataFile(*m_dm, *m_prompts, this)), TempFolder(m_file->TempFolder),
+      WorkingFolder(m_file->WorkingFolder), WholeStart(m_state->WholeStart), WholeEnd(m_state->WholeEnd),
+      StartStop(m_file->StartStop), PackOnClose(m_file->PackOnClose), WorkDate(m_state->WorkDate)
 {
     setObjectName(QStringLiteral("TFormMain"));
     if (!m_env.programFolder.isEmpty())
@@ -142,12 +140,15 @@ void TFormMain::buildActions()
 
     mFile = bar->addMenu(QStringLiteral("&Файл"));
     mFile->setObjectName(QStringLiteral("mFile"));
-    addAction(mFile, QStringLiteral("mNew"), QStringLiteral("&Новый"), [this] { mNewClick(); })
-        ->setShortcut(QKeySequence::New);
-    addAction(mFile, QStringLiteral("mOpen"), QStringLiteral("&Открыть..."), [this] { mOpenClick(); })
-        ->setShortcut(QKeySequence::Open);
-    addAction(mFile, QStringLiteral("mSave"), QStringLiteral("&Сохранить"), [this] { mSaveClick(); })
-        ->setShortcut(QKeySequence::Save);
+    addAction(mFile, QStringLiteral("mNew"), QStringLiteral("&Новый"), [this] {
+        mNewClick();
+    })->setShortcut(QKeySequence::New);
+    addAction(mFile, QStringLiteral("mOpen"), QStringLiteral("&Открыть..."), [this] {
+        mOpenClick();
+    })->setShortcut(QKeySequence::Open);
+    addAction(mFile, QStringLiteral("mSave"), QStringLiteral("&Сохранить"), [this] {
+        mSaveClick();
+    })->setShortcut(QKeySequence::Save);
     addAction(mFile, QStringLiteral("mSaveAs"), QStringLiteral("Сохранить &как..."), [this] { mSaveAsClick(); });
     mFile->addSeparator();
     QAction* exit = addAction(mFile, QStringLiteral("mExit"), QStringLiteral("Вы&ход"), [this] { mExitClick(); });
@@ -189,8 +190,8 @@ void TFormMain::buildActions()
 
     mMoney = bar->addMenu(QStringLiteral("&Деньги"));
     mMoney->setObjectName(QStringLiteral("mMoney"));
-    placeAll(mMoney, {Money->mCt, Money->mDt, nullptr, Money->mAccounts, nullptr, Money->mMoneyNew,
-                      Money->mMoneyEdit, Money->mMoneyDelete, Money->mUpdate, nullptr});
+    placeAll(mMoney, {Money->mCt, Money->mDt, nullptr, Money->mAccounts, nullptr, Money->mMoneyNew, Money->mMoneyEdit,
+                      Money->mMoneyDelete, Money->mUpdate, nullptr});
     mRange = mMoney->addMenu(QStringLiteral("Пери&од"));
     mRange->setObjectName(QStringLiteral("mRange"));
     placeAll(mRange, Money->periodItems());
@@ -202,22 +203,26 @@ void TFormMain::buildActions()
     QAction* barItem = addAction(mService, QStringLiteral("mBar"), QStringLiteral("К&нопки"), [this] { mBarClick(); });
     barItem->setCheckable(true);
     barItem->setChecked(true);
-    QAction* calc = addAction(mService, QStringLiteral("mCalc"), QStringLiteral("&Куркулятор"), [this] { mCalcClick(); });
+    QAction* calc =
+        addAction(mService, QStringLiteral("mCalc"), QStringLiteral("&Куркулятор"), [this] { mCalcClick(); });
     calc->setShortcut(QKeySequence(Qt::Key_F9));
     calc->setShortcutContext(Qt::ApplicationShortcut);
     mService->addSeparator();
-    addAction(mService, QStringLiteral("mPassword"), QStringLiteral("&Изменить пароль..."), [this] { mPasswordClick(); });
+    addAction(mService, QStringLiteral("mPassword"), QStringLiteral("&Изменить пароль..."),
+              [this] { mPasswordClick(); });
     mService->addAction(Money->mEmptyHist);
     mService->addSeparator();
     addAction(mService, QStringLiteral("mReg"), QStringLiteral("&Очистить реестр..."), [this] { mRegClick(); });
-    QAction* bak = addAction(mService, QStringLiteral("mBak"), QStringLiteral("&Делать резервную копию"), [this] { mBakClick(); });
+    QAction* bak =
+        addAction(mService, QStringLiteral("mBak"), QStringLiteral("&Делать резервную копию"), [this] { mBakClick(); });
     bak->setCheckable(true);
     bak->setChecked(true);
     connect(bak, &QAction::toggled, this, [this](bool on) { m_file->Backup = on; });
 
     mHelp = bar->addMenu(QStringLiteral("&Помощь"));
     mHelp->setObjectName(QStringLiteral("mHelp"));
-    QAction* manual = addAction(mHelp, QStringLiteral("mManual"), QStringLiteral("&Содержание.."), [this] { mManualClick(); });
+    QAction* manual =
+        addAction(mHelp, QStringLiteral("mManual"), QStringLiteral("&Содержание.."), [this] { mManualClick(); });
     manual->setShortcut(QKeySequence(Qt::Key_F1));
     mHelp->addSeparator();
     addAction(mHelp, QStringLiteral("mAbout"), QStringLiteral("&О..."), [this] { mAboutClick(); });
@@ -395,8 +400,8 @@ bool TFormMain::OpenDatabase()
         m_splash = new TFormAbout(nullptr);
         const QLocale ru(QLocale::Russian);
         const QDate today = Clock::today();
-        m_splash->ShowAsSplash(ru.toString(today, QLocale::LongFormat) + QStringLiteral("    ") +
-                                   ru.dayName(today.dayOfWeek(), QLocale::LongFormat),
+        m_splash->ShowAsSplash(ru.toString(today, QLocale::LongFormat) + QStringLiteral("    ")
+                                   + ru.dayName(today.dayOfWeek(), QLocale::LongFormat),
                                count - 1);
     };
     auto progress = [this](int i) {
@@ -509,7 +514,8 @@ void TFormMain::UpdateCommandStates()
 {
     if (!m_dm || !Money)
         return;
-    const CommandStates s = dorv::UpdateCommandStates(commandFactsOf(*m_dm, m_state->modeOn(), dayNumber(Clock::today())));
+    const CommandStates s =
+        dorv::UpdateCommandStates(commandFactsOf(*m_dm, m_state->modeOn(), dayNumber(Clock::today())));
     mCategory->setEnabled(s.category);
     mMoney->setEnabled(s.money);
     mView->setEnabled(s.view);
@@ -533,8 +539,8 @@ bool TFormMain::FormCloseQuery()
     StartStop = true;
     if (m_dm && !m_dm->DataSaved && m_dm->Tb_Account->active()) {
         // A save that fails must not throw the changes away behind the user's back.
-        if (!runGuarded(*m_prompts, [this] { SaveDataFile(false); }) &&
-            !m_prompts->confirm(QStringLiteral("Данные не сохранены! Выйти без сохранения?"))) {
+        if (!runGuarded(*m_prompts, [this] { SaveDataFile(false); })
+            && !m_prompts->confirm(QStringLiteral("Данные не сохранены! Выйти без сохранения?"))) {
             StartStop = false;
             return false;
         }

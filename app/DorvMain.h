@@ -29,11 +29,11 @@ class TMoneyView;
 // Where a main window lives: its program folder, temporary folder, settings store and prompts.
 // The program uses the real ones; tests give their own.
 struct MainEnvironment {
-    QString programFolder;   // empty: the executable's folder
-    QString tempFolder;      // empty: the user's private temporary folder
-    QString settingsFile;    // empty: the user's settings store
+    QString programFolder; // empty: the executable's folder
+    QString tempFolder;    // empty: the user's private temporary folder
+    QString settingsFile;  // empty: the user's settings store
     Prompts* prompts = nullptr;
-    bool splash = true;      // show the about window while a database opens at start
+    bool splash = true; // show the about window while a database opens at start
 };
 
 // The main window: the frame of tool bar, menus and the four views, start-up and shutdown. The
@@ -96,8 +96,7 @@ public:
 
     // Components, by their names.
     QToolBar* TbMain = nullptr;
-    QToolButton *ButMoney = nullptr, *ButFace = nullptr, *ToolButton5 = nullptr, *ButLog = nullptr,
-                *ButExit = nullptr;
+    QToolButton *ButMoney = nullptr, *ButFace = nullptr, *ToolButton5 = nullptr, *ButLog = nullptr, *ButExit = nullptr;
     QStackedWidget* Pg = nullptr;
     QWidget *ShMoney = nullptr, *ShPers = nullptr, *ShFirm = nullptr, *ShDiary = nullptr;
     TMoneyView* Money = nullptr;

@@ -9,8 +9,7 @@
 
 namespace dorv {
 
-HelpWindow::HelpWindow(QWidget* parent)
-    : QWidget(parent, Qt::Window), m_text(new QTextBrowser(this))
+HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window), m_text(new QTextBrowser(this))
 {
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(QStringLiteral("Dorvana — справка"));

@@ -5,8 +5,8 @@
 #include <cstring>
 
 // jpeglib.h expects size_t and FILE to be declared before it.
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace dorv {
 
@@ -120,8 +120,7 @@ bool decodeInto(DecodeState* s, const unsigned char* bytes, unsigned long size)
     // jump on error frees it together with the decoder.
     JSAMPARRAY cmykRow = nullptr;
     if (cmyk)
-        cmykRow = (*s->cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&s->cinfo), JPOOL_IMAGE,
-                                               width * 4, 1);
+        cmykRow = (*s->cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&s->cinfo), JPOOL_IMAGE, width * 4, 1);
     const bool inverted = cmyk && s->cinfo.saw_Adobe_marker;
     while (s->cinfo.output_scanline < height) {
         uchar* line = s->image.scanLine(int(s->cinfo.output_scanline));

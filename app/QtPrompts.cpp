@@ -31,8 +31,8 @@ bool QtPrompts::confirm(const QString& text)
 
 Prompts::Answer QtPrompts::confirmOrCancel(const QString& text)
 {
-    switch (QMessageBox::question(m_owner, appTitle(), text,
-                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    switch (
+        QMessageBox::question(m_owner, appTitle(), text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
     case QMessageBox::Yes:
         return Answer::Yes;
     case QMessageBox::No:

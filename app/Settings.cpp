@@ -78,9 +78,6 @@ void Settings::clear()
     m_store->sync();
 }
 
-bool Settings::exists() const
-{
-    return m_store->childGroups().contains(QLatin1String(Group));
-}
+bool Settings::exists() const { return m_store->childGroups().contains(QLatin1String(Group)); }
 
 } // namespace dorv

@@ -16,7 +16,8 @@ namespace {
 // The program's version as it lies in the executable, where GetFileVersion finds it again: Linux
 // binaries have no version resource to put it in. "used" keeps it even though no code reads it.
 // The text must stay in step with markerText() below.
-[[gnu::used]] const char kStamp[] = "\x01" "DorvVersionInfo:" DORV_VERSION "\x01";
+[[gnu::used]] const char kStamp[] = "\x01"
+                                    "DorvVersionInfo:" DORV_VERSION "\x01";
 
 constexpr char kDelimiter = '\x01';
 
@@ -56,10 +57,7 @@ bool parseNumbers(std::string_view text, quint32 parts[4])
 
 } // namespace
 
-QByteArray VersionStamp(const QString& version)
-{
-    return markerText() + version.toLatin1() + kDelimiter;
-}
+QByteArray VersionStamp(const QString& version) { return markerText() + version.toLatin1() + kDelimiter; }
 
 bool GetFileVersion(const QString& path, QString* versionText, quint32* versionNumber)
 {
@@ -94,9 +92,6 @@ bool GetFileVersion(const QString& path, QString* versionText, quint32* versionN
     return false;
 }
 
-QString ProgramFilePath()
-{
-    return QCoreApplication::applicationFilePath();
-}
+QString ProgramFilePath() { return QCoreApplication::applicationFilePath(); }
 
 } // namespace dorv

@@ -195,8 +195,8 @@ void TCategoryPane::setMenuActions(const QHash<QString, QAction*>& byName)
 
 QList<QAction*> TCategoryPane::menuItems() const
 {
-    return {mCategoryNew, mCategoryNewChild, mCategoryEdit, mCategoryDelete, nullptr,
-            mCategoryFind, mCategoryView, nullptr, mCategoryMove};
+    return {mCategoryNew,  mCategoryNewChild, mCategoryEdit, mCategoryDelete, nullptr,
+            mCategoryFind, mCategoryView,     nullptr,       mCategoryMove};
 }
 
 QHash<QString, QAction*> TCategoryPane::popupActions() const

@@ -91,9 +91,6 @@ int ruCompareUtf8(const char* a, int na, const char* b, int nb)
     return compareWith(Utf8Reader{ua, ua + na}, Utf8Reader{ub, ub + nb});
 }
 
-void registerCollation(sqlite3* db)
-{
-    sqlite3_create_collation(db, RuCollationName, SQLITE_UTF8, nullptr, &collate);
-}
+void registerCollation(sqlite3* db) { sqlite3_create_collation(db, RuCollationName, SQLITE_UTF8, nullptr, &collate); }
 
 } // namespace dorv

@@ -111,8 +111,8 @@ Statement Database::prepare(const QString& sql)
         return Statement(this, s);
     sqlite3_stmt* s = nullptr;
     const QByteArray utf8 = sql.toUtf8();
-    if (sqlite3_prepare_v3(m_db, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &s, nullptr) !=
-        SQLITE_OK)
+    if (sqlite3_prepare_v3(m_db, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &s, nullptr)
+        != SQLITE_OK)
         raise(sql);
     m_cache.insert(sql, s);
     return Statement(this, s);

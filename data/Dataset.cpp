@@ -35,10 +35,7 @@ void quietly(Step step) noexcept
 }
 } // namespace
 
-Dataset::Dataset(const QString& name, QObject* parent) : QObject(parent), m_name(name)
-{
-    setObjectName(name);
-}
+Dataset::Dataset(const QString& name, QObject* parent) : QObject(parent), m_name(name) { setObjectName(name); }
 
 Dataset::~Dataset()
 {
@@ -214,9 +211,9 @@ void Dataset::fillDerived(Record& r)
         const Field* key = findField(f->keyFieldName());
         const QVariant keyValue = key ? r.value(key->index()) : QVariant();
         if (keyValue.isValid() && m_db) {
-            Statement st = m_db->prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3=? LIMIT 1")
-                                             .arg(quoted(f->lookupResult()), quoted(f->lookupTable()),
-                                                  quoted(f->lookupKey())));
+            Statement st =
+                m_db->prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3=? LIMIT 1")
+                                  .arg(quoted(f->lookupResult()), quoted(f->lookupTable()), quoted(f->lookupKey())));
             st.bind(1, keyValue);
             if (st.step()) {
                 result = st.column(0);
@@ -394,15 +391,9 @@ void Dataset::next() { moveBy(1); }
 
 void Dataset::prior() { moveBy(-1); }
 
-qint64 Dataset::bookmark() const
-{
-    return m_cur >= 0 && m_cur < recordCount() ? m_handles[size_t(m_cur)] : -1;
-}
+qint64 Dataset::bookmark() const { return m_cur >= 0 && m_cur < recordCount() ? m_handles[size_t(m_cur)] : -1; }
 
-qint64 Dataset::bookmarkAt(int row) const
-{
-    return row >= 0 && row < recordCount() ? m_handles[size_t(row)] : -1;
-}
+qint64 Dataset::bookmarkAt(int row) const { return row >= 0 && row < recordCount() ? m_handles[size_t(row)] : -1; }
 
 bool Dataset::bookmarkValid(qint64 bookmark) const { return bookmark >= 0 && positionOf(bookmark) >= 0; }
 
@@ -719,10 +710,7 @@ void Dataset::checkBrowseMode()
         post();
 }
 
-int Dataset::placeOf(qint64, const Record&, int oldPosition)
-{
-    return oldPosition >= 0 ? oldPosition : recordCount();
-}
+int Dataset::placeOf(qint64, const Record&, int oldPosition) { return oldPosition >= 0 ? oldPosition : recordCount(); }
 
 // ---- notifications ----
 

@@ -92,6 +92,8 @@ void TDm::BindDatabaseName(const QString& folder)
 void TDm::declareFields()
 {
     using FT = FieldType;
+    // The schema reads as a table, one field to a line.
+    // clang-format off
     {
         Table& t = *Tb_Account;
         t.addField(QStringLiteral("Id_Account"), FT::SmallInt).setRequired(true).setVisible(false);
@@ -222,6 +224,7 @@ void TDm::declareFields()
     QPers_Firm->addField(QStringLiteral("Comment"), FT::Text, 50).setLabel(QStringLiteral("Комментарий")).setDisplayWidth(20);
     QPers_Firm->addField(QStringLiteral("Id_Person"), FT::SmallInt).setVisible(false);
     QPers_Firm->setMasterSource(DataFirm);
+    // clang-format on
 }
 
 void TDm::attachRules()
@@ -263,7 +266,8 @@ void TDm::Tb_AccountNewRecord(Dataset& table)
 {
     table.field(0)->setValue(0);
     if (&table == Tb_Items)
-        table.fieldByName(QStringLiteral("C")).setValue(expenseMode && !expenseMode() ? QStringLiteral("+") : QStringLiteral("-"));
+        table.fieldByName(QStringLiteral("C"))
+            .setValue(expenseMode && !expenseMode() ? QStringLiteral("+") : QStringLiteral("-"));
 }
 
 void TDm::Tb_HistNewRecord(Dataset& table)
@@ -305,7 +309,8 @@ void TDm::Tb_AccountBeforePost(Dataset& table)
         if (!Tb_Person->active() || Tb_Person->isEmpty())
             throw DbAbort();
         if (table.fieldByName(QStringLiteral("Id_Person")).isNull())
-            table.fieldByName(QStringLiteral("Id_Person")).setValue(Tb_Person->fieldByName(QStringLiteral("Id_Person")).value());
+            table.fieldByName(QStringLiteral("Id_Person"))
+                .setValue(Tb_Person->fieldByName(QStringLiteral("Id_Person")).value());
         if (table.fieldByName(QStringLiteral("Name")).isNull())
             table.fieldByName(QStringLiteral("Name")).setValue(QStringLiteral("Потом запишу..."));
     }
@@ -360,7 +365,8 @@ void TDm::Tb_AccountBeforeDelete(Dataset& table)
     const bool person = &table == Tb_Person, firm = &table == Tb_Firm;
     const Check checks[] = {
         {person, QStringLiteral("Select count(*) from tb_family where ") + cond, QStringLiteral("Есть члены семьи!")},
-        {person || firm, QStringLiteral("Select count(*) from tb_log where ") + cond, QStringLiteral("Есть ссылки в дневнике!")},
+        {person || firm, QStringLiteral("Select count(*) from tb_log where ") + cond,
+         QStringLiteral("Есть ссылки в дневнике!")},
         {firm, QStringLiteral("Select count(*) from tb_person where ") + cond,
          QStringLiteral("Есть ссылки в персональном справочнике!")},
         {true, QStringLiteral("Select count(*) from tb_hist where ") + cond, QStringLiteral("Есть связи в истории!")},
@@ -403,7 +409,8 @@ void TDm::CreateDatabase(const QString& folder)
         for (Table* t : dm.tables())
             for (const QString& s : t->createStatements())
                 db->exec(s);
-        db->exec(QStringLiteral("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C, S) VALUES (-1, 'ПЕРЕВОД', NULL, 0, '-', NULL)"));
+        db->exec(QStringLiteral(
+            "INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C, S) VALUES (-1, 'ПЕРЕВОД', NULL, 0, '-', NULL)"));
         db->exec(QStringLiteral("COMMIT"));
     } catch (...) {
         db->exec(QStringLiteral("ROLLBACK"));

@@ -64,8 +64,8 @@ public:
     bool DataSaved = false;
 
     // What the rules need from the windows.
-    std::function<int()> workDate;             // the working date as a day number
-    std::function<bool()> expenseMode;         // the expense tree is the current one
+    std::function<int()> workDate;              // the working date as a day number
+    std::function<bool()> expenseMode;          // the expense tree is the current one
     std::function<void(const QString&)> inform; // a plain message box
 
     // The rule handlers, attached to the tables' events.
@@ -85,10 +85,10 @@ public:
 
 signals:
     // Hooks the windows connect to.
-    void panDateEnabledChanged(bool enabled);   // the history is in browse state
-    void historyDataChanged();                  // run the command-state rules
-    void balanceColourChanged(bool negative);   // the balance label's colour
-    void personScrolled();                      // the current acquaintance changed
+    void panDateEnabledChanged(bool enabled); // the history is in browse state
+    void historyDataChanged();                // run the command-state rules
+    void balanceColourChanged(bool negative); // the balance label's colour
+    void personScrolled();                    // the current acquaintance changed
 
 private:
     Table* makeTable(const QString& component, const QString& file, int tag);

@@ -26,19 +26,47 @@ public:
 
     // Presentation and rules.
     QString label() const { return m_label.isEmpty() ? m_name : m_label; }
-    Field& setLabel(const QString& label) { m_label = label; return *this; }
+    Field& setLabel(const QString& label)
+    {
+        m_label = label;
+        return *this;
+    }
     int displayWidth() const { return m_width; }
-    Field& setDisplayWidth(int width) { m_width = width; return *this; }
+    Field& setDisplayWidth(int width)
+    {
+        m_width = width;
+        return *this;
+    }
     const QString& displayFormat() const { return m_format; }
-    Field& setDisplayFormat(const QString& format) { m_format = format; return *this; }
+    Field& setDisplayFormat(const QString& format)
+    {
+        m_format = format;
+        return *this;
+    }
     bool visible() const { return m_visible; }
-    Field& setVisible(bool visible) { m_visible = visible; return *this; }
+    Field& setVisible(bool visible)
+    {
+        m_visible = visible;
+        return *this;
+    }
     bool required() const { return m_required; }
-    Field& setRequired(bool required) { m_required = required; return *this; }
+    Field& setRequired(bool required)
+    {
+        m_required = required;
+        return *this;
+    }
     bool readOnly() const { return m_readOnly || m_kind == FieldKind::Lookup; }
-    Field& setReadOnly(bool readOnly) { m_readOnly = readOnly; return *this; }
+    Field& setReadOnly(bool readOnly)
+    {
+        m_readOnly = readOnly;
+        return *this;
+    }
     const QVariant& defaultValue() const { return m_default; }
-    Field& setDefaultValue(const QVariant& value) { m_default = value; return *this; }
+    Field& setDefaultValue(const QVariant& value)
+    {
+        m_default = value;
+        return *this;
+    }
 
     // Lookup: the value of resultField in lookupTable's row whose lookupKey equals keyField's value.
     Field& setLookup(const QString& keyField, const QString& lookupTable, const QString& lookupKey,

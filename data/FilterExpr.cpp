@@ -26,22 +26,20 @@ struct Token {
     qsizetype len = 0;
 };
 
-bool isWordChar(QChar c) {
-    return c.isLetterOrNumber() || c == u'_';
-}
+bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
 
-bool isAsciiDigit(QChar c) {
-    return c >= u'0' && c <= u'9';
-}
+bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
-bool allDigits(QStringView s) {
+bool allDigits(QStringView s)
+{
     for (QChar c : s)
         if (!isAsciiDigit(c))
             return false;
     return !s.isEmpty();
 }
 
-QString quoteColumn(const QString& column) {
+QString quoteColumn(const QString& column)
+{
     QString quoted = column;
     quoted.replace(u'"', QLatin1String("\"\""));
     return u'"' + quoted + u'"';
@@ -51,44 +49,49 @@ class Parser {
 public:
     Parser(const QString& text, const FilterResolver& resolve) : m_text(text), m_resolve(resolve) {}
 
-    SqlCondition run() {
+    SqlCondition run()
+    {
         advance();
         QString sql = parseOr(0);
         if (m_tok.kind == Tok::RParen)
             fail(QStringLiteral("лишняя закрывающая скобка «)»"), m_tok.pos);
         if (m_tok.kind != Tok::End)
-            fail(QStringLiteral("непонятный текст %1 — здесь ожидается and, or или конец фильтра")
-                     .arg(shown(m_tok)),
+            fail(QStringLiteral("непонятный текст %1 — здесь ожидается and, or или конец фильтра").arg(shown(m_tok)),
                  m_tok.pos);
         return {std::move(sql), std::move(m_params)};
     }
 
 private:
-    [[noreturn]] void fail(const QString& what, qsizetype pos) const {
-        const QString where = pos >= m_text.size() ? QStringLiteral("в конце текста")
-                                                   : QStringLiteral("позиция %1").arg(pos + 1);
+    [[noreturn]] void fail(const QString& what, qsizetype pos) const
+    {
+        const QString where =
+            pos >= m_text.size() ? QStringLiteral("в конце текста") : QStringLiteral("позиция %1").arg(pos + 1);
         throw DbError(QStringLiteral("Ошибка в фильтре «%1»: %2 (%3).").arg(m_text, what, where));
     }
 
     QString shown(const Token& t) const { return u'«' + m_text.mid(t.pos, t.len) + u'»'; }
 
     // The end of text is already named by the position part of the message.
-    QString found(const Token& t) const {
+    QString found(const Token& t) const
+    {
         return t.kind == Tok::End ? QString() : QStringLiteral(", а встретилось ") + shown(t);
     }
 
-    static bool isKeyword(const Token& t, QLatin1String word) {
+    static bool isKeyword(const Token& t, QLatin1String word)
+    {
         return t.kind == Tok::Word && t.text.compare(word, Qt::CaseInsensitive) == 0;
     }
 
-    static bool isAnyKeyword(const Token& t) {
-        return isKeyword(t, QLatin1String("and")) || isKeyword(t, QLatin1String("or")) ||
-               isKeyword(t, QLatin1String("not")) || isKeyword(t, QLatin1String("null"));
+    static bool isAnyKeyword(const Token& t)
+    {
+        return isKeyword(t, QLatin1String("and")) || isKeyword(t, QLatin1String("or"))
+               || isKeyword(t, QLatin1String("not")) || isKeyword(t, QLatin1String("null"));
     }
 
     void advance() { m_tok = lex(); }
 
-    Token lex() {
+    Token lex()
+    {
         const qsizetype n = m_text.size();
         while (m_at < n && m_text[m_at].isSpace())
             ++m_at;
@@ -136,8 +139,7 @@ private:
             else
                 t.text = c;
             m_at += t.text.size();
-        } else if (((c == u'-' || c == u'+') && m_at + 1 < n && isAsciiDigit(m_text[m_at + 1])) ||
-                   isWordChar(c)) {
+        } else if (((c == u'-' || c == u'+') && m_at + 1 < n && isAsciiDigit(m_text[m_at + 1])) || isWordChar(c)) {
             qsizetype i = m_at;
             if (!isWordChar(c))
                 ++i;
@@ -145,8 +147,7 @@ private:
             while (i < n && isWordChar(m_text[i]))
                 ++i;
             const bool numeric = allDigits(QStringView(m_text).sliced(wordStart, i - wordStart));
-            if (numeric && i + 1 < n && (m_text[i] == u'.' || m_text[i] == u',') &&
-                isAsciiDigit(m_text[i + 1])) {
+            if (numeric && i + 1 < n && (m_text[i] == u'.' || m_text[i] == u',') && isAsciiDigit(m_text[i + 1])) {
                 ++i;
                 while (i < n && isAsciiDigit(m_text[i]))
                     ++i;
@@ -165,7 +166,8 @@ private:
         return t;
     }
 
-    QString parseOr(int depth) {
+    QString parseOr(int depth)
+    {
         QStringList parts{parseAnd(depth)};
         while (isKeyword(m_tok, QLatin1String("or"))) {
             advance();
@@ -174,7 +176,8 @@ private:
         return parts.size() == 1 ? parts.front() : u'(' + parts.join(QLatin1String(" OR ")) + u')';
     }
 
-    QString parseAnd(int depth) {
+    QString parseAnd(int depth)
+    {
         QStringList parts{parseNot(depth)};
         while (isKeyword(m_tok, QLatin1String("and"))) {
             advance();
@@ -183,7 +186,8 @@ private:
         return parts.size() == 1 ? parts.front() : u'(' + parts.join(QLatin1String(" AND ")) + u')';
     }
 
-    QString parseNot(int depth) {
+    QString parseNot(int depth)
+    {
         if (!isKeyword(m_tok, QLatin1String("not")))
             return parsePrimary(depth);
         checkDepth(depth);
@@ -193,7 +197,8 @@ private:
         return u'(' + parseNot(depth + 1) + QLatin1String(" IS NOT TRUE)");
     }
 
-    QString parsePrimary(int depth) {
+    QString parsePrimary(int depth)
+    {
         if (m_tok.kind != Tok::LParen)
             return parseComparison();
         checkDepth(depth);
@@ -201,21 +206,22 @@ private:
         advance();
         QString inner = parseOr(depth + 1);
         if (m_tok.kind == Tok::End)
-            fail(
-                QStringLiteral("не хватает закрывающей скобки «)» к открывающей на позиции %1").arg(open + 1),
-                m_tok.pos);
+            fail(QStringLiteral("не хватает закрывающей скобки «)» к открывающей на позиции %1").arg(open + 1),
+                 m_tok.pos);
         if (m_tok.kind != Tok::RParen)
             fail(QStringLiteral("ожидается «)»%1").arg(found(m_tok)), m_tok.pos);
         advance();
         return inner;
     }
 
-    void checkDepth(int depth) const {
+    void checkDepth(int depth) const
+    {
         if (depth >= MaxNesting)
             fail(QStringLiteral("слишком глубокая вложенность скобок или not"), m_tok.pos);
     }
 
-    QString parseComparison() {
+    QString parseComparison()
+    {
         if (!(m_tok.kind == Tok::Name || (m_tok.kind == Tok::Word && !isAnyKeyword(m_tok))))
             fail(QStringLiteral("ожидается имя поля%1").arg(found(m_tok)), m_tok.pos);
         const Token field = m_tok;
@@ -234,13 +240,11 @@ private:
         const QString col = quoteColumn(column->column);
         if (isKeyword(m_tok, QLatin1String("null"))) {
             if (op.text != QLatin1String("=") && op.text != QLatin1String("<>"))
-                fail(QStringLiteral("с null можно сравнивать только знаками «=» и «<>», а не «%1»")
-                         .arg(op.text),
+                fail(QStringLiteral("с null можно сравнивать только знаками «=» и «<>», а не «%1»").arg(op.text),
                      op.pos);
             advance();
-            return u'(' + col +
-                   (op.text == QLatin1String("=") ? QLatin1String(" IS NULL)")
-                                                  : QLatin1String(" IS NOT NULL)"));
+            return u'(' + col
+                   + (op.text == QLatin1String("=") ? QLatin1String(" IS NULL)") : QLatin1String(" IS NOT NULL)"));
         }
         if (m_tok.kind != Tok::String && m_tok.kind != Tok::Number)
             fail(QStringLiteral("после «%1» ожидается значение — текст в кавычках, число или null%2")
@@ -255,7 +259,8 @@ private:
         return u'(' + col + u' ' + op.text + QLatin1String(" ?)");
     }
 
-    QVariant convert(const FilterColumn& column, const QString& fieldName, const Token& value) const {
+    QVariant convert(const FilterColumn& column, const QString& fieldName, const Token& value) const
+    {
         const QString& v = value.text;
         auto refuse = [&](const QString& need) {
             fail(QStringLiteral("значение «%1» поля «%2» %3").arg(v, fieldName, need), value.pos);
@@ -299,11 +304,10 @@ private:
             int day = 0;
             QTime time(0, 0);
             if (m.hasMatch() && m.hasCaptured(2))
-                time = QTime(m.captured(2).toInt(), m.captured(3).toInt(),
-                             m.hasCaptured(4) ? m.captured(4).toInt() : 0);
+                time =
+                    QTime(m.captured(2).toInt(), m.captured(3).toInt(), m.hasCaptured(4) ? m.captured(4).toInt() : 0);
             if (!m.hasMatch() || !parseShortDate(m.captured(1), &day) || !time.isValid())
-                refuse(QStringLiteral(
-                    "должно быть датой вида дд.мм.гггг, возможно со временем чч:мм или чч:мм:сс"));
+                refuse(QStringLiteral("должно быть датой вида дд.мм.гггг, возможно со временем чч:мм или чч:мм:сс"));
             return qint64(day) * MsPerDay + time.msecsSinceStartOfDay();
         }
         }
@@ -319,7 +323,8 @@ private:
 
 } // namespace
 
-SqlCondition translateFilter(const QString& text, const FilterResolver& resolve) {
+SqlCondition translateFilter(const QString& text, const FilterResolver& resolve)
+{
     if (text.trimmed().isEmpty())
         return {};
     return Parser(text, resolve).run();

@@ -157,16 +157,18 @@ void Query::takeMasterValues()
 QString Query::liveTableOf(const QString& text) const
 {
     static const QRegularExpression re(
-        QStringLiteral("^\\s*select\\s+(.+?)\\s+from\\s+([A-Za-z_][A-Za-z0-9_]*)(\\s+where\\s+.*|\\s+order\\s+by\\s+.*|\\s*)$"),
+        QStringLiteral(
+            "^\\s*select\\s+(.+?)\\s+from\\s+([A-Za-z_][A-Za-z0-9_]*)(\\s+where\\s+.*|\\s+order\\s+by\\s+.*|\\s*)$"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     const auto m = re.match(text);
     if (!m.hasMatch())
         return {};
-    static const QRegularExpression forbidden(QStringLiteral("\\b(join|group|union|distinct|having)\\b|\\(|,\\s*\\w+\\s*$"),
-                                              QRegularExpression::CaseInsensitiveOption);
-    if (m.captured(1).contains(forbidden) || m.captured(3).contains(QRegularExpression(
-                                                 QStringLiteral("\\b(join|group|union|having)\\b"),
-                                                 QRegularExpression::CaseInsensitiveOption)))
+    static const QRegularExpression forbidden(
+        QStringLiteral("\\b(join|group|union|distinct|having)\\b|\\(|,\\s*\\w+\\s*$"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (m.captured(1).contains(forbidden)
+        || m.captured(3).contains(QRegularExpression(QStringLiteral("\\b(join|group|union|having)\\b"),
+                                                     QRegularExpression::CaseInsensitiveOption)))
         return {};
     return m.captured(2);
 }
@@ -178,14 +180,16 @@ void Query::openStorage()
         throw DbError(QStringLiteral("%1: пустой текст запроса").arg(name()));
     m_liveTable = m_requestLive ? liveTableOf(text) : QString();
     if (!m_liveTable.isEmpty()) {
-        static const QRegularExpression sel(QStringLiteral("^\\s*select\\s+"), QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression sel(QStringLiteral("^\\s*select\\s+"),
+                                            QRegularExpression::CaseInsensitiveOption);
         text.replace(sel, QStringLiteral("SELECT rowid AS dorv_rowid_, "));
     }
     takeMasterValues();
     m_runText = text;
     Statement st = m_db->prepareOnce(text);
     if (st.columnCount() == 0)
-        throw DbError(QStringLiteral("%1: запрос не возвращает строк; его нужно выполнять, а не открывать").arg(name()));
+        throw DbError(
+            QStringLiteral("%1: запрос не возвращает строк; его нужно выполнять, а не открывать").arg(name()));
     bindParams(st);
 
     const int first = m_liveTable.isEmpty() ? 0 : 1;

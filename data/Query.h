@@ -14,11 +14,31 @@ struct QueryParam {
     FieldType type = FieldType::SmallInt;
     QVariant value;
 
-    void setAsInteger(qint64 v) { type = FieldType::SmallInt; value = v; }
-    void setAsDate(int day) { type = FieldType::Date; value = qint64(day); }
-    void setAsDateTime(qint64 stamp) { type = FieldType::DateTime; value = stamp; }
-    void setAsFloat(double v) { type = FieldType::Float; value = v; }
-    void setAsString(const QString& v) { type = FieldType::Text; value = v; }
+    void setAsInteger(qint64 v)
+    {
+        type = FieldType::SmallInt;
+        value = v;
+    }
+    void setAsDate(int day)
+    {
+        type = FieldType::Date;
+        value = qint64(day);
+    }
+    void setAsDateTime(qint64 stamp)
+    {
+        type = FieldType::DateTime;
+        value = stamp;
+    }
+    void setAsFloat(double v)
+    {
+        type = FieldType::Float;
+        value = v;
+    }
+    void setAsString(const QString& v)
+    {
+        type = FieldType::Text;
+        value = v;
+    }
     void clear() { value = QVariant(); }
     bool isNull() const { return !value.isValid(); }
 };

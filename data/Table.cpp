@@ -12,7 +12,10 @@ namespace dorv {
 
 namespace {
 
-QString q(const QString& name) { return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"'); }
+QString q(const QString& name)
+{
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
 
 QStringList splitNames(const QString& names)
 {
@@ -23,10 +26,7 @@ QStringList splitNames(const QString& names)
     return out;
 }
 
-bool containsName(const QStringList& list, const QString& name)
-{
-    return list.contains(name, Qt::CaseInsensitive);
-}
+bool containsName(const QStringList& list, const QString& name) { return list.contains(name, Qt::CaseInsensitive); }
 
 } // namespace
 
@@ -73,7 +73,8 @@ QStringList Table::createStatements() const
         QStringList quotedFields;
         for (const QString& f : all)
             quotedFields << q(f);
-        out << QStringLiteral("CREATE INDEX %1 ON %2 (%3)").arg(q(name), q(m_table), quotedFields.join(QLatin1Char(',')));
+        out << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                   .arg(q(name), q(m_table), quotedFields.join(QLatin1Char(',')));
     }
     return out;
 }
@@ -206,8 +207,8 @@ Table::Condition Table::rangeCondition() const
 
     // Index-friendly bounds first: equal leading parts, then the first differing part.
     int i = 0;
-    while (i < k && i < m && !isNull(m_rangeStart[i]) && !isNull(m_rangeEnd[i]) &&
-           compareValues(m_rangeStart[i], m_rangeEnd[i]) == 0) {
+    while (i < k && i < m && !isNull(m_rangeStart[i]) && !isNull(m_rangeEnd[i])
+           && compareValues(m_rangeStart[i], m_rangeEnd[i]) == 0) {
         parts << q(cols[i]) + QStringLiteral("=?");
         c.params << m_rangeStart[i];
         ++i;
@@ -386,9 +387,9 @@ void Table::invalidateStatements()
     QStringList keyCols;
     for (const QString& c : m_order)
         keyCols << q(c);
-    m_keySql = keyCols.isEmpty() ? QString()
-                                 : QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?")
-                                       .arg(keyCols.join(QLatin1Char(',')), q(m_table));
+    m_keySql = keyCols.isEmpty()
+                   ? QString()
+                   : QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?").arg(keyCols.join(QLatin1Char(',')), q(m_table));
 }
 
 void Table::closeStorage()
@@ -537,8 +538,8 @@ bool Table::locate(const QString& fieldName, const QVariant& value)
                                      : q(realColumn(f.name())) + QStringLiteral(" IS NULL");
     if (!c.sql.isEmpty())
         where = c.sql + QStringLiteral(" AND ") + where;
-    Statement st = m_db->prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2%3 LIMIT 1")
-                                     .arg(q(m_table), where, orderClause()));
+    Statement st =
+        m_db->prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2%3 LIMIT 1").arg(q(m_table), where, orderClause()));
     st.bindAll(c.params);
     if (wanted.isValid())
         st.bind(int(c.params.size()) + 1, wanted);
@@ -578,8 +579,7 @@ bool Table::findKey(const QVariantList& key)
 
 bool Table::gotoCurrent(const Table& other)
 {
-    if (other.tableName().compare(m_table, Qt::CaseInsensitive) != 0 ||
-        other.databaseName() != databaseName())
+    if (other.tableName().compare(m_table, Qt::CaseInsensitive) != 0 || other.databaseName() != databaseName())
         throw DbError(QStringLiteral("%1 и %2 открыты на разных таблицах").arg(name(), other.name()));
     return gotoBookmark(other.bookmark());
 }
@@ -603,7 +603,8 @@ void Table::pack()
 bool Table::exists()
 {
     auto db = Database::acquire(databaseName());
-    Statement st = db->prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
+    Statement st =
+        db->prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
     st.bind(1, m_table);
     return st.step();
 }

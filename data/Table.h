@@ -97,11 +97,11 @@ private:
     std::optional<SqlCondition> m_filterSql;
 
     // Known once open.
-    std::vector<Column> m_columns;              // stored fields present in the file, in field order
-    QHash<QString, QString> m_fileColumns;      // upper-case name -> name as the file has it
-    QHash<QString, QStringList> m_fileIndexes;  // upper-case index name -> its columns
+    std::vector<Column> m_columns;             // stored fields present in the file, in field order
+    QHash<QString, QString> m_fileColumns;     // upper-case name -> name as the file has it
+    QHash<QString, QStringList> m_fileIndexes; // upper-case index name -> its columns
     QStringList m_filePrimaryKey;
-    QStringList m_order;                        // resolved order columns
+    QStringList m_order; // resolved order columns
     QString m_selectSql, m_insertSql, m_updateSql, m_deleteSql, m_keySql;
 };
 

@@ -119,10 +119,7 @@ int TableModel::datasetRow(int row) const
     return row == m_virtualRow ? -1 : row - 1;
 }
 
-int TableModel::viewRow(int row) const
-{
-    return m_virtualRow >= 0 && row >= m_virtualRow ? row + 1 : row;
-}
+int TableModel::viewRow(int row) const { return m_virtualRow >= 0 && row >= m_virtualRow ? row + 1 : row; }
 
 void TableModel::followState()
 {
@@ -230,7 +227,8 @@ void TableModel::reportReadFailure(const QString& message) const
     // Queued: whoever shows the message may open a window, which must not happen inside a paint.
     // The model itself is not changed by reporting, only its listeners are told.
     auto* self = const_cast<TableModel*>(this);
-    QMetaObject::invokeMethod(self, [self, message] { emit self->readFailed(message); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        self, [self, message] { emit self->readFailed(message); }, Qt::QueuedConnection);
 }
 
 bool TableModel::setData(const QModelIndex& index, const QVariant& value, int role)

@@ -49,8 +49,7 @@ protected:
     }
 };
 
-QToolButton* makeNavigatorButton(QWidget* parent, const QString& name, const QString& text,
-                                 const QString& hint)
+QToolButton* makeNavigatorButton(QWidget* parent, const QString& name, const QString& text, const QString& hint)
 {
     auto* b = new QToolButton(parent);
     b->setObjectName(name);
@@ -126,10 +125,8 @@ TAccountsPage::TAccountsPage(TFormCard& card, TDm& dm, Prompts& prompts)
     connect(ButAcc, &QToolButton::clicked, this, [this] { ButAccClick(); });
     connect(DBGAcTab, &QTableView::doubleClicked, this, [this] { DBGAcTabDblClick(); });
     // In-place edits and moves that post cannot throw through the view; their errors come here.
-    connect(m_model, &TableModel::editFailed, this,
-            [this](const QString& message) { m_prompts.error(message); });
-    connect(m_model, &TableModel::readFailed, this,
-            [this](const QString& message) { m_prompts.error(message); });
+    connect(m_model, &TableModel::editFailed, this, [this](const QString& message) { m_prompts.error(message); });
+    connect(m_model, &TableModel::readFailed, this, [this](const QString& message) { m_prompts.error(message); });
 
     Table* accounts = dm.Tb_Account;
     connect(accounts, &Dataset::stateChanged, this, [this] { updateNavigator(); });
@@ -227,7 +224,8 @@ void TAccountsPage::fitColumns()
         const QString title = m_model->headerData(c, Qt::Horizontal).toString();
         int width = qMax(least[c], titles.horizontalAdvance(title) + 16);
         if (c == 1)
-            width = qMax(width, static_cast<TPickListDelegate*>(DBGAcTab->itemDelegateForColumn(1))->widthFor(DBGAcTab->font()));
+            width = qMax(
+                width, static_cast<TPickListDelegate*>(DBGAcTab->itemDelegateForColumn(1))->widthFor(DBGAcTab->font()));
         DBGAcTab->setColumnWidth(c, width);
     }
 }
@@ -251,9 +249,8 @@ void TAccountsPage::FillCur(Table& accounts, QStringList& list)
         const Field& currency = accounts.fieldByName(QStringLiteral("Currency"));
         for (accounts.first(); !accounts.eof(); accounts.next()) {
             const QString c = currency.asString();
-            const bool known = std::any_of(list.cbegin(), list.cend(), [&c](const QString& s) {
-                return s.compare(c, Qt::CaseInsensitive) == 0;
-            });
+            const bool known = std::any_of(list.cbegin(), list.cend(),
+                                           [&c](const QString& s) { return s.compare(c, Qt::CaseInsensitive) == 0; });
             if (!known)
                 list << c;
         }

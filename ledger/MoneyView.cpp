@@ -21,13 +21,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QPainter>
-#include <QStyle>
 
 namespace dorv {
 
@@ -212,8 +212,8 @@ void TMoneyView::buildActions()
     mUpdate = make("mUpdate", QStringLiteral("Реали&зовать"));
 
     m_rangeGroup = new QActionGroup(this);
-    const char* ranges[][2] = {{"mTotal", "&Весь"}, {"mYear", "&Год"}, {"mMonth", "&Месяц"}, {"mWeek", "&Неделя"},
-                               {"mDay", "&День"}};
+    const char* ranges[][2] = {
+        {"mTotal", "&Весь"}, {"mYear", "&Год"}, {"mMonth", "&Месяц"}, {"mWeek", "&Неделя"}, {"mDay", "&День"}};
     QAction** targets[] = {&mTotal, &mYear, &mMonth, &mWeek, &mDay};
     for (int i = 0; i < 5; ++i) {
         QAction* a = make(ranges[i][0], QString::fromUtf8(ranges[i][1]));
@@ -408,8 +408,8 @@ void TMoneyView::ApplyPeriod()
     state().computeBounds();
     const QString shortFormat = QStringLiteral("dd.MM.yyyy");
     CbPer->setToolTip(kind == PeriodKind::Whole ? QString()
-                                                : dateOfDay(PeriodStart).toString(shortFormat) + QStringLiteral("...") +
-                                                      dateOfDay(PeriodEnd).toString(shortFormat));
+                                                : dateOfDay(PeriodStart).toString(shortFormat) + QStringLiteral("...")
+                                                      + dateOfDay(PeriodEnd).toString(shortFormat));
     WaitCursor wait;
     SetHistoryRange(*m_host.dm->Tb_Hist);
     UpdateTotals(true, 0);
@@ -471,7 +471,10 @@ void TMoneyView::setPanel(int panel, const QString& text)
 
 QString TMoneyView::panelText(int panel) const { return m_panels[panel]->text(); }
 
-void TMoneyView::showWorkDate() { ButDate->setText(dateOfDay(state().workDate()).toString(QStringLiteral("dd.MM.yy"))); }
+void TMoneyView::showWorkDate()
+{
+    ButDate->setText(dateOfDay(state().workDate()).toString(QStringLiteral("dd.MM.yy")));
+}
 
 void TMoneyView::ButDateClick()
 {

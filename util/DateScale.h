@@ -12,7 +12,10 @@ int dayNumber(const QDate& date);
 QDate dateOfDay(int day);
 qint64 stampOf(const QDateTime& moment);
 QDateTime momentOfStamp(qint64 stamp);
-inline int dayOfStamp(qint64 stamp) { return int(stamp >= 0 ? stamp / MsPerDay : -((-stamp + MsPerDay - 1) / MsPerDay)); }
+inline int dayOfStamp(qint64 stamp)
+{
+    return int(stamp >= 0 ? stamp / MsPerDay : -((-stamp + MsPerDay - 1) / MsPerDay));
+}
 
 // "dd.MM.yyyy" (or "dd.MM.yy", years 00..99 taken as 2000..2099 below 50 and 1900..1999 otherwise);
 // returns false on anything else.

@@ -73,8 +73,8 @@ QString PrivateTempFolder()
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (runtime.startsWith(QLatin1Char('/'))) {
         struct stat st {};
-        if (::lstat(nativeNoSlash(runtime).constData(), &st) == 0 && ownFolder(st) && (st.st_mode & 077) == 0 &&
-            FreeSpace(runtime) >= NeededRoom) {
+        if (::lstat(nativeNoSlash(runtime).constData(), &st) == 0 && ownFolder(st) && (st.st_mode & 077) == 0
+            && FreeSpace(runtime) >= NeededRoom) {
             const QString folder = QFile::decodeName(nativeNoSlash(runtime)) + QStringLiteral("/dorvana");
             if (EnsureDirectory(folder))
                 return folder + QLatin1Char('/');
@@ -103,7 +103,8 @@ bool EnsureDirectory(const QString& path)
     }
     // The mode is set through the folder itself, opened without following a link, so that a link
     // put in its place meanwhile is refused instead of its target being changed.
-    const int fd = retrying([&] { return ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
+    const int fd =
+        retrying([&] { return ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
     if (fd < 0)
         return false;
     struct stat opened {};
@@ -125,8 +126,8 @@ bool ClearDirectory(const QString& path)
     const int parentFd = retrying([&] { return ::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
     if (parentFd < 0)
         return false;
-    const int fd = retrying(
-        [&] { return ::openat(parentFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
+    const int fd =
+        retrying([&] { return ::openat(parentFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !ownFolder(st)) {
         if (fd >= 0)
@@ -270,11 +271,12 @@ bool ReplaceBackupCopy(const QString& file, QString* error)
     const int in = retrying([&] { return ::open(source.constData(), O_RDONLY | O_CLOEXEC); });
     if (in < 0)
         return fail(QStringLiteral("Невозможно прочитать файл %1: %2").arg(file, SystemErrorText(errno)));
-    struct stat inSt {}, backupSt {};
+    struct stat inSt {
+    }, backupSt{};
     const bool known = ::fstat(in, &inSt) == 0;
     // The backup path may name the file itself through a link: copying it "over itself" is a no-op.
-    if (known && ::stat(QFile::encodeName(backup).constData(), &backupSt) == 0 && inSt.st_dev == backupSt.st_dev &&
-        inSt.st_ino == backupSt.st_ino) {
+    if (known && ::stat(QFile::encodeName(backup).constData(), &backupSt) == 0 && inSt.st_dev == backupSt.st_dev
+        && inSt.st_ino == backupSt.st_ino) {
         ::close(in);
         return true;
     }
@@ -320,9 +322,8 @@ bool ReplacingFile::open(QString* error)
         const QString temp = fi.absolutePath() + QStringLiteral("/.") + fi.fileName() + QLatin1Char('.') + suffix;
         const QByteArray native = QFile::encodeName(temp);
         // 0666 lets the user's umask decide the mode of a new file, as for any file the user makes.
-        const int fd = retrying([&] {
-            return ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        });
+        const int fd = retrying(
+            [&] { return ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666); });
         if (fd >= 0) {
             m_fd = fd;
             m_temp = temp;

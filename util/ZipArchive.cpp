@@ -114,8 +114,7 @@ ZipPtr openData(const QByteArray& data, QString* error)
 {
     zip_error_t err;
     zip_error_init(&err);
-    zip_source_t* src =
-        zip_source_buffer_create(data.constData(), static_cast<zip_uint64_t>(data.size()), 0, &err);
+    zip_source_t* src = zip_source_buffer_create(data.constData(), static_cast<zip_uint64_t>(data.size()), 0, &err);
     zip_t* z = src ? zip_open_from_source(src, ZIP_RDONLY | ZIP_CHECKCONS, &err) : nullptr;
     if (!z) {
         if (src)
@@ -166,9 +165,9 @@ bool listOpen(zip_t* z, const QString& path, QList<ZipArchive::Entry>* entries, 
 // Entry names are stored as given; a name that could reach outside the folder is never accepted.
 bool safeEntryName(const QString& name)
 {
-    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
-        name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QLatin1String("..")) ||
-        name.contains(QLatin1Char(':')) || name.contains(QChar(0)))
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))
+        || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QLatin1String(".."))
+        || name.contains(QLatin1Char(':')) || name.contains(QChar(0)))
         return false;
     return true;
 }
@@ -186,10 +185,7 @@ qint64 roomFor(const QString& folder)
     return FreeSpace(p);
 }
 
-QString megabytes(zip_uint64_t bytes)
-{
-    return QStringLiteral("%1 МБ").arg((bytes + 1024 * 1024 - 1) / (1024 * 1024));
-}
+QString megabytes(zip_uint64_t bytes) { return QStringLiteral("%1 МБ").arg((bytes + 1024 * 1024 - 1) / (1024 * 1024)); }
 
 enum class Outcome { Done, WrongPassword, Failed };
 
@@ -537,9 +533,10 @@ int packFolder(const QString& folder, const QString& path, const QString& passwo
         const zip_int64_t idx = zip_file_add(z.get(), name.constData(), s, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
         if (idx < 0)
             zip_source_free(s);
-        if (idx < 0 || zip_set_file_compression(z.get(), static_cast<zip_uint64_t>(idx), ZIP_CM_DEFLATE, 1) != 0 ||
-            (!pw.isEmpty() &&
-             zip_file_set_encryption(z.get(), static_cast<zip_uint64_t>(idx), ZIP_EM_TRAD_PKWARE, pw.constData()) != 0))
+        if (idx < 0 || zip_set_file_compression(z.get(), static_cast<zip_uint64_t>(idx), ZIP_CM_DEFLATE, 1) != 0
+            || (!pw.isEmpty()
+                && zip_file_set_encryption(z.get(), static_cast<zip_uint64_t>(idx), ZIP_EM_TRAD_PKWARE, pw.constData())
+                       != 0))
             return fail(QStringLiteral("Невозможно упаковать файл %1: %2")
                             .arg(fi.fileName(), zipDetail(zip_get_error(z.get()))));
     }
@@ -556,8 +553,8 @@ int packFolder(const QString& folder, const QString& path, const QString& passwo
     // Read the new archive back from the disk before it replaces anything.
     const QString wrong = verifyWritten(out.temporaryPath(), files, pw);
     if (!wrong.isEmpty())
-        return fail(QStringLiteral("Новый архив %1 не прошёл проверку (%2); прежний файл оставлен как был")
-                        .arg(path, wrong));
+        return fail(
+            QStringLiteral("Новый архив %1 не прошёл проверку (%2); прежний файл оставлен как был").arg(path, wrong));
     if (!out.replace(true, &msg))
         return fail(msg);
     return static_cast<int>(files.size());
@@ -620,9 +617,9 @@ int ZipArchive::unpackData(const QByteArray& data, const QString& folder, const 
 bool ZipArchive::packable(const QString& name)
 {
     const QString lower = name.toLower();
-    return !lower.endsWith(QLatin1String(".lck")) && !lower.endsWith(QLatin1String(".ini")) &&
-           !lower.endsWith(QLatin1String("-journal")) && !lower.endsWith(QLatin1String("-wal")) &&
-           !lower.endsWith(QLatin1String("-shm"));
+    return !lower.endsWith(QLatin1String(".lck")) && !lower.endsWith(QLatin1String(".ini"))
+           && !lower.endsWith(QLatin1String("-journal")) && !lower.endsWith(QLatin1String("-wal"))
+           && !lower.endsWith(QLatin1String("-shm"));
 }
 
 int ZipArchive::pack(const QString& folder, const QString& path, const QString& password, QString* error)

@@ -100,8 +100,8 @@ int TPickListDelegate::widthFor(const QFont& font) const
         text = qMax(text, fm.horizontalAdvance(item));
     QStyleOptionComboBox option;
     option.editable = true;
-    const QSize size = QApplication::style()->sizeFromContents(QStyle::CT_ComboBox, &option,
-                                                               QSize(text, fm.height()), nullptr);
+    const QSize size =
+        QApplication::style()->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(text, fm.height()), nullptr);
     return size.width();
 }
 

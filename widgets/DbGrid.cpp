@@ -53,7 +53,8 @@ TDbGrid::TDbGrid(const QString& name, int tag, QWidget* parent) : QTableView(par
     verticalHeader()->hide();
     horizontalHeader()->setSectionsMovable(true);
     horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setStyleSheet(QStringLiteral("QHeaderView::section { color: rgb(128,0,0); font-weight: bold; }"));
+    horizontalHeader()->setStyleSheet(
+        QStringLiteral("QHeaderView::section { color: rgb(128,0,0); font-weight: bold; }"));
     // The selection keeps its colours when the grid loses the focus.
     QPalette p = palette();
     p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
@@ -91,7 +92,8 @@ TDbGrid::Colours TDbGrid::rowColours(int row, bool selected) const
         facts.month = value("Mn");
         facts.mode = value("C").toString();
     }
-    const CellColours c = DrawGridCell(m_tag, facts, selected, palette(), todayDay, todayMonth, tomorrowDay, tomorrowMonth);
+    const CellColours c =
+        DrawGridCell(m_tag, facts, selected, palette(), todayDay, todayMonth, tomorrowDay, tomorrowMonth);
     return {c.background, c.text};
 }
 

@@ -22,11 +22,11 @@ public:
     // Today's and tomorrow's day and month, for the birthday grids.
     int todayDay = 0, todayMonth = 0, tomorrowDay = 0, tomorrowMonth = 0;
 
-    std::function<void()> onDblClick;     // a double click on a row
-    std::function<void()> onEnterKey;     // Enter, already swallowed
-    std::function<void()> onEnter;        // the grid got the focus
-    std::function<void()> onExit;         // the grid lost the focus
-    std::function<void()> onDrop;         // something was dropped on the grid
+    std::function<void()> onDblClick; // a double click on a row
+    std::function<void()> onEnterKey; // Enter, already swallowed
+    std::function<void()> onEnter;    // the grid got the focus
+    std::function<void()> onExit;     // the grid lost the focus
+    std::function<void()> onDrop;     // something was dropped on the grid
     // A row that could not be read for showing; told once, not on every paint.
     std::function<void(const QString&)> reportError;
 

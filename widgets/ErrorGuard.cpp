@@ -1,8 +1,8 @@
 #include "ErrorGuard.h"
 
+#include "WaitCursor.h"
 #include "data/DbError.h"
 #include "util/Prompts.h"
-#include "WaitCursor.h"
 
 #include <QApplication>
 

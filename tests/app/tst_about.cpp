@@ -18,16 +18,16 @@ using namespace dorv;
 namespace {
 
 // An 8 × 6 grayscale JPEG, white at the top fading to black at the bottom.
-const QByteArray kGrayJpeg = QByteArray(
-    "\xff\xd8\xff\xe0\x00\x10\x4a\x46\x49\x46\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xff\xdb\x00\x43"
-    "\x00\x03\x02\x02\x03\x02\x02\x03\x03\x03\x03\x04\x03\x03\x04\x05\x08\x05\x05\x04\x04\x05\x0a\x07"
-    "\x07\x06\x08\x0c\x0a\x0c\x0c\x0b\x0a\x0b\x0b\x0d\x0e\x12\x10\x0d\x0e\x11\x0e\x0b\x0b\x10\x16\x10"
-    "\x11\x13\x14\x15\x15\x15\x0c\x0f\x17\x18\x16\x14\x18\x12\x14\x15\x14\xff\xc0\x00\x0b\x08\x00\x06"
-    "\x00\x08\x01\x01\x11\x00\xff\xc4\x00\x14\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
-    "\x00\x00\x00\x07\xff\xc4\x00\x1b\x10\x00\x00\x07\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
-    "\x00\x00\x01\x04\x06\x19\x52\x93\xd2\xff\xda\x00\x08\x01\x01\x00\x00\x3f\x00\x29\x96\xf7\xb5\x16"
-    "\xe8\x5d\x0f\xff\xd9",
-    173);
+const QByteArray kGrayJpeg =
+    QByteArray("\xff\xd8\xff\xe0\x00\x10\x4a\x46\x49\x46\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xff\xdb\x00\x43"
+               "\x00\x03\x02\x02\x03\x02\x02\x03\x03\x03\x03\x04\x03\x03\x04\x05\x08\x05\x05\x04\x04\x05\x0a\x07"
+               "\x07\x06\x08\x0c\x0a\x0c\x0c\x0b\x0a\x0b\x0b\x0d\x0e\x12\x10\x0d\x0e\x11\x0e\x0b\x0b\x10\x16\x10"
+               "\x11\x13\x14\x15\x15\x15\x0c\x0f\x17\x18\x16\x14\x18\x12\x14\x15\x14\xff\xc0\x00\x0b\x08\x00\x06"
+               "\x00\x08\x01\x01\x11\x00\xff\xc4\x00\x14\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+               "\x00\x00\x00\x07\xff\xc4\x00\x1b\x10\x00\x00\x07\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+               "\x00\x00\x01\x04\x06\x19\x52\x93\xd2\xff\xda\x00\x08\x01\x01\x00\x00\x3f\x00\x29\x96\xf7\xb5\x16"
+               "\xe8\x5d\x0f\xff\xd9",
+               173);
 
 QByteArray aboutPicture()
 {
@@ -41,10 +41,7 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-QString shippedManual()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/../../app/Dorvana.Hlp");
-}
+QString shippedManual() { return QCoreApplication::applicationDirPath() + QStringLiteral("/../../app/Dorvana.Hlp"); }
 
 } // namespace
 
@@ -117,8 +114,8 @@ void TestAbout::readsStampedVersion_data()
     const QByteArray junk(300, '\x7f');
     QTest::newRow("stamp amid other bytes")
         << true << junk + VersionStamp(QStringLiteral("1.5.1.9")) + junk << true << "1.5" << quint32(0x00010005);
-    QTest::newRow("two-digit minor")
-        << true << VersionStamp(QStringLiteral("2.10.0.3")) << true << "2.10" << quint32(0x0002000A);
+    QTest::newRow("two-digit minor") << true << VersionStamp(QStringLiteral("2.10.0.3")) << true << "2.10"
+                                     << quint32(0x0002000A);
     QTest::newRow("broken marker before the real one")
         << true << VersionStamp(QStringLiteral("x")) + VersionStamp(QStringLiteral("1.5.0.0")) << true << "1.5"
         << quint32(0x00010005);
@@ -188,7 +185,8 @@ void TestAbout::aboutMode()
     auto* image = form.findChild<QLabel*>(QStringLiteral("Image1"));
     QCOMPARE(image->geometry(), QRect(0, 0, 415, 307));
     const QSize picture = image->pixmap().size();
-    QVERIFY2(picture.width() >= 415 && picture.height() >= 307, qPrintable(QStringLiteral("%1 × %2").arg(picture.width()).arg(picture.height())));
+    QVERIFY2(picture.width() >= 415 && picture.height() >= 307,
+             qPrintable(QStringLiteral("%1 × %2").arg(picture.width()).arg(picture.height())));
     QCOMPARE(form.findChild<QLabel*>(QStringLiteral("Label1"))->geometry(), QRect(0, 218, 181, 37));
     QCOMPARE(form.findChild<QLabel*>(QStringLiteral("Label2"))->geometry(), QRect(3, 218, 181, 37));
 }

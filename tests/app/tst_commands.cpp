@@ -10,11 +10,14 @@ class TestCommands : public QObject {
 private slots:
     void rules_data()
     {
-        QTest::addColumn<QString>("facts");    // items accounts history rows mode receiving kind date(-1 past, 0 today, 1 future)
+        QTest::addColumn<QString>(
+            "facts"); // items accounts history rows mode receiving kind date(-1 past, 0 today, 1 future)
         QTest::addColumn<QString>("expected"); // the available commands
         const QString all = "category money view new delete edit update save result accounts";
-        QTest::newRow("no database") << "- - - - mode - 1 0" << "new";
-        QTest::newRow("open, no rows") << "items accounts history - mode - 1 0" << "category money view new save accounts";
+        QTest::newRow("no database") << "- - - - mode - 1 0"
+                                     << "new";
+        QTest::newRow("open, no rows") << "items accounts history - mode - 1 0"
+                                       << "category money view new save accounts";
         QTest::newRow("real row") << "items accounts history rows mode - 1 0"
                                   << "category money view new delete edit save result accounts";
         QTest::newRow("receiving row of a transfer") << "items accounts history rows mode receiving 1 0"
@@ -25,7 +28,8 @@ private slots:
                                                  << "category money view new delete edit save result accounts";
         QTest::newRow("no categories shown") << "items accounts history rows - - 2 0"
                                              << "category money view delete save result accounts";
-        QTest::newRow("history closed") << "items accounts - - mode - 1 0" << "category new accounts";
+        QTest::newRow("history closed") << "items accounts - - mode - 1 0"
+                                        << "category new accounts";
         QTest::newRow("categories closed") << "- accounts history rows mode - 1 0"
                                            << "money view new delete edit save result accounts";
     }
@@ -47,8 +51,8 @@ private slots:
         const CommandStates s = UpdateCommandStates(in);
         QStringList on;
         const std::pair<const char*, bool> named[] = {
-            {"category", s.category}, {"money", s.money},   {"view", s.view},     {"new", s.moneyNew},
-            {"delete", s.moneyDelete}, {"edit", s.moneyEdit}, {"update", s.update}, {"save", s.save},
+            {"category", s.category},  {"money", s.money},      {"view", s.view},     {"new", s.moneyNew},
+            {"delete", s.moneyDelete}, {"edit", s.moneyEdit},   {"update", s.update}, {"save", s.save},
             {"result", s.result},      {"accounts", s.accounts}};
         for (const auto& [name, enabled] : named)
             if (enabled)

@@ -223,10 +223,13 @@ private slots:
         QTest::addColumn<QString>("second"); // null: the repetition is cancelled
         QTest::addColumn<bool>("changed");
         QTest::addColumn<QString>("message");
-        QTest::addRow("the same twice") << "тайна" << "тайна" << true << QString();
-        QTest::addRow("a typo") << "тайна" << "тайно" << false << "Пароли не совпадают. Пароль не изменён.";
+        QTest::addRow("the same twice") << "тайна"
+                                        << "тайна" << true << QString();
+        QTest::addRow("a typo") << "тайна"
+                                << "тайно" << false << "Пароли не совпадают. Пароль не изменён.";
         QTest::addRow("repetition cancelled") << "тайна" << QString() << false << QString();
-        QTest::addRow("outside the code page") << "密码" << "密码" << false
+        QTest::addRow("outside the code page") << "密码"
+                                               << "密码" << false
                                                << "В пароле есть символ, который не может быть сохранён. Пароль не "
                                                   "изменён.";
     }

@@ -9,17 +9,17 @@
 #include "util/ZipArchive.h"
 
 #include <QAction>
-#include <QMenu>
-#include <QMenuBar>
-#include <QTableView>
-#include <QToolButton>
 #include <QLineEdit>
 #include <QLockFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QSettings>
 #include <QStackedWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QToolButton>
 #include <QtTest>
 
 #include <unistd.h>
@@ -151,12 +151,43 @@ private slots:
     void menuAndToolBarComponents()
     {
         auto w = start();
-        const QStringList names{"mNew", "mOpen", "mSave", "mSaveAs", "mExit", "mMoneyView", "mPersonView",
-                                "mFirmView", "mRemindView", "mCategoryNew", "mCategoryNewChild", "mCategoryEdit",
-                                "mCategoryDelete", "mCategoryFind", "mCategoryView", "mCategoryMove", "mCt", "mDt",
-                                "mAccounts", "mMoneyNew", "mMoneyEdit", "mMoneyDelete", "mUpdate", "mTotal", "mYear",
-                                "mMonth", "mWeek", "mDay", "mResult", "mBar", "mCalc", "mPassword", "mEmptyHist",
-                                "mReg", "mBak", "mManual", "mAbout"};
+        const QStringList names{"mNew",
+                                "mOpen",
+                                "mSave",
+                                "mSaveAs",
+                                "mExit",
+                                "mMoneyView",
+                                "mPersonView",
+                                "mFirmView",
+                                "mRemindView",
+                                "mCategoryNew",
+                                "mCategoryNewChild",
+                                "mCategoryEdit",
+                                "mCategoryDelete",
+                                "mCategoryFind",
+                                "mCategoryView",
+                                "mCategoryMove",
+                                "mCt",
+                                "mDt",
+                                "mAccounts",
+                                "mMoneyNew",
+                                "mMoneyEdit",
+                                "mMoneyDelete",
+                                "mUpdate",
+                                "mTotal",
+                                "mYear",
+                                "mMonth",
+                                "mWeek",
+                                "mDay",
+                                "mResult",
+                                "mBar",
+                                "mCalc",
+                                "mPassword",
+                                "mEmptyHist",
+                                "mReg",
+                                "mBak",
+                                "mManual",
+                                "mAbout"};
         for (const QString& n : names)
             QVERIFY2(w->action(n), qPrintable(n));
         QCOMPARE(w->action("mCalc")->shortcut(), QKeySequence(Qt::Key_F9));
@@ -238,8 +269,7 @@ private slots:
         });
         auto w = start();
         QVERIFY(w->started());
-        QCOMPARE(prompts.messages(),
-                 (QStringList{"Пароль неверен !!!", "Нет возможности открыть файл " + file}));
+        QCOMPARE(prompts.messages(), (QStringList{"Пароль неверен !!!", "Нет возможности открыть файл " + file}));
         QVERIFY(w->windowTitle().isEmpty());
         QVERIFY(accounts(*w).isEmpty());
         QVERIFY(w->Card()->EdPas->text().isEmpty());
@@ -556,7 +586,8 @@ private slots:
             w->action("mSave")->trigger();
         }
         QVERIFY(!prompts.messages().isEmpty());
-        QVERIFY2(prompts.messages().last().contains("Недостаточно места на диске"), qPrintable(prompts.messages().last()));
+        QVERIFY2(prompts.messages().last().contains("Недостаточно места на диске"),
+                 qPrintable(prompts.messages().last()));
         QVERIFY(!w->Dm()->DataSaved);
         QFile f(home);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -717,12 +748,14 @@ private slots:
         QFile::setPermissions(root->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         if (QFileInfo(root->path()).isWritable() && ::geteuid() == 0) {
             // root writes anyway; make the target a folder's name instead.
-            QFile::setPermissions(root->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            QFile::setPermissions(root->path(),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
             prompts.saveFiles.enqueue(root->path());
             w->guarded([&] { w->SaveDataFile(true); });
         } else {
             w->guarded([&] { w->SaveDataFile(false); });
-            QFile::setPermissions(root->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            QFile::setPermissions(root->path(),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         }
         QVERIFY(prompts.asked.last().startsWith("error: "));
         QVERIFY(!w->Dm()->DataSaved);

@@ -3,12 +3,12 @@
 #include "data/Database.h"
 #include "data/DorvDm.h"
 #include "data/TableModel.h"
-#include "widgets/GridColours.h"
 #include "ledger/MoneyView.h"
 #include "ledger/Period.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
+#include "widgets/GridColours.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -16,12 +16,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <QSignalSpy>
-#include <QStatusBar>
 #include <QtTest>
 
 using namespace dorv;
@@ -96,7 +96,8 @@ private slots:
         QTest::addColumn<QDate>("start");
         QTest::addColumn<QDate>("end");
         QTest::addRow("week of Sunday 6 Feb 2000") << 3 << QDate(2000, 2, 6) << QDate(2000, 1, 31) << QDate(2000, 2, 6);
-        QTest::addRow("week of Monday 31 Jan 2000") << 3 << QDate(2000, 1, 31) << QDate(2000, 1, 31) << QDate(2000, 2, 6);
+        QTest::addRow("week of Monday 31 Jan 2000")
+            << 3 << QDate(2000, 1, 31) << QDate(2000, 1, 31) << QDate(2000, 2, 6);
         QTest::addRow("December 1999") << 2 << QDate(1999, 12, 15) << QDate(1999, 12, 1) << QDate(1999, 12, 31);
         QTest::addRow("February 2000") << 2 << QDate(2000, 2, 10) << QDate(2000, 2, 1) << QDate(2000, 2, 29);
         QTest::addRow("year") << 1 << QDate(2000, 2, 10) << QDate(2000, 1, 1) << QDate(2000, 12, 31);
@@ -119,8 +120,8 @@ private slots:
     {
         addAccount(1, "Кошелёк");
         addOperation(1, day(2000, 1, 20), 1, "1", 100.0, {}); // before the period
-        addOperation(1, day(2000, 2, 3), 2, "2", {}, 30.0);  // planned, in the period
-        addOperation(2, day(2000, 2, 3), 3, "1", {}, 7.0);   // another account
+        addOperation(1, day(2000, 2, 3), 2, "2", {}, 30.0);   // planned, in the period
+        addOperation(2, day(2000, 2, 3), 3, "1", {}, 7.0);    // another account
         reopenAccounts();
         choosePeriod("mMonth");
         QCOMPARE(totals(), (QStringList{"100.00", "0.00", "0.00", "100.00"}));
@@ -331,13 +332,20 @@ private slots:
         QTest::addColumn<bool>("selected");
         QTest::addColumn<QColor>("background");
         QTest::addColumn<QColor>("text"); // invalid: the palette's
-        QTest::addRow("planned") << 1 << "2" << "" << false << QColor(205, 231, 231) << QColor(0, 0, 255);
-        QTest::addRow("planned selected") << 1 << "2" << "" << true << QColor(0, 255, 255) << QColor(0, 0, 255);
-        QTest::addRow("real") << 1 << "1" << "" << false << QColor() << QColor();
-        QTest::addRow("statement planned") << 2 << "2" << "" << false << QColor(205, 231, 231) << QColor(0, 0, 255);
-        QTest::addRow("diary mode 1") << 5 << "" << "1" << false << QColor(210, 255, 210) << QColor();
-        QTest::addRow("diary mode 2 selected") << 5 << "" << "2" << true << QColor(128, 0, 0) << QColor();
-        QTest::addRow("untagged grid") << 0 << "2" << "2" << false << QColor() << QColor();
+        QTest::addRow("planned") << 1 << "2"
+                                 << "" << false << QColor(205, 231, 231) << QColor(0, 0, 255);
+        QTest::addRow("planned selected") << 1 << "2"
+                                          << "" << true << QColor(0, 255, 255) << QColor(0, 0, 255);
+        QTest::addRow("real") << 1 << "1"
+                              << "" << false << QColor() << QColor();
+        QTest::addRow("statement planned") << 2 << "2"
+                                           << "" << false << QColor(205, 231, 231) << QColor(0, 0, 255);
+        QTest::addRow("diary mode 1") << 5 << ""
+                                      << "1" << false << QColor(210, 255, 210) << QColor();
+        QTest::addRow("diary mode 2 selected") << 5 << ""
+                                               << "2" << true << QColor(128, 0, 0) << QColor();
+        QTest::addRow("untagged grid") << 0 << "2"
+                                       << "2" << false << QColor() << QColor();
     }
     void plannedRowsColoured()
     {
@@ -352,8 +360,9 @@ private slots:
         facts.kind = kind;
         facts.mode = mode;
         const CellColours c = DrawGridCell(tag, facts, selected, p, 6, 2, 7, 2);
-        QCOMPARE(c.background, background.isValid() ? background
-                                                    : (selected ? p.color(QPalette::Highlight) : p.color(QPalette::Base)));
+        QCOMPARE(c.background, background.isValid()
+                                   ? background
+                                   : (selected ? p.color(QPalette::Highlight) : p.color(QPalette::Base)));
         QCOMPARE(c.text, text.isValid() ? text
                                         : (selected && !background.isValid() ? p.color(QPalette::HighlightedText)
                                                                              : p.color(QPalette::Text)));

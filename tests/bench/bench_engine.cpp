@@ -85,10 +85,7 @@ void rangeOnMonth(dorv::Table& t, int account, int monthIndex)
     t.setRange({qint64(account), qint64(m.first)}, {qint64(account), qint64(m.last + 1)});
 }
 
-void rangeOnAccount(dorv::Table& t, int account)
-{
-    t.setRange({qint64(account)}, {qint64(account + 1)});
-}
+void rangeOnAccount(dorv::Table& t, int account) { t.setRange({qint64(account)}, {qint64(account + 1)}); }
 
 double money(std::mt19937& rng, int maxRoubles)
 {
@@ -117,9 +114,9 @@ QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 void fillReferences()
 {
-    const char* const accounts[Accounts] = {"Наличные", "Зарплатная карта", "Кредитная карта", "Вклад",
-                                            "Копилка",  "Карта супруги",    "Пенсионный счёт", "Дача",
-                                            "Отпуск",   "Резерв"};
+    const char* const accounts[Accounts] = {
+        "Наличные", "Зарплатная карта", "Кредитная карта", "Вклад", "Копилка", "Карта супруги", "Пенсионный счёт",
+        "Дача",     "Отпуск",           "Резерв"};
     const QString accountSql =
         QStringLiteral("INSERT INTO TB_ACCOUNT (Id_Account,Account,Currency,Rest,C) VALUES (?,?,?,?,NULL)");
     for (int i = 0; i < Accounts; ++i)
@@ -128,11 +125,8 @@ void fillReferences()
     const char* const categories[Categories] = {"Доходы", "Питание", "Жильё", "Транспорт", "Здоровье"};
     // Three groups per category, in category order.
     const char* const groups[Categories * GroupsPerCategory] = {
-        "Зарплата",     "Премии", "Проценты",
-        "Продукты",     "Столовая", "Кафе",
-        "Коммунальные", "Ремонт", "Мебель",
-        "Бензин",       "Проезд", "Ремонт машины",
-        "Лекарства",    "Врачи",  "Спорт"};
+        "Зарплата", "Премии", "Проценты", "Продукты",      "Столовая",  "Кафе",  "Коммунальные", "Ремонт",
+        "Мебель",   "Бензин", "Проезд",   "Ремонт машины", "Лекарства", "Врачи", "Спорт"};
     const QString itemSql = QStringLiteral("INSERT INTO TB_ITEMS (ID_ITM,ITM,ID_REF,LEV,C,S) VALUES (?,?,?,?,?,NULL)");
     auto mode = [](int category) { return category == 1 ? text("+") : text("-"); };
     for (int c = 1; c <= Categories; ++c)
@@ -144,8 +138,8 @@ void fillReferences()
     for (int a = FirstArticle; a <= Items; ++a) {
         const int parent = FirstGroup + (a - FirstArticle) / ArticlesPerGroup;
         const int category = 1 + (parent - FirstGroup) / GroupsPerCategory;
-        const QString name = text(groups[parent - FirstGroup]) +
-                             ((a - FirstArticle) % ArticlesPerGroup == 0 ? text(", основное") : text(", прочее"));
+        const QString name = text(groups[parent - FirstGroup])
+                             + ((a - FirstArticle) % ArticlesPerGroup == 0 ? text(", основное") : text(", прочее"));
         insertRow(itemSql, {qint64(a), name, qint64(parent), qint64(2), mode(category)});
     }
 
@@ -157,19 +151,19 @@ void fillReferences()
                             QStringLiteral("8-800-%1").arg(f, 3, 10, QLatin1Char('0')),
                             text("ул. Ленина, ") + QString::number(f)});
 
-    const char* const surnames[20] = {"Иванов",   "Петров",   "Сидоров", "Смирнов", "Кузнецов",
-                                      "Попов",    "Васильев", "Соколов", "Михайлов", "Новиков",
-                                      "Фёдоров",  "Морозов",  "Волков",  "Алексеев", "Лебедев",
-                                      "Семёнов",  "Егоров",   "Павлов",  "Козлов",  "Степанов"};
+    const char* const surnames[20] = {"Иванов",  "Петров",   "Сидоров", "Смирнов", "Кузнецов", "Попов",   "Васильев",
+                                      "Соколов", "Михайлов", "Новиков", "Фёдоров", "Морозов",  "Волков",  "Алексеев",
+                                      "Лебедев", "Семёнов",  "Егоров",  "Павлов",  "Козлов",   "Степанов"};
     const char* const initials[5] = {"А.А.", "Б.В.", "В.Г.", "Г.Д.", "Д.Е."};
-    const QString personSql = QStringLiteral(
-        "INSERT INTO TB_PERSON (Id_Person,Name,Birthday,Phone,Address,Id_Firm,Comment,C,Dy,Mn) "
-        "VALUES (?,?,?,?,NULL,?,NULL,NULL,?,?)");
+    const QString personSql =
+        QStringLiteral("INSERT INTO TB_PERSON (Id_Person,Name,Birthday,Phone,Address,Id_Firm,Comment,C,Dy,Mn) "
+                       "VALUES (?,?,?,?,NULL,?,NULL,NULL,?,?)");
     for (int p = 1; p <= Persons; ++p) {
         const QDate birthday = QDate(1950, 1, 1).addDays(p * 173);
-        insertRow(personSql, {qint64(p), text(surnames[(p - 1) % 20]) + QLatin1Char(' ') + text(initials[(p - 1) / 20]),
-                              qint64(dorv::dayNumber(birthday)), QStringLiteral("555-%1").arg(p, 4, 10, QLatin1Char('0')),
-                              qint64((p - 1) % Firms + 1), qint64(birthday.day()), qint64(birthday.month())});
+        insertRow(personSql,
+                  {qint64(p), text(surnames[(p - 1) % 20]) + QLatin1Char(' ') + text(initials[(p - 1) / 20]),
+                   qint64(dorv::dayNumber(birthday)), QStringLiteral("555-%1").arg(p, 4, 10, QLatin1Char('0')),
+                   qint64((p - 1) % Firms + 1), qint64(birthday.day()), qint64(birthday.month())});
     }
 }
 
@@ -178,9 +172,9 @@ void fillReferences()
 // money to each other: both rows share the creation moment, which is how a transfer finds its pair.
 void fillHistory()
 {
-    const QString sql = QStringLiteral(
-        "INSERT INTO TB_HIST (Id_Account,Date_Real,Date_Create,Kind,Dt,Ct,Level1,Level2,Level3,Price,"
-        "ID_Person,ID_Firm,Ref_Account) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    const QString sql =
+        QStringLiteral("INSERT INTO TB_HIST (Id_Account,Date_Real,Date_Create,Kind,Dt,Ct,Level1,Level2,Level3,Price,"
+                       "ID_Person,ID_Firm,Ref_Account) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)");
     std::mt19937 rng(20050101);
     auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     auto maybe = [&pick](int percent, const QVariant& v) { return pick(1, 100) <= percent ? v : QVariant(); };
@@ -207,7 +201,8 @@ void fillHistory()
                 const bool income = pick(0, 9) < 3;
                 const int category = income ? 1 : pick(2, Categories);
                 const int group = FirstGroup + (category - 1) * GroupsPerCategory + pick(0, GroupsPerCategory - 1);
-                const int article = FirstArticle + (group - FirstGroup) * ArticlesPerGroup + pick(0, ArticlesPerGroup - 1);
+                const int article =
+                    FirstArticle + (group - FirstGroup) * ArticlesPerGroup + pick(0, ArticlesPerGroup - 1);
                 const double amount = money(rng, income ? 20000 : 3000);
                 // One row in fifty is planned rather than done.
                 const QString kind = pick(0, 49) == 0 ? QStringLiteral("2") : one;
@@ -348,8 +343,8 @@ struct RowValues {
     QVariant values[13];
 };
 
-const char* const HistColumns[13] = {"Id_Account", "Date_Real", "Date_Create", "Kind",      "Dt",
-                                     "Ct",         "Level1",    "Level2",      "Level3",    "Price",
+const char* const HistColumns[13] = {"Id_Account", "Date_Real", "Date_Create", "Kind",   "Dt",
+                                     "Ct",         "Level1",    "Level2",      "Level3", "Price",
                                      "ID_Person",  "ID_Firm",   "Ref_Account"};
 
 RowValues currentValues(dorv::Table& t)

@@ -36,7 +36,8 @@ class TestCategories : public QObject {
             const QStringList f = row.split(QLatin1Char('|'));
             QVERIFY2(f.size() == 5, qPrintable(row));
             const QString ref = f[2].isEmpty() ? QStringLiteral("NULL") : f[2];
-            const QString direction = f[4] == QLatin1String("null") ? QStringLiteral("NULL") : QLatin1Char('\'') + f[4] + QLatin1Char('\'');
+            const QString direction =
+                f[4] == QLatin1String("null") ? QStringLiteral("NULL") : QLatin1Char('\'') + f[4] + QLatin1Char('\'');
             exec(QStringLiteral("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C) VALUES (%1, '%2', %3, %4, %5)")
                      .arg(f[0], f[1], ref, f[3], direction));
         }
@@ -85,7 +86,8 @@ private slots:
         dm->Tb_Items->open();
         pane = std::make_unique<TCategoryPane>(*dm);
         QHash<QString, QAction*> byName;
-        for (const char* name : {"mCategoryNewChild", "mCategoryDelete", "mCategoryEdit", "mCategoryMove", "mCategoryView"}) {
+        for (const char* name :
+             {"mCategoryNewChild", "mCategoryDelete", "mCategoryEdit", "mCategoryMove", "mCategoryView"}) {
             menu.push_back(std::make_unique<QAction>(QString::fromLatin1(name)));
             menu.back()->setObjectName(QString::fromLatin1(name));
             byName.insert(menu.back()->objectName(), menu.back().get());
@@ -106,8 +108,8 @@ private slots:
         QCOMPARE(pane->objectName(), QStringLiteral("Pgd"));
         QCOMPARE(pane->findChild<QWidget*>("ShCt")->findChild<QTreeWidget*>("TvCt"), pane->TvCt);
         QCOMPARE(pane->findChild<QWidget*>("ShDt")->findChild<QTreeWidget*>("TvDt"), pane->TvDt);
-        const QStringList names{"mpCategoryNew", "mpCategoryNewChild", "mpCategoryEdit", "mpCategoryDelete",
-                                "mpCategoryFind", "mpCategoryView", "mpCategoryMove"};
+        const QStringList names{"mpCategoryNew",  "mpCategoryNewChild", "mpCategoryEdit", "mpCategoryDelete",
+                                "mpCategoryFind", "mpCategoryView",     "mpCategoryMove"};
         QStringList inMenu;
         for (QAction* a : pane->findChild<QMenu*>("PmCat")->actions())
             inMenu << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
@@ -206,14 +208,14 @@ private slots:
         QTest::newRow("no direction") << "10|Еда||0|null" << QStringList{"Еда#10", transfer} << QStringList{"Еда#10"};
         QTest::newRow("expense") << "10|Еда||0|-" << QStringList{"Еда#10", transfer} << QStringList{};
         QTest::newRow("income") << "10|Зарплата||0|+" << QStringList{transfer} << QStringList{"Зарплата#10"};
-        QTest::newRow("income under both")
-            << "10|Доход||0|0;11|Премия|10|1|+" << QStringList{"Доход#10", transfer} << QStringList{"Доход#10", ".Премия#11"};
+        QTest::newRow("income under both") << "10|Доход||0|0;11|Премия|10|1|+" << QStringList{"Доход#10", transfer}
+                                           << QStringList{"Доход#10", ".Премия#11"};
         QTest::newRow("both under expense")
             << "10|Еда||0|-;11|Хлеб|10|1|0;12|Батон|11|2|0" << QStringList{"Еда#10", ".Хлеб#11", "..Батон#12", transfer}
             << QStringList{};
-        QTest::newRow("level 3 nowhere")
-            << "10|Еда||0|0;11|Хлеб|10|1|0;12|Батон|11|2|0;13|Крошки|12|3|0;14|Разное||3|0"
-            << QStringList{"Еда#10", ".Хлеб#11", "..Батон#12", transfer} << QStringList{"Еда#10", ".Хлеб#11", "..Батон#12"};
+        QTest::newRow("level 3 nowhere") << "10|Еда||0|0;11|Хлеб|10|1|0;12|Батон|11|2|0;13|Крошки|12|3|0;14|Разное||3|0"
+                                         << QStringList{"Еда#10", ".Хлеб#11", "..Батон#12", transfer}
+                                         << QStringList{"Еда#10", ".Хлеб#11", "..Батон#12"};
         QTest::newRow("missing parent") << "11|Хлеб|99|1|-;12|Батон|11|2|-" << QStringList{transfer} << QStringList{};
         QTest::newRow("child listed before parent")
             << "30|Хлеб|40|1|-;40|Еда||0|-" << QStringList{"Еда#40", ".Хлеб#30", transfer} << QStringList{};

@@ -3,8 +3,8 @@
 #include "data/Table.h"
 
 #include <QFile>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <memory>
 

@@ -126,18 +126,17 @@ private slots:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QStringList>("fields");
         QTest::addRow("history") << "Tb_Hist"
-                                 << QStringList{"Id_Account", "Date_Real", "Category", "Item", "Article", "Dt", "Ct",
-                                                "Price", "Person", "Firm", "Ref_Acc", "Date_Create", "Ref_Account",
-                                                "Kind", "Level1", "Level2", "Level3", "ID_Person", "ID_Firm"};
+                                 << QStringList{"Id_Account", "Date_Real",   "Category",    "Item",   "Article",
+                                                "Dt",         "Ct",          "Price",       "Person", "Firm",
+                                                "Ref_Acc",    "Date_Create", "Ref_Account", "Kind",   "Level1",
+                                                "Level2",     "Level3",      "ID_Person",   "ID_Firm"};
         QTest::addRow("people") << "Tb_Person"
-                                << QStringList{"Id_Person", "Name", "Birthday", "Phone", "Address", "Id_Firm", "Firm",
-                                               "Comment", "C", "Dy", "Mn"};
-        QTest::addRow("family") << "Tb_Family"
-                                << QStringList{"Id_Family", "Id_Person", "Name", "Birthday", "Comment", "C", "Dy", "Mn",
-                                               "Pers"};
-        QTest::addRow("diary") << "Tb_Log"
-                               << QStringList{"Date_Remind", "Note", "Person", "Id_Person", "Firm", "Id_firm", "C",
-                                              "Date_Create", "Dy"};
+                                << QStringList{"Id_Person", "Name",    "Birthday", "Phone", "Address", "Id_Firm",
+                                               "Firm",      "Comment", "C",        "Dy",    "Mn"};
+        QTest::addRow("family") << "Tb_Family" << QStringList{"Id_Family", "Id_Person", "Name", "Birthday", "Comment",
+                                                              "C",         "Dy",        "Mn",   "Pers"};
+        QTest::addRow("diary") << "Tb_Log" << QStringList{"Date_Remind", "Note", "Person",      "Id_Person", "Firm",
+                                                          "Id_firm",     "C",    "Date_Create", "Dy"};
         QTest::addRow("accounts") << "Tb_Account" << QStringList{"Id_Account", "Account", "Currency", "Rest", "C"};
     }
     void fieldObjectsInDisplayOrder()
@@ -276,21 +275,22 @@ private slots:
         const QString histPerson = "INSERT INTO TB_HIST (Id_Account, Date_Create, ID_Person) VALUES (5, 1, 1)";
         const QString histFirm = "INSERT INTO TB_HIST (Id_Account, Date_Create, ID_Firm) VALUES (5, 2, 1)";
         const QString worker = "INSERT INTO TB_PERSON (Id_Person, Name, Id_Firm) VALUES (2, 'Работник', 1)";
-        QTest::addRow("person with family shows only the family") << "Tb_Person" << QStringList{family, logPerson, histPerson}
-                                                                 << "Есть члены семьи!";
-        QTest::addRow("person in the diary") << "Tb_Person" << QStringList{logPerson, histPerson} << "Есть ссылки в дневнике!";
+        QTest::addRow("person with family shows only the family")
+            << "Tb_Person" << QStringList{family, logPerson, histPerson} << "Есть члены семьи!";
+        QTest::addRow("person in the diary")
+            << "Tb_Person" << QStringList{logPerson, histPerson} << "Есть ссылки в дневнике!";
         QTest::addRow("person in the history") << "Tb_Person" << QStringList{histPerson} << "Есть связи в истории!";
         QTest::addRow("person without references") << "Tb_Person" << QStringList{histFirm} << "";
         QTest::addRow("firm named only by the diary") << "Tb_Firm" << QStringList{logFirm} << "Есть ссылки в дневнике!";
-        QTest::addRow("firm with a worker") << "Tb_Firm" << QStringList{worker, histFirm}
-                                            << "Есть ссылки в персональном справочнике!";
+        QTest::addRow("firm with a worker")
+            << "Tb_Firm" << QStringList{worker, histFirm} << "Есть ссылки в персональном справочнике!";
         QTest::addRow("firm in the history") << "Tb_Firm" << QStringList{histFirm} << "Есть связи в истории!";
-        QTest::addRow("account with operations") << "Tb_Account"
-                                                 << QStringList{"INSERT INTO TB_HIST (Id_Account, Date_Create) VALUES (1, 3)"}
-                                                 << "Есть связи в истории!";
+        QTest::addRow("account with operations")
+            << "Tb_Account" << QStringList{"INSERT INTO TB_HIST (Id_Account, Date_Create) VALUES (1, 3)"}
+            << "Есть связи в истории!";
         QTest::addRow("account named only as a transfer's other side")
-            << "Tb_Account" << QStringList{"INSERT INTO TB_HIST (Id_Account, Date_Create, Ref_Account) VALUES (5, 3, 1)"}
-            << "";
+            << "Tb_Account"
+            << QStringList{"INSERT INTO TB_HIST (Id_Account, Date_Create, Ref_Account) VALUES (5, 3, 1)"} << "";
     }
     void referenceChecks()
     {
@@ -432,7 +432,8 @@ private slots:
         const int acc = addAccount("Счёт");
         exec(QString("INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Dt, Ct) VALUES "
                      "(%1, 100, 1, '1', 10, NULL), (%1, 101, 2, '1', NULL, 4.25), (%1, 101, 3, '2', NULL, 99),"
-                     "(7, 101, 2, '1', 5, NULL)").arg(acc));
+                     "(7, 101, 2, '1', 5, NULL)")
+                 .arg(acc));
         Query& s = *dm->Qsum;
         s.paramByName("id_account").setAsInteger(acc);
         s.paramByName("d1").setAsDate(100);

@@ -69,12 +69,11 @@ private slots:
             << QVariantList{2, 101} << QVariantList{2, 102} << QStringList{"202", "203"};
         QTest::addRow("end (acc, day) stops before that day's rows")
             << QVariantList{2, 100} << QVariantList{2, 101} << QStringList{"201"};
-        QTest::addRow("period over the account's end") << QVariantList{2, 101} << QVariantList{2, 200}
-                                                      << QStringList{"202", "203", "204"};
+        QTest::addRow("period over the account's end")
+            << QVariantList{2, 101} << QVariantList{2, 200} << QStringList{"202", "203", "204"};
         QTest::addRow("full keys are inclusive")
             << QVariantList{2, 101, 202, "2"} << QVariantList{2, 101, 203, "1"} << QStringList{"202", "203"};
-        QTest::addRow("across accounts") << QVariantList{1} << QVariantList{2, 101}
-                                         << QStringList{"101", "201"};
+        QTest::addRow("across accounts") << QVariantList{1} << QVariantList{2, 101} << QStringList{"101", "201"};
         QTest::addRow("empty range") << QVariantList{2, 150} << QVariantList{2, 160} << QStringList{};
         QTest::addRow("start after end") << QVariantList{3} << QVariantList{2} << QStringList{};
     }
@@ -279,7 +278,7 @@ private slots:
         QTest::addColumn<bool>("afterPostFails"); // otherwise the calculated field fails once written
         QTest::addColumn<int>("row");             // where the written person 4 stands afterwards
         QTest::addColumn<int>("count");
-        QTest::addColumn<QVariant>("shownId");    // the current record right after the failure
+        QTest::addColumn<QVariant>("shownId"); // the current record right after the failure
         // A new person 4 goes between 3 and 5; person 1 renumbered 4 moves from the top to the middle.
         QTest::addRow("insert, afterPost fails") << true << true << 2 << 4 << QVariant(qint64(4));
         QTest::addRow("insert, calculation fails") << true << false << 2 << 4 << QVariant();

@@ -12,7 +12,8 @@ using namespace dorv;
 namespace {
 
 // Matches names without regard to case and answers with the column's own spelling, as a table does.
-FilterResolver resolverOver(const QList<FilterColumn>& columns) {
+FilterResolver resolverOver(const QList<FilterColumn>& columns)
+{
     QHash<QString, FilterColumn> byName;
     for (const FilterColumn& c : columns)
         byName.insert(c.column.toLower(), c);
@@ -24,7 +25,8 @@ FilterResolver resolverOver(const QList<FilterColumn>& columns) {
     };
 }
 
-FilterResolver sampleResolver() {
+FilterResolver sampleResolver()
+{
     return resolverOver({{QStringLiteral("Lev"), FieldType::SmallInt},
                          {QStringLiteral("id_Account"), FieldType::SmallInt},
                          {QStringLiteral("id_person"), FieldType::SmallInt},
@@ -38,23 +40,24 @@ FilterResolver sampleResolver() {
                          {QStringLiteral("Sum"), FieldType::Float}});
 }
 
-qint64 day(int y, int m, int d) {
-    return dayNumber(QDate(y, m, d));
-}
+qint64 day(int y, int m, int d) { return dayNumber(QDate(y, m, d)); }
 
-qint64 at(int y, int m, int d, int hh, int mm, int ss) {
+qint64 at(int y, int m, int d, int hh, int mm, int ss)
+{
     return day(y, m, d) * MsPerDay + QTime(hh, mm, ss).msecsSinceStartOfDay();
 }
 
 // Type and value both matter: the binding code chooses the SQLite storage class by type.
-QString describe(const QVariantList& list) {
+QString describe(const QVariantList& list)
+{
     QStringList parts;
     for (const QVariant& v : list)
         parts << QStringLiteral("%1:%2").arg(QString::fromLatin1(v.typeName()), v.toString());
     return parts.join(QLatin1String(", "));
 }
 
-QList<int> selectIds(sqlite3* db, const SqlCondition& cond) {
+QList<int> selectIds(sqlite3* db, const SqlCondition& cond)
+{
     const QByteArray sql = "SELECT id FROM t WHERE " + cond.sql.toUtf8() + " ORDER BY id";
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) != SQLITE_OK) {
@@ -92,7 +95,8 @@ private slots:
     void selectsRowsInSqlite();
 };
 
-void TestFilterExpr::translatesValidFilters_data() {
+void TestFilterExpr::translatesValidFilters_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("sql");
     QTest::addColumn<QVariantList>("params");
@@ -116,8 +120,7 @@ void TestFilterExpr::translatesValidFilters_data() {
                                                << R"(("Lev" = ?))" << QVariantList{n(12)};
     QTest::newRow("or of parenthesised ands")
         << "(Dy='9' and Mn='12') or (Dy='10' and Mn='12')"
-        << R"(((("Dy" = ?) AND ("Mn" = ?)) OR (("Dy" = ?) AND ("Mn" = ?))))"
-        << QVariantList{n(9), n(12), n(10), n(12)};
+        << R"(((("Dy" = ?) AND ("Mn" = ?)) OR (("Dy" = ?) AND ("Mn" = ?))))" << QVariantList{n(9), n(12), n(10), n(12)};
     QTest::newRow("date, text and small int")
         << "(date_remind<='09.12.2026' and c='1') or (dy='9' and c='2')"
         << R"(((("date_remind" <= ?) AND ("c" = ?)) OR (("Dy" = ?) AND ("c" = ?))))"
@@ -132,18 +135,15 @@ void TestFilterExpr::translatesValidFilters_data() {
         << "not Lev=1 and Dy=2"
         << R"(((("Lev" = ?) IS NOT TRUE) AND ("Dy" = ?)))" << QVariantList{n(1), n(2)};
     QTest::newRow("not of a group") << "NOT (Lev=1 OR Dy>2)"
-                                    << R"(((("Lev" = ?) OR ("Dy" > ?)) IS NOT TRUE))"
-                                    << QVariantList{n(1), n(2)};
+                                    << R"(((("Lev" = ?) OR ("Dy" > ?)) IS NOT TRUE))" << QVariantList{n(1), n(2)};
     QTest::newRow("keywords in any case, free whitespace")
         << "  ( Lev >= -3 )AnD(Dy<32767)oR Mn <= '+4' "
         << R"(((("Lev" >= ?) AND ("Dy" < ?)) OR ("Mn" <= ?)))" << QVariantList{n(-3), n(32767), n(4)};
-    QTest::newRow("small int limits")
-        << "Lev>-32768 and Lev<'32767'"
-        << R"((("Lev" > ?) AND ("Lev" < ?)))" << QVariantList{n(-32768), n(32767)};
+    QTest::newRow("small int limits") << "Lev>-32768 and Lev<'32767'"
+                                      << R"((("Lev" > ?) AND ("Lev" < ?)))" << QVariantList{n(-32768), n(32767)};
     QTest::newRow("float with comma, dot and unquoted")
         << "Sum>'1,5' and Sum<=2.25 and Sum<>'-3'"
-        << R"((("Sum" > ?) AND ("Sum" <= ?) AND ("Sum" <> ? OR "Sum" IS NULL)))"
-        << QVariantList{1.5, 2.25, -3.0};
+        << R"((("Sum" > ?) AND ("Sum" <= ?) AND ("Sum" <> ? OR "Sum" IS NULL)))" << QVariantList{1.5, 2.25, -3.0};
     QTest::newRow("doubled quote and kept spaces")
         << "Name='O''Brien' or Name=' a ' or Name=''"
         << R"((("Name" = ?) OR ("Name" = ?) OR ("Name" = ?)))" << QVariantList{s("O'Brien"), s(" a "), s("")};
@@ -157,11 +157,11 @@ void TestFilterExpr::translatesValidFilters_data() {
     QTest::newRow("moments: date, minutes, seconds")
         << "Stamp>='09.12.2026' and Stamp<'09.12.2026 14:30' and Stamp<>'31.12.2026 23:59:59'"
         << R"((("Stamp" >= ?) AND ("Stamp" < ?) AND ("Stamp" <> ? OR "Stamp" IS NULL)))"
-        << QVariantList{n(at(2026, 12, 9, 0, 0, 0)), n(at(2026, 12, 9, 14, 30, 0)),
-                        n(at(2026, 12, 31, 23, 59, 59))};
+        << QVariantList{n(at(2026, 12, 9, 0, 0, 0)), n(at(2026, 12, 9, 14, 30, 0)), n(at(2026, 12, 31, 23, 59, 59))};
 }
 
-void TestFilterExpr::translatesValidFilters() {
+void TestFilterExpr::translatesValidFilters()
+{
     QFETCH(QString, text);
     QFETCH(QString, sql);
     QFETCH(QVariantList, params);
@@ -175,7 +175,8 @@ void TestFilterExpr::translatesValidFilters() {
     }
 }
 
-void TestFilterExpr::rejectsInvalidFilters_data() {
+void TestFilterExpr::rejectsInvalidFilters_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("fragment"); // what the message must say about the fault
 
@@ -233,7 +234,8 @@ void TestFilterExpr::rejectsInvalidFilters_data() {
                                              << "число";
 }
 
-void TestFilterExpr::rejectsInvalidFilters() {
+void TestFilterExpr::rejectsInvalidFilters()
+{
     QFETCH(QString, text);
     QFETCH(QString, fragment);
 
@@ -246,7 +248,8 @@ void TestFilterExpr::rejectsInvalidFilters() {
     }
 }
 
-void TestFilterExpr::selectsRowsInSqlite_data() {
+void TestFilterExpr::selectsRowsInSqlite_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QList<int>>("ids");
 
@@ -261,24 +264,23 @@ void TestFilterExpr::selectsRowsInSqlite_data() {
     QTest::newRow("not of an and with a null inside") << "not (c='a' and lev=1)" << QList<int>{2, 3, 4};
     QTest::newRow("doubled quote") << "c='b''c'" << QList<int>{2};
     QTest::newRow("mixed and/or") << "(lev=1 and c='a') or d>'09.12.2026'" << QList<int>{1, 3};
-    QTest::newRow("moment on the minute")
-        << "m>='09.12.2026 14:30' and m<'09.12.2026 14:31'" << QList<int>{2};
+    QTest::newRow("moment on the minute") << "m>='09.12.2026 14:30' and m<'09.12.2026 14:31'" << QList<int>{2};
 }
 
-void TestFilterExpr::selectsRowsInSqlite() {
+void TestFilterExpr::selectsRowsInSqlite()
+{
     QFETCH(QString, text);
     QFETCH(QList<int>, ids);
 
     sqlite3* db = nullptr;
     QCOMPARE(sqlite3_open(":memory:", &db), SQLITE_OK);
-    const QByteArray setup = "CREATE TABLE t(id INTEGER, lev SMALLINT, c VARCHAR(10), d DATE, m TIMESTAMP);"
-                             "INSERT INTO t VALUES(1, 1, 'a', " +
-                             QByteArray::number(day(2026, 12, 1)) + ", NULL);" +
-                             "INSERT INTO t VALUES(2, 2, 'b''c', " + QByteArray::number(day(2026, 12, 9)) +
-                             ", " + QByteArray::number(at(2026, 12, 9, 14, 30, 15)) + ");" +
-                             "INSERT INTO t VALUES(3, 3, NULL, " + QByteArray::number(day(2026, 12, 10)) +
-                             ", " + QByteArray::number(at(2026, 12, 9, 14, 31, 0)) + ");" +
-                             "INSERT INTO t VALUES(4, NULL, 'a', NULL, NULL);";
+    const QByteArray setup =
+        "CREATE TABLE t(id INTEGER, lev SMALLINT, c VARCHAR(10), d DATE, m TIMESTAMP);"
+        "INSERT INTO t VALUES(1, 1, 'a', "
+        + QByteArray::number(day(2026, 12, 1)) + ", NULL);" + "INSERT INTO t VALUES(2, 2, 'b''c', "
+        + QByteArray::number(day(2026, 12, 9)) + ", " + QByteArray::number(at(2026, 12, 9, 14, 30, 15)) + ");"
+        + "INSERT INTO t VALUES(3, 3, NULL, " + QByteArray::number(day(2026, 12, 10)) + ", "
+        + QByteArray::number(at(2026, 12, 9, 14, 31, 0)) + ");" + "INSERT INTO t VALUES(4, NULL, 'a', NULL, NULL);";
     const int rc = sqlite3_exec(db, setup.constData(), nullptr, nullptr, nullptr);
 
     const FilterResolver resolve = resolverOver({{QStringLiteral("lev"), FieldType::SmallInt},

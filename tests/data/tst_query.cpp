@@ -55,8 +55,7 @@ private slots:
             << "select id_account, sum(ct) from tb_hist group by id_account having sum(ct)>'100' order by 1"
             << QStringList{"1,299"};
         QTest::addRow("having with a quoted negative number")
-            << "select id_account from tb_hist group by id_account having sum(ct)>'-5' order by 1"
-            << QStringList{"1"};
+            << "select id_account from tb_hist group by id_account having sum(ct)>'-5' order by 1" << QStringList{"1"};
         QTest::addRow("having with a quoted decimal")
             << "select id_account from tb_hist group by id_account having sum(dt)>'12.5' order by 1"
             << QStringList{"1"};
@@ -67,9 +66,10 @@ private slots:
         QTest::addRow("is null") << "select date_create from tb_hist where id_firm is null" << QStringList{"4"};
         QTest::addRow("between on dates with parameters substituted")
             << "select count(*) from tb_hist where date_real between '101' and '102'" << QStringList{"2"};
-        QTest::addRow("inner join") << "select f.firm, count(*) from tb_hist h inner join tb_firm f on f.id_firm=h.id_firm "
-                                       "group by f.firm order by 2 desc, 1"
-                                    << QStringList{"Магазин,3", "Рынок,2"};
+        QTest::addRow("inner join")
+            << "select f.firm, count(*) from tb_hist h inner join tb_firm f on f.id_firm=h.id_firm "
+               "group by f.firm order by 2 desc, 1"
+            << QStringList{"Магазин,3", "Рынок,2"};
         QTest::addRow("left join keeps unmatched rows")
             << "select h.date_create, f.firm from tb_hist h left join tb_firm f on f.id_firm=h.id_firm "
                "where h.id_account='1' order by 1"
@@ -206,13 +206,20 @@ private slots:
     {
         QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("out");
-        QTest::addRow("integer") << "a='12'" << "a= 12 ";
-        QTest::addRow("negative") << "sum(dt)>'-5'" << "sum(dt)> -5 ";
-        QTest::addRow("leading zero stays text") << "c='007'" << "c='007'";
-        QTest::addRow("date text stays text") << "d='01.02.2000'" << "d='01.02.2000'";
-        QTest::addRow("name stays text") << "n='Иванов'" << "n='Иванов'";
-        QTest::addRow("escaped quote") << "n='it''s' and x='1'" << "n='it''s' and x= 1 ";
-        QTest::addRow("quoted identifier untouched") << "\"a'b\"='2'" << "\"a'b\"= 2 ";
+        QTest::addRow("integer") << "a='12'"
+                                 << "a= 12 ";
+        QTest::addRow("negative") << "sum(dt)>'-5'"
+                                  << "sum(dt)> -5 ";
+        QTest::addRow("leading zero stays text") << "c='007'"
+                                                 << "c='007'";
+        QTest::addRow("date text stays text") << "d='01.02.2000'"
+                                              << "d='01.02.2000'";
+        QTest::addRow("name stays text") << "n='Иванов'"
+                                         << "n='Иванов'";
+        QTest::addRow("escaped quote") << "n='it''s' and x='1'"
+                                       << "n='it''s' and x= 1 ";
+        QTest::addRow("quoted identifier untouched") << "\"a'b\"='2'"
+                                                     << "\"a'b\"= 2 ";
     }
     void adaptSqlRewritesOnlyCanonicalNumbers()
     {

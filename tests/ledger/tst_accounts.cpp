@@ -144,7 +144,8 @@ private slots:
             for (auto [column, width] : {std::pair{0, 145}, {1, 39}, {2, 73}}) {
                 QVERIFY(grid()->columnWidth(column) >= width);
                 const QString title = model()->headerData(column, Qt::Horizontal).toString();
-                QVERIFY2(grid()->columnWidth(column) > QFontMetrics(titleFont).horizontalAdvance(title), qPrintable(title));
+                QVERIFY2(grid()->columnWidth(column) > QFontMetrics(titleFont).horizontalAdvance(title),
+                         qPrintable(title));
             }
 
             for (bool down : {false, true, false}) {
@@ -338,8 +339,8 @@ private slots:
         QTest::addColumn<bool>("yes");
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<QStringList>("messages");
-        QTest::newRow("used account refused") << true << true << QStringList{"Банк", "Касса"}
-                                              << QStringList{"Есть связи в истории!"};
+        QTest::newRow("used account refused")
+            << true << true << QStringList{"Банк", "Касса"} << QStringList{"Есть связи в истории!"};
         QTest::newRow("unused account deleted") << false << true << QStringList{"Банк"} << QStringList();
         QTest::newRow("declined") << false << false << QStringList{"Банк", "Касса"} << QStringList();
     }

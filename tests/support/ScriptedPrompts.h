@@ -15,9 +15,9 @@ public:
     QQueue<bool> confirms;
     QQueue<Answer> threeWay;
     QQueue<bool> warnings;
-    QQueue<QString> inputs;           // a null QString cancels the input box
-    QQueue<QString> openFiles;        // empty: cancelled
-    QQueue<QString> saveFiles;        // empty: cancelled
+    QQueue<QString> inputs;    // a null QString cancels the input box
+    QQueue<QString> openFiles; // empty: cancelled
+    QQueue<QString> saveFiles; // empty: cancelled
     // Each modal window is handed to the next function, which may fill it in; it returns the result.
     QQueue<std::function<int(QDialog*)>> modals;
 

@@ -6,8 +6,8 @@
 #include "data/Database.h"
 #include "data/DorvDm.h"
 #include "ledger/MoneyView.h"
-#include "util/Clock.h"
 #include "support/ScriptedPrompts.h"
+#include "util/Clock.h"
 #include "util/DateScale.h"
 
 #include <QAction>
@@ -34,7 +34,8 @@ void fillSample(dorv::TFormMain& w)
     db->exec(QStringLiteral("INSERT INTO TB_PERSON (Id_Person,Name) VALUES (1,'Иванов И.И.'),(2,'Петрова А.С.')"));
     db->exec(QStringLiteral("INSERT INTO TB_FIRM (Id_Firm,Firm) VALUES (1,'Пятёрочка'),(2,'Лукойл'),(3,'Рынок')"));
     dorv::Statement st = db->prepare(QStringLiteral(
-        "INSERT INTO TB_HIST (Id_Account,Date_Real,Date_Create,Kind,Dt,Ct,Level1,Level2,Level3,Price,ID_Person,ID_Firm,Ref_Account) "
+        "INSERT INTO TB_HIST "
+        "(Id_Account,Date_Real,Date_Create,Kind,Dt,Ct,Level1,Level2,Level3,Price,ID_Person,ID_Firm,Ref_Account) "
         "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"));
     const int first = dorv::dayNumber(QDate(2026, 7, 1));
     qint64 stamp = qint64(first) * dorv::MsPerDay;

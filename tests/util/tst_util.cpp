@@ -85,7 +85,7 @@ public:
     bool set() const { return m_set; }
 
 private:
-    rlimit m_old {};
+    rlimit m_old{};
     bool m_set = false;
 };
 
@@ -110,7 +110,7 @@ private slots:
         struct stat st {};
         QCOMPARE(::stat(QFile::encodeName(work).constData(), &st), 0);
         QCOMPARE(int(st.st_mode & 0777), 0700);
-        QVERIFY(EnsureDirectory(work)); // already there
+        QVERIFY(EnsureDirectory(work));                  // already there
         QVERIFY(!EnsureDirectory(base.filePath("a/b"))); // parents are not made
         QFile f(base.filePath("file"));
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -206,9 +206,9 @@ private slots:
 
     void privateTempFolder_data()
     {
-        QTest::addColumn<int>("runtime"); // 0 none, 1 private folder, 2 open to the group, 3 a link
+        QTest::addColumn<int>("runtime");      // 0 none, 1 private folder, 2 open to the group, 3 a link
         QTest::addColumn<bool>("linkPlanted"); // the shared temporary name is taken by a link
-        QTest::addColumn<int>("expected"); // 0 in the runtime folder, 1 in the temporary folder, 2 none
+        QTest::addColumn<int>("expected");     // 0 in the runtime folder, 1 in the temporary folder, 2 none
         QTest::addRow("private runtime folder") << 1 << false << 0;
         QTest::addRow("runtime folder open to the group") << 2 << false << 1;
         QTest::addRow("runtime folder is a link") << 3 << false << 1;
@@ -255,11 +255,16 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("backup");
-        QTest::addRow("extension replaced") << "/home/u/home.den" << "/home/u/home.BAK";
-        QTest::addRow("only the last extension") << "/d/a.b.den" << "/d/a.b.BAK";
-        QTest::addRow("no extension") << "/d/home" << "/d/home.BAK";
-        QTest::addRow("dot in a folder name only") << "/d.x/home" << "/d.x/home.BAK";
-        QTest::addRow("the backup itself") << "/d/home.BAK" << "/d/home.BAK";
+        QTest::addRow("extension replaced") << "/home/u/home.den"
+                                            << "/home/u/home.BAK";
+        QTest::addRow("only the last extension") << "/d/a.b.den"
+                                                 << "/d/a.b.BAK";
+        QTest::addRow("no extension") << "/d/home"
+                                      << "/d/home.BAK";
+        QTest::addRow("dot in a folder name only") << "/d.x/home"
+                                                   << "/d.x/home.BAK";
+        QTest::addRow("the backup itself") << "/d/home.BAK"
+                                           << "/d/home.BAK";
     }
     void backupPathFor()
     {

@@ -53,7 +53,7 @@ public:
     bool set() const { return m_set; }
 
 private:
-    rlimit m_old {};
+    rlimit m_old{};
     bool m_set = false;
 };
 
@@ -68,9 +68,10 @@ bool makeArchive(const QString& path, const QList<QPair<QString, QByteArray>>& f
         zip_source_t* s = zip_source_buffer(z, data.constData(), static_cast<zip_uint64_t>(data.size()), 0);
         const QByteArray n = name.toUtf8();
         const zip_int64_t idx = s ? zip_file_add(z, n.constData(), s, ZIP_FL_ENC_UTF_8) : -1;
-        if (idx < 0 || zip_set_file_compression(z, static_cast<zip_uint64_t>(idx), ZIP_CM_DEFLATE, 1) != 0 ||
-            (!password.isEmpty() && zip_file_set_encryption(z, static_cast<zip_uint64_t>(idx), ZIP_EM_TRAD_PKWARE,
-                                                            password.constData()) != 0)) {
+        if (idx < 0 || zip_set_file_compression(z, static_cast<zip_uint64_t>(idx), ZIP_CM_DEFLATE, 1) != 0
+            || (!password.isEmpty()
+                && zip_file_set_encryption(z, static_cast<zip_uint64_t>(idx), ZIP_EM_TRAD_PKWARE, password.constData())
+                       != 0)) {
             zip_discard(z);
             return false;
         }
@@ -223,7 +224,9 @@ private slots:
         QTest::addRow("no password") << QString() << QByteArray();
         QTest::addRow("Latin password") << "pass" << QByteArray("pass");
         QTest::addRow("Cyrillic password") << "секрет" << QByteArray("\xF1\xE5\xEA\xF0\xE5\xF2");
-        QTest::addRow("Ё and №") << "Ёж№1" << QByteArray("\xA8\xE6\xB9" "1");
+        QTest::addRow("Ё and №") << "Ёж№1"
+                                 << QByteArray("\xA8\xE6\xB9"
+                                               "1");
     }
     void roundTrip()
     {
@@ -251,7 +254,9 @@ private slots:
             QCOMPARE(e.encrypted, !password.isEmpty());
 
         QList<int> bad;
-        QCOMPARE(ZipArchive::unpack(archive, out.path(), password, [&](int i) { bad << i; }, &error), 3);
+        QCOMPARE(ZipArchive::unpack(
+                     archive, out.path(), password, [&](int i) { bad << i; }, &error),
+                 3);
         QVERIFY(bad.isEmpty());
         QCOMPARE(everything(out.path()).size(), 3);
         for (auto it = packed.begin(); it != packed.end(); ++it)
@@ -271,8 +276,9 @@ private slots:
         for (const char c : stored)
             octal += QString("\\%1").arg(static_cast<quint8>(c), 3, 8, QChar('0'));
         QProcess unzip;
-        unzip.start("sh", {"-c", QString("unzip -qq %1 \"$0\" -d \"$1\"")
-                                     .arg(stored.isEmpty() ? QString() : QString("-P \"$(printf '%1')\"").arg(octal)),
+        unzip.start("sh", {"-c",
+                           QString("unzip -qq %1 \"$0\" -d \"$1\"")
+                               .arg(stored.isEmpty() ? QString() : QString("-P \"$(printf '%1')\"").arg(octal)),
                            archive, files.filePath("unzipped")});
         QVERIFY(unzip.waitForFinished(60000));
         QCOMPARE(unzip.exitCode(), 0);
@@ -301,7 +307,9 @@ private slots:
         writeFile(out.filePath("a.db"), "left as it was");
         QList<int> bad;
         QString error;
-        QCOMPARE(ZipArchive::unpack(archive, out.path(), given, [&](int i) { bad << i; }, &error), opens ? 2 : 0);
+        QCOMPARE(ZipArchive::unpack(
+                     archive, out.path(), given, [&](int i) { bad << i; }, &error),
+                 opens ? 2 : 0);
         QCOMPARE(bad, opens ? QList<int>() : QList<int>({0, 1}));
         QCOMPARE(readFile(out.filePath("a.db")), opens ? QByteArray("first") : QByteArray("left as it was"));
         QCOMPARE(QFileInfo::exists(out.filePath("b.db")), opens);
