@@ -3,6 +3,7 @@
 #include "data/DorvDm.h"
 #include "support/DamagedFile.h"
 #include "support/DiskLimit.h"
+#include "support/TemplateDb.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
@@ -650,6 +651,38 @@ private slots:
         w->action("mNew")->trigger();
         QVERIFY(w->Dm()->Tb_Account->active());
         QVERIFY(accounts(*w).isEmpty());
+    }
+
+    void periodThatCannotBeAppliedIsReported()
+    {
+        // A history table of a foreign make, without the kind of its operations: the period's
+        // totals cannot be computed.
+        QTemporaryDir work;
+        QVERIFY(unpackTemplate(work.path()));
+        {
+            auto db = Database::openFile(work.filePath("DORVANA.DB"), false);
+            db->exec("DROP TABLE TB_HIST");
+            db->exec("CREATE TABLE TB_HIST (Id_Account INTEGER NOT NULL, Date_Real INTEGER, Date_Create INTEGER NOT "
+                     "NULL, Dt REAL, Ct REAL, Level1 INTEGER, Level2 INTEGER, Level3 INTEGER, Price REAL, ID_Person "
+                     "INTEGER, ID_Firm INTEGER, Ref_Account INTEGER, PRIMARY KEY (Id_Account, Date_Real, Date_Create))");
+            db->exec("INSERT INTO TB_ACCOUNT (Id_Account, Account, Currency, Rest, C) VALUES (1, 'Один', 'руб', 0, "
+                     "'L'), (2, 'Два', 'руб', 0, NULL)");
+            db->exec("INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Ct) VALUES (1, 40000, 1, 5), "
+                     "(2, 40000, 2, 7), (2, 40001, 3, 8)");
+        }
+        const QString file = root->filePath("foreign.den");
+        QString error;
+        QCOMPARE(ZipArchive::pack(work.path(), file, {}, &error), 1);
+        settings().setValue("Dorvana/Recent_Catalog", file);
+        auto w = start();
+        QVERIFY(w->started());
+        QCOMPARE(w->windowTitle(), file);
+        QCOMPARE(prompts.messages().size(), 1);
+        QVERIFY(prompts.asked.first().startsWith("error: "));
+        // Never the rows of every account.
+        Table& hist = *w->Dm()->Tb_Hist;
+        for (hist.first(); !hist.eof(); hist.next())
+            QCOMPARE(hist.fieldByName("Id_Account").asInteger(), qint64(1));
     }
 
     void workingFolderMustBeOurOwn_data()
