@@ -140,18 +140,17 @@ void TFormMain::buildActions()
 
     mFile = bar->addMenu(QStringLiteral("&Файл"));
     mFile->setObjectName(QStringLiteral("mFile"));
-    addAction(mFile, QStringLiteral("mNew"), QStringLiteral("&Новый"), [this] {
-        mNewClick();
-    })->setShortcut(QKeySequence::New);
-    addAction(mFile, QStringLiteral("mOpen"), QStringLiteral("&Открыть..."), [this] {
-        mOpenClick();
-    })->setShortcut(QKeySequence::Open);
-    addAction(mFile, QStringLiteral("mSave"), QStringLiteral("&Сохранить"), [this] {
-        mSaveClick();
-    })->setShortcut(QKeySequence::Save);
-    addAction(mFile, QStringLiteral("mSaveAs"), QStringLiteral("Сохранить &как..."), [this] { mSaveAsClick(); });
+    QAction* fileNew = addAction(mFile, QStringLiteral("mNew"), QStringLiteral("&Новый"), [this] { mNewClick(); });
+    fileNew->setShortcut(QKeySequence::New);
+    QAction* open = addAction(mFile, QStringLiteral("mOpen"), QStringLiteral("&Открыть..."), [this] { mOpenClick(); });
+    open->setShortcut(QKeySequence::Open);
+    m_save = addAction(mFile, QStringLiteral("mSave"), QStringLiteral("&Сохранить"), [this] { mSaveClick(); });
+    m_save->setShortcut(QKeySequence::Save);
+    m_saveAs =
+        addAction(mFile, QStringLiteral("mSaveAs"), QStringLiteral("Сохранить &как..."), [this] { mSaveAsClick(); });
     mFile->addSeparator();
-    QAction* exit = addAction(mFile, QStringLiteral("mExit"), QStringLiteral("Вы&ход"), [this] { mExitClick(); });
+    QAction* exit = m_exit =
+        addAction(mFile, QStringLiteral("mExit"), QStringLiteral("Вы&ход"), [this] { mExitClick(); });
     exit->setToolTip(QStringLiteral("Выход"));
     exit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     exit->setIconVisibleInMenu(false);
@@ -200,7 +199,8 @@ void TFormMain::buildActions()
 
     mService = bar->addMenu(QStringLiteral("Се&рвис"));
     mService->setObjectName(QStringLiteral("mService"));
-    QAction* barItem = addAction(mService, QStringLiteral("mBar"), QStringLiteral("К&нопки"), [this] { mBarClick(); });
+    QAction* barItem = m_bar =
+        addAction(mService, QStringLiteral("mBar"), QStringLiteral("К&нопки"), [this] { mBarClick(); });
     barItem->setCheckable(true);
     barItem->setChecked(true);
     QAction* calc =
@@ -208,12 +208,12 @@ void TFormMain::buildActions()
     calc->setShortcut(QKeySequence(Qt::Key_F9));
     calc->setShortcutContext(Qt::ApplicationShortcut);
     mService->addSeparator();
-    addAction(mService, QStringLiteral("mPassword"), QStringLiteral("&Изменить пароль..."),
-              [this] { mPasswordClick(); });
+    m_password = addAction(mService, QStringLiteral("mPassword"), QStringLiteral("&Изменить пароль..."),
+                           [this] { mPasswordClick(); });
     mService->addAction(Money->mEmptyHist);
     mService->addSeparator();
-    addAction(mService, QStringLiteral("mReg"), QStringLiteral("&Очистить реестр..."), [this] { mRegClick(); });
-    QAction* bak =
+    m_reg = addAction(mService, QStringLiteral("mReg"), QStringLiteral("&Очистить реестр..."), [this] { mRegClick(); });
+    QAction* bak = m_bak =
         addAction(mService, QStringLiteral("mBak"), QStringLiteral("&Делать резервную копию"), [this] { mBakClick(); });
     bak->setCheckable(true);
     bak->setChecked(true);
@@ -221,7 +221,7 @@ void TFormMain::buildActions()
 
     mHelp = bar->addMenu(QStringLiteral("&Помощь"));
     mHelp->setObjectName(QStringLiteral("mHelp"));
-    QAction* manual =
+    QAction* manual = m_manual =
         addAction(mHelp, QStringLiteral("mManual"), QStringLiteral("&Содержание.."), [this] { mManualClick(); });
     manual->setShortcut(QKeySequence(Qt::Key_F1));
     mHelp->addSeparator();
@@ -256,7 +256,7 @@ void TFormMain::buildToolBar()
     ButFace = makeButton(QStringLiteral("ButFace"), m_viewItems[1]);
     ToolButton5 = makeButton(QStringLiteral("ToolButton5"), m_viewItems[2]);
     ButLog = makeButton(QStringLiteral("ButLog"), m_viewItems[3]);
-    ButExit = makeButton(QStringLiteral("ButExit"), action(QStringLiteral("mExit")));
+    ButExit = makeButton(QStringLiteral("ButExit"), m_exit);
     int tag = 0;
     for (QToolButton* b : {ButMoney, ButFace, ToolButton5, ButLog})
         b->setProperty(TagProperty, tag++);
@@ -328,7 +328,7 @@ void TFormMain::FormCreate()
 {
     CardState = CardRequest();
     HelpFilePath = QDir(ProgramFolder()).filePath(QStringLiteral("Dorvana.Hlp"));
-    action(QStringLiteral("mManual"))->setVisible(QFileInfo::exists(HelpFilePath));
+    m_manual->setVisible(QFileInfo::exists(HelpFilePath));
 
     const QDate today = Clock::today();
     TodayDay = today.day();
@@ -512,7 +512,8 @@ void TFormMain::fitFrameToMargins()
 
 void TFormMain::UpdateCommandStates()
 {
-    if (!m_dm || !Money)
+    // The rules run on every change of the history, also while the frame is still being built.
+    if (!m_dm || !Money || !m_password)
         return;
     const CommandStates s =
         dorv::UpdateCommandStates(commandFactsOf(*m_dm, m_state->modeOn(), dayNumber(Clock::today())));
@@ -523,8 +524,8 @@ void TFormMain::UpdateCommandStates()
     Money->mMoneyDelete->setEnabled(s.moneyDelete);
     Money->mMoneyEdit->setEnabled(s.moneyEdit);
     Money->mUpdate->setEnabled(s.update);
-    for (const char* n : {"mSave", "mSaveAs", "mPassword"})
-        action(QString::fromLatin1(n))->setEnabled(s.save);
+    for (QAction* a : {m_save, m_saveAs, m_password})
+        a->setEnabled(s.save);
     Money->mEmptyHist->setEnabled(s.save);
     Money->mResult->setEnabled(s.result);
     Money->mAccounts->setEnabled(s.accounts);
@@ -588,11 +589,7 @@ void TFormMain::mManualClick()
 
 void TFormMain::mCalcClick() { StartCalculator(); }
 
-void TFormMain::mBarClick()
-{
-    QAction* bar = action(QStringLiteral("mBar"));
-    TbMain->setVisible(bar->isChecked());
-}
+void TFormMain::mBarClick() { TbMain->setVisible(m_bar->isChecked()); }
 
 int TFormMain::PickDate(int initialDay)
 {

@@ -189,6 +189,9 @@ private:
     int m_view = 0;
     QRect m_outer;
     QActionGroup* m_viewGroup = nullptr;
+    // The frame's own items whose state it reads.
+    QAction *m_exit = nullptr, *m_manual = nullptr, *m_bar = nullptr, *m_reg = nullptr, *m_bak = nullptr;
+    QAction *m_save = nullptr, *m_saveAs = nullptr, *m_password = nullptr;
     QAction* m_viewItems[4] = {};
 };
 

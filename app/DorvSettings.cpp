@@ -22,8 +22,8 @@ QString TFormMain::LoadSettings()
 {
     const SettingsValues v = m_settings->load();
     setOuterGeometry(QRect(v.left, v.top, v.width, v.height));
-    action(QStringLiteral("mBak"))->setChecked(v.bak);
-    action(QStringLiteral("mBar"))->setChecked(v.bar);
+    m_bak->setChecked(v.bak);
+    m_bar->setChecked(v.bar);
     TbMain->setVisible(v.bar);
     // The period kind itself waits for a database: it is applied when one opens.
     Money->CbPer->setCurrentIndex(v.selPer >= 0 && v.selPer < 5 ? v.selPer : 0);
@@ -35,7 +35,7 @@ QString TFormMain::LoadSettings()
 
 void TFormMain::SaveSettings()
 {
-    if (!action(QStringLiteral("mReg"))->isEnabled()) {
+    if (!m_reg->isEnabled()) {
         m_settings->clear();
         return;
     }
@@ -48,8 +48,8 @@ void TFormMain::SaveSettings()
     v.height = g.height();
     v.wdtItm = Money->Splitter1->sizes().value(0, 175);
     v.selPer = Money->CbPer->currentIndex();
-    v.bak = action(QStringLiteral("mBak"))->isChecked();
-    v.bar = action(QStringLiteral("mBar"))->isChecked();
+    v.bak = m_bak->isChecked();
+    v.bar = m_bar->isChecked();
     v.cols = saveColumns();
     m_settings->save(v, m_file->titleIsFile());
 }
@@ -57,7 +57,7 @@ void TFormMain::SaveSettings()
 void TFormMain::mRegClick()
 {
     if (m_prompts->confirm(QStringLiteral("Очистить записи в системном реестре, сделанные программой ?")))
-        action(QStringLiteral("mReg"))->setEnabled(false);
+        m_reg->setEnabled(false);
 }
 
 // The history grid's columns: for each in display order its field, width, title and visibility.

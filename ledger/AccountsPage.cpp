@@ -7,6 +7,7 @@
 #include "data/TableModel.h"
 #include "util/Prompts.h"
 #include "widgets/CellDelegate.h"
+#include "widgets/ErrorGuard.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -122,8 +123,8 @@ TAccountsPage::TAccountsPage(TFormCard& card, TDm& dm, Prompts& prompts)
     fitColumns();
     layout->addWidget(DBGAcTab, 1);
 
-    connect(ButAcc, &QToolButton::clicked, this, [this] { ButAccClick(); });
-    connect(DBGAcTab, &QTableView::doubleClicked, this, [this] { DBGAcTabDblClick(); });
+    connect(ButAcc, &QToolButton::clicked, this, guarded(m_prompts, [this] { ButAccClick(); }));
+    connect(DBGAcTab, &QTableView::doubleClicked, this, guarded(m_prompts, [this] { DBGAcTabDblClick(); }));
     // In-place edits and moves that post cannot throw through the view; their errors come here.
     connect(m_model, &TableModel::editFailed, this, [this](const QString& message) { m_prompts.error(message); });
     connect(m_model, &TableModel::readFailed, this, [this](const QString& message) { m_prompts.error(message); });
@@ -194,12 +195,7 @@ void TAccountsPage::updateNavigator()
 template <class Action>
 void TAccountsPage::navigate(Action action)
 {
-    try {
-        action();
-    } catch (const DbError& e) {
-        m_prompts.error(e.message());
-    } catch (const DbAbort&) {
-    }
+    runGuarded(m_prompts, action);
 }
 
 void TAccountsPage::finishGridEdit()

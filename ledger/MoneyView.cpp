@@ -340,11 +340,16 @@ void TMoneyView::setBalanceColour(bool negative)
 
 void TMoneyView::refreshAccountLabels()
 {
+    // Labels follow every change of the accounts; showing them must never fail the change itself.
     Table& a = *m_host.dm->Tb_Account;
     const bool has = a.active() && !a.isEmpty();
-    DBTAccount->setText(has ? a.fieldByName(QStringLiteral("Account")).asString() : QString());
-    DBTRest->setText(has ? a.fieldByName(QStringLiteral("Rest")).displayText() : QString());
-    DBTCurrency->setText(has ? a.fieldByName(QStringLiteral("Currency")).asString() : QString());
+    auto text = [&](const char* name, bool formatted) {
+        const Field* f = has ? a.findField(QString::fromLatin1(name)) : nullptr;
+        return f ? (formatted ? f->displayText() : f->asString()) : QString();
+    };
+    DBTAccount->setText(text("Account", false));
+    DBTRest->setText(text("Rest", true));
+    DBTCurrency->setText(text("Currency", false));
 }
 
 void TMoneyView::ButAccClick()
