@@ -3,8 +3,8 @@
 #include "data/DorvDm.h"
 #include "support/DamagedFile.h"
 #include "support/DiskLimit.h"
-#include "support/TemplateDb.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TemplateDb.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
 #include "util/ZipArchive.h"
@@ -662,9 +662,10 @@ private slots:
         {
             auto db = Database::openFile(work.filePath("DORVANA.DB"), false);
             db->exec("DROP TABLE TB_HIST");
-            db->exec("CREATE TABLE TB_HIST (Id_Account INTEGER NOT NULL, Date_Real INTEGER, Date_Create INTEGER NOT "
-                     "NULL, Dt REAL, Ct REAL, Level1 INTEGER, Level2 INTEGER, Level3 INTEGER, Price REAL, ID_Person "
-                     "INTEGER, ID_Firm INTEGER, Ref_Account INTEGER, PRIMARY KEY (Id_Account, Date_Real, Date_Create))");
+            db->exec(
+                "CREATE TABLE TB_HIST (Id_Account INTEGER NOT NULL, Date_Real INTEGER, Date_Create INTEGER NOT "
+                "NULL, Dt REAL, Ct REAL, Level1 INTEGER, Level2 INTEGER, Level3 INTEGER, Price REAL, ID_Person "
+                "INTEGER, ID_Firm INTEGER, Ref_Account INTEGER, PRIMARY KEY (Id_Account, Date_Real, Date_Create))");
             db->exec("INSERT INTO TB_ACCOUNT (Id_Account, Account, Currency, Rest, C) VALUES (1, 'Один', 'руб', 0, "
                      "'L'), (2, 'Два', 'руб', 0, NULL)");
             db->exec("INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Ct) VALUES (1, 40000, 1, 5), "
