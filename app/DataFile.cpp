@@ -3,16 +3,19 @@
 #include "data/Database.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
+#include "data/SuspendControls.h"
 #include "util/FileUtil.h"
 #include "util/Prompts.h"
 #include "util/Win1251.h"
 #include "util/ZipArchive.h"
+#include "widgets/ErrorGuard.h"
 #include "widgets/WaitCursor.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QScopeGuard>
 
 namespace dorv {
 
@@ -22,13 +25,6 @@ const QString DenFilter = QStringLiteral("Данные Dorvana (*.den)");
 const QString SaveTitle = QStringLiteral("Сохранение данных в архиве");
 
 QString folderError() { return QStringLiteral("Невозможно создать временную папку !"); }
-
-// Display updates of the history stay off while a database opens, whatever happens.
-struct SuspendHistory {
-    explicit SuspendHistory(TDm& dm) : table(*dm.Tb_Hist) { table.disableControls(); }
-    ~SuspendHistory() { table.enableControls(); }
-    Table& table;
-};
 
 } // namespace
 
@@ -142,7 +138,9 @@ void TDataFile::mPasswordClick()
         return;
     }
     const QString first = password();
-    // A typo in a password nobody can read back would lock the household out of its data for good.
+    // A typo in a password nobody can read back would lock the household out of its data for good:
+    // it is typed once more, into an empty field.
+    setPassword(QString());
     const bool again = askPassword(QStringLiteral("Повторите пароль:"));
     const QString second = password();
     if (!again) {
@@ -164,8 +162,11 @@ void TDataFile::mPasswordClick()
 
 // ---- opening ----
 
-int TDataFile::stageFile(const QString& path)
+int TDataFile::stageFile(const QString& path, QString* usedPassword)
 {
+    // The open data keeps its own password until the staged file takes its place.
+    const QString previous = password();
+    const auto keep = qScopeGuard([this, previous] { setPassword(previous); });
     setPassword(QString());
     QList<ZipArchive::Entry> entries;
     QString error;
@@ -210,10 +211,12 @@ int TDataFile::stageFile(const QString& path)
                               .arg(QDir::toNativeSeparators(path), damage.section(QLatin1Char('\n'), 0, 0)));
         }
     }
+    if (usedPassword)
+        *usedPassword = pass;
     return unpacked;
 }
 
-bool TDataFile::openStaged(const QString& path)
+bool TDataFile::openStaged(const QString& path, const QString& pass)
 {
     // The close before removed the working folder; the staged one takes its name.
     if (QFileInfo(WorkingFolder).exists() && !ClearDirectory(WorkingFolder))
@@ -221,14 +224,30 @@ bool TDataFile::openStaged(const QString& path)
     if (!QDir().rename(stagingFolder(), WorkingFolder))
         throw DbError(folderError());
     {
-        SuspendHistory suspend(m_dm);
+        SuspendControls suspend(*m_dm.Tb_Hist); // the history shows once the database stands
         openDatabase();
     }
     if (m_dm.Tb_Account->active()) {
         setTitle(QFileInfo(path).absoluteFilePath());
+        setPassword(pass);
         return true;
     }
     return false;
+}
+
+void TDataFile::reopenAfterFailedClose()
+{
+    // What could not be closed is still in the working folder: better the same data open again
+    // than a program without any.
+    if (m_dm.Tb_Account->active() || !QFileInfo(WorkingFolder).isDir())
+        return;
+    const QString title = m_title;
+    try {
+        SuspendControls suspend(*m_dm.Tb_Hist);
+        openDatabase();
+    } catch (...) {
+    }
+    setTitle(title);
 }
 
 bool TDataFile::OpenDataFile(QString path)
@@ -237,14 +256,16 @@ bool TDataFile::OpenDataFile(QString path)
         return false;
     if (repaint)
         repaint();
-    const int unpacked = stageFile(path);
+    QString pass;
+    const int unpacked = stageFile(path, &pass);
     if (unpacked > 0) {
         // Opening over data that is still open: it goes first, as a close would take it.
         if (m_dm.Tb_Account->active() && !CloseDataFile()) {
             discardStaging();
+            reopenAfterFailedClose();
             throw DbError(QStringLiteral("Невозможно закрыть файл !"));
         }
-        if (openStaged(path))
+        if (openStaged(path, pass))
             return true;
     }
     discardStaging();
@@ -265,29 +286,30 @@ void TDataFile::mOpenClick(QWidget* dialogParent)
     if (!m_dm.DataSaved && !SaveDataFile(false, dialogParent) && titled)
         return;
     // A file that cannot be read is refused before anything of the open data is touched.
-    int unpacked = 0;
-    try {
-        unpacked = stageFile(file);
-    } catch (...) {
-        discardStaging();
-        throw;
-    }
+    QString pass;
+    const int unpacked = stageFile(file, &pass);
     if (!CloseDataFile()) {
         discardStaging();
-        return;
+        reopenAfterFailedClose();
+        throw DbError(QStringLiteral("Невозможно закрыть файл !"));
     }
     bool opened = false;
+    bool reported = false;
     if (unpacked > 0) {
         try {
-            opened = openStaged(file);
-        } catch (const DbError& e) {
-            m_prompts.error(e.message());
+            opened = openStaged(file, pass);
+        } catch (...) {
+            const QString message = messageOf(std::current_exception());
+            reported = !message.isEmpty();
+            if (reported)
+                m_prompts.error(message);
         }
     }
     discardStaging();
     if (!opened) {
         setTitle(QString());
-        m_prompts.inform(QStringLiteral("Нет возможности открыть файл ") + file);
+        if (!reported)
+            m_prompts.inform(QStringLiteral("Нет возможности открыть файл ") + file);
         CreateNewDataFile();
     }
 }
@@ -337,14 +359,16 @@ bool TDataFile::CreateNewDataFile()
 {
     if (!m_dm.DataSaved && m_dm.Tb_Account->active())
         SaveDataFile(false);
-    if (!CloseDataFile())
+    if (!CloseDataFile()) {
+        reopenAfterFailedClose();
         throw DbError(QStringLiteral("Невозможно закрыть файл !"));
+    }
     if (!EnsureDirectory(WorkingFolder))
         throw DbError(folderError());
     unpackTemplate();
     bool result = false;
     try {
-        SuspendHistory suspend(m_dm);
+        SuspendControls suspend(*m_dm.Tb_Hist); // the history shows once the database stands
         result = openDatabase();
     } catch (...) {
         setTitle(QString());
@@ -403,12 +427,7 @@ void TDataFile::FlushPendingEdits()
         if (acc.active() && !acc.isEmpty() && acc.findField(QStringLiteral("C")) && !acc.editing()
             && acc.fieldByName(QStringLiteral("C")).asString() != QLatin1String("L")) {
             const qint64 current = acc.fieldByName(QStringLiteral("Id_Account")).asInteger();
-            struct Enable {
-                Table& t;
-                ~Enable() { t.enableControls(); }
-            };
-            acc.disableControls();
-            Enable enable{acc};
+            SuspendControls suspend(acc);
             for (acc.first(); !acc.eof(); acc.next()) {
                 Field& c = acc.fieldByName(QStringLiteral("C"));
                 const bool mine = acc.fieldByName(QStringLiteral("Id_Account")).asInteger() == current;
@@ -481,6 +500,8 @@ bool TDataFile::CloseDatabase()
     QList<Dataset*> datasets = m_dm.datasets();
     if (otherDatasets)
         datasets += otherDatasets();
+    // Every dataset is closed even when one refuses: a half-closed database helps nobody.
+    bool closed = true;
     for (Dataset* d : datasets) {
         auto* t = qobject_cast<Table*>(d);
         if (t && t->active()) {
@@ -492,14 +513,17 @@ bool TDataFile::CloseDatabase()
         try {
             d->close();
         } catch (...) {
-            return false;
+            closed = false;
         }
     }
+    if (!closed)
+        return false;
     if (PackOnClose && db) {
+        // Packing only gives back the room of deleted rows; the data is whole without it.
         try {
             db->pack();
         } catch (...) {
-            return false;
+            m_prompts.error(QStringLiteral("Таблицы не удалось сжать: ") + messageOf(std::current_exception()));
         }
     }
     db.reset();

@@ -89,9 +89,12 @@ private:
     // Unpacks a data file into the staging folder and checks its database, so that a file that
     // cannot be used is refused before the open data is touched. Returns the number of entries
     // unpacked (0: none, a wrong password); a broken file raises its error.
-    int stageFile(const QString& path);
+    // The password that opened it is given back; the open data keeps its own meanwhile.
+    int stageFile(const QString& path, QString* usedPassword);
     // Puts the staged folder in place of the (closed) working folder and opens it.
-    bool openStaged(const QString& path);
+    bool openStaged(const QString& path, const QString& pass);
+    // After a close that failed half way: the same data opened again from the working folder.
+    void reopenAfterFailedClose();
     void discardStaging();
     QString stagingFolder() const;
     QString password() const;

@@ -26,7 +26,7 @@ QString TFormMain::LoadSettings()
     m_bar->setChecked(v.bar);
     TbMain->setVisible(v.bar);
     // The period kind itself waits for a database: it is applied when one opens.
-    Money->CbPer->setCurrentIndex(v.selPer >= 0 && v.selPer < 5 ? v.selPer : 0);
+    m_state->setPeriodKind(PeriodKind(v.selPer >= 0 && v.selPer < 5 ? v.selPer : 0));
     Money->Splitter1->setSizes({v.wdtItm, qMax(100, v.width - v.wdtItm)});
     if (!v.cols.isEmpty() && !restoreColumns(v.cols))
         defaultColumns();
@@ -47,7 +47,7 @@ void TFormMain::SaveSettings()
     v.width = g.width();
     v.height = g.height();
     v.wdtItm = Money->Splitter1->sizes().value(0, 175);
-    v.selPer = Money->CbPer->currentIndex();
+    v.selPer = int(m_state->periodKind());
     v.bak = m_bak->isChecked();
     v.bar = m_bar->isChecked();
     v.cols = saveColumns();

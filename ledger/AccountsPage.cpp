@@ -3,6 +3,7 @@
 #include "DorvCard.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
+#include "data/SuspendControls.h"
 #include "data/Table.h"
 #include "data/TableModel.h"
 #include "util/Prompts.h"
@@ -14,6 +15,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QStackedWidget>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -232,32 +234,22 @@ void TAccountsPage::FillCur(Table& accounts, QStringList& list)
     if (accounts.isEmpty())
         return;
     const qint64 mark = accounts.bookmark();
-    accounts.disableControls();
     // Going back and showing the grid again happen whatever the walk ran into.
-    auto restore = [&accounts, mark] {
-        struct Enable {
-            Table& t;
-            ~Enable() { t.enableControls(); }
-        } enable{accounts};
-        accounts.gotoBookmark(mark);
-    };
-    try {
-        const Field& currency = accounts.fieldByName(QStringLiteral("Currency"));
-        for (accounts.first(); !accounts.eof(); accounts.next()) {
-            const QString c = currency.asString();
-            const bool known = std::any_of(list.cbegin(), list.cend(),
-                                           [&c](const QString& s) { return s.compare(c, Qt::CaseInsensitive) == 0; });
-            if (!known)
-                list << c;
-        }
-    } catch (...) {
+    SuspendControls suspend(accounts);
+    const auto back = qScopeGuard([&accounts, mark] {
         try {
-            restore();
+            accounts.gotoBookmark(mark);
         } catch (...) {
         }
-        throw;
+    });
+    const Field& currency = accounts.fieldByName(QStringLiteral("Currency"));
+    for (accounts.first(); !accounts.eof(); accounts.next()) {
+        const QString c = currency.asString();
+        const bool known = std::any_of(list.cbegin(), list.cend(),
+                                       [&c](const QString& s) { return s.compare(c, Qt::CaseInsensitive) == 0; });
+        if (!known)
+            list << c;
     }
-    restore();
 }
 
 void TAccountsPage::ShowAccountsPage()

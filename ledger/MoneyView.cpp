@@ -4,6 +4,7 @@
 #include "categories/CategoryTree.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
+#include "data/SuspendControls.h"
 #include "data/TableModel.h"
 #include "util/DateScale.h"
 #include "util/Money.h"
@@ -54,12 +55,6 @@ protected:
         if (clicked)
             clicked();
     }
-};
-
-struct SuspendControls {
-    explicit SuspendControls(Dataset& dataset) : d(dataset) { d.disableControls(); }
-    ~SuspendControls() { d.enableControls(); }
-    Dataset& d;
 };
 
 // The direction items show a bold sign, on the tool bar as in the old days.
@@ -166,6 +161,7 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     connect(&dm, &TDm::panDateEnabledChanged, PanDate, &QWidget::setEnabled);
     connect(m_host.state, &TMoneyState::directionChanged, this, [this] { followDirection(); });
     connect(m_host.state, &TMoneyState::periodKindChanged, this, [this] { followPeriodKind(); });
+    connect(m_host.state, &TMoneyState::workDateChanged, this, [this] { showWorkDate(); });
     setBalanceColour(false);
     refreshAccountLabels();
     followDirection();

@@ -321,9 +321,10 @@ bool ReplacingFile::open(QString* error)
             suffix += QLatin1Char(Letters[QRandomGenerator::global()->bounded(static_cast<int>(sizeof Letters) - 1)]);
         const QString temp = fi.absolutePath() + QStringLiteral("/.") + fi.fileName() + QLatin1Char('.') + suffix;
         const QByteArray native = QFile::encodeName(temp);
-        // 0666 lets the user's umask decide the mode of a new file, as for any file the user makes.
+        // A household's records are the user's alone: a new file is readable by nobody else. A file
+        // that already exists keeps what the user allowed on it.
         const int fd = retrying(
-            [&] { return ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666); });
+            [&] { return ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600); });
         if (fd >= 0) {
             m_fd = fd;
             m_temp = temp;

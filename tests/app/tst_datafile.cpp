@@ -119,6 +119,8 @@ private slots:
         prompts.saveFiles.enqueue(chosen);
         QVERIFY(file->SaveDataFile(ask));
         QCOMPARE(file->title(), titled ? home : chosen);
+        // A household's records are nobody else's to read.
+        QCOMPARE(QFile::permissions(chosen) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
         // The next "Сохранить" writes to the current file without asking.
         prompts.asked.clear();
         addAccount(QStringLiteral("Второй"));
@@ -240,10 +242,11 @@ private slots:
         QFETCH(bool, changed);
         QFETCH(QString, message);
         pass = QStringLiteral("старый");
-        QStringList captions;
+        QStringList captions, shown;
         QStringList answers{first, second};
         file->askPassword = [&](const QString& caption) {
             captions << caption;
+            shown << pass;
             const QString answer = answers.takeFirst();
             if (answer.isNull())
                 return false;
@@ -253,6 +256,8 @@ private slots:
         dm->DataSaved = true;
         file->mPasswordClick();
         QCOMPARE(captions, (QStringList{"Введите пароль:", "Повторите пароль:"}));
+        // The repetition is typed into an empty field, not confirmed by pressing OK.
+        QCOMPARE(shown, (QStringList{"старый", ""}));
         QCOMPARE(pass, changed ? first : QStringLiteral("старый"));
         QCOMPARE(dm->DataSaved, !changed);
         QCOMPARE(prompts.messages(), message.isEmpty() ? QStringList() : QStringList{message});

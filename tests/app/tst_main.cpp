@@ -293,6 +293,35 @@ private slots:
         QVERIFY(prompts.messages().isEmpty());
     }
 
+    void openedFileKeepsItsPasswordAndARefusedOneChangesNone()
+    {
+        const QString secret = makeDataFile("secret.den", "Тайный", "пароль1");
+        const QString plain = makeDataFile("plain.den", "Открытый");
+        const QString damaged = makeDamagedDataFile(root->filePath("damaged.den"));
+        settings().setValue("Dorvana/Recent_Catalog", plain);
+        auto w = start();
+        // Opened from the menu over open data: saved again with its own password.
+        prompts.openFiles.enqueue(secret);
+        prompts.modals.enqueue([](QDialog* d) {
+            static_cast<TFormCard*>(d)->EdPas->setText("пароль1");
+            return int(QDialog::Accepted);
+        });
+        w->action("mOpen")->trigger();
+        QCOMPARE(accounts(*w), QStringList{"Тайный"});
+        QCOMPARE(w->password(), QString("пароль1"));
+        // A file that is refused leaves the password of the open data as it was.
+        prompts.openFiles.enqueue(damaged);
+        w->action("mOpen")->trigger();
+        QCOMPARE(w->password(), QString("пароль1"));
+        addAccount(*w, "Ещё");
+        QVERIFY(w->SaveDataFile(false));
+        QList<ZipArchive::Entry> entries;
+        QVERIFY(ZipArchive::list(secret, &entries, nullptr));
+        QVERIFY(entries.first().encrypted);
+        QTemporaryDir d;
+        QCOMPARE(ZipArchive::unpack(secret, d.path(), "пароль1", {}, nullptr), 1);
+    }
+
     void standardUnzipReadsWhatWeWrite()
     {
         if (QStandardPaths::findExecutable("unzip").isEmpty())
