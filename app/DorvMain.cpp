@@ -11,6 +11,7 @@
 #include "data/TableModel.h"
 #include "ledger/AccountsPage.h"
 #include "ledger/MoneyView.h"
+#include "ledger/OperationPages.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
 #include "util/FileUtil.h"
@@ -123,6 +124,7 @@ void TFormMain::buildMoneyPage()
     host.card = [this] { return Card(); };
     host.pickDate = [this](int day) { return PickDate(day); };
     host.updateCommandStates = [this] { UpdateCommandStates(); };
+    host.packOnClose = [this] { PackOnClose = true; };
     Money = new TMoneyView(host);
     DBG = Money->DBG;
     m_histModel = Money->histModel;
@@ -441,7 +443,8 @@ TFormCard* TFormMain::Card()
     if (!m_card) {
         m_card = new TFormCard(CardState, *m_prompts, m_dm.get(), this);
         m_card->calculator = [this] { mCalcClick(); };
-        new TAccountsPage(*m_card, *m_dm, *m_prompts); // owned by the card
+        new TAccountsPage(*m_card, *m_dm, *m_prompts);   // owned by the card
+        new TOperationPages(*m_card, *m_dm, *m_prompts); // owned by the card
         m_card->BindDatabaseName(WorkingFolder);
     }
     return m_card;
@@ -523,7 +526,11 @@ void TFormMain::UpdateCommandStates()
     Money->mMoneyNew->setEnabled(s.moneyNew);
     Money->mMoneyDelete->setEnabled(s.moneyDelete);
     Money->mMoneyEdit->setEnabled(s.moneyEdit);
+    Money->mpMoneyNew->setEnabled(s.moneyNew);
+    Money->mpMoneyDelete->setEnabled(s.moneyDelete);
+    Money->mpMoneyEdit->setEnabled(s.moneyEdit);
     Money->mUpdate->setEnabled(s.update);
+    Money->mpUpdate->setEnabled(s.update);
     for (QAction* a : {m_save, m_saveAs, m_password})
         a->setEnabled(s.save);
     Money->mEmptyHist->setEnabled(s.save);

@@ -29,6 +29,8 @@ struct CardRequest {
 // the password. Its pages have no visible tabs; the request decides which one the user sees.
 class TFormCard : public QDialog {
     Q_OBJECT
+    Q_PROPERTY(qint64 RestDelta MEMBER RestDelta)
+    Q_PROPERTY(qint64 ReceivedAmount MEMBER ReceivedAmount)
 public:
     TFormCard(CardRequest& request, Prompts& prompts, TDm* dm, QWidget* parent = nullptr);
     ~TFormCard() override;
@@ -52,6 +54,11 @@ public:
     QMenu* Pmdate;
     QAction* mpYear;
     QAction* mpToday;
+
+    // The money pages' results, in ten-thousandths: the change of the current account's balance
+    // and, for a transfer between currencies, the amount the target receives (0: the amount sent).
+    qint64 RestDelta = 0;
+    qint64 ReceivedAmount = 0;
 
     // The main window's calculator, run by F9 from anywhere in the card.
     std::function<void()> calculator;

@@ -1,6 +1,7 @@
 #include "MoneyView.h"
 
 #include "DorvCard.h"
+#include "OperationEditor.h"
 #include "categories/CategoryTree.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
@@ -162,6 +163,9 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     connect(m_host.state, &TMoneyState::directionChanged, this, [this] { followDirection(); });
     connect(m_host.state, &TMoneyState::periodKindChanged, this, [this] { followPeriodKind(); });
     connect(m_host.state, &TMoneyState::workDateChanged, this, [this] { showWorkDate(); });
+    m_editor = new TOperationEditor(*this, dm, *m_host.prompts, *m_host.state, m_host.card);
+    openOperationCard = [this](int mode) { m_editor->OpenOperationCard(mode); };
+    buildPopup();
     setBalanceColour(false);
     refreshAccountLabels();
     followDirection();
@@ -206,6 +210,22 @@ void TMoneyView::buildActions()
     mMoneyEdit->setEnabled(false);
     mMoneyDelete = make("mMoneyDelete", QStringLiteral("&Удалить"));
     mUpdate = make("mUpdate", QStringLiteral("Реали&зовать"));
+    mpMoneyNew = make("mpMoneyNew", QStringLiteral("&Добавить операцию..."));
+    mpMoneyNew->setShortcut(QKeySequence(Qt::Key_Insert));
+    mpMoneyNew->setEnabled(false);
+    mpMoneyEdit = make("mpMoneyEdit", QStringLiteral("&Изменить операцию..."));
+    mpMoneyEdit->setShortcut(QKeySequence(Qt::Key_F11));
+    mpMoneyEdit->setEnabled(false);
+    mpMoneyDelete = make("mpMoneyDelete", QStringLiteral("&Удалить операцию..."));
+    mpMoneyDelete->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    mpUpdate = make("mpUpdate", QStringLiteral("Реали&зовать операцию..."));
+    const std::pair<QAction*, void (TMoneyView::*)()> commands[] = {
+        {mMoneyNew, &TMoneyView::mMoneyNewClick},       {mpMoneyNew, &TMoneyView::mMoneyNewClick},
+        {mMoneyEdit, &TMoneyView::mMoneyEditClick},     {mpMoneyEdit, &TMoneyView::mMoneyEditClick},
+        {mMoneyDelete, &TMoneyView::mMoneyDeleteClick}, {mpMoneyDelete, &TMoneyView::mMoneyDeleteClick},
+        {mUpdate, &TMoneyView::mUpdateClick},           {mpUpdate, &TMoneyView::mUpdateClick}};
+    for (const auto& [action, handler] : commands)
+        connect(action, &QAction::triggered, this, [this, h = handler] { guarded([this, h] { (this->*h)(); }); });
 
     m_rangeGroup = new QActionGroup(this);
     const char* ranges[][2] = {
@@ -225,6 +245,7 @@ void TMoneyView::buildActions()
     mResult->setIconVisibleInMenu(false);
     mEmptyHist = make("mEmptyHist", QStringLiteral("&Закрыть счёт..."));
     mEmptyHist->setProperty("tag", 1);
+    connect(mEmptyHist, &QAction::triggered, this, [this] { guarded([this] { mEmptyHistClick(); }); });
 }
 
 QList<QAction*> TMoneyView::periodItems() const { return {mTotal, mYear, mMonth, mWeek, mDay}; }
@@ -433,9 +454,12 @@ void TMoneyView::UpdateTotals(bool recomputeOpening, qint64 restDelta)
     Table& acc = *dm.Tb_Account;
     if (restDelta != 0) {
         SuspendControls suspend(acc);
-        acc.edit();
         Field& rest = acc.fieldByName(QStringLiteral("Rest"));
-        rest.setValue(fromTenThousandths(toTenThousandths(rest.asFloat()) + restDelta));
+        qint64 now = 0;
+        if (!checkedAdd(toTenThousandths(rest.asFloat()), restDelta, &now))
+            throw DbError(QStringLiteral("Остаток счёта вышел бы за пределы чисел, которые программа считает точно"));
+        acc.edit();
+        rest.setValue(fromTenThousandths(now));
         acc.post();
     }
     Query& q = *dm.Qsum;
@@ -595,6 +619,80 @@ void TMoneyView::applyDefaultWidths()
             width = qMax(77, QFontMetrics(bold).horizontalAdvance(QStringLiteral("00.00.0000")) + 10);
         }
         DBG->horizontalHeader()->resizeSection(c, width);
+    }
+}
+
+void TMoneyView::buildPopup()
+{
+    PmHist = new QMenu(this);
+    PmHist->setObjectName(QStringLiteral("PmHist"));
+    for (QAction* a : {mpMoneyNew, mpMoneyEdit, mpMoneyDelete, mpUpdate}) {
+        a->setShortcutVisibleInContextMenu(true);
+        PmHist->addAction(a);
+        // The popup's keys work while the history has the focus.
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        DBG->addAction(a);
+    }
+    connect(DBG, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (m_host.dm->Tb_Hist->active())
+            PmHist->popup(DBG->viewport()->mapToGlobal(at));
+    });
+}
+
+void TMoneyView::mMoneyNewClick()
+{
+    if (mMoneyNew->isEnabled() && openOperationCard)
+        openOperationCard(1);
+}
+
+void TMoneyView::mMoneyEditClick()
+{
+    if (mMoneyEdit->isEnabled() && openOperationCard)
+        openOperationCard(3);
+}
+
+void TMoneyView::mMoneyDeleteClick() { m_editor->mMoneyDeleteClick(); }
+
+void TMoneyView::mUpdateClick() { m_editor->mUpdateClick(); }
+
+void TMoneyView::mEmptyHistClick()
+{
+    TDm& dm = *m_host.dm;
+    Table& acc = *dm.Tb_Account;
+    if (!acc.active() || acc.isEmpty())
+        return;
+    const QChar cr(13);
+    const QString question = QStringLiteral("Закрыть счёт ") + QLatin1Char('"')
+                             + acc.fieldByName(QStringLiteral("Account")).asString() + QLatin1Char('"')
+                             + QStringLiteral(" ( очистить его историю )") + cr
+                             + QStringLiteral("и сохранить остаток на нём       -  (YES)") + cr
+                             + QStringLiteral("не сохранять остаток (обнулить)  -  (NO)") + cr
+                             + QStringLiteral("или передумали                  -  (CANCEL)?");
+    const Prompts::Answer answer = m_host.prompts->confirmOrCancel(question);
+    if (answer == Prompts::Answer::Cancel)
+        return;
+    if (!m_host.prompts->warn(QStringLiteral("Все записи по данному счёту будут удалены! Вы уверены ?")))
+        return;
+    Query& q = *dm.Qtemp;
+    q.close();
+    q.clearSql();
+    q.setSql({QStringLiteral("Delete from Tb_Hist where Id_Account=%1")
+                  .arg(acc.fieldByName(QStringLiteral("Id_Account")).asInteger())});
+    try {
+        q.execSQL();
+    } catch (const DbError&) {
+        // The history is shown as it now is and the balance decided all the same.
+    }
+    Table& hist = *dm.Tb_Hist;
+    hist.refresh();
+    hist.flush();
+    if (m_host.packOnClose)
+        m_host.packOnClose();
+    dm.DataSaved = false;
+    if (answer == Prompts::Answer::No) {
+        acc.edit();
+        acc.fieldByName(QStringLiteral("Rest")).setValue(0.0);
+        acc.post();
     }
 }
 

@@ -26,6 +26,7 @@ class TDm;
 class TFormCard;
 class Table;
 class TableModel;
+class TOperationEditor;
 
 // What the money page needs of the program around it.
 struct MoneyHost {
@@ -35,6 +36,8 @@ struct MoneyHost {
     std::function<TFormCard*()> card;
     std::function<int(int)> pickDate;
     std::function<void()> updateCommandStates;
+    // The tables are to be packed when the database is next closed (an account was emptied).
+    std::function<void()> packOnClose;
 };
 
 // The money page: the money tool bar with the current account, the period and the working date;
@@ -53,6 +56,9 @@ public:
     QAction *mMoneyNew = nullptr, *mMoneyEdit = nullptr, *mMoneyDelete = nullptr, *mUpdate = nullptr;
     QAction *mTotal = nullptr, *mYear = nullptr, *mMonth = nullptr, *mWeek = nullptr, *mDay = nullptr;
     QAction *mResult = nullptr, *mEmptyHist = nullptr;
+    // The history grid's popup and its items.
+    QMenu* PmHist = nullptr;
+    QAction *mpMoneyNew = nullptr, *mpMoneyEdit = nullptr, *mpMoneyDelete = nullptr, *mpUpdate = nullptr;
     // The period items in the order of the period kinds.
     QList<QAction*> periodItems() const;
 
@@ -91,6 +97,13 @@ public:
     void ButCtClick(QToolButton* sender);
     void SwitchDirection();
     void DBGDblClick();
+    void mMoneyNewClick();
+    void mMoneyEditClick();
+    void mMoneyDeleteClick();
+    void mUpdateClick();
+    // Empties the current account's history, keeping or zeroing its balance.
+    void mEmptyHistClick();
+    TOperationEditor& editor() const { return *m_editor; }
     // Opening a database: expense mode, the trees emptied and filled, the first expense node chosen.
     void ResetForOpen();
     void ResetTrees();
@@ -120,7 +133,10 @@ private:
     void followDirection();
     void followPeriodKind();
 
+    void buildPopup();
+
     MoneyHost m_host;
+    TOperationEditor* m_editor = nullptr;
     QActionGroup* m_modeGroup = nullptr;
     QActionGroup* m_rangeGroup = nullptr;
     QLabel* m_panels[8] = {};

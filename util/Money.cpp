@@ -2,6 +2,7 @@
 
 #include <cfenv>
 #include <cmath>
+#include <limits>
 
 namespace dorv {
 
@@ -16,7 +17,28 @@ double roundHalfEven(double value)
     return r;
 }
 
-qint64 toTenThousandths(double amount) { return qint64(roundHalfEven(amount * 10000.0)); }
+qint64 toTenThousandths(double amount)
+{
+    // Converting a float beyond the integer's range is undefined; such a value saturates.
+    const double r = roundHalfEven(amount * 10000.0);
+    if (!std::isfinite(r))
+        return r > 0 ? std::numeric_limits<qint64>::max() : (r < 0 ? std::numeric_limits<qint64>::min() : 0);
+    if (r >= 9.2e18)
+        return std::numeric_limits<qint64>::max();
+    if (r <= -9.2e18)
+        return std::numeric_limits<qint64>::min();
+    return static_cast<qint64>(r);
+}
+
+bool checkedTenThousandths(double amount, qint64* units)
+{
+    if (!std::isfinite(amount) || std::fabs(amount) > MaxAmount)
+        return false;
+    *units = toTenThousandths(amount);
+    return true;
+}
+
+bool checkedAdd(qint64 a, qint64 b, qint64* sum) { return !__builtin_add_overflow(a, b, sum); }
 
 double fromTenThousandths(qint64 units) { return double(units) / 10000.0; }
 

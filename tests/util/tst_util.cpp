@@ -445,6 +445,34 @@ private slots:
         QVERIFY(!parseMoney("12a", &v));
     }
 
+    void moneyNeverWrapsAround_data()
+    {
+        QTest::addColumn<double>("amount");
+        QTest::addColumn<bool>("booked");
+        QTest::addRow("the largest amount") << MaxAmount << true;
+        QTest::addRow("one unit beyond") << MaxAmount + 1 << false;
+        QTest::addRow("far beyond") << 1e300 << false;
+        QTest::addRow("infinity") << std::numeric_limits<double>::infinity() << false;
+        QTest::addRow("not a number") << std::numeric_limits<double>::quiet_NaN() << false;
+        QTest::addRow("a negative amount") << -12.5 << true;
+    }
+    void moneyNeverWrapsAround()
+    {
+        QFETCH(double, amount);
+        QFETCH(bool, booked);
+        qint64 units = 0;
+        QCOMPARE(checkedTenThousandths(amount, &units), booked);
+        if (booked)
+            QCOMPARE(units, toTenThousandths(amount));
+        // Beyond any range a conversion saturates instead of being undefined.
+        QCOMPARE(toTenThousandths(1e300), std::numeric_limits<qint64>::max());
+        QCOMPARE(toTenThousandths(-1e300), std::numeric_limits<qint64>::min());
+        qint64 sum = 0;
+        QVERIFY(!checkedAdd(std::numeric_limits<qint64>::max(), 1, &sum));
+        QVERIFY(checkedAdd(toTenThousandths(MaxAmount), toTenThousandths(MaxAmount), &sum));
+        QCOMPARE(sum, 2 * toTenThousandths(MaxAmount));
+    }
+
     void win1251()
     {
         QCOMPARE(firstNonWin1251("Привет, Ёж! № 5 € «»"), -1);

@@ -1,0 +1,354 @@
+#include "OperationPages.h"
+
+#include "DorvCard.h"
+#include "data/DataSource.h"
+#include "data/DbError.h"
+#include "data/DorvDm.h"
+#include "util/Money.h"
+#include "util/Prompts.h"
+#include "widgets/DbControls.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace dorv {
+
+namespace {
+
+const QString PositiveNumber = QStringLiteral("Надо указать положительное число !");
+
+QLabel* makeLabel(const QString& name, const QString& text, QWidget* parent)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+QCheckBox* makeCheck(const QString& name, const QString& text, const QString& hint, QWidget* parent)
+{
+    auto* c = new QCheckBox(text, parent);
+    c->setObjectName(name);
+    c->setToolTip(hint);
+    c->setVisible(false);
+    return c;
+}
+
+qint64 unitsOf(const Field* f) { return f && !f->isNull() ? toTenThousandths(f->asFloat()) : 0; }
+
+} // namespace
+
+TOperationPages::TOperationPages(TFormCard& card, TDm& dm, Prompts& prompts)
+    : QObject(&card), m_card(card), m_dm(dm), m_prompts(prompts)
+{
+    setObjectName(QStringLiteral("OperationPages"));
+    Tb_Acc = new Table(QStringLiteral("Tb_Acc"), QStringLiteral("TB_ACCOUNT"), this);
+    Tb_Acc->addField(QStringLiteral("Id_Account"), FieldType::SmallInt);
+    Tb_Acc->addField(QStringLiteral("Account"), FieldType::Text, 30).setLabel(QStringLiteral("Наименование"));
+    Tb_Acc->addField(QStringLiteral("Currency"), FieldType::Text, 15).setLabel(QStringLiteral("Валюта"));
+    Tb_Acc->addField(QStringLiteral("Rest"), FieldType::Float).setDisplayFormat(QStringLiteral("0.00"));
+    DataAcc = new DataSource(QStringLiteral("DataAcc"), Tb_Acc, this);
+    connect(DataAcc, &DataSource::dataChanged, this, [this] { DataAccDataChange(); });
+    card.ownedDatasets << Tb_Acc;
+
+    buildShared();
+    buildOperationPage();
+    buildTransferPage();
+
+    card.showOperationPage = [this] { ShowOperationPage(); };
+    card.operationOk = [this] {
+        qint64 delta = m_card.RestDelta;
+        if (!ValidateOperation(delta))
+            return false;
+        m_card.RestDelta = delta;
+        return true;
+    };
+}
+
+TOperationPages::~TOperationPages() = default;
+
+void TOperationPages::buildShared()
+{
+    m_shared = new QWidget(m_card.ShHist);
+    m_shared->setObjectName(QStringLiteral("SharedControls"));
+    auto* grid = new QGridLayout(m_shared);
+    grid->setContentsMargins(0, 0, 0, 0);
+    LabWho = makeLabel(QStringLiteral("LabWho"), QStringLiteral("От кого ( Кому )"), m_shared);
+    DBLWho = new TDbLookupCombo(QStringLiteral("DBLWho"), m_shared);
+    LabWhere = makeLabel(QStringLiteral("LabWhere"), QStringLiteral("Откуда ( Куда )"), m_shared);
+    DBLWhere = new TDbLookupCombo(QStringLiteral("DBLWhere"), m_shared);
+    for (TDbLookupCombo* list : {DBLWho, DBLWhere}) {
+        list->setToolTip(QStringLiteral("Для удаления - клавиша DEL"));
+        list->deletePressed = [this, list] { DBLWhoKeyDown(list); };
+    }
+    DBLWho->bind(m_dm.Tb_Hist, QStringLiteral("ID_Person"));
+    DBLWhere->bind(m_dm.Tb_Hist, QStringLiteral("ID_Firm"));
+    ChDate =
+        makeCheck(QStringLiteral("ChDate"), QStringLiteral("Дата"), QStringLiteral("Заменить на новую дату"), m_shared);
+    grid->addWidget(LabWho, 0, 0);
+    grid->addWidget(DBLWho, 1, 0);
+    grid->addWidget(LabWhere, 2, 0);
+    grid->addWidget(DBLWhere, 3, 0);
+    grid->addWidget(ChDate, 4, 0);
+}
+
+void TOperationPages::buildOperationPage()
+{
+    QWidget* page = m_card.ShHist;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(10, 8, 10, 4);
+    Label8 = makeLabel(QStringLiteral("Label8"), QStringLiteral("Сумма"), page);
+    DBESum = new TDbEdit(QStringLiteral("DBESum"), page);
+    LabPrice = makeLabel(QStringLiteral("LabPrice"), QStringLiteral("Цена"), page);
+    DBEPrice = new TDbEdit(QStringLiteral("DBEPrice"), page);
+    DBEPrice->bind(m_dm.Tb_Hist, QStringLiteral("PRICE"));
+    ChCategory = makeCheck(QStringLiteral("ChCategory"), QStringLiteral("За что?"),
+                           QStringLiteral("Заменить на новую статью расхода-прихода"), page);
+    for (QWidget* w : {static_cast<QWidget*>(Label8), static_cast<QWidget*>(DBESum), static_cast<QWidget*>(LabPrice),
+                       static_cast<QWidget*>(DBEPrice)})
+        layout->addWidget(w);
+    layout->addWidget(m_shared);
+    layout->addWidget(ChCategory);
+    layout->addStretch(1);
+}
+
+void TOperationPages::buildTransferPage()
+{
+    QWidget* page = m_card.ShTrans;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(10, 8, 10, 4);
+    Label10 = makeLabel(QStringLiteral("Label10"), QStringLiteral("Сумма"), page);
+    DBETrans = new TDbEdit(QStringLiteral("DBETrans"), page);
+    DBETrans->bind(m_dm.Tb_Hist, QStringLiteral("CT"));
+    LabAcc = makeLabel(QStringLiteral("LabAcc"), QStringLiteral("Счёт"), page);
+    DBLTrans = new TDbLookupCombo(QStringLiteral("DBLTrans"), page);
+    DBLTrans->bind(m_dm.Tb_Hist, QStringLiteral("REF_ACCOUNT"));
+    DBLTrans->setList(Tb_Acc, QStringLiteral("ID_ACCOUNT"), {QStringLiteral("ACCOUNT"), QStringLiteral("CURRENCY")});
+    // The target's row of the other accounts follows the pick, and with it the rate rule.
+    DBLTrans->picked = [this](const QVariant& key) { Tb_Acc->locate(QStringLiteral("Id_Account"), key); };
+    GrRate = new QGroupBox(QStringLiteral("Сумма перевода и курс"), page);
+    GrRate->setObjectName(QStringLiteral("GrRate"));
+    auto* rate = new QVBoxLayout(GrRate);
+    DBETrans_Ref = new TDbEdit(QStringLiteral("DBETrans_Ref"), GrRate);
+    DBETrans_Ref->bind(m_dm.Qtrans, QStringLiteral("Dt"));
+    DBERate = new TDbEdit(QStringLiteral("DBERate"), GrRate);
+    DBERate->setToolTip(QStringLiteral("Курс"));
+    DBERate->bind(m_dm.Tb_Hist, QStringLiteral("PRICE"));
+    rate->addWidget(DBETrans_Ref);
+    rate->addWidget(DBERate);
+    GrRate->setVisible(false);
+    for (QWidget* w : {static_cast<QWidget*>(Label10), static_cast<QWidget*>(DBETrans), static_cast<QWidget*>(LabAcc),
+                       static_cast<QWidget*>(DBLTrans), static_cast<QWidget*>(GrRate)})
+        layout->addWidget(w);
+    layout->addStretch(1);
+}
+
+void TOperationPages::moveSharedTo(QWidget* page)
+{
+    auto* layout = static_cast<QVBoxLayout*>(page->layout());
+    if (m_shared->parentWidget() != page) {
+        m_shared->setParent(page);
+        // Under the amounts on either page, at the same place.
+        layout->insertWidget(page == m_card.ShHist ? 4 : 5, m_shared);
+    }
+    m_shared->show();
+}
+
+void TOperationPages::focus(QWidget* control)
+{
+    if (control->isVisible() && control->isEnabled())
+        control->setFocus();
+}
+
+void TOperationPages::ShowOperationPage()
+{
+    const int page = m_card.request().CardPage;
+    Table& hist = *m_dm.Tb_Hist;
+    static const char* const captions[] = {"", "Расход", "Приход", "Перевод на другой счёт"};
+    QString caption = QString::fromUtf8(captions[page]);
+    DBLWho->setList(m_dm.Tb_Person, QStringLiteral("ID_PERSON"), {QStringLiteral("NAME")});
+    DBLWhere->setList(m_dm.Tb_Firm, QStringLiteral("ID_FIRM"), {QStringLiteral("FIRM")});
+    DBEPrice->showValue();
+    if (page == 1 || page == 2) {
+        m_card.PgCard->setCurrentWidget(m_card.ShHist);
+        moveSharedTo(m_card.ShHist);
+        DBESum->bind(&hist, page == 1 ? QStringLiteral("CT") : QStringLiteral("DT"));
+        m_card.RestDelta = unitsOf(hist.findField(DBESum->fieldName()));
+        focus(DBESum);
+        if (!hist.isEmpty() || hist.state() == DatasetState::Insert) {
+            QString deepest;
+            for (const char* name : {"Article", "Item", "Category"}) {
+                const Field* f = hist.findField(QString::fromLatin1(name));
+                if (f && !f->asString().isEmpty()) {
+                    deepest = f->asString();
+                    break;
+                }
+            }
+            caption += QStringLiteral("...") + deepest;
+        }
+    } else {
+        m_card.PgCard->setCurrentWidget(m_card.ShTrans);
+        moveSharedTo(m_card.ShTrans);
+        m_card.RestDelta = unitsOf(hist.findField(QStringLiteral("CT")));
+        m_card.ReceivedAmount = 0;
+        openOtherAccounts();
+        const bool planned = hist.fieldByName(QStringLiteral("Kind")).asString() == QLatin1String("2");
+        DBLTrans->setEnabled(m_card.request().CardMode == 1 || planned);
+        DBETrans->showValue();
+        DataAccDataChange();
+        Query& q = *m_dm.Qtrans;
+        q.close();
+        const Field& ref = hist.fieldByName(QStringLiteral("REF_ACCOUNT"));
+        q.paramByName(QStringLiteral("Ref_Account")).setAsInteger(ref.isNull() ? 0 : ref.asInteger());
+        q.paramByName(QStringLiteral("Date_Create")).value = hist.fieldByName(QStringLiteral("DATE_CREATE")).value();
+        q.open();
+        DBETrans_Ref->showValue();
+        if (GrRate->isVisible() || m_rate)
+            m_card.ReceivedAmount = q.isEmpty() ? 0 : unitsOf(q.findField(QStringLiteral("Dt")));
+        DBERate->showValue();
+        focus(DBETrans);
+    }
+    m_card.setWindowTitle(caption);
+}
+
+void TOperationPages::openOtherAccounts()
+{
+    Tb_Acc->close();
+    Tb_Acc->setDatabaseName(m_dm.Tb_Account->databaseName());
+    const qint64 current = m_dm.Tb_Account->fieldByName(QStringLiteral("Id_Account")).asInteger();
+    Tb_Acc->setFilter(QStringLiteral("id_Account<>'%1'").arg(current));
+    Tb_Acc->setFiltered(true);
+    Tb_Acc->open();
+    const Field& ref = m_dm.Tb_Hist->fieldByName(QStringLiteral("REF_ACCOUNT"));
+    if (!ref.isNull())
+        Tb_Acc->locate(QStringLiteral("Id_Account"), ref.value());
+    DBLTrans->reload();
+}
+
+bool TOperationPages::rateRule() const
+{
+    Table& hist = *m_dm.Tb_Hist;
+    if (!Tb_Acc->active() || Tb_Acc->isEmpty() || !hist.active())
+        return false;
+    const Field* ref = hist.findField(QStringLiteral("REF_ACCOUNT"));
+    const Field* kind = hist.findField(QStringLiteral("Kind"));
+    if (!ref || ref->isNull())
+        return false;
+    const bool real = (kind && kind->asString() == QLatin1String("1")) || m_card.request().Realizing;
+    const QString target = Tb_Acc->fieldByName(QStringLiteral("Currency")).asString();
+    const QString own = m_dm.Tb_Account->fieldByName(QStringLiteral("Currency")).asString();
+    return real && target != own;
+}
+
+void TOperationPages::DataAccDataChange()
+{
+    m_rate = rateRule();
+    GrRate->setVisible(m_rate);
+}
+
+bool TOperationPages::rateShown() const { return m_rate; }
+
+void TOperationPages::DBLWhoKeyDown(TDbLookupCombo* list)
+{
+    Table& hist = *m_dm.Tb_Hist;
+    if (!hist.active())
+        return;
+    if (!hist.editing())
+        hist.edit();
+    hist.fieldByName(list == DBLWho ? QStringLiteral("ID_Person") : QStringLiteral("ID_Firm")).clear();
+}
+
+void TOperationPages::writeEdits()
+{
+    for (TDbEdit* e : {DBESum, DBEPrice, DBETrans, DBETrans_Ref, DBERate})
+        if (e->isVisibleTo(&m_card) && e->window() == &m_card)
+            e->writeValue();
+}
+
+bool TOperationPages::ValidateOperation(qint64& delta)
+{
+    writeEdits();
+    Table& hist = *m_dm.Tb_Hist;
+    const Field& dt = hist.fieldByName(QStringLiteral("Dt"));
+    const Field& ct = hist.fieldByName(QStringLiteral("Ct"));
+    const bool realizing = m_card.request().Realizing;
+    const bool real = hist.fieldByName(QStringLiteral("Kind")).asString() == QLatin1String("1") || realizing;
+    // 1. An amount, and a positive one.
+    const bool bad = dt.isNull() ? !(ct.asFloat() > 0) : (ct.isNull() && !(dt.asFloat() > 0));
+    if (bad) {
+        m_prompts.inform(PositiveNumber);
+        focus(DBESum);
+        focus(DBETrans);
+        return false;
+    }
+    // No amount the program cannot count to the ten-thousandth exactly.
+    const Field& price = hist.fieldByName(QStringLiteral("Price"));
+    qint64 newCt = 0, newDt = 0, units = 0;
+    if (!checkedTenThousandths(ct.isNull() ? 0 : ct.asFloat(), &newCt)
+        || !checkedTenThousandths(dt.isNull() ? 0 : dt.asFloat(), &newDt)
+        || !checkedTenThousandths(price.isNull() ? 0 : price.asFloat(), &units)) {
+        m_prompts.inform(QStringLiteral("Слишком большое число: сумма и цена не могут быть больше %1 !")
+                             .arg(formatMoney(MaxAmount)));
+        focus(DBESum);
+        focus(DBETrans);
+        return false;
+    }
+    // 2. The change of the balance: old expense - new expense, or new income - old income.
+    qint64 change = delta;
+    if (real) {
+        if (realizing)
+            change = 0;
+        change = dt.isNull() ? change - newCt : newDt - change;
+    }
+    // 3. A transfer.
+    qint64 received = m_card.ReceivedAmount;
+    if (m_card.request().CardPage == 3) {
+        if (hist.fieldByName(QStringLiteral("REF_ACCOUNT")).isNull()) {
+            m_prompts.inform(QStringLiteral("Не выбран целевой счёт ( куда перевести деньги ? ) !"));
+            focus(DBLTrans);
+            return false;
+        }
+        if (m_rate && !price.isNull() && !(price.asFloat() > 0)) {
+            m_prompts.inform(QStringLiteral("Неверно указан курс !"));
+            focus(DBERate);
+            return false;
+        }
+        const Field* got = m_dm.Qtrans->active() ? m_dm.Qtrans->findField(QStringLiteral("Dt")) : nullptr;
+        const double gotAmount = got && !got->isNull() ? got->asFloat() : 0;
+        if (m_rate && !(gotAmount > 0)) {
+            m_prompts.inform(PositiveNumber);
+            focus(DBETrans_Ref);
+            return false;
+        }
+        if (m_rate && !checkedTenThousandths(gotAmount, &units)) {
+            m_prompts.inform(
+                QStringLiteral("Слишком большое число: сумма не может быть больше %1 !").arg(formatMoney(MaxAmount)));
+            focus(DBETrans_Ref);
+            return false;
+        }
+        if (real && m_rate)
+            received = units;
+    }
+    delta = change;
+    m_card.ReceivedAmount = received;
+    return true;
+}
+
+void TOperationPages::endFlow()
+{
+    try {
+        Tb_Acc->close();
+    } catch (...) {
+    }
+    GrRate->setVisible(false);
+    m_rate = false;
+    for (QCheckBox* c : {ChDate, ChCategory}) {
+        c->setChecked(false);
+        c->setVisible(false);
+    }
+}
+
+} // namespace dorv

@@ -1,0 +1,518 @@
+#include "app/DorvMain.h"
+#include "categories/CategoryTree.h"
+#include "data/Database.h"
+#include "data/DorvDm.h"
+#include "ledger/MoneyView.h"
+#include "ledger/OperationEditor.h"
+#include "ledger/OperationPages.h"
+#include "support/ScriptedPrompts.h"
+#include "util/Clock.h"
+#include "util/DateScale.h"
+#include "widgets/DbControls.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace dorv;
+
+// Booking through the real windows: a node of a tree, the card filled in, OK; the history, the
+// balances and the totals after it.
+class TestBooking : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> root;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TFormMain> w;
+    MainEnvironment e;
+
+    TMoneyView& money() { return *w->Money; }
+    TDm& dm() { return *w->Dm(); }
+    Table& hist() { return *dm().Tb_Hist; }
+    void exec(const QString& sql) { Database::acquire(w->WorkingFolder)->exec(sql); }
+    static int day(int y, int m, int d) { return dayNumber(QDate(y, m, d)); }
+    static constexpr int Today = 0; // offsets from 6 Feb 2000
+
+    // Two accounts in roubles, one in dollars, and a small category tree; the first account current.
+    void household()
+    {
+        exec("INSERT INTO TB_ACCOUNT (Id_Account, Account, Currency, Rest) VALUES (1, 'Кошелёк', 'руб', 1000),"
+             " (2, 'Карта', 'руб', 500), (3, 'Доллары', 'USD', 0)");
+        exec("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C) VALUES (1, 'Еда', NULL, 0, '-'),"
+             " (2, 'Хлеб', 1, 1, '-'), (3, 'Батон', 2, 2, '-'), (4, 'Зарплата', NULL, 0, '+'),"
+             " (5, 'Транспорт', NULL, 0, '-')");
+        dm().Tb_Items->refresh();
+        dm().Tb_Account->refresh();
+        dm().Tb_Account->locate("Id_Account", 1);
+        money().ResetTrees();
+        money().ApplyPeriod();
+    }
+    void select(QTreeWidget* tree, int id)
+    {
+        QTreeWidgetItem* node = money().Pgd->FindCategoryNode(tree, id, {});
+        QVERIFY(node);
+        tree->setCurrentItem(node);
+    }
+    double rest(int account)
+    {
+        Statement st = Database::acquire(w->WorkingFolder)->prepare("SELECT Rest FROM TB_ACCOUNT WHERE Id_Account=?");
+        st.bind(1, account);
+        return st.step() ? st.column(0).toDouble() : -1;
+    }
+    // The rows of the whole database as "account kind dt ct level1 ref price".
+    QStringList rows()
+    {
+        Statement st = Database::acquire(w->WorkingFolder)
+                           ->prepare("SELECT Id_Account, Kind, Dt, Ct, Level1, Ref_Account, Price FROM TB_HIST "
+                                     "ORDER BY Date_Create, Id_Account");
+        QStringList out;
+        while (st.step()) {
+            QStringList parts;
+            for (int i = 0; i < 7; ++i)
+                parts << (st.column(i).isValid() ? st.column(i).toString() : QStringLiteral("-"));
+            out << parts.join(' ');
+        }
+        return out;
+    }
+    template <class T>
+    static T* part(QDialog* card, const char* name)
+    {
+        T* found = card->findChild<T*>(QString::fromLatin1(name));
+        if (!found)
+            qFatal("no %s", name);
+        return found;
+    }
+    // The next card: type the fields given (name → text), pick lists by their item's text, then OK.
+    void nextCard(const QList<std::pair<const char*, QString>>& typed, bool ok = true)
+    {
+        prompts.modals.enqueue([typed, ok](QDialog* d) {
+            for (const auto& [name, text] : typed) {
+                if (auto* edit = d->findChild<TDbEdit*>(QString::fromLatin1(name))) {
+                    edit->setText(text);
+                    edit->setModified(true);
+                } else if (auto* list = d->findChild<TDbLookupCombo*>(QString::fromLatin1(name))) {
+                    const int at = list->findText(text, Qt::MatchStartsWith);
+                    list->setCurrentIndex(at);
+                    emit list->activated(at);
+                } else if (auto* check = d->findChild<QCheckBox*>(QString::fromLatin1(name))) {
+                    check->setChecked(text == "1");
+                }
+            }
+            if (ok)
+                part<QPushButton>(d, "ButOk")->click();
+            return d->isVisible() ? int(QDialog::Rejected) : d->result();
+        });
+    }
+    void enterInTree(QTreeWidget* tree) { QTest::keyClick(tree, Qt::Key_Return); }
+
+private slots:
+    void init()
+    {
+        root = std::make_unique<QTemporaryDir>();
+        prompts = ScriptedPrompts();
+        e = MainEnvironment();
+        e.programFolder = root->filePath("prog");
+        e.tempFolder = root->filePath("tmp");
+        e.settingsFile = root->filePath("s.ini");
+        e.prompts = &prompts;
+        e.splash = false;
+        QDir().mkpath(e.programFolder);
+        QDir().mkpath(e.tempFolder);
+        Clock::pin(QDateTime(QDate(2000, 2, 6), QTime(12, 0)));
+        w = std::make_unique<TFormMain>(e);
+        QVERIFY(w->started());
+        household();
+    }
+    void cleanup()
+    {
+        w.reset();
+        Clock::unpin();
+        root.reset();
+    }
+
+    void expenseFromTheTreeThenSavedAndReopened()
+    {
+        select(money().Pgd->TvCt, 3);
+        nextCard({{"DBESum", "12,5"}, {"DBEPrice", "2.5"}});
+        enterInTree(money().Pgd->TvCt);
+        QVERIFY(prompts.asked.contains("modal: TFormCard"));
+        QCOMPARE(w->Card()->windowTitle(), QString("Расход...Батон"));
+        QCOMPARE(rows(), QStringList{"1 1 - 12.5 1 - 2.5"});
+        QCOMPARE(hist().recordCount(), 1);
+        QCOMPARE(hist().fieldByName("Level3").asInteger(), qint64(3));
+        QCOMPARE(rest(1), 987.5);
+        QCOMPARE(money().DBTRest->text(), QString("987.50"));
+        QCOMPARE(money().panelText(5), QString("12.50"));
+        QVERIFY(!dm().DataSaved);
+        QCOMPARE(w->property("CardPage").toInt(), 0);
+        QCOMPARE(w->property("CardMode").toInt(), 0);
+        // Saved and started again: all there.
+        const QString file = root->filePath("home.den");
+        prompts.saveFiles.enqueue(file);
+        QVERIFY(w->SaveDataFile(false));
+        prompts.confirms.enqueue(true);
+        QVERIFY(w->FormCloseQuery());
+        w.reset();
+        w = std::make_unique<TFormMain>(e);
+        QVERIFY(w->started());
+        QCOMPARE(w->windowTitle(), file);
+        QCOMPARE(rows(), QStringList{"1 1 - 12.5 1 - 2.5"});
+        QCOMPARE(money().DBTRest->text(), QString("987.50"));
+    }
+
+    void plannedTomorrowThenRealisedOnItsDay()
+    {
+        w->setWorkDate(day(2000, 2, 7));
+        select(money().Pgd->TvCt, 1);
+        nextCard({{"DBESum", "10"}});
+        w->action("mMoneyNew")->trigger();
+        QCOMPARE(rows(), QStringList{"1 2 - 10 1 - -"});
+        QCOMPARE(rest(1), 1000.0);
+        QCOMPARE(money().panelText(5), QString("0.00"));
+        QVERIFY(!w->action("mUpdate")->isEnabled());
+        // The next day it may be realised.
+        Clock::pin(QDateTime(QDate(2000, 2, 7), QTime(9, 0)));
+        w->UpdateCommandStates();
+        QVERIFY(w->action("mUpdate")->isEnabled());
+        nextCard({});
+        w->action("mUpdate")->trigger();
+        QCOMPARE(rows(), QStringList{"1 1 - 10 1 - -"});
+        QCOMPARE(rest(1), 990.0);
+        QCOMPARE(money().panelText(5), QString("10.00"));
+        QVERIFY(!w->property("Realizing").toBool());
+    }
+
+    void editingChangesTheBalanceByTheDifference_data()
+    {
+        QTest::addColumn<bool>("income");
+        QTest::addColumn<double>("after");
+        QTest::addRow("expense 10 to 15") << false << 985.0;
+        QTest::addRow("income 10 to 15") << true << 1015.0;
+    }
+    void editingChangesTheBalanceByTheDifference()
+    {
+        QFETCH(bool, income);
+        QFETCH(double, after);
+        if (income) {
+            money().ButDt->click();
+            select(money().Pgd->TvDt, 4);
+        } else {
+            select(money().Pgd->TvCt, 1);
+        }
+        nextCard({{"DBESum", "10"}});
+        w->action("mMoneyNew")->trigger();
+        QCOMPARE(rest(1), income ? 1010.0 : 990.0);
+        nextCard({{"DBESum", "15"}});
+        w->action("mMoneyEdit")->trigger();
+        QCOMPARE(rest(1), after);
+        QCOMPARE(hist().recordCount(), 1);
+        QCOMPARE(money().panelText(income ? 3 : 5), QString("15.00"));
+    }
+
+    void deletingRealAndPlanned_data()
+    {
+        QTest::addColumn<int>("workDay");
+        QTest::addColumn<double>("after");
+        QTest::addRow("real") << 6 << 1000.0;
+        QTest::addRow("planned") << 8 << 1000.0;
+    }
+    void deletingRealAndPlanned()
+    {
+        QFETCH(int, workDay);
+        QFETCH(double, after);
+        w->setWorkDate(day(2000, 2, workDay));
+        money().ApplyPeriod();
+        select(money().Pgd->TvCt, 1);
+        nextCard({{"DBESum", "10"}});
+        w->action("mMoneyNew")->trigger();
+        QCOMPARE(rows().size(), 1);
+        prompts.confirms.enqueue(false);
+        w->action("mMoneyDelete")->trigger();
+        QCOMPARE(rows().size(), 1);
+        prompts.confirms.enqueue(true);
+        w->action("mMoneyDelete")->trigger();
+        QVERIFY(prompts.asked.contains("confirm: Удалить строку?"));
+        QVERIFY(rows().isEmpty());
+        QCOMPARE(rest(1), after);
+    }
+
+    void transferInOneCurrency()
+    {
+        select(money().Pgd->TvCt, -1);
+        nextCard({{"DBETrans", "100"}, {"DBLTrans", "Карта"}});
+        enterInTree(money().Pgd->TvCt);
+        QCOMPARE(w->Card()->windowTitle(), QString("Перевод на другой счёт"));
+        QCOMPARE(rows(), (QStringList{"1 1 - 100 -1 2 -", "2 1 100 - -1 1 -"}));
+        QCOMPARE(rest(1), 900.0);
+        QCOMPARE(rest(2), 600.0);
+        Statement st = Database::acquire(w->WorkingFolder)->prepare("SELECT count(DISTINCT Date_Create) FROM TB_HIST");
+        QVERIFY(st.step());
+        QCOMPARE(st.columnInt(0), 1);
+        // Changed through the sending row: both rows and both balances follow.
+        nextCard({{"DBETrans", "150"}});
+        w->action("mMoneyEdit")->trigger();
+        QCOMPARE(rows(), (QStringList{"1 1 - 150 -1 2 -", "2 1 150 - -1 1 -"}));
+        QCOMPARE(rest(1), 850.0);
+        QCOMPARE(rest(2), 650.0);
+        // The receiving row is changed only through its sender.
+        dm().Tb_Account->locate("Id_Account", 2);
+        money().ApplyPeriod();
+        QVERIFY(!w->action("mMoneyEdit")->isEnabled());
+        QVERIFY(!w->action("mMoneyDelete")->isEnabled());
+        QVERIFY(w->action("mMoneyNew")->isEnabled());
+        prompts.asked.clear();
+        money().editor().OpenOperationCard(3);
+        money().editor().mMoneyDeleteClick();
+        QVERIFY(prompts.asked.isEmpty());
+        QCOMPARE(rows().size(), 2);
+    }
+
+    void transferToAnotherCurrencyAndItsDeletion()
+    {
+        select(money().Pgd->TvCt, -1);
+        prompts.modals.enqueue([](QDialog* d) {
+            auto* list = d->findChild<TDbLookupCombo*>("DBLTrans");
+            part<TDbEdit>(d, "DBETrans")->setText("100");
+            const int at = list->findText("Доллары", Qt::MatchStartsWith);
+            list->setCurrentIndex(at);
+            emit list->activated(at);
+            auto* rate = part<QGroupBox>(d, "GrRate");
+            if (!rate->isVisible())
+                return int(QDialog::Rejected);
+            part<TDbEdit>(d, "DBETrans_Ref")->setText("250");
+            part<TDbEdit>(d, "DBERate")->setText("2.5");
+            part<QPushButton>(d, "ButOk")->click();
+            return d->result();
+        });
+        w->action("mMoneyNew")->trigger();
+        QCOMPARE(rows(), (QStringList{"1 1 - 100 -1 3 2.5", "3 1 250 - -1 1 2.5"}));
+        QCOMPARE(rest(1), 900.0);
+        QCOMPARE(rest(3), 250.0);
+        QCOMPARE(w->Card()->property("ReceivedAmount").toLongLong(), qint64(2500000));
+        prompts.confirms.enqueue(true);
+        w->action("mMoneyDelete")->trigger();
+        QVERIFY(rows().isEmpty());
+        QCOMPARE(rest(1), 1000.0);
+        QCOMPARE(rest(3), 0.0);
+    }
+
+    void transferWhoseSecondWriteFailsChangesNothing()
+    {
+        exec("CREATE TRIGGER refuse BEFORE INSERT ON TB_HIST WHEN NEW.Dt IS NOT NULL AND NEW.Level1 = -1 "
+             "BEGIN SELECT RAISE(ABORT, 'no room for the receiving row'); END");
+        select(money().Pgd->TvCt, -1);
+        nextCard({{"DBETrans", "100"}, {"DBLTrans", "Карта"}});
+        w->action("mMoneyNew")->trigger();
+        QVERIFY(prompts.asked.last().startsWith("error: "));
+        QVERIFY(rows().isEmpty());
+        QCOMPARE(rest(1), 1000.0);
+        QCOMPARE(rest(2), 500.0);
+        QCOMPARE(money().DBTRest->text(), QString("1000.00"));
+        QCOMPARE(hist().recordCount(), 0);
+        QCOMPARE(hist().state(), DatasetState::Browse);
+        QCOMPARE(w->property("CardPage").toInt(), 0);
+        // Nothing half-done is left to be saved either.
+        QVERIFY(dm().DataSaved);
+    }
+
+    void categoryAndDateOfAnEdit()
+    {
+        select(money().Pgd->TvCt, 1);
+        nextCard({{"DBESum", "10"}});
+        w->action("mMoneyNew")->trigger();
+        // Another node and another working date: "За что?" and "Дата" are offered.
+        select(money().Pgd->TvCt, 5);
+        w->setWorkDate(day(2000, 2, 4));
+        prompts.modals.enqueue([](QDialog* d) {
+            const bool offered =
+                part<QCheckBox>(d, "ChCategory")->isVisible() && part<QCheckBox>(d, "ChDate")->isVisible();
+            part<QCheckBox>(d, "ChCategory")->setChecked(true);
+            part<QCheckBox>(d, "ChDate")->setChecked(true);
+            part<QPushButton>(d, "ButOk")->click();
+            return offered ? d->result() : int(QDialog::Rejected);
+        });
+        w->action("mMoneyEdit")->trigger();
+        Statement st = Database::acquire(w->WorkingFolder)->prepareOnce("SELECT Level1, Date_Real FROM TB_HIST");
+        QVERIFY(st.step());
+        QCOMPARE(st.columnInt(0), 5);
+        QCOMPARE(st.columnInt(1), day(2000, 2, 4));
+        // Unchecked, they keep what was there.
+        select(money().Pgd->TvCt, 1);
+        w->setWorkDate(day(2000, 2, 6));
+        money().ApplyPeriod();
+        nextCard({});
+        w->action("mMoneyEdit")->trigger();
+        Statement again = Database::acquire(w->WorkingFolder)->prepareOnce("SELECT Level1, Date_Real FROM TB_HIST");
+        QVERIFY(again.step());
+        QCOMPARE(again.columnInt(0), 5);
+        QCOMPARE(again.columnInt(1), day(2000, 2, 4));
+    }
+
+    void checksOfTheCard_data()
+    {
+        QTest::addColumn<int>("node");
+        QTest::addColumn<QString>("sum");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("message");
+        const QString positive = "Надо указать положительное число !";
+        QTest::addRow("no amount") << 1 << ""
+                                   << "" << positive;
+        QTest::addRow("letters") << 1 << "десять"
+                                 << "" << positive;
+        QTest::addRow("zero") << 1 << "0"
+                              << "" << positive;
+        QTest::addRow("negative") << 1 << "-5"
+                                  << "" << positive;
+        QTest::addRow("too large") << 1 << "1e13"
+                                   << ""
+                                   << "Слишком большое число: сумма и цена не могут быть больше 900000000000.00 !";
+        QTest::addRow("transfer without a target") << -1 << "5"
+                                                   << ""
+                                                   << "Не выбран целевой счёт ( куда перевести деньги ? ) !";
+        QTest::addRow("amount first") << -1 << ""
+                                      << "" << positive;
+    }
+    void checksOfTheCard()
+    {
+        QFETCH(int, node);
+        QFETCH(QString, sum);
+        QFETCH(QString, target);
+        QFETCH(QString, message);
+        select(money().Pgd->TvCt, node);
+        const char* field = node == -1 ? "DBETrans" : "DBESum";
+        nextCard({{field, sum}});
+        w->action("mMoneyNew")->trigger();
+        QCOMPARE(prompts.messages(), QStringList{message});
+        QVERIFY(rows().isEmpty());
+        QCOMPARE(hist().state(), DatasetState::Browse);
+        QCOMPARE(rest(1), 1000.0);
+    }
+
+    void ratesBetweenCurrencies_data()
+    {
+        QTest::addColumn<QString>("received");
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<QString>("message"); // empty: accepted
+        QTest::addRow("a rate of 0") << "250"
+                                     << "0"
+                                     << "Неверно указан курс !";
+        QTest::addRow("no rate") << "250"
+                                 << ""
+                                 << "";
+        QTest::addRow("nothing received") << ""
+                                          << "2.5"
+                                          << "Надо указать положительное число !";
+    }
+    void ratesBetweenCurrencies()
+    {
+        QFETCH(QString, received);
+        QFETCH(QString, rate);
+        QFETCH(QString, message);
+        select(money().Pgd->TvCt, -1);
+        nextCard({{"DBETrans", "100"}, {"DBLTrans", "Доллары"}, {"DBETrans_Ref", received}, {"DBERate", rate}});
+        w->action("mMoneyNew")->trigger();
+        QCOMPARE(prompts.messages(), message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(rest(3), message.isEmpty() ? 250.0 : 0.0);
+    }
+
+    void transferNeedsTwoAccounts()
+    {
+        exec("DELETE FROM TB_ACCOUNT WHERE Id_Account > 1");
+        dm().Tb_Account->refresh();
+        select(money().Pgd->TvCt, -1);
+        w->action("mMoneyNew")->trigger();
+        QCOMPARE(prompts.messages(), QStringList{"Должно быть хотя бы 2 счёта!"});
+        QVERIFY(!prompts.asked.contains("modal: TFormCard"));
+    }
+
+    void deleteKeyEmptiesThePerson()
+    {
+        exec("INSERT INTO TB_PERSON (Id_Person, Name) VALUES (1, 'Иванов И.И.')");
+        dm().Tb_Person->refresh();
+        select(money().Pgd->TvCt, 1);
+        nextCard({{"DBESum", "10"}, {"DBLWho", "Иванов"}});
+        w->action("mMoneyNew")->trigger();
+        QCOMPARE(hist().fieldByName("ID_Person").asInteger(), qint64(1));
+        prompts.modals.enqueue([](QDialog* d) {
+            QTest::keyClick(part<TDbLookupCombo>(d, "DBLWho"), Qt::Key_Delete);
+            part<QPushButton>(d, "ButOk")->click();
+            return d->result();
+        });
+        w->action("mMoneyEdit")->trigger();
+        QVERIFY(hist().fieldByName("ID_Person").isNull());
+    }
+
+    void historyPopup()
+    {
+        QMenu* popup = w->findChild<QMenu*>("PmHist");
+        QVERIFY(popup);
+        QStringList items;
+        for (QAction* a : popup->actions())
+            items << a->objectName() + " " + a->shortcut().toString();
+        QCOMPARE(items, (QStringList{"mpMoneyNew Ins", "mpMoneyEdit F11", "mpMoneyDelete Ctrl+Del", "mpUpdate "}));
+        QCOMPARE(w->action("mpMoneyNew")->text(), QString("&Добавить операцию..."));
+        // The popup's items follow their menu's.
+        select(money().Pgd->TvCt, 1);
+        nextCard({{"DBESum", "10"}});
+        w->action("mpMoneyNew")->trigger();
+        QCOMPARE(rows().size(), 1);
+        for (const char* n : {"MoneyNew", "MoneyEdit", "MoneyDelete", "Update"})
+            QCOMPARE(w->action(QString("mp") + n)->isEnabled(), w->action(QString("m") + n)->isEnabled());
+    }
+
+    void closingAnAccount_data()
+    {
+        QTest::addColumn<int>("answer"); // Prompts::Answer
+        QTest::addColumn<bool>("sure");
+        QTest::addColumn<int>("rowsLeft");
+        QTest::addColumn<double>("restLeft");
+        QTest::addRow("yes: keep the balance") << int(Prompts::Answer::Yes) << true << 1 << 900.0;
+        QTest::addRow("no: zero it") << int(Prompts::Answer::No) << true << 1 << 0.0;
+        QTest::addRow("cancel") << int(Prompts::Answer::Cancel) << true << 3 << 900.0;
+        QTest::addRow("yes, then not sure") << int(Prompts::Answer::Yes) << false << 3 << 900.0;
+    }
+    void closingAnAccount()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, sure);
+        QFETCH(int, rowsLeft);
+        QFETCH(double, restLeft);
+        select(money().Pgd->TvCt, -1);
+        nextCard({{"DBETrans", "50"}, {"DBLTrans", "Карта"}});
+        w->action("mMoneyNew")->trigger();
+        select(money().Pgd->TvCt, 1);
+        nextCard({{"DBESum", "50"}});
+        w->action("mMoneyNew")->trigger();
+        QCOMPARE(rows().size(), 3);
+        dm().DataSaved = true;
+        prompts.threeWay.enqueue(Prompts::Answer(answer));
+        prompts.warnings.enqueue(sure);
+        w->action("mEmptyHist")->trigger();
+        const QString question = QString("Закрыть счёт \"Кошелёк\" ( очистить его историю )\r"
+                                         "и сохранить остаток на нём       -  (YES)\r"
+                                         "не сохранять остаток (обнулить)  -  (NO)\r"
+                                         "или передумали                  -  (CANCEL)?");
+        QCOMPARE(prompts.asked.value(prompts.asked.indexOf("confirmOrCancel: " + question)),
+                 "confirmOrCancel: " + question);
+        QCOMPARE(rows().size(), rowsLeft);
+        QCOMPARE(rest(1), restLeft);
+        QCOMPARE(rest(2), 550.0); // the other account keeps its receiving row and balance
+        const bool closed = rowsLeft == 1;
+        QCOMPARE(w->property("PackOnClose").toBool(), closed);
+        QCOMPARE(dm().DataSaved, !closed);
+        QCOMPARE(hist().recordCount(), closed ? 0 : 2);
+        if (closed) {
+            money().ApplyPeriod();
+            QCOMPARE(money().panelText(7), QString("0.00"));
+        }
+    }
+};
+
+QTEST_MAIN(TestBooking)
+#include "tst_booking.moc"
