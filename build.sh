@@ -70,6 +70,7 @@ case "${1:-}" in
     cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDORV_TESTS=OFF -DDORV_BENCHMARKS=ON
     cmake --build build-bench -j"$(jobs)"
     ./build-bench/tests/bench/bench_engine
+    ./build-bench/tests/bench/bench_booking
     ;;
   *)
     echo "usage: $0 run|test|bench" >&2

@@ -3,12 +3,19 @@
 #include "app/Application.h"
 #include "app/DorvAbt.h"
 #include "app/DorvMain.h"
+#include "categories/CategoryTree.h"
 #include "data/Database.h"
 #include "data/DorvDm.h"
 #include "ledger/MoneyView.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
+#include "widgets/DbControls.h"
+
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
 
 #include <QAction>
 #include <QApplication>
@@ -67,6 +74,78 @@ void shoot(QWidget* w, const QString& file)
     const QRect frame = w->frameGeometry();
     screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).save(file);
 }
+// The next card is filled in as a user would, shown for a picture when asked, then OK pressed.
+void fillCard(ScriptedPrompts& prompts, const QList<std::pair<const char*, QString>>& typed, const QString& shot = {})
+{
+    prompts.modals.enqueue([typed, shot](QDialog* d) {
+        for (const auto& [name, text] : typed) {
+            if (auto* edit = d->findChild<dorv::TDbEdit*>(QString::fromLatin1(name))) {
+                edit->setText(text);
+            } else if (auto* list = d->findChild<dorv::TDbLookupCombo*>(QString::fromLatin1(name))) {
+                const int at = list->findText(text, Qt::MatchStartsWith);
+                list->setCurrentIndex(at);
+                emit list->activated(at);
+            }
+        }
+        QApplication::processEvents();
+        if (!shot.isEmpty())
+            shoot(d, shot);
+        d->findChild<QPushButton*>(QStringLiteral("ButOk"))->click();
+        return d->result();
+    });
+}
+
+// A day of a household's books, kept through the windows: a few expenses, an income, a transfer
+// and a payment planned for tomorrow.
+void bookkeepingDay(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString& out)
+{
+    w.mNewClick();
+    auto db = dorv::Database::acquire(w.WorkingFolder);
+    db->exec(QStringLiteral("INSERT INTO TB_ACCOUNT VALUES (1,'Кошелёк','руб',3000,'L'),(2,'Карта','руб',42000,NULL),"
+                            "(3,'Валютный','USD',0,NULL)"));
+    db->exec(QStringLiteral("INSERT INTO TB_ITEMS VALUES (0,'Еда',NULL,0,'-',NULL),(1,'Хлеб',0,1,'-',NULL),"
+                            "(2,'Транспорт',NULL,0,'-',NULL),(3,'Бензин',2,1,'-',NULL),(4,'Зарплата',NULL,0,'+',NULL),"
+                            "(5,'Коммунальные',NULL,0,'-',NULL)"));
+    db->exec(QStringLiteral("INSERT INTO TB_PERSON (Id_Person,Name) VALUES (1,'Иванов И.И.')"));
+    db->exec(QStringLiteral("INSERT INTO TB_FIRM (Id_Firm,Firm) VALUES (1,'Пятёрочка'),(2,'Лукойл')"));
+    dorv::TDm& dm = *w.Dm();
+    for (dorv::Table* t : {dm.Tb_Account, dm.Tb_Items, dm.Tb_Person, dm.Tb_Firm})
+        t->refresh();
+    dm.Tb_Account->locate(QStringLiteral("Id_Account"), 1);
+    dorv::TMoneyView& money = *w.Money;
+    money.ResetTrees();
+    money.ApplyPeriod();
+    QTreeWidget* expenses = money.Pgd->TvCt;
+    auto book = [&](QTreeWidget* tree, int item) {
+        tree->setCurrentItem(money.Pgd->FindCategoryNode(tree, item, {}));
+        QTest::keyClick(tree, Qt::Key_Return);
+    };
+    fillCard(prompts,
+             {{"DBESum", QStringLiteral("85,50")},
+              {"DBEPrice", QStringLiteral("42,75")},
+              {"DBLWhere", QStringLiteral("Пятёрочка")}},
+             out + QStringLiteral("/day-expense-card.png"));
+    book(expenses, 1);
+    fillCard(prompts, {{"DBESum", QStringLiteral("2400")}, {"DBLWhere", QStringLiteral("Лукойл")}});
+    book(expenses, 3);
+    money.ButDt->click();
+    fillCard(prompts, {{"DBESum", QStringLiteral("45000")}, {"DBLWho", QStringLiteral("Иванов")}});
+    book(money.Pgd->TvDt, 4);
+    money.ButCt->click();
+    fillCard(prompts, {{"DBETrans", QStringLiteral("10000")}, {"DBLTrans", QStringLiteral("Карта")}},
+             out + QStringLiteral("/day-transfer-card.png"));
+    book(expenses, -1);
+    money.ButNext->click(); // tomorrow: a planned payment
+    fillCard(prompts, {{"DBESum", QStringLiteral("5300")}});
+    book(expenses, 5);
+    money.ButPrev->click();
+    w.action(QStringLiteral("mWeek"))->trigger();
+    w.DBG->setFocus();
+    QApplication::processEvents();
+    shoot(&w, out + QStringLiteral("/day-money.png"));
+    dm.DataSaved = true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -132,6 +211,8 @@ int main(int argc, char* argv[])
         return int(QDialog::Rejected);
     });
     w.mAboutClick();
+
+    bookkeepingDay(w, prompts, out);
     w.StartStop = true;
     w.CloseDataFile();
     return 0;

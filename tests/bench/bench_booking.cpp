@@ -1,0 +1,210 @@
+// Speed of booking through the money page on a history of a million rows: the card filled in and
+// OK pressed, to the row shown with the balance and the totals updated.
+
+#include "app/DorvMain.h"
+#include "categories/CategoryTree.h"
+#include "data/Database.h"
+#include "data/DorvDm.h"
+#include "ledger/MoneyView.h"
+#include "ledger/OperationEditor.h"
+#include "support/ScriptedPrompts.h"
+#include "widgets/DbControls.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int Accounts = 10;
+constexpr int Rows = 1000000;
+
+QTemporaryDir* g_root = nullptr;
+ScriptedPrompts* g_prompts = nullptr;
+dorv::TFormMain* g_window = nullptr;
+
+dorv::TMoneyView& money() { return *g_window->Money; }
+
+void exec(const QString& sql) { dorv::Database::acquire(g_window->WorkingFolder)->exec(sql); }
+
+// Ten accounts (the last in dollars) of a hundred thousand rows each over about twenty years.
+void generate()
+{
+    QElapsedTimer clock;
+    clock.start();
+    exec(QStringLiteral("BEGIN"));
+    for (int a = 1; a <= Accounts; ++a)
+        exec(QStringLiteral("INSERT INTO TB_ACCOUNT (Id_Account, Account, Currency, Rest) VALUES (%1, 'Счёт %1', '%2', "
+                            "100000)")
+                 .arg(a)
+                 .arg(a == Accounts ? QStringLiteral("USD") : QStringLiteral("руб")));
+    exec(QStringLiteral("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C) VALUES (1, 'Еда', NULL, 0, '-'), "
+                        "(2, 'Зарплата', NULL, 0, '+')"));
+    exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                        "INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Dt, Ct, Level1) "
+                        "SELECT i % %2 + 1, 38000 + i / 140, 3283200000000 + i * 1000, CASE WHEN i % 50 = 0 THEN '2' "
+                        "ELSE '1' END, CASE WHEN i % 7 = 0 THEN 1000.0 END, CASE WHEN i % 7 <> 0 THEN 10.0 + i % 90 "
+                        "END, CASE WHEN i % 7 = 0 THEN 2 ELSE 1 END FROM n")
+             .arg(Rows - 1)
+             .arg(Accounts));
+    exec(QStringLiteral("COMMIT"));
+    std::fprintf(stderr, "TB_HIST: %d rows written in %.1f s\n", Rows, double(clock.elapsed()) / 1000.0);
+}
+
+// The next card is filled in with the given fields and closed with OK.
+void nextCard(const QList<std::pair<const char*, QString>>& typed)
+{
+    g_prompts->modals.enqueue([typed](QDialog* d) {
+        for (const auto& [name, text] : typed) {
+            if (auto* edit = d->findChild<dorv::TDbEdit*>(QString::fromLatin1(name))) {
+                edit->setText(text);
+            } else if (auto* list = d->findChild<dorv::TDbLookupCombo*>(QString::fromLatin1(name))) {
+                const int at = list->findText(text, Qt::MatchStartsWith);
+                list->setCurrentIndex(at);
+                emit list->activated(at);
+            }
+        }
+        d->findChild<QPushButton*>(QStringLiteral("ButOk"))->click();
+        return d->result();
+    });
+}
+
+void select(int id)
+{
+    QTreeWidget* tree = money().Pgd->TvCt;
+    tree->setCurrentItem(money().Pgd->FindCategoryNode(tree, id, {}));
+}
+
+template <typename Body>
+void guarded(benchmark::State& state, Body body)
+{
+    try {
+        body();
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+    }
+}
+
+void BM_BookExpense(benchmark::State& state)
+{
+    guarded(state, [&] {
+        select(1);
+        for (auto _ : state) {
+            nextCard({{"DBESum", QStringLiteral("12.5")}});
+            money().mMoneyNewClick();
+        }
+    });
+}
+BENCHMARK(BM_BookExpense)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+void BM_EditExpense(benchmark::State& state)
+{
+    guarded(state, [&] {
+        int amount = 13;
+        for (auto _ : state) {
+            nextCard({{"DBESum", QString::number(amount++)}});
+            money().mMoneyEditClick();
+        }
+    });
+}
+BENCHMARK(BM_EditExpense)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+void BM_RealisePlanned(benchmark::State& state)
+{
+    guarded(state, [&] {
+        qint64 next = 0;
+        for (auto _ : state) {
+            state.PauseTiming();
+            // A planned row of today to realise.
+            exec(QStringLiteral("INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Ct, Level1) "
+                                "VALUES (1, %1, %2, '2', 5, 1)")
+                     .arg(g_window->WorkDate)
+                     .arg(qint64(g_window->WorkDate) * 86400000 + 80000000 + ++next));
+            money().ApplyPeriod();
+            g_window->Dm()->Tb_Hist->last();
+            state.ResumeTiming();
+            nextCard({});
+            money().mUpdateClick();
+        }
+    });
+}
+BENCHMARK(BM_RealisePlanned)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_BookAndDeleteTransfer(benchmark::State& state)
+{
+    guarded(state, [&] {
+        select(-1);
+        for (auto _ : state) {
+            nextCard({{"DBETrans", QStringLiteral("100")}, {"DBLTrans", QStringLiteral("Счёт 2")}});
+            money().mMoneyNewClick();
+            g_prompts->confirms.enqueue(true);
+            money().mMoneyDeleteClick();
+        }
+    });
+}
+BENCHMARK(BM_BookAndDeleteTransfer)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+void BM_CloseAccount(benchmark::State& state)
+{
+    guarded(state, [&] {
+        for (auto _ : state) {
+            state.PauseTiming();
+            g_window->Dm()->Tb_Account->locate(QStringLiteral("Id_Account"), 5);
+            money().ApplyPeriod();
+            state.ResumeTiming();
+            g_prompts->threeWay.enqueue(dorv::Prompts::Answer::Yes);
+            g_prompts->warnings.enqueue(true);
+            money().mEmptyHistClick();
+        }
+    });
+}
+BENCHMARK(BM_CloseAccount)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir root;
+    ScriptedPrompts prompts;
+    g_root = &root;
+    g_prompts = &prompts;
+    dorv::MainEnvironment env;
+    env.programFolder = root.path();
+    env.tempFolder = root.path();
+    env.settingsFile = root.filePath(QStringLiteral("s.ini"));
+    env.prompts = &prompts;
+    env.splash = false;
+    dorv::TFormMain window(env);
+    if (!window.started())
+        return 1;
+    g_window = &window;
+    generate();
+    window.Dm()->Tb_Account->refresh();
+    window.Dm()->Tb_Items->refresh();
+    window.Dm()->Tb_Account->locate(QStringLiteral("Id_Account"), 1);
+    money().ResetTrees();
+    window.action(QStringLiteral("mMonth"))->trigger();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    // The figures count only if the bookings really happened.
+    dorv::Statement st = dorv::Database::acquire(window.WorkingFolder)
+                             ->prepareOnce(QStringLiteral("SELECT count(*) FROM TB_HIST WHERE Id_Account = 1 AND "
+                                                          "Date_Real = %1")
+                                               .arg(window.WorkDate));
+    st.step();
+    std::fprintf(stderr, "rows booked on the working date: %lld; prompts: %lld\n", st.columnInt(0),
+                 static_cast<long long>(prompts.asked.size()));
+    window.StartStop = true;
+    window.CloseDataFile();
+    return 0;
+}
