@@ -5,10 +5,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QSignalBlocker>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
@@ -141,7 +143,10 @@ QTreeWidget* TCategoryPane::makeTree(QWidget* page, const QString& name)
     tree->setHeaderHidden(true);
     tree->setIndentation(19);
     tree->setSelectionMode(QAbstractItemView::SingleSelection);
-    tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A click on the selected node opens its name for an in-place rename.
+    tree->setEditTriggers(QAbstractItemView::SelectedClicked);
+    tree->setDragDropMode(QAbstractItemView::DragDrop);
+    tree->setDefaultDropAction(Qt::IgnoreAction);
     tree->setContextMenuPolicy(Qt::CustomContextMenu);
     QFont font = tree->font();
     font.setBold(true);
@@ -165,6 +170,7 @@ QTreeWidget* TCategoryPane::makeTree(QWidget* page, const QString& name)
 
     tree->installEventFilter(this);
     tree->viewport()->installEventFilter(this);
+    connect(tree, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* node, int) { itemRenamed(node); });
     connect(tree, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { TvCtChange(current); });
     connect(tree, &QWidget::customContextMenuRequested, this, [this, tree](const QPoint& pos) {
@@ -208,11 +214,40 @@ QHash<QString, QAction*> TCategoryPane::popupActions() const
     return out;
 }
 
+namespace {
+// The name a node had when it was last stored: an in-place edit is told apart by it.
+constexpr int StoredName = Qt::UserRole + 1;
+} // namespace
+
 QTreeWidgetItem* TCategoryPane::makeNode(const QString& name, int id)
 {
     auto* node = new CategoryNode(QStringList{name});
     node->setData(0, Qt::UserRole, id);
+    node->setData(0, StoredName, name);
+    node->setFlags(node->flags() | Qt::ItemIsEditable);
     return node;
+}
+
+void TCategoryPane::renameNode(QTreeWidgetItem* node, const QString& name)
+{
+    const QSignalBlocker quiet(node->treeWidget());
+    node->setData(0, StoredName, name);
+    node->setText(0, name);
+}
+
+void TCategoryPane::itemRenamed(QTreeWidgetItem* node)
+{
+    const QString stored = node->data(0, StoredName).toString();
+    QString text = node->text(0);
+    if (text == stored)
+        return;
+    // The label shows the old name again until the rename is stored.
+    {
+        const QSignalBlocker quiet(node->treeWidget());
+        node->setText(0, stored);
+    }
+    if (edited)
+        edited(node, text);
 }
 
 int TCategoryPane::nodeId(const QTreeWidgetItem* node) { return node->data(0, Qt::UserRole).toInt(); }
@@ -431,6 +466,27 @@ bool TCategoryPane::eventFilter(QObject* watched, QEvent* event)
             else if (tree->currentItem() && openOperationCard)
                 openOperationCard();
         }
+        return true;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        if (!onViewport)
+            break;
+        // Whatever is dragged over a tree is welcome; what a drop means is decided on the drop.
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        drag->setDropAction(Qt::MoveAction);
+        drag->accept();
+        return true;
+    }
+    case QEvent::Drop: {
+        if (!onViewport)
+            break;
+        auto* drop = static_cast<QDropEvent*>(event);
+        // The tree never moves nodes by itself: the move goes through the checks and the history.
+        drop->setDropAction(Qt::IgnoreAction);
+        drop->accept();
+        if (dropped)
+            dropped(tree, drop->position().toPoint());
         return true;
     }
     case QEvent::MouseButtonPress:

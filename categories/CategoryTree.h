@@ -67,6 +67,10 @@ public:
     std::function<bool()> accountSelected;
     // Run by Enter on a node.
     std::function<void()> openOperationCard;
+    // The end of an in-place rename of a node: the text may be set back to the old name.
+    std::function<void(QTreeWidgetItem* node, QString& text)> edited;
+    // A node was dropped on a tree, at a point of its viewport.
+    std::function<void(QTreeWidget* tree, const QPoint& at)> dropped;
 
     // Other main menu items whose states follow the current node, by object name, in place of
     // the pane's own.
@@ -86,6 +90,8 @@ public:
 
     // A node that keeps its place among its siblings in alphabetical order.
     static QTreeWidgetItem* makeNode(const QString& name, int id);
+    // Gives a node a new name without it counting as an in-place rename.
+    static void renameNode(QTreeWidgetItem* node, const QString& name);
     static int nodeId(const QTreeWidgetItem* node);
     static int nodeLevel(const QTreeWidgetItem* node);
 
@@ -103,6 +109,7 @@ private:
     QAction* popupActionFor(const QKeyEvent* event) const;
     void focusMoved(QWidget* now);
     void setCommandEnabled(const QString& name, QAction* popup, bool on);
+    void itemRenamed(QTreeWidgetItem* node);
 
     TDm& m_dm;
     QHash<QString, QPointer<QAction>> m_menu;

@@ -2,6 +2,7 @@
 
 #include "DorvCard.h"
 #include "OperationEditor.h"
+#include "categories/CategoryEditor.h"
 #include "categories/CategoryTree.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
@@ -166,6 +167,13 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     m_editor = new TOperationEditor(*this, dm, *m_host.prompts, *m_host.state, m_host.card);
     openOperationCard = [this](int mode) { m_editor->OpenOperationCard(mode); };
     buildPopup();
+    CategoryEditorHost categories;
+    categories.dm = &dm;
+    categories.prompts = m_host.prompts;
+    categories.card = m_host.card;
+    categories.expenseMode = [this] { return state().expenseMode(); };
+    categories.incomeMode = [this] { return state().incomeMode(); };
+    m_categories = new TCategoryEditor(*Pgd, categories);
     setBalanceColour(false);
     refreshAccountLabels();
     followDirection();

@@ -27,6 +27,7 @@ class TFormCard;
 class Table;
 class TableModel;
 class TOperationEditor;
+class TCategoryEditor;
 
 // What the money page needs of the program around it.
 struct MoneyHost {
@@ -104,6 +105,7 @@ public:
     // Empties the current account's history, keeping or zeroing its balance.
     void mEmptyHistClick();
     TOperationEditor& editor() const { return *m_editor; }
+    TCategoryEditor& categoryEditor() const { return *m_categories; }
     // Opening a database: expense mode, the trees emptied and filled, the first expense node chosen.
     void ResetForOpen();
     void ResetTrees();
@@ -137,6 +139,7 @@ private:
 
     MoneyHost m_host;
     TOperationEditor* m_editor = nullptr;
+    TCategoryEditor* m_categories = nullptr;
     QActionGroup* m_modeGroup = nullptr;
     QActionGroup* m_rangeGroup = nullptr;
     QLabel* m_panels[8] = {};

@@ -128,13 +128,23 @@ void TDbGrid::focusOutEvent(QFocusEvent* event)
         onExit();
 }
 
-void TDbGrid::dragEnterEvent(QDragEnterEvent* event) { event->acceptProposedAction(); }
+// A node dropped here is copied, never moved: its tree keeps it.
+void TDbGrid::dragEnterEvent(QDragEnterEvent* event)
+{
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
 
-void TDbGrid::dragMoveEvent(QDragMoveEvent* event) { event->acceptProposedAction(); }
+void TDbGrid::dragMoveEvent(QDragMoveEvent* event)
+{
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
 
 void TDbGrid::dropEvent(QDropEvent* event)
 {
-    event->acceptProposedAction();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
     if (onDrop)
         onDrop();
 }

@@ -1,0 +1,540 @@
+#include "CategoryEditor.h"
+
+#include "CategoryTree.h"
+#include "data/DbError.h"
+#include "data/DorvDm.h"
+#include "data/Transaction.h"
+#include "ledger/DorvCard.h"
+#include "util/Prompts.h"
+#include "widgets/DbControls.h"
+#include "widgets/ErrorGuard.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QVBoxLayout>
+
+namespace dorv {
+
+namespace {
+
+const QString Taken = QStringLiteral("Такая статья уже есть!");
+
+// The path of an operation booked on a node: the identifiers from the root down, empty below.
+struct Path {
+    QVariant level[3];
+};
+
+Path pathOf(const QTreeWidgetItem* node)
+{
+    Path p;
+    const int depth = TCategoryPane::nodeLevel(node);
+    const QTreeWidgetItem* at = node;
+    for (int i = depth; i >= 0 && at; --i, at = at->parent())
+        p.level[i] = qint64(TCategoryPane::nodeId(at));
+    return p;
+}
+
+QString equals(const QVariant& v) { return QStringLiteral("='%1'").arg(v.toLongLong()); }
+
+} // namespace
+
+TCategoryEditor::TCategoryEditor(TCategoryPane& pane, const CategoryEditorHost& host)
+    : QObject(&pane), m_pane(pane), m_host(host)
+{
+    setObjectName(QStringLiteral("CategoryEditor"));
+    const auto run = [this](std::function<void()> handler) { return guarded(*m_host.prompts, std::move(handler)); };
+    for (QAction* a : {pane.mCategoryNew, pane.mCategoryNewChild, pane.mCategoryEdit, pane.mpCategoryNew,
+                       pane.mpCategoryNewChild, pane.mpCategoryEdit})
+        connect(a, &QAction::triggered, this, run([this, a] { mCategoryNewClick(a); }));
+    for (QAction* a : {pane.mCategoryDelete, pane.mpCategoryDelete})
+        connect(a, &QAction::triggered, this, run([this] { mCategoryDeleteClick(); }));
+    for (QAction* a : {pane.mCategoryFind, pane.mpCategoryFind})
+        connect(a, &QAction::triggered, this, run([this] { mCategoryFindClick(); }));
+    for (QAction* a : {pane.mCategoryMove, pane.mpCategoryMove})
+        connect(a, &QAction::triggered, this, run([this] { mCategoryMoveClick(); }));
+    pane.edited = [this](QTreeWidgetItem* node, QString& text) {
+        runGuarded(*m_host.prompts, [&] { TvCtEdited(node, text); });
+    };
+    pane.dropped = [this](QTreeWidget* tree, const QPoint& at) {
+        runGuarded(*m_host.prompts, [&] { TvCtDragDrop(tree, at); });
+    };
+}
+
+TCategoryEditor::~TCategoryEditor() = default;
+
+// ---- the card's page ----
+
+void TCategoryEditor::installPage(TFormCard& card)
+{
+    if (LabCat)
+        return;
+    QWidget* page = card.ShCat;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(10, 8, 10, 4);
+    LabCat = new QLabel(page);
+    LabCat->setObjectName(QStringLiteral("LabCat"));
+    DBECat = new TDbEdit(QStringLiteral("DBECat"), page);
+    DBECat->bind(m_host.dm->Tb_Items, QStringLiteral("ITM"));
+    DBRg = new QGroupBox(page);
+    DBRg->setObjectName(QStringLiteral("DBRg"));
+    auto* choices = new QVBoxLayout(DBRg);
+    DBRgFirst = new QRadioButton(DBRg);
+    DBRgFirst->setObjectName(QStringLiteral("DBRgFirst"));
+    DBRgBoth = new QRadioButton(QStringLiteral("везде"), DBRg);
+    DBRgBoth->setObjectName(QStringLiteral("DBRgBoth"));
+    choices->addWidget(DBRgFirst);
+    choices->addWidget(DBRgBoth);
+    layout->addWidget(LabCat);
+    layout->addWidget(DBECat);
+    layout->addWidget(DBRg);
+    layout->addStretch(1);
+    connect(DBECat, &QLineEdit::textChanged, this, [this] { DBECatChange(); });
+    connect(DBRgFirst, &QRadioButton::clicked, this, guarded(*m_host.prompts, [this] {
+                setDirection(m_tree == m_pane.TvDt ? QStringLiteral("+") : QStringLiteral("-"));
+            }));
+    connect(DBRgBoth, &QRadioButton::clicked, this,
+            guarded(*m_host.prompts, [this] { setDirection(QStringLiteral("0")); }));
+    card.showCategoryPage = [this] { PrepareCategoryPage(); };
+    card.categoryOk = [this] { return categoryOk(); };
+}
+
+void TCategoryEditor::setDirection(const QString& c)
+{
+    Table& items = *m_host.dm->Tb_Items;
+    if (!items.editing())
+        items.edit();
+    items.fieldByName(QStringLiteral("C")).setValue(c);
+}
+
+QTreeWidget* TCategoryEditor::cardTree() const
+{
+    if (m_host.expenseMode && m_host.expenseMode())
+        return m_pane.TvCt;
+    if (m_host.incomeMode && m_host.incomeMode())
+        return m_pane.TvDt;
+    return nullptr;
+}
+
+QTreeWidget* TCategoryEditor::focusedTree() const
+{
+    for (QTreeWidget* tree : {m_pane.TvCt, m_pane.TvDt})
+        if (tree->hasFocus())
+            return tree;
+    return nullptr;
+}
+
+QTreeWidget* TCategoryEditor::otherTree(QTreeWidget* tree) const
+{
+    return tree == m_pane.TvCt ? m_pane.TvDt : m_pane.TvCt;
+}
+
+void TCategoryEditor::mCategoryNewClick(QAction* sender) { OpenCategoryCard(sender->property("tag").toInt()); }
+
+void TCategoryEditor::OpenCategoryCard(int action)
+{
+    TFormCard* card = m_host.card();
+    installPage(*card);
+    CardRequest& req = card->request();
+    req.CardPage = 5;
+    req.CardMode = action;
+    m_action = action;
+    m_tree = cardTree();
+    if (!m_tree) {
+        req.CardPage = 0;
+        req.CardMode = 0;
+        return;
+    }
+    m_node = m_tree->currentItem();
+    if (m_node && m_tree->isPersistentEditorOpen(m_node))
+        m_tree->closePersistentEditor(m_node);
+    m_tree->setFocus();
+    Table& items = *m_host.dm->Tb_Items;
+    // The name check looks through both trees whole; filling one walks the table, which must not
+    // happen while the new item is being inserted (the walk would store it).
+    for (QTreeWidget* t : {m_pane.TvCt, m_pane.TvDt})
+        m_pane.FillCategoryTree(t);
+    if (action == 3 && m_node)
+        items.locate(QStringLiteral("ID_ITM"), qint64(TCategoryPane::nodeId(m_node)));
+    try {
+        if (m_host.prompts->runModal(card) != QDialog::Accepted && items.editing())
+            items.cancel();
+    } catch (...) {
+        // An error while the card is open ends the card without a word.
+        try {
+            items.cancel();
+        } catch (...) {
+        }
+    }
+}
+
+void TCategoryEditor::PrepareCategoryPage()
+{
+    TFormCard& card = *m_host.card();
+    card.PgCard->setCurrentWidget(card.ShCat);
+    const bool income = m_tree == m_pane.TvDt;
+    DBRgFirst->setText(income ? QStringLiteral("приход") : QStringLiteral("расход"));
+    static const char* const prefixes[] = {"", "Добавление статьи ", "Ответвление статьи ", "Изменение статьи "};
+    card.setWindowTitle(QString::fromUtf8(prefixes[qBound(0, m_action, 3)]) + DBRgFirst->text() + QStringLiteral("а"));
+    const int level = m_node ? TCategoryPane::nodeLevel(m_node) : 0;
+    static const char* const levels[] = {"Категория:", "Группа:", "Предмет:"};
+    LabCat->setText(QString::fromUtf8(levels[qBound(0, level, 2)]));
+    DBRg->setVisible(!(m_action == 3 && m_node && TCategoryPane::nodeId(m_node) < 0));
+    Table& items = *m_host.dm->Tb_Items;
+    if (m_action == 1 || m_action == 2)
+        items.insert();
+    DBECat->showValue();
+    const QString c = items.fieldByName(QStringLiteral("C")).asString();
+    DBRgBoth->setChecked(c == QLatin1String("0"));
+    DBRgFirst->setChecked(c != QLatin1String("0"));
+    DBECatChange();
+    DBECat->setFocus();
+}
+
+void TCategoryEditor::DBECatChange()
+{
+    TFormCard* card = m_host.card();
+    if (card->request().CardPage == 5)
+        card->ButOk->setEnabled(!DBECat->text().isEmpty());
+}
+
+QTreeWidgetItem* TCategoryEditor::findName(const QString& name)
+{
+    for (QTreeWidget* tree : {m_pane.TvCt, m_pane.TvDt}) {
+        m_pane.FillCategoryTree(tree);
+        if (QTreeWidgetItem* found = m_pane.FindCategoryNode(tree, -10, name))
+            return found;
+    }
+    return nullptr;
+}
+
+bool TCategoryEditor::categoryOk()
+{
+    DBECat->writeValue();
+    const QString name = DBECat->text().trimmed();
+    if (name.isEmpty())
+        return false;
+    // Every tree is searched whole, and the other tree may be an empty cache: both are full then.
+    bool taken = false;
+    for (QTreeWidget* tree : {m_pane.TvCt, m_pane.TvDt}) {
+        if (const QTreeWidgetItem* found = m_pane.FindCategoryNode(tree, -10, name))
+            taken = taken || m_action != 3 || !m_node || TCategoryPane::nodeId(found) != TCategoryPane::nodeId(m_node);
+    }
+    if (taken) {
+        m_host.prompts->inform(Taken);
+        DBECat->setFocus();
+        return false;
+    }
+    SaveCategory();
+    return false; // SaveCategory closes the card itself
+}
+
+void TCategoryEditor::SaveCategory()
+{
+    TFormCard& card = *m_host.card();
+    Table& items = *m_host.dm->Tb_Items;
+    QTreeWidgetItem* s = m_node;
+    if (m_action == 1 || m_action == 2) {
+        Field& lev = items.fieldByName(QStringLiteral("LEV"));
+        Field& ref = items.fieldByName(QStringLiteral("ID_REF"));
+        if (!s) {
+            lev.setValue(0);
+        } else if (m_action == 1) {
+            const int level = TCategoryPane::nodeLevel(s);
+            lev.setValue(level);
+            if (level > 0)
+                ref.setValue(qint64(TCategoryPane::nodeId(s->parent())));
+        } else {
+            lev.setValue(TCategoryPane::nodeLevel(s) + 1);
+            ref.setValue(qint64(TCategoryPane::nodeId(s)));
+        }
+    }
+    if (items.editing()) {
+        try {
+            items.post();
+        } catch (...) {
+            items.cancel();
+            card.done(QDialog::Rejected);
+            return;
+        }
+    }
+    const QString name = items.fieldByName(QStringLiteral("ITM")).asString();
+    const int id = int(items.fieldByName(QStringLiteral("ID_ITM")).asInteger());
+    m_tree->setUpdatesEnabled(false);
+    QTreeWidgetItem* chosen = s;
+    if (m_action == 1 || m_action == 2) {
+        chosen = TCategoryPane::makeNode(name, id);
+        QTreeWidgetItem* parent = m_action == 1 ? (s ? s->parent() : nullptr) : s;
+        if (parent)
+            parent->addChild(chosen);
+        else
+            m_tree->addTopLevelItem(chosen);
+    } else if (s && s->text(0) != name) {
+        TCategoryPane::renameNode(s, name);
+        refreshHistory();
+    }
+    m_tree->sortItems(0, Qt::AscendingOrder);
+    m_tree->setUpdatesEnabled(true);
+    if (chosen)
+        m_tree->setCurrentItem(chosen);
+    if (id != -1)
+        otherTree(m_tree)->clear();
+    card.done(QDialog::Accepted);
+}
+
+void TCategoryEditor::refreshHistory()
+{
+    Table& hist = *m_host.dm->Tb_Hist;
+    if (hist.active())
+        hist.refresh();
+}
+
+void TCategoryEditor::TvCtEdited(QTreeWidgetItem* node, QString& text)
+{
+    if (text.isEmpty() || text == node->text(0)) {
+        text = node->text(0);
+        return;
+    }
+    QTreeWidget* tree = node->treeWidget();
+    if (findName(text)) {
+        m_host.prompts->inform(Taken);
+        text = node->text(0);
+        return;
+    }
+    Table& items = *m_host.dm->Tb_Items;
+    const int id = TCategoryPane::nodeId(node);
+    if (!items.locate(QStringLiteral("ID_ITM"), qint64(id))) {
+        text = node->text(0);
+        return;
+    }
+    items.edit();
+    items.fieldByName(QStringLiteral("Itm")).setValue(text);
+    try {
+        items.post();
+    } catch (...) {
+        items.cancel();
+        text = node->text(0);
+        throw;
+    }
+    TCategoryPane::renameNode(node, text);
+    if (tree)
+        tree->sortItems(0, Qt::AscendingOrder);
+    refreshHistory();
+    if (id >= 0 && tree)
+        otherTree(tree)->clear();
+}
+
+void TCategoryEditor::mCategoryDeleteClick()
+{
+    QTreeWidget* tree = focusedTree();
+    if (!tree)
+        return;
+    QTreeWidgetItem* node = tree->currentItem();
+    if (!node || node->childCount() > 0 || TCategoryPane::nodeId(node) < 0)
+        return;
+    if (!m_host.prompts->confirm(QStringLiteral("Удалить статью?")))
+        return;
+    TDm& dm = *m_host.dm;
+    Table& items = *dm.Tb_Items;
+    if (!items.locate(QStringLiteral("ID_ITM"), qint64(TCategoryPane::nodeId(node))))
+        return;
+    const Path p = pathOf(node);
+    Query& q = *dm.Qtemp;
+    q.close();
+    q.clearSql();
+    q.addLine(QStringLiteral("Select count(*) from tb_hist where"));
+    q.addLine(QStringLiteral("Level1") + equals(p.level[0]) + QStringLiteral(" and"));
+    q.addLine(p.level[1].isValid() ? QStringLiteral("Level2") + equals(p.level[1]) + QStringLiteral(" and")
+                                   : QStringLiteral("Level2 is null and"));
+    q.addLine(p.level[2].isValid() ? QStringLiteral("Level3") + equals(p.level[2]) : QStringLiteral("Level3 is null"));
+    q.open();
+    const qint64 count = q.field(0)->asInteger();
+    q.close();
+    if (count != 0) {
+        m_host.prompts->inform(QStringLiteral("Удаление невозможно! - %1 связей в истории").arg(count));
+        return;
+    }
+    items.deleteRecord();
+    delete node;
+    otherTree(tree)->clear();
+}
+
+void TCategoryEditor::mCategoryFindClick()
+{
+    QString name;
+    if (!m_host.prompts->inputText(QStringLiteral("Поиск"), QStringLiteral("Введите искомую статью:"), &name))
+        return;
+    if (name.isEmpty())
+        return;
+    if (QTreeWidget* tree = cardTree())
+        m_pane.FindCategoryNode(tree, -11, name);
+}
+
+// ---- moving ----
+
+void TCategoryEditor::MoveCategory(QTreeWidgetItem* moved, QTreeWidgetItem* target, Attach mode)
+{
+    if (!moved || !target || moved == target)
+        return;
+    Prompts& prompts = *m_host.prompts;
+    if (moved->childCount() > 0) {
+        prompts.inform(QStringLiteral("Перемещаемая статья не должна иметь ответвлений!"));
+        return;
+    }
+    if (TCategoryPane::nodeId(moved) == -1 || TCategoryPane::nodeId(target) == -1) {
+        prompts.inform(QStringLiteral("Перемещения, связанные с зелёной статьёй, не поддерживаются!"));
+        return;
+    }
+    const int targetLevel = TCategoryPane::nodeLevel(target);
+    if (mode == Attach::Child && targetLevel == 2) {
+        prompts.inform(QStringLiteral("Невозможно переместить статью на более правый уровень!"));
+        return;
+    }
+    if (mode == Attach::Sibling && TCategoryPane::nodeLevel(moved) == 0 && targetLevel == 0) {
+        prompts.inform(QStringLiteral("Нет смысла в перемещении!"));
+        return;
+    }
+    TDm& dm = *m_host.dm;
+    Table& items = *dm.Tb_Items;
+    const qint64 id = TCategoryPane::nodeId(moved);
+    if (!items.locate(QStringLiteral("ID_ITM"), id))
+        return;
+    if (items.fieldByName(QStringLiteral("C")).asString() == QLatin1String("0")) {
+        prompts.inform(QStringLiteral("Перемещаемая статья не должна быть приходно-расходной"));
+        return;
+    }
+    if (!prompts.confirm(QStringLiteral("Изменить место расположения статьи ?")))
+        return;
+
+    const Path before = pathOf(moved);
+    QTreeWidgetItem* parent = mode == Attach::Child ? target : target->parent();
+    Path after = parent ? pathOf(parent) : Path();
+    const int level = parent ? TCategoryPane::nodeLevel(parent) + 1 : 0;
+    after.level[level] = id;
+
+    // The item's place and the history's paths are one change: both or neither.
+    Table& hist = *dm.Tb_Hist;
+    const bool saved = dm.DataSaved;
+    try {
+        Transaction change(*items.database());
+        items.edit();
+        items.fieldByName(QStringLiteral("lev")).setValue(level);
+        items.fieldByName(QStringLiteral("Id_Ref"))
+            .setValue(parent ? QVariant(qint64(TCategoryPane::nodeId(parent))) : QVariant());
+        items.post();
+        Query& q = *dm.Qtemp;
+        q.close();
+        q.clearSql();
+        auto set = [](const char* name, const QVariant& v, bool last) {
+            return QString::fromLatin1(name) + (v.isValid() ? equals(v) : QStringLiteral("=null"))
+                   + (last ? QString() : QStringLiteral(","));
+        };
+        auto is = [](const char* name, const QVariant& v, bool last) {
+            return QString::fromLatin1(name) + (v.isValid() ? equals(v) : QStringLiteral(" is null"))
+                   + (last ? QString() : QStringLiteral(" and"));
+        };
+        q.addLine(QStringLiteral("Update tb_hist set"));
+        q.addLine(set("Level1", after.level[0], false));
+        q.addLine(set("Level2", after.level[1], false));
+        q.addLine(set("Level3", after.level[2], true));
+        q.addLine(QStringLiteral("where"));
+        q.addLine(is("Level1", before.level[0], false));
+        q.addLine(is("Level2", before.level[1], false));
+        q.addLine(is("Level3", before.level[2], true));
+        try {
+            q.execSQL();
+        } catch (...) {
+            q.close();
+            throw;
+        }
+        q.close();
+        change.commit();
+    } catch (...) {
+        try {
+            items.cancel();
+            items.refresh();
+        } catch (...) {
+        }
+        dm.DataSaved = saved;
+        throw;
+    }
+
+    QTreeWidget* tree = moved->treeWidget();
+    if (mode == Attach::Child) {
+        // The new node stays last among its siblings until the tree is next sorted.
+        QTreeWidgetItem* node = TCategoryPane::makeNode(moved->text(0), int(id));
+        tree->setSortingEnabled(false);
+        target->addChild(node);
+        delete moved;
+        tree->setCurrentItem(node);
+    } else {
+        QTreeWidgetItem* from = moved->parent();
+        if (from)
+            from->takeChild(from->indexOfChild(moved));
+        else
+            tree->takeTopLevelItem(tree->indexOfTopLevelItem(moved));
+        if (parent)
+            parent->addChild(moved);
+        else
+            tree->addTopLevelItem(moved);
+        tree->setSortingEnabled(true);
+        tree->sortItems(0, Qt::AscendingOrder);
+        tree->setCurrentItem(moved);
+    }
+    if (hist.active())
+        hist.refresh();
+}
+
+void TCategoryEditor::mCategoryMoveClick()
+{
+    QTreeWidget* tree = focusedTree();
+    if (!tree)
+        return;
+    QTreeWidgetItem* moved = tree->currentItem();
+    int nodes = 0;
+    for (QTreeWidgetItemIterator it(tree); *it && nodes < 2; ++it)
+        ++nodes;
+    if (!moved || nodes < 2)
+        return;
+    QString name;
+    if (!m_host.prompts->inputText(QStringLiteral("Введите статью -> адресат"),
+                                   QStringLiteral("(при отсутствии - перенос на 1-й уровень)"), &name))
+        return;
+    if (!name.isEmpty()) {
+        if (QTreeWidgetItem* target = m_pane.FindCategoryNode(tree, -10, name))
+            MoveCategory(moved, target, Attach::Child);
+        else
+            m_host.prompts->inform(QStringLiteral("Цель не найдена!"));
+        return;
+    }
+    if (TCategoryPane::nodeLevel(moved) == 0)
+        return;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+        if (TCategoryPane::nodeLevel(*it) == 0 && TCategoryPane::nodeId(*it) != -1) {
+            MoveCategory(moved, *it, Attach::Sibling);
+            return;
+        }
+    }
+}
+
+void TCategoryEditor::TvCtDragDrop(QTreeWidget* tree, const QPoint& at)
+{
+    if (!tree->hasFocus())
+        return;
+    QTreeWidgetItem* moved = tree->currentItem();
+    QTreeWidgetItem* target = tree->itemAt(at);
+    if (!moved || !target)
+        return;
+    // Right of the node's text (or outside the rows) makes a child; on the text, a sibling.
+    const QRect row = tree->visualItemRect(target);
+    const int textEnd = row.left() + tree->fontMetrics().horizontalAdvance(target->text(0)) + 6;
+    const bool child = at.x() > textEnd || at.x() > tree->viewport()->width() || at.y() > row.bottom();
+    MoveCategory(moved, target, child ? Attach::Child : Attach::Sibling);
+}
+
+} // namespace dorv

@@ -1,0 +1,82 @@
+#pragma once
+#include <QObject>
+#include <QPoint>
+
+#include <functional>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QRadioButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace dorv {
+
+class Prompts;
+class TCategoryPane;
+class TDbEdit;
+class TDm;
+class TFormCard;
+
+// What category editing needs of the program around it.
+struct CategoryEditorHost {
+    TDm* dm = nullptr;
+    Prompts* prompts = nullptr;
+    std::function<TFormCard*()> card;
+    std::function<bool()> expenseMode;
+    std::function<bool()> incomeMode;
+};
+
+// Adding, branching, renaming, deleting, finding and moving the items of the category trees: the
+// category page of the card, the in-place rename and the drops between nodes of a tree. A move
+// writes the item's place and the paths of the history in one transaction.
+class TCategoryEditor final : public QObject {
+    Q_OBJECT
+public:
+    TCategoryEditor(TCategoryPane& pane, const CategoryEditorHost& host);
+    ~TCategoryEditor() override;
+
+    enum class Attach { Child, Sibling };
+
+    // The card's category page, made the first time the card is there.
+    QLabel* LabCat = nullptr;
+    TDbEdit* DBECat = nullptr;
+    QGroupBox* DBRg = nullptr;
+    QRadioButton* DBRgFirst = nullptr; // "расход" or "приход"
+    QRadioButton* DBRgBoth = nullptr;  // "везде"
+
+    void mCategoryNewClick(QAction* sender);
+    void OpenCategoryCard(int action);
+    void PrepareCategoryPage();
+    void DBECatChange();
+    // The OK check of the category page: the name must be new; then the item is stored.
+    bool categoryOk();
+    void SaveCategory();
+    // The end of an in-place rename; text may be set back to the node's old name.
+    void TvCtEdited(QTreeWidgetItem* node, QString& text);
+    void mCategoryDeleteClick();
+    void mCategoryFindClick();
+    void MoveCategory(QTreeWidgetItem* moved, QTreeWidgetItem* target, Attach mode);
+    void mCategoryMoveClick();
+    // A node dropped on a tree at a point of its viewport.
+    void TvCtDragDrop(QTreeWidget* tree, const QPoint& at);
+
+private:
+    void installPage(TFormCard& card);
+    QTreeWidget* cardTree() const;
+    QTreeWidget* focusedTree() const;
+    QTreeWidget* otherTree(QTreeWidget* tree) const;
+    // Both trees hold all their items before a name is looked for.
+    QTreeWidgetItem* findName(const QString& name);
+    void setDirection(const QString& c);
+    void refreshHistory();
+
+    TCategoryPane& m_pane;
+    CategoryEditorHost m_host;
+    int m_action = 0;
+    QTreeWidget* m_tree = nullptr;
+    QTreeWidgetItem* m_node = nullptr;
+};
+
+} // namespace dorv

@@ -1,0 +1,407 @@
+#include "app/DorvMain.h"
+#include "categories/CategoryEditor.h"
+#include "categories/CategoryTree.h"
+#include "data/Database.h"
+#include "data/DorvDm.h"
+#include "ledger/MoneyView.h"
+#include "support/ScriptedPrompts.h"
+#include "util/Clock.h"
+#include "widgets/DbControls.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QtTest>
+
+using namespace dorv;
+
+// Editing and moving categories through the real windows.
+class TestCategoryEdit : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> root;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TFormMain> w;
+
+    TMoneyView& money() { return *w->Money; }
+    TCategoryPane& pane() { return *money().Pgd; }
+    TCategoryEditor& editor() { return money().categoryEditor(); }
+    void exec(const QString& sql) { Database::acquire(w->WorkingFolder)->exec(sql); }
+    QStringList query(const QString& sql)
+    {
+        Statement st = Database::acquire(w->WorkingFolder)->prepareOnce(sql);
+        QStringList out;
+        while (st.step()) {
+            QStringList parts;
+            for (int i = 0; i < st.columnCount(); ++i)
+                parts << (st.column(i).isValid() ? st.column(i).toString() : QStringLiteral("-"));
+            out << parts.join(' ');
+        }
+        return out;
+    }
+    // The tree in display order: a dot per level, the name and the identifier.
+    static QStringList lines(QTreeWidget* tree)
+    {
+        QStringList out;
+        for (QTreeWidgetItemIterator it(tree); *it; ++it)
+            out << QString(TCategoryPane::nodeLevel(*it), QLatin1Char('.')) + (*it)->text(0) + QLatin1Char('#')
+                       + QString::number(TCategoryPane::nodeId(*it));
+        return out;
+    }
+    void select(QTreeWidget* tree, int id)
+    {
+        QTreeWidgetItem* node = pane().FindCategoryNode(tree, id, {});
+        QVERIFY(node);
+        tree->setCurrentItem(node);
+    }
+    // X1 (1) with Y (2) and Y3 (3, with Z 5 below), X2 (10) with Y2 (11); a "0" item Gift (20).
+    void tree()
+    {
+        exec("INSERT INTO TB_ACCOUNT (Id_Account, Account, Currency, Rest) VALUES (1, 'Счёт', 'руб', 0)");
+        exec("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C) VALUES (1, 'Еда', NULL, 0, '-'), (2, 'Хлеб', 1, 1, "
+             "'-'), (3, 'Мясо', 1, 1, '-'), (5, 'Фарш', 3, 2, '-'), (10, 'Дом', NULL, 0, '-'), (11, 'Ремонт', 10, "
+             "1, '-'), (20, 'Подарки', NULL, 0, '0'), (30, 'Зарплата', NULL, 0, '+')");
+        dm().Tb_Items->refresh();
+        dm().Tb_Account->refresh();
+        money().ResetTrees();
+        money().ApplyPeriod();
+    }
+    TDm& dm() { return *w->Dm(); }
+    void booked(int l1, QVariant l2, QVariant l3, int times = 1)
+    {
+        static int stamp = 1;
+        for (int i = 0; i < times; ++i) {
+            Statement st = Database::acquire(w->WorkingFolder)
+                               ->prepare("INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Ct, Level1, "
+                                         "Level2, Level3) VALUES (1, 36500, ?, '1', 1, ?, ?, ?)");
+            st.bindAll({stamp++, l1, l2, l3});
+            st.step();
+        }
+        dm().Tb_Hist->refresh();
+    }
+    // The next card: the name typed, the direction chosen ("" leaves it), OK.
+    void nextCard(const QString& name, const QString& direction = {}, QStringList* seen = nullptr)
+    {
+        prompts.modals.enqueue([name, direction, seen](QDialog* d) {
+            if (seen) {
+                *seen << d->windowTitle() << d->findChild<QLabel*>("LabCat")->text()
+                      << d->findChild<QRadioButton*>("DBRgFirst")->text()
+                      << (d->findChild<QGroupBox*>("DBRg")->isVisible() ? "shown" : "hidden");
+            }
+            auto* edit = d->findChild<TDbEdit*>("DBECat");
+            edit->setText(name);
+            edit->setModified(true);
+            if (direction == "both")
+                d->findChild<QRadioButton*>("DBRgBoth")->click();
+            auto* ok = d->findChild<QPushButton*>("ButOk");
+            if (!ok->isEnabled())
+                return int(QDialog::Rejected);
+            ok->click();
+            return d->isVisible() ? int(QDialog::Rejected) : d->result();
+        });
+    }
+    bool focus(QWidget* widget)
+    {
+        w->show();
+        w->activateWindow();
+        if (!QTest::qWaitForWindowActive(w.get()))
+            return false;
+        widget->setFocus();
+        return widget->hasFocus();
+    }
+
+private slots:
+    void init()
+    {
+        root = std::make_unique<QTemporaryDir>();
+        prompts = ScriptedPrompts();
+        MainEnvironment e;
+        e.programFolder = root->filePath("prog");
+        e.tempFolder = root->path();
+        e.settingsFile = root->filePath("s.ini");
+        e.prompts = &prompts;
+        e.splash = false;
+        QDir().mkpath(e.programFolder);
+        w = std::make_unique<TFormMain>(e);
+        QVERIFY(w->started());
+        tree();
+    }
+    void cleanup()
+    {
+        w.reset();
+        root.reset();
+    }
+
+    void addingAndBranching_data()
+    {
+        QTest::addColumn<int>("selected"); // 0: none
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<QString>("stored"); // LEV ID_REF C of the new item
+        QTest::addColumn<QString>("caption");
+        QTest::addRow("no selection") << 0 << 1 << "0 - -"
+                                      << "Добавление статьи расхода";
+        QTest::addRow("beside a level-2 item") << 5 << 1 << "2 3 -"
+                                               << "Добавление статьи расхода";
+        QTest::addRow("a branch of a level-1 item") << 2 << 2 << "2 2 -"
+                                                    << "Ответвление статьи расхода";
+    }
+    void addingAndBranching()
+    {
+        QFETCH(int, selected);
+        QFETCH(int, tag);
+        QFETCH(QString, stored);
+        QFETCH(QString, caption);
+        if (selected)
+            select(pane().TvCt, selected);
+        else
+            pane().TvCt->setCurrentItem(nullptr);
+        QStringList seen;
+        nextCard("Новая", {}, &seen);
+        editor().OpenCategoryCard(tag);
+        QCOMPARE(seen.value(0), caption);
+        QCOMPARE(query("SELECT LEV, ID_REF, C FROM TB_ITEMS WHERE ITM = 'Новая'"), QStringList{stored});
+        QTreeWidgetItem* node = pane().TvCt->currentItem();
+        QCOMPARE(node->text(0), QString("Новая"));
+        QCOMPARE(TCategoryPane::nodeLevel(node), stored.left(1).toInt());
+        QVERIFY(pane().TvDt->topLevelItemCount() == 0); // the other tree is filled anew when shown
+        QVERIFY(!dm().DataSaved);
+    }
+
+    void branchIsRefusedBelowLevelTwoAndTheTransfer()
+    {
+        for (int id : {5, -1}) {
+            select(pane().TvCt, id);
+            QVERIFY(!w->action("mCategoryNewChild")->isEnabled());
+        }
+    }
+
+    void incomeItemForBothDirections()
+    {
+        money().ButDt->click();
+        select(pane().TvDt, 30);
+        QStringList seen;
+        nextCard("Премия", "both", &seen);
+        w->action("mCategoryNew")->trigger();
+        QCOMPARE(seen.value(0), QString("Добавление статьи приходa").replace("a", "а"));
+        QCOMPARE(seen.value(2), QString("приход"));
+        QCOMPARE(query("SELECT C FROM TB_ITEMS WHERE ITM = 'Премия'"), QStringList{"0"});
+        money().ButCt->click();
+        QVERIFY(lines(pane().TvCt).join(' ').contains("Премия#"));
+    }
+
+    void takenNamesAreRefused()
+    {
+        select(pane().TvCt, 2);
+        nextCard("ХЛЕБ"); // Cyrillic case counts: a new name
+        prompts.modals.clear();
+        prompts.modals.enqueue([](QDialog* d) {
+            auto* edit = d->findChild<TDbEdit*>("DBECat");
+            edit->setText("Зарплата"); // an income item's name, while the income tree is empty
+            d->findChild<QPushButton*>("ButOk")->click();
+            const bool open = d->isVisible();
+            return open ? int(QDialog::Rejected) : int(QDialog::Accepted);
+        });
+        pane().TvDt->clear();
+        editor().OpenCategoryCard(1);
+        QCOMPARE(prompts.messages(), QStringList{"Такая статья уже есть!"});
+        QCOMPARE(query("SELECT count(*) FROM TB_ITEMS WHERE ITM = 'Зарплата'"), QStringList{"1"});
+        QCOMPARE(dm().Tb_Items->state(), DatasetState::Browse);
+    }
+
+    void renamingShowsEverywhere()
+    {
+        booked(20, {}, {});
+        // The "0" item in place: both trees and the history.
+        QTreeWidgetItem* gift = pane().FindCategoryNode(pane().TvCt, 20, {});
+        pane().FillCategoryTree(pane().TvDt);
+        gift->setText(0, "Сувениры");
+        QCOMPARE(query("SELECT ITM FROM TB_ITEMS WHERE ID_ITM = 20"), QStringList{"Сувениры"});
+        QCOMPARE(dm().Tb_Hist->fieldByName("Category").asString(), QString("Сувениры"));
+        pane().FillCategoryTree(pane().TvDt);
+        QVERIFY(lines(pane().TvDt).contains("Сувениры#20"));
+        // A taken name keeps the old label.
+        gift = pane().FindCategoryNode(pane().TvCt, 20, {});
+        gift->setText(0, "Дом");
+        QCOMPARE(gift->text(0), QString("Сувениры"));
+        QCOMPARE(prompts.messages(), QStringList{"Такая статья уже есть!"});
+    }
+
+    void transferItemRenamedWithoutDirection()
+    {
+        select(pane().TvCt, -1);
+        QStringList seen;
+        nextCard("ПЕРЕВОДЫ", {}, &seen);
+        w->action("mCategoryEdit")->trigger();
+        QCOMPARE(seen.value(3), QString("hidden"));
+        QCOMPARE(query("SELECT ITM, C FROM TB_ITEMS WHERE ID_ITM = -1"), QStringList{"ПЕРЕВОДЫ -"});
+    }
+
+    void deletingCountsTheExactPath()
+    {
+        booked(1, 2, {}, 3);
+        booked(1, {}, {}); // on the parent: not a use of the child
+        booked(1, 3, 5);   // another branch
+        if (!focus(pane().TvCt))
+            QSKIP("the platform does not activate windows");
+        select(pane().TvCt, 2);
+        prompts.confirms.enqueue(true);
+        w->action("mCategoryDelete")->trigger();
+        QCOMPARE(prompts.messages(), QStringList{"Удаление невозможно! - 3 связей в истории"});
+        QCOMPARE(query("SELECT count(*) FROM TB_ITEMS WHERE ID_ITM = 2"), QStringList{"1"});
+        // From the main menu while the history has the focus: nothing.
+        QVERIFY(focus(money().DBG));
+        prompts.asked.clear();
+        select(pane().TvCt, 11);
+        w->action("mCategoryDelete")->trigger();
+        QVERIFY(prompts.asked.isEmpty());
+        // An unused item goes.
+        QVERIFY(focus(pane().TvCt));
+        select(pane().TvCt, 11);
+        prompts.confirms.enqueue(true);
+        w->action("mCategoryDelete")->trigger();
+        QCOMPARE(query("SELECT count(*) FROM TB_ITEMS WHERE ID_ITM = 11"), QStringList{"0"});
+        QVERIFY(!pane().FindCategoryNode(pane().TvCt, 11, {}));
+        w->hide();
+    }
+
+    void findSelectsTheNode()
+    {
+        prompts.inputs.enqueue("фарш");
+        w->action("mCategoryFind")->trigger();
+        QVERIFY(prompts.asked.contains("input: Поиск / Введите искомую статью: []"));
+        QVERIFY(!pane().TvCt->currentItem() || TCategoryPane::nodeId(pane().TvCt->currentItem()) != 5);
+        prompts.inputs.enqueue("Фарш");
+        w->action("mCategoryFind")->trigger();
+        QCOMPARE(TCategoryPane::nodeId(pane().TvCt->currentItem()), 5);
+    }
+
+    void movingRewritesOnlyTheItemsRows()
+    {
+        booked(1, 2, {}, 2); // (X1, Y)
+        booked(1, {}, {});   // (X1)
+        booked(1, 3, 5);     // (X1, Y3, Z)
+        prompts.confirms.enqueue(true);
+        editor().MoveCategory(pane().FindCategoryNode(pane().TvCt, 2, {}), pane().FindCategoryNode(pane().TvCt, 10, {}),
+                              TCategoryEditor::Attach::Child);
+        QCOMPARE(query("SELECT Level1, Level2, Level3 FROM TB_HIST ORDER BY Date_Create"),
+                 (QStringList{"10 2 -", "10 2 -", "1 - -", "1 3 5"}));
+        QCOMPARE(query("SELECT LEV, ID_REF FROM TB_ITEMS WHERE ID_ITM = 2"), QStringList{"1 10"});
+        QCOMPARE(TCategoryPane::nodeId(pane().TvCt->currentItem()), 2);
+        QCOMPARE(TCategoryPane::nodeId(pane().TvCt->currentItem()->parent()), 10);
+        QCOMPARE(dm().Tb_Hist->fieldByName("Category").asString(), QString("Дом"));
+        // Into a level-1 item: a level-2 item.
+        prompts.confirms.enqueue(true);
+        editor().MoveCategory(pane().FindCategoryNode(pane().TvCt, 2, {}), pane().FindCategoryNode(pane().TvCt, 11, {}),
+                              TCategoryEditor::Attach::Child);
+        QCOMPARE(query("SELECT Level1, Level2, Level3 FROM TB_HIST WHERE Level3 = 2"),
+                 (QStringList{"10 11 2", "10 11 2"}));
+    }
+
+    void levelTwoToTheFirstLevelByName()
+    {
+        booked(1, 3, 5);
+        if (!focus(pane().TvCt))
+            QSKIP("the platform does not activate windows");
+        select(pane().TvCt, 5);
+        prompts.inputs.enqueue("");
+        prompts.confirms.enqueue(true);
+        w->action("mCategoryMove")->trigger();
+        QCOMPARE(query("SELECT Level1, Level2, Level3 FROM TB_HIST"), QStringList{"5 - -"});
+        QCOMPARE(query("SELECT LEV, ID_REF FROM TB_ITEMS WHERE ID_ITM = 5"), QStringList{"0 -"});
+        // A name nobody has.
+        select(pane().TvCt, 2);
+        prompts.inputs.enqueue("Нет такой");
+        w->action("mCategoryMove")->trigger();
+        QCOMPARE(prompts.messages(), QStringList{"Цель не найдена!"});
+        w->hide();
+    }
+
+    void refusedMoves_data()
+    {
+        QTest::addColumn<int>("moved");
+        QTest::addColumn<int>("target");
+        QTest::addColumn<bool>("child");
+        QTest::addColumn<QString>("message");
+        QTest::addRow("with branches") << 3 << 10 << true << "Перемещаемая статья не должна иметь ответвлений!";
+        QTest::addRow("the transfer item")
+            << 2 << -1 << true << "Перемещения, связанные с зелёной статьёй, не поддерживаются!";
+        QTest::addRow("right of level 2") << 2 << 5 << true << "Невозможно переместить статью на более правый уровень!";
+        QTest::addRow("root beside root") << 20 << 1 << false << "Нет смысла в перемещении!";
+        QTest::addRow("both directions") << 20 << 10 << true << "Перемещаемая статья не должна быть приходно-расходной";
+        QTest::addRow("onto itself") << 2 << 2 << true << "";
+    }
+    void refusedMoves()
+    {
+        QFETCH(int, moved);
+        QFETCH(int, target);
+        QFETCH(bool, child);
+        QFETCH(QString, message);
+        const QStringList before = query("SELECT ID_ITM, LEV, ID_REF FROM TB_ITEMS ORDER BY ID_ITM");
+        editor().MoveCategory(pane().FindCategoryNode(pane().TvCt, moved, {}),
+                              pane().FindCategoryNode(pane().TvCt, target, {}),
+                              child ? TCategoryEditor::Attach::Child : TCategoryEditor::Attach::Sibling);
+        QCOMPARE(prompts.messages(), message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(query("SELECT ID_ITM, LEV, ID_REF FROM TB_ITEMS ORDER BY ID_ITM"), before);
+    }
+
+    void movingUnderItsOwnParentChangesNoPath()
+    {
+        booked(1, 2, {});
+        prompts.confirms.enqueue(true);
+        editor().MoveCategory(pane().FindCategoryNode(pane().TvCt, 2, {}), pane().FindCategoryNode(pane().TvCt, 1, {}),
+                              TCategoryEditor::Attach::Child);
+        QVERIFY(prompts.asked.contains("confirm: Изменить место расположения статьи ?"));
+        QCOMPARE(query("SELECT Level1, Level2, Level3 FROM TB_HIST"), QStringList{"1 2 -"});
+    }
+
+    void failedMoveLeavesBoth()
+    {
+        booked(1, 2, {});
+        exec("CREATE TRIGGER refuse BEFORE UPDATE ON TB_HIST BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        prompts.confirms.enqueue(true);
+        QVERIFY_THROWS_EXCEPTION(std::exception, editor().MoveCategory(pane().FindCategoryNode(pane().TvCt, 2, {}),
+                                                                       pane().FindCategoryNode(pane().TvCt, 10, {}),
+                                                                       TCategoryEditor::Attach::Child));
+        QCOMPARE(query("SELECT LEV, ID_REF FROM TB_ITEMS WHERE ID_ITM = 2"), QStringList{"1 1"});
+        QCOMPARE(query("SELECT Level1, Level2, Level3 FROM TB_HIST"), QStringList{"1 2 -"});
+        QCOMPARE(TCategoryPane::nodeId(pane().FindCategoryNode(pane().TvCt, 2, {})->parent()), 1);
+    }
+
+    void droppingDecidesByThePoint()
+    {
+        if (!focus(pane().TvCt))
+            QSKIP("the platform does not activate windows");
+        QTreeWidget* tv = pane().TvCt;
+        tv->expandAll();
+        // A level-2 item dropped right of another level-2 item's text is refused; on its text it
+        // becomes a sibling there.
+        exec("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C) VALUES (12, 'Обои', 11, 2, '-')");
+        dm().Tb_Items->refresh();
+        money().ResetTrees();
+        tv->expandAll();
+        select(tv, 12);
+        QTreeWidgetItem* z = pane().FindCategoryNode(tv, 5, {});
+        const QRect row = tv->visualItemRect(z);
+        editor().TvCtDragDrop(
+            tv, QPoint(row.left() + tv->fontMetrics().horizontalAdvance(z->text(0)) + 30, row.center().y()));
+        QCOMPARE(prompts.messages(), QStringList{"Невозможно переместить статью на более правый уровень!"});
+        prompts.confirms.enqueue(true);
+        editor().TvCtDragDrop(tv, QPoint(row.left() + 4, row.center().y()));
+        QCOMPARE(query("SELECT LEV, ID_REF FROM TB_ITEMS WHERE ID_ITM = 12"), QStringList{"2 3"});
+        // A root on a root's text: nothing to do.
+        select(tv, 20);
+        QTreeWidgetItem* food = pane().FindCategoryNode(tv, 1, {});
+        const QRect foodRow = tv->visualItemRect(food);
+        editor().TvCtDragDrop(tv, QPoint(foodRow.left() + 4, foodRow.center().y()));
+        QCOMPARE(prompts.messages().last(), QString("Нет смысла в перемещении!"));
+        w->hide();
+    }
+};
+
+QTEST_MAIN(TestCategoryEdit)
+#include "tst_category_edit.moc"
