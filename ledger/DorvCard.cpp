@@ -169,9 +169,11 @@ void TFormCard::setSizeableBorder(bool on)
 void TFormCard::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    // Coming back from a minimised main window is not a new showing of the card.
-    if (!event->spontaneous())
-        FormShow();
+    // Coming back from a minimised main window is not a new showing of the card. A page that
+    // cannot be prepared is reported and the card closes as cancelled; nothing escapes the show.
+    if (!event->spontaneous() && !runGuarded(m_prompts, [this] { FormShow(); }))
+        QMetaObject::invokeMethod(
+            this, [this] { reject(); }, Qt::QueuedConnection);
 }
 
 void TFormCard::FormShow()

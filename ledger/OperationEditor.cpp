@@ -135,6 +135,7 @@ void TOperationEditor::changeBalanceOf(const QVariant& account, qint64 change)
     SuspendControls suspend(acc);
     const auto restore = qScopeGuard([&] {
         try {
+            acc.cancel(); // a refused post must not keep the cursor on the other account
             acc.gotoBookmark(back);
         } catch (...) {
         }
@@ -156,6 +157,7 @@ void TOperationEditor::inTransaction(const std::function<void()>& writes)
     Table& hist = *m_dm.Tb_Hist;
     Table& acc = *m_dm.Tb_Account;
     const bool saved = m_dm.DataSaved;
+    const QVariant current = acc.fieldByName(QStringLiteral("Id_Account")).value();
     try {
         Transaction change(*hist.database());
         writes();
@@ -172,6 +174,7 @@ void TOperationEditor::inTransaction(const std::function<void()>& writes)
         }
         m_dm.DataSaved = saved;
         try {
+            acc.locate(QStringLiteral("Id_Account"), current);
             m_view.UpdateTotals(false, 0);
         } catch (...) {
         }
@@ -183,12 +186,13 @@ void TOperationEditor::OpenOperationCard(int mode)
 {
     Table& acc = *m_dm.Tb_Account;
     Table& hist = *m_dm.Tb_Hist;
+    TFormCard* card = m_card();
+    CardRequest& req = card->request();
     if (!acc.active() || acc.isEmpty()) {
+        req.Realizing = false;
         m_prompts.inform(QStringLiteral("Должен быть открыт счёт!"));
         return;
     }
-    TFormCard* card = m_card();
-    CardRequest& req = card->request();
     TOperationPages& pages = *card->findChild<TOperationPages*>();
     req.CardPage = 0;
     TCategoryPane& pane = *m_view.Pgd;
@@ -205,7 +209,9 @@ void TOperationEditor::OpenOperationCard(int mode)
         } else if (m_state.incomeMode() && pane.TvDt->currentItem()) {
             req.CardPage = 2;
         }
-    } else if (mode == 3 && !hist.isEmpty() && !receivingRow(hist)) {
+    } else if (mode == 3 && !hist.isEmpty() && !receivingRow(hist)
+               && (!req.Realizing || hist.fieldByName(QStringLiteral("Kind")).asString() > QLatin1String("1"))) {
+        // Only a planned row is realised.
         // The receiving row of a transfer changes only through its sending row.
         const qint64 level1 = hist.fieldByName(QStringLiteral("Level1")).asInteger();
         if (level1 < 0)
@@ -219,6 +225,10 @@ void TOperationEditor::OpenOperationCard(int mode)
     }
     req.CardMode = mode;
     const auto reset = qScopeGuard([&] {
+        try {
+            hist.cancel(); // whatever went wrong, no row is left half-made
+        } catch (...) {
+        }
         req.CardMode = 0;
         req.CardPage = 0;
         req.Realizing = false;
@@ -261,8 +271,11 @@ void TOperationEditor::OpenOperationCard(int mode)
             if (req.Realizing)
                 hist.fieldByName(QStringLiteral("Kind")).setValue(QStringLiteral("1"));
         }
+        // The row as written: after the post the cursor may stand elsewhere (a row moved out of
+        // the period leaves the view).
+        captureSendingRow();
         hist.post();
-        if (hist.fieldByName(QStringLiteral("Kind")).asString() == QLatin1String("1")) {
+        if (m_sending.kind == QLatin1String("1")) {
             m_view.UpdateTotals(false, delta);
             if (req.CardPage == 3)
                 PostTransferMirror();
@@ -274,16 +287,13 @@ void TOperationEditor::PostTransferMirror()
 {
     TFormCard* card = m_card();
     CardRequest& req = card->request();
-    TOperationPages& pages = *card->findChild<TOperationPages*>();
-    Table& hist = *m_dm.Tb_Hist;
-    const QVariant created = hist.fieldByName(QStringLiteral("Date_Create")).value();
-    const QVariant dateReal = hist.fieldByName(QStringLiteral("Date_Real")).value();
-    const QVariant person = hist.fieldByName(QStringLiteral("ID_Person")).value();
-    const QVariant firm = hist.fieldByName(QStringLiteral("ID_Firm")).value();
-    const QVariant target = hist.fieldByName(QStringLiteral("Ref_Account")).value();
-    const qint64 price = unitsOf(hist.fieldByName(QStringLiteral("Price")));
-    const qint64 received =
-        card->ReceivedAmount != 0 ? card->ReceivedAmount : unitsOf(hist.fieldByName(QStringLiteral("Ct")));
+    const QVariant& created = m_sending.created;
+    const QVariant& dateReal = m_sending.dateReal;
+    const QVariant& person = m_sending.person;
+    const QVariant& firm = m_sending.firm;
+    const QVariant& target = m_sending.target;
+    const qint64 price = m_sending.price;
+    const qint64 received = card->ReceivedAmount != 0 ? card->ReceivedAmount : m_sending.amount;
     if (received == 0)
         return;
 
@@ -315,12 +325,23 @@ void TOperationEditor::PostTransferMirror()
         .setValue(m_dm.Tb_Account->fieldByName(QStringLiteral("Id_Account")).value());
     m.fieldByName(QStringLiteral("Dt")).setValue(fromTenThousandths(received));
     m.post();
-    if (pages.Tb_Acc->active()) {
-        qint64 change = 0;
-        if (!checkedAdd(received, -before, &change))
-            throw DbError(QStringLiteral("Сумма перевода вышла бы за пределы чисел, которые программа считает точно"));
-        changeBalanceOf(target, change);
-    }
+    qint64 change = 0;
+    if (!checkedAdd(received, -before, &change))
+        throw DbError(QStringLiteral("Сумма перевода вышла бы за пределы чисел, которые программа считает точно"));
+    changeBalanceOf(target, change);
+}
+
+void TOperationEditor::captureSendingRow()
+{
+    Table& hist = *m_dm.Tb_Hist;
+    m_sending.kind = hist.fieldByName(QStringLiteral("Kind")).asString();
+    m_sending.created = hist.fieldByName(QStringLiteral("Date_Create")).value();
+    m_sending.dateReal = hist.fieldByName(QStringLiteral("Date_Real")).value();
+    m_sending.person = hist.fieldByName(QStringLiteral("ID_Person")).value();
+    m_sending.firm = hist.fieldByName(QStringLiteral("ID_Firm")).value();
+    m_sending.target = hist.fieldByName(QStringLiteral("Ref_Account")).value();
+    m_sending.price = unitsOf(hist.fieldByName(QStringLiteral("Price")));
+    m_sending.amount = unitsOf(hist.fieldByName(QStringLiteral("Ct")));
 }
 
 void TOperationEditor::mMoneyDeleteClick()
@@ -360,7 +381,9 @@ void TOperationEditor::mMoneyDeleteClick()
 
 void TOperationEditor::mUpdateClick()
 {
-    if (!m_view.mUpdate->isEnabled())
+    Table& hist = *m_dm.Tb_Hist;
+    if (!m_view.mUpdate->isEnabled() || hist.isEmpty()
+        || hist.fieldByName(QStringLiteral("Kind")).asString() <= QLatin1String("1"))
         return;
     m_card()->request().Realizing = true;
     OpenOperationCard(3);

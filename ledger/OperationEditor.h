@@ -1,5 +1,6 @@
 #pragma once
 #include <QObject>
+#include <QVariant>
 
 #include <functional>
 
@@ -43,6 +44,13 @@ private:
     // Runs the writes of one change as a transaction; on failure every table shows the data as it
     // was again and the error goes on to the user.
     void inTransaction(const std::function<void()>& writes);
+    // The sending row's values as it is posted, for its receiving row.
+    void captureSendingRow();
+    struct SendingRow {
+        QString kind;
+        QVariant created, dateReal, person, firm, target;
+        qint64 price = 0, amount = 0;
+    } m_sending;
 
     TMoneyView& m_view;
     TDm& m_dm;

@@ -81,6 +81,7 @@ void TOperationPages::buildShared()
     LabWhere = makeLabel(QStringLiteral("LabWhere"), QStringLiteral("Откуда ( Куда )"), m_shared);
     DBLWhere = new TDbLookupCombo(QStringLiteral("DBLWhere"), m_shared);
     for (TDbLookupCombo* list : {DBLWho, DBLWhere}) {
+        list->reportError = [this](const QString& message) { m_prompts.error(message); };
         list->setToolTip(QStringLiteral("Для удаления - клавиша DEL"));
         list->deletePressed = [this, list] { DBLWhoKeyDown(list); };
     }
@@ -126,9 +127,14 @@ void TOperationPages::buildTransferPage()
     LabAcc = makeLabel(QStringLiteral("LabAcc"), QStringLiteral("Счёт"), page);
     DBLTrans = new TDbLookupCombo(QStringLiteral("DBLTrans"), page);
     DBLTrans->bind(m_dm.Tb_Hist, QStringLiteral("REF_ACCOUNT"));
+    DBLTrans->reportError = [this](const QString& message) { m_prompts.error(message); };
     DBLTrans->setList(Tb_Acc, QStringLiteral("ID_ACCOUNT"), {QStringLiteral("ACCOUNT"), QStringLiteral("CURRENCY")});
     // The target's row of the other accounts follows the pick, and with it the rate rule.
-    DBLTrans->picked = [this](const QVariant& key) { Tb_Acc->locate(QStringLiteral("Id_Account"), key); };
+    DBLTrans->picked = [this](const QVariant& key) {
+        Tb_Acc->locate(QStringLiteral("Id_Account"), key);
+        // The cursor may already stand there: the rule is asked either way.
+        DataAccDataChange();
+    };
     GrRate = new QGroupBox(QStringLiteral("Сумма перевода и курс"), page);
     GrRate->setObjectName(QStringLiteral("GrRate"));
     auto* rate = new QVBoxLayout(GrRate);
@@ -238,9 +244,20 @@ bool TOperationPages::rateRule() const
     if (!ref || ref->isNull())
         return false;
     const bool real = (kind && kind->asString() == QLatin1String("1")) || m_card.request().Realizing;
-    const QString target = Tb_Acc->fieldByName(QStringLiteral("Currency")).asString();
+    // The target's currency, wherever the list's cursor stands.
+    const Field& id = Tb_Acc->fieldByName(QStringLiteral("Id_Account"));
+    const Field& currency = Tb_Acc->fieldByName(QStringLiteral("Currency"));
+    QString target;
+    bool found = false;
+    for (int row = 0; row < Tb_Acc->recordCount() && !found; ++row) {
+        const Record r = Tb_Acc->recordAt(row);
+        if (r.value(id.index()).toLongLong() == ref->asInteger()) {
+            target = r.value(currency.index()).toString();
+            found = true;
+        }
+    }
     const QString own = m_dm.Tb_Account->fieldByName(QStringLiteral("Currency")).asString();
-    return real && target != own;
+    return real && found && target != own;
 }
 
 void TOperationPages::DataAccDataChange()
@@ -287,13 +304,19 @@ bool TOperationPages::ValidateOperation(qint64& delta)
     // No amount the program cannot count to the ten-thousandth exactly.
     const Field& price = hist.fieldByName(QStringLiteral("Price"));
     qint64 newCt = 0, newDt = 0, units = 0;
-    if (!checkedTenThousandths(ct.isNull() ? 0 : ct.asFloat(), &newCt)
-        || !checkedTenThousandths(dt.isNull() ? 0 : dt.asFloat(), &newDt)
-        || !checkedTenThousandths(price.isNull() ? 0 : price.asFloat(), &units)) {
+    const bool amountFits = checkedTenThousandths(ct.isNull() ? 0 : ct.asFloat(), &newCt)
+                            && checkedTenThousandths(dt.isNull() ? 0 : dt.asFloat(), &newDt);
+    const bool priceFits = checkedTenThousandths(price.isNull() ? 0 : price.asFloat(), &units);
+    if (!amountFits || !priceFits) {
         m_prompts.inform(QStringLiteral("Слишком большое число: сумма и цена не могут быть больше %1 !")
                              .arg(formatMoney(MaxAmount)));
-        focus(DBESum);
-        focus(DBETrans);
+        if (amountFits) {
+            focus(DBEPrice);
+            focus(DBERate);
+        } else {
+            focus(DBESum);
+            focus(DBETrans);
+        }
         return false;
     }
     // 2. The change of the balance: old expense - new expense, or new income - old income.
@@ -339,6 +362,9 @@ bool TOperationPages::ValidateOperation(qint64& delta)
 
 void TOperationPages::endFlow()
 {
+    // What was typed into a card that was cancelled is gone with it.
+    for (TDbEdit* e : {DBESum, DBEPrice, DBETrans, DBETrans_Ref, DBERate})
+        e->setModified(false);
     try {
         Tb_Acc->close();
     } catch (...) {

@@ -1,5 +1,6 @@
 #include "DbControls.h"
 
+#include "ErrorGuard.h"
 #include "data/Dataset.h"
 #include "data/DbError.h"
 
@@ -59,6 +60,10 @@ void TDbEdit::writeValue()
 void TDbEdit::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);
+    // Leaving the field hands over what was typed to an edit that is going on; it never starts one
+    // (a card closed with Esc loses the focus only after its row was given up).
+    if (!isModified() || !m_dataset || !m_dataset->editing() || !window()->isVisible())
+        return;
     try {
         writeValue();
     } catch (...) {
@@ -70,7 +75,14 @@ TDbLookupCombo::TDbLookupCombo(const QString& name, QWidget* parent) : QComboBox
 {
     setObjectName(name);
     setEditable(false);
-    connect(this, &QComboBox::activated, this, [this](int index) { pick(index); });
+    connect(this, &QComboBox::activated, this, [this](int index) {
+        try {
+            pick(index);
+        } catch (...) {
+            if (reportError)
+                reportError(messageOf(std::current_exception()));
+        }
+    });
 }
 
 void TDbLookupCombo::bind(Dataset* target, const QString& keyField)
@@ -146,7 +158,13 @@ void TDbLookupCombo::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Delete && deletePressed) {
         event->accept();
-        deletePressed();
+        try {
+            deletePressed();
+            showValue();
+        } catch (...) {
+            if (reportError)
+                reportError(messageOf(std::current_exception()));
+        }
         return;
     }
     QComboBox::keyPressEvent(event);

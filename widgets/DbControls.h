@@ -51,6 +51,8 @@ public:
     std::function<void(const QVariant& key)> picked;
     // Delete was pressed (the key is then to be emptied by whoever handles it).
     std::function<void()> deletePressed;
+    // A pick or a Delete that the data refused: the message is shown there.
+    std::function<void(const QString&)> reportError;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

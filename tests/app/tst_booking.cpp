@@ -302,6 +302,55 @@ private slots:
         QCOMPARE(rest(3), 0.0);
     }
 
+    void firstListedTargetInAnotherCurrencyAsksForTheAmountReceived()
+    {
+        // From the dollars the first account of the list is the roubles' wallet.
+        dm().Tb_Account->locate("Id_Account", 3);
+        exec("UPDATE TB_ACCOUNT SET Rest = 200 WHERE Id_Account = 3");
+        dm().Tb_Account->refresh();
+        money().ApplyPeriod();
+        select(money().Pgd->TvCt, -1);
+        nextCard({{"DBETrans", "100"}, {"DBLTrans", "Кошелёк"}, {"DBETrans_Ref", "7500"}, {"DBERate", "75"}});
+        w->action("mMoneyNew")->trigger();
+        QCOMPARE(prompts.messages(), QStringList());
+        QCOMPARE(rows(), (QStringList{"1 1 7500 - -1 3 75", "3 1 - 100 -1 1 75"}));
+        QCOMPARE(rest(3), 100.0);
+        QCOMPARE(rest(1), 8500.0);
+        QCOMPARE(dm().Tb_Account->fieldByName("Id_Account").asInteger(), qint64(3));
+    }
+
+    void plannedTransferThenRealised()
+    {
+        w->setWorkDate(day(2000, 2, 7));
+        select(money().Pgd->TvCt, -1);
+        nextCard({{"DBETrans", "100"}, {"DBLTrans", "Карта"}});
+        w->action("mMoneyNew")->trigger();
+        QCOMPARE(rows(), QStringList{"1 2 - 100 -1 2 -"}); // only the sending row, nothing moved
+        QCOMPARE(rest(1), 1000.0);
+        QCOMPARE(rest(2), 500.0);
+        Clock::pin(QDateTime(QDate(2000, 2, 7), QTime(9, 0)));
+        w->UpdateCommandStates();
+        nextCard({});
+        w->action("mUpdate")->trigger();
+        QCOMPARE(rows(), (QStringList{"1 1 - 100 -1 2 -", "2 1 100 - -1 1 -"}));
+        QCOMPARE(rest(1), 900.0);
+        QCOMPARE(rest(2), 600.0);
+    }
+
+    void cancelledCardLeavesEverything()
+    {
+        select(money().Pgd->TvCt, 1);
+        nextCard({{"DBESum", "10"}});
+        w->action("mMoneyNew")->trigger();
+        const QStringList before = rows();
+        nextCard({{"DBESum", "99"}, {"DBEPrice", "5"}}, false); // typed, then Esc
+        w->action("mMoneyEdit")->trigger();
+        QCOMPARE(hist().state(), DatasetState::Browse);
+        money().ApplyPeriod(); // moving about posts nothing stray
+        QCOMPARE(rows(), before);
+        QCOMPARE(rest(1), 990.0);
+    }
+
     void transferWhoseSecondWriteFailsChangesNothing()
     {
         exec("CREATE TRIGGER refuse BEFORE INSERT ON TB_HIST WHEN NEW.Dt IS NOT NULL AND NEW.Level1 = -1 "

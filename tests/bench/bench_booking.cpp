@@ -2,6 +2,7 @@
 // OK pressed, to the row shown with the balance and the totals updated.
 
 #include "app/DorvMain.h"
+#include "categories/CategoryEditor.h"
 #include "categories/CategoryTree.h"
 #include "data/Database.h"
 #include "data/DorvDm.h"
@@ -10,6 +11,7 @@
 #include "support/ScriptedPrompts.h"
 #include "widgets/DbControls.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -18,6 +20,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -46,7 +49,7 @@ void generate()
                  .arg(a)
                  .arg(a == Accounts ? QStringLiteral("USD") : QStringLiteral("руб")));
     exec(QStringLiteral("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C) VALUES (1, 'Еда', NULL, 0, '-'), "
-                        "(2, 'Зарплата', NULL, 0, '+')"));
+                        "(2, 'Зарплата', NULL, 0, '+'), (3, 'Хлеб', 1, 1, '-'), (4, 'Дом', NULL, 0, '-')"));
     exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
                         "INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Dt, Ct, Level1) "
                         "SELECT i % %2 + 1, 38000 + i / 140, 3283200000000 + i * 1000, CASE WHEN i % 50 = 0 THEN '2' "
@@ -54,6 +57,8 @@ void generate()
                         "END, CASE WHEN i % 7 = 0 THEN 2 ELSE 1 END FROM n")
              .arg(Rows - 1)
              .arg(Accounts));
+    // Fifty thousand rows booked on one level-1 item.
+    exec(QStringLiteral("UPDATE TB_HIST SET Level2 = 3 WHERE Level1 = 1 AND rowid % 17 = 0"));
     exec(QStringLiteral("COMMIT"));
     std::fprintf(stderr, "TB_HIST: %d rows written in %.1f s\n", Rows, double(clock.elapsed()) / 1000.0);
 }
@@ -167,6 +172,53 @@ void BM_CloseAccount(benchmark::State& state)
 }
 BENCHMARK(BM_CloseAccount)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+void BM_CategoryDeleteCount(benchmark::State& state)
+{
+    guarded(state, [&] {
+        QTreeWidget* tree = money().Pgd->TvCt;
+        tree->setFocus();
+        for (auto _ : state) {
+            tree->setCurrentItem(money().Pgd->FindCategoryNode(tree, 3, {}));
+            g_prompts->confirms.enqueue(true);
+            money().categoryEditor().mCategoryDeleteClick(); // refused: the rows are counted
+        }
+    });
+}
+BENCHMARK(BM_CategoryDeleteCount)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_CategoryMove(benchmark::State& state)
+{
+    guarded(state, [&] {
+        QTreeWidget* tree = money().Pgd->TvCt;
+        int to = 4;
+        for (auto _ : state) {
+            g_prompts->confirms.enqueue(true);
+            money().categoryEditor().MoveCategory(money().Pgd->FindCategoryNode(tree, 3, {}),
+                                                  money().Pgd->FindCategoryNode(tree, to, {}),
+                                                  dorv::TCategoryEditor::Attach::Child);
+            to = to == 4 ? 1 : 4;
+        }
+    });
+}
+BENCHMARK(BM_CategoryMove)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_CategoryRename(benchmark::State& state)
+{
+    guarded(state, [&] {
+        QTreeWidget* tree = money().Pgd->TvCt;
+        int n = 0;
+        g_window->Dm()->Tb_Account->locate(QStringLiteral("Id_Account"), 1);
+        g_window->action(QStringLiteral("mTotal"))->trigger(); // the whole history shown, to be refreshed
+        for (auto _ : state) {
+            QString name = QStringLiteral("Хлеб %1").arg(++n);
+            money().categoryEditor().TvCtEdited(money().Pgd->FindCategoryNode(tree, 3, {}), name);
+        }
+        state.counters["rows_shown"] = g_window->Dm()->Tb_Hist->recordCount();
+        g_window->action(QStringLiteral("mMonth"))->trigger();
+    });
+}
+BENCHMARK(BM_CategoryRename)->Unit(benchmark::kMillisecond)->Iterations(10);
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -193,18 +245,38 @@ int main(int argc, char** argv)
     window.Dm()->Tb_Account->locate(QStringLiteral("Id_Account"), 1);
     money().ResetTrees();
     window.action(QStringLiteral("mMonth"))->trigger();
+    // Commands that act on the focused tree need a window that can have the focus.
+    window.show();
+    window.activateWindow();
+    QApplication::processEvents();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    // The figures count only if the bookings really happened.
-    dorv::Statement st = dorv::Database::acquire(window.WorkingFolder)
-                             ->prepareOnce(QStringLiteral("SELECT count(*) FROM TB_HIST WHERE Id_Account = 1 AND "
-                                                          "Date_Real = %1")
-                                               .arg(window.WorkDate));
-    st.step();
-    std::fprintf(stderr, "rows booked on the working date: %lld; prompts: %lld\n", st.columnInt(0),
-                 static_cast<long long>(prompts.asked.size()));
+    {
+        // The figures count only if the bookings really happened.
+        dorv::Statement st = dorv::Database::acquire(window.WorkingFolder)
+                                 ->prepareOnce(QStringLiteral("SELECT count(*) FROM TB_HIST WHERE Id_Account = 1 AND "
+                                                              "Date_Real = %1")
+                                                   .arg(window.WorkDate));
+        st.step();
+        std::fprintf(stderr, "rows booked on the working date: %lld; prompts: %lld\n", st.columnInt(0),
+                     static_cast<long long>(prompts.asked.size()));
+        dorv::Statement item = dorv::Database::acquire(window.WorkingFolder)
+                                   ->prepareOnce(QStringLiteral("SELECT ITM, ID_REF FROM TB_ITEMS WHERE ID_ITM = 3"));
+        item.step();
+        std::fprintf(
+            stderr, "item 3: %s under %lld; refusals: %lld\n", qPrintable(item.column(0).toString()), item.columnInt(1),
+            static_cast<long long>(std::count_if(prompts.asked.cbegin(), prompts.asked.cend(), [](const QString& a) {
+                return a.startsWith(QStringLiteral("inform: Удаление невозможно!"));
+            })));
+    }
     window.StartStop = true;
     window.CloseDataFile();
+    // A figure of a booking that failed would measure nothing.
+    for (const QString& asked : std::as_const(prompts.asked))
+        if (asked.startsWith(QLatin1String("error: "))) {
+            std::fprintf(stderr, "%s\n", qPrintable(asked));
+            return 1;
+        }
     return 0;
 }
