@@ -559,6 +559,15 @@ private slots:
         if (closed) {
             money().ApplyPeriod();
             QCOMPARE(money().panelText(7), QString("0.00"));
+            // Leaving the data saves it first, packed; opened again it is as it was left.
+            const QString file = root->filePath("closed.den");
+            prompts.saveFiles.enqueue(file);
+            w->mNewClick();
+            QVERIFY(QFileInfo::exists(file));
+            QVERIFY(w->OpenDataFile(file));
+            QCOMPARE(rows().size(), 1);
+            QCOMPARE(rest(1), restLeft);
+            QCOMPARE(rest(2), 550.0);
         }
     }
 };

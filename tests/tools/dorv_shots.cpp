@@ -12,6 +12,8 @@
 #include "util/DateScale.h"
 #include "widgets/DbControls.h"
 
+#include <QDragEnterEvent>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -143,6 +145,27 @@ void bookkeepingDay(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString&
     w.DBG->setFocus();
     QApplication::processEvents();
     shoot(&w, out + QStringLiteral("/day-money.png"));
+
+    // A category dragged onto another: "Бензин" (under "Транспорт") dropped right of the text of
+    // "Еда" becomes a branch of it. The drop goes through the tree's own event path.
+    expenses->expandAll();
+    expenses->setFocus();
+    expenses->setCurrentItem(money.Pgd->FindCategoryNode(expenses, 3, {}));
+    QApplication::processEvents();
+    shoot(&w, out + QStringLiteral("/drag-before.png"));
+    QTreeWidgetItem* food = money.Pgd->FindCategoryNode(expenses, 0, {});
+    const QRect row = expenses->visualItemRect(food);
+    const QPoint at(row.left() + expenses->fontMetrics().horizontalAdvance(food->text(0)) + 40, row.center().y());
+    QMimeData mime;
+    mime.setText(QStringLiteral("Бензин"));
+    QDragEnterEvent enter(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(expenses->viewport(), &enter);
+    QDropEvent drop(QPointF(at), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    prompts.confirms.enqueue(true);
+    QApplication::sendEvent(expenses->viewport(), &drop);
+    expenses->expandAll();
+    QApplication::processEvents();
+    shoot(&w, out + QStringLiteral("/drag-after.png"));
     dm.DataSaved = true;
 }
 
