@@ -173,6 +173,79 @@ QString Query::liveTableOf(const QString& text) const
     return m.captured(2);
 }
 
+namespace {
+
+// Local SQL of the old engine takes a column that two joined tables share (id_person of the history
+// and of the persons) as the first table's; SQLite calls it ambiguous. The joins on those columns
+// make both equal, so the column is qualified with the first table of the FROM clause, outside
+// string literals, and the statement is prepared again.
+QString qualifyColumn(const QString& text, const QString& column)
+{
+    static const QRegularExpression from(
+        QStringLiteral("\\bfrom\\s+([A-Za-z_][A-Za-z0-9_]*)(\\s+([A-Za-z_][A-Za-z0-9_]*))?"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto m = from.match(text);
+    if (!m.hasMatch())
+        return text;
+    static const QStringList keywords{QStringLiteral("where"), QStringLiteral("inner"), QStringLiteral("left"),
+                                      QStringLiteral("join"),  QStringLiteral("group"), QStringLiteral("order"),
+                                      QStringLiteral("on"),    QStringLiteral("having")};
+    QString alias = m.captured(3);
+    if (alias.isEmpty() || keywords.contains(alias.toLower()))
+        alias = m.captured(1);
+    QString out;
+    bool quoted = false;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\'')) {
+            quoted = !quoted;
+            out += c;
+            ++i;
+            continue;
+        }
+        const bool wordStart = !quoted && (c.isLetter() || c == QLatin1Char('_'))
+                               && (i == 0
+                                   || !(text.at(i - 1).isLetterOrNumber() || text.at(i - 1) == QLatin1Char('_')
+                                        || text.at(i - 1) == QLatin1Char('.')));
+        if (wordStart) {
+            qsizetype j = i;
+            while (j < n && (text.at(j).isLetterOrNumber() || text.at(j) == QLatin1Char('_')))
+                ++j;
+            const QStringView word = QStringView(text).mid(i, j - i);
+            if (word.compare(column, Qt::CaseInsensitive) == 0 && (j >= n || text.at(j) != QLatin1Char('.')))
+                out += alias + QLatin1Char('.');
+            out += word;
+            i = j;
+            continue;
+        }
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
+// Prepares the text, qualifying the columns the database finds ambiguous; text becomes what ran.
+Statement prepareResolving(Database& db, QString& text)
+{
+    static const QRegularExpression ambiguous(QStringLiteral("ambiguous column name: ([A-Za-z_][A-Za-z0-9_.]*)"));
+    for (int attempt = 0;; ++attempt) {
+        try {
+            return db.prepareOnce(text);
+        } catch (const DbError& e) {
+            const auto m = ambiguous.match(e.message());
+            if (attempt >= 8 || !m.hasMatch())
+                throw;
+            const QString resolved = qualifyColumn(text, m.captured(1).section(QLatin1Char('.'), -1));
+            if (resolved == text)
+                throw;
+            text = resolved;
+        }
+    }
+}
+
+} // namespace
+
 void Query::openStorage()
 {
     QString text = adaptSql(sqlText()).trimmed();
@@ -185,8 +258,8 @@ void Query::openStorage()
         text.replace(sel, QStringLiteral("SELECT rowid AS dorv_rowid_, "));
     }
     takeMasterValues();
+    Statement st = prepareResolving(*m_db, text);
     m_runText = text;
-    Statement st = m_db->prepareOnce(text);
     if (st.columnCount() == 0)
         throw DbError(
             QStringLiteral("%1: запрос не возвращает строк; его нужно выполнять, а не открывать").arg(name()));
@@ -290,7 +363,8 @@ int Query::execSQL()
     if (active())
         close();
     auto db = Database::acquire(databaseName());
-    Statement st = db->prepareOnce(adaptSql(sqlText()));
+    QString text = adaptSql(sqlText());
+    Statement st = prepareResolving(*db, text);
     takeMasterValues();
     bindParams(st);
     while (st.step()) {
