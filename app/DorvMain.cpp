@@ -125,6 +125,7 @@ void TFormMain::buildMoneyPage()
     host.pickDate = [this](int day) { return PickDate(day); };
     host.updateCommandStates = [this] { UpdateCommandStates(); };
     host.packOnClose = [this] { PackOnClose = true; };
+    host.calculator = [this] { mCalcClick(); };
     Money = new TMoneyView(host);
     DBG = Money->DBG;
     m_histModel = Money->histModel;

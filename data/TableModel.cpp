@@ -268,8 +268,19 @@ bool TableModel::setData(const QModelIndex& index, const QVariant& value, int ro
     return false;
 }
 
+void TableModel::setHeaderRole(int section, int role, const QVariant& value)
+{
+    m_headerRoles.insert({section, role}, value);
+    emit headerDataChanged(Qt::Horizontal, section, section);
+}
+
 QVariant TableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (orientation == Qt::Horizontal && role != Qt::DisplayRole) {
+        const auto it = m_headerRoles.constFind({section, role});
+        if (it != m_headerRoles.constEnd())
+            return *it;
+    }
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     const Field* f = m_columns.value(section);

@@ -2,6 +2,8 @@
 #include "Dataset.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
+#include <QPair>
 #include <QPointer>
 #include <QStringList>
 
@@ -34,6 +36,8 @@ public:
     // edit. A text equal to the one the cell's editor was given changes nothing.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    // A look of a column title beyond its text (a colour of the title, say), by role.
+    void setHeaderRole(int section, int role, const QVariant& value);
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     // A row of the view as a record of the dataset (the record being inserted included), for painting
@@ -73,6 +77,7 @@ private:
     // While a record is being inserted the view shows it as a row of its own here.
     int m_virtualRow = -1;
     QString m_lastError;
+    QHash<QPair<int, int>, QVariant> m_headerRoles;
     // A read failure has been reported since the last reset.
     mutable bool m_readFailureReported = false;
 };

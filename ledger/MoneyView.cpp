@@ -8,6 +8,7 @@
 #include "data/DorvDm.h"
 #include "data/SuspendControls.h"
 #include "data/TableModel.h"
+#include "results/DorvRes.h"
 #include "util/DateScale.h"
 #include "util/Money.h"
 #include "util/Prompts.h"
@@ -254,6 +255,7 @@ void TMoneyView::buildActions()
     mEmptyHist = make("mEmptyHist", QStringLiteral("&Закрыть счёт..."));
     mEmptyHist->setProperty("tag", 1);
     connect(mEmptyHist, &QAction::triggered, this, [this] { guarded([this] { mEmptyHistClick(); }); });
+    connect(mResult, &QAction::triggered, this, [this] { guarded([this] { ButResultClick(); }); });
 }
 
 QList<QAction*> TMoneyView::periodItems() const { return {mTotal, mYear, mMonth, mWeek, mDay}; }
@@ -702,6 +704,44 @@ void TMoneyView::mEmptyHistClick()
         acc.fieldByName(QStringLiteral("Rest")).setValue(0.0);
         acc.post();
     }
+}
+
+void TMoneyView::ButResultClick()
+{
+    repaint();
+    TDm& dm = *m_host.dm;
+    Table& hist = *dm.Tb_Hist;
+    if (!hist.active() || hist.isEmpty())
+        return;
+    ResultsHost host;
+    host.dm = &dm;
+    host.prompts = m_host.prompts;
+    host.pickDate = m_host.pickDate;
+    host.calculator = m_host.calculator;
+    TFormRest window(host, this);
+    Table& acc = *dm.Tb_Account;
+    window.setAccount(acc.fieldByName(QStringLiteral("Account")).asString() + QStringLiteral(" ...  ")
+                          + acc.fieldByName(QStringLiteral("Rest")).displayText() + QLatin1Char(' ')
+                          + acc.fieldByName(QStringLiteral("Currency")).asString(),
+                      acc.fieldByName(QStringLiteral("Id_Account")).asInteger());
+    int from = PeriodStart, to = PeriodEnd;
+    if (CbPer->currentIndex() == 0) {
+        // The whole period: from the first to the last operation of any account.
+        Query& q = *dm.Qtemp;
+        try {
+            q.close();
+            q.setSql({QStringLiteral("Select min(Date_Real),max(Date_Real) from Tb_Hist")});
+            q.open();
+            if (!q.field(0)->isNull() && !q.field(1)->isNull()) {
+                from = q.field(0)->asDate();
+                to = q.field(1)->asDate();
+            }
+        } catch (const DbError&) {
+        }
+        q.close();
+    }
+    window.setRange(from, to);
+    m_host.prompts->runModal(&window);
 }
 
 void TMoneyView::DBGDblClick()

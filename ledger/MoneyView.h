@@ -39,6 +39,8 @@ struct MoneyHost {
     std::function<void()> updateCommandStates;
     // The tables are to be packed when the database is next closed (an account was emptied).
     std::function<void()> packOnClose;
+    // The calculator (F9 in the windows the page opens).
+    std::function<void()> calculator;
 };
 
 // The money page: the money tool bar with the current account, the period and the working date;
@@ -104,6 +106,8 @@ public:
     void mUpdateClick();
     // Empties the current account's history, keeping or zeroing its balance.
     void mEmptyHistClick();
+    // Opens the results window for the current account and period.
+    void ButResultClick();
     TOperationEditor& editor() const { return *m_editor; }
     TCategoryEditor& categoryEditor() const { return *m_categories; }
     // Opening a database: expense mode, the trees emptied and filled, the first expense node chosen.

@@ -20,7 +20,11 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         const bool selected = option.state & QStyle::State_Selected;
-        const TDbGrid::Colours c = m_grid->rowColours(index.row(), selected);
+        TDbGrid::Colours c = m_grid->rowColours(index.row(), selected);
+        const auto own = m_grid->columnBackground.constFind(index.column());
+        if (!selected && own != m_grid->columnBackground.constEnd()
+            && c.background == m_grid->palette().color(QPalette::Base))
+            c.background = *own;
         QStyleOptionViewItem opt(option);
         initStyleOption(&opt, index);
         painter->fillRect(opt.rect, c.background);
@@ -62,6 +66,14 @@ TDbGrid::TDbGrid(const QString& name, int tag, QWidget* parent) : QTableView(par
     setPalette(p);
     setAcceptDrops(true);
     setDropIndicatorShown(false);
+}
+
+void TDbGrid::usePlainTitles()
+{
+    horizontalHeader()->setStyleSheet(QString());
+    QFont bold = horizontalHeader()->font();
+    bold.setBold(true);
+    horizontalHeader()->setFont(bold);
 }
 
 void TDbGrid::setGridModel(TableModel* model)

@@ -1,4 +1,5 @@
 #pragma once
+#include <QHash>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
@@ -35,6 +36,10 @@ public:
         QColor background, text;
     };
     Colours rowColours(int row, bool selected) const;
+    // Columns painted on a colour of their own (unless the row is highlighted or selected).
+    QHash<int, QColor> columnBackground;
+    // Titles in the grid's own bold, without the maroon of the history's titles.
+    void usePlainTitles();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -1,0 +1,518 @@
+#include "DorvRes.h"
+
+#include "ResultCharts.h"
+#include "data/DbError.h"
+#include "data/DorvDm.h"
+#include "data/Query.h"
+#include "data/TableModel.h"
+#include "util/DateScale.h"
+#include "util/Money.h"
+#include "util/Prompts.h"
+#include "widgets/DbGrid.h"
+#include "widgets/ErrorGuard.h"
+#include "widgets/WaitCursor.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace dorv {
+
+namespace {
+
+const QColor Maroon(128, 0, 0);
+
+QToolButton* toolButton(const QString& name, const QString& text, const QString& hint, QWidget* parent)
+{
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setText(text);
+    b->setToolTip(hint);
+    return b;
+}
+
+QAction* menuItem(QMenu* menu, const char* name, const QString& caption, int tag)
+{
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setProperty("tag", tag);
+    return a;
+}
+
+QString dayText(int day) { return dateOfDay(day).toString(QStringLiteral("dd.MM.yyyy")); }
+
+} // namespace
+
+TFormRest::TFormRest(const ResultsHost& host, QWidget* parent) : QDialog(parent), m_host(host)
+{
+    setObjectName(QStringLiteral("TFormRest"));
+    setWindowTitle(QStringLiteral("Итоги..."));
+    resize(726, 550);
+
+    QRes = new Query(QStringLiteral("QRes"), this);
+    QRes->addField(QStringLiteral("id"), FieldType::SmallInt).setVisible(false);
+    QRes->addField(QStringLiteral("nm"), FieldType::Text, 30).setDisplayWidth(20).setLabel(QStringLiteral("Что"));
+    QRes->addField(QStringLiteral("D"), FieldType::Float)
+        .setDisplayFormat(QStringLiteral("0.00"))
+        .setLabel(QStringLiteral("Доходы"));
+    QRes->addField(QStringLiteral("C"), FieldType::Float)
+        .setDisplayFormat(QStringLiteral("0.00"))
+        .setLabel(QStringLiteral("Расходы"));
+    QRes->addCalculatedField(QStringLiteral("Amount"), FieldType::Float)
+        .setDisplayFormat(QStringLiteral("0.00"))
+        .setLabel(QStringLiteral("Баланс"));
+    QRes->setSql(RebuildResultsText(state, ResultsChoices()));
+    QRes->paramByName(QStringLiteral("d1")).type = FieldType::Date;
+    QRes->paramByName(QStringLiteral("d2")).type = FieldType::Date;
+    QRes->paramByName(QStringLiteral("id_account")).type = FieldType::SmallInt;
+    if (m_host.dm)
+        QRes->setDatabaseName(m_host.dm->Tb_Hist->databaseName());
+    // A balance exists when some sum does: income less expense, a missing sum counting as none.
+    QRes->onCalcFields = [](Dataset& d) {
+        const Field& dt = d.fieldByName(QStringLiteral("D"));
+        const Field& ct = d.fieldByName(QStringLiteral("C"));
+        Field& amount = d.fieldByName(QStringLiteral("Amount"));
+        if (dt.isNull() && ct.isNull())
+            amount.clear();
+        else
+            amount.setValue(fromTenThousandths(toTenThousandths(dt.asFloat()) - toTenThousandths(ct.asFloat())));
+    };
+    QRes->afterScroll = [this](Dataset&) { QResAfterScroll(); };
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    buildTools();
+    outer->addWidget(PanRest);
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("Splitter"));
+    buildLeft();
+    splitter->addWidget(PanLeft);
+    PgChart = new QStackedWidget(splitter);
+    PgChart->setObjectName(QStringLiteral("PgChart"));
+    Charts = new TResultCharts(PgChart);
+    splitter->addWidget(PgChart);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({333, 393});
+    outer->addWidget(splitter, 1);
+    PgDetail = new QWidget(this);
+    PgDetail->setObjectName(QStringLiteral("PgDetail"));
+    PgDetail->setFixedHeight(202);
+    PgDetail->setVisible(false);
+    outer->addWidget(PgDetail);
+    buildMenu();
+    // Printing comes with the report; until then the commands are not offered.
+    for (QToolButton* b : {Charts->ButPrnPie, Charts->ButPrnBar})
+        b->setEnabled(false);
+
+    auto* calc = new QShortcut(QKeySequence(Qt::Key_F9), this);
+    calc->setContext(Qt::WindowShortcut);
+    connect(calc, &QShortcut::activated, this, [this] {
+        if (m_host.calculator)
+            m_host.calculator();
+    });
+    DBGRes->setFocus();
+}
+
+TFormRest::~TFormRest()
+{
+    DBGRes->setModel(nullptr);
+    QRes->afterScroll = nullptr;
+}
+
+void TFormRest::buildTools()
+{
+    PanRest = new QWidget(this);
+    PanRest->setObjectName(QStringLiteral("PanRest"));
+    PanRest->setMinimumHeight(41);
+    auto* row = new QHBoxLayout(PanRest);
+    row->setContentsMargins(2, 2, 2, 2);
+    m_dimensions = new QActionGroup(this);
+    ButWhat = toolButton(QStringLiteral("ButWhat"), QStringLiteral("Что"), QStringLiteral("Что?"), PanRest);
+    ButWho = toolButton(QStringLiteral("ButWho"), QStringLiteral("Кто"), QStringLiteral("Кто?"), PanRest);
+    ButWhere = toolButton(QStringLiteral("ButWhere"), QStringLiteral("Где"), QStringLiteral("Где?"), PanRest);
+    int tag = 0;
+    for (QToolButton* b : {ButWhat, ButWho, ButWhere}) {
+        b->setCheckable(true);
+        b->setAutoExclusive(true);
+        b->setFixedSize(37, 37);
+        b->setProperty("tag", tag);
+        const Dimension d = Dimension(tag++);
+        connect(b, &QToolButton::clicked, this, guarded(*m_host.prompts, [this, d] { dimensionClicked(d); }));
+        row->addWidget(b);
+    }
+    ButWhat->setChecked(true);
+    ButUp = toolButton(QStringLiteral("ButUp"), QStringLiteral("↑"), QStringLiteral("Вверх на уровень"), PanRest);
+    ButUp->setEnabled(false);
+    ButDn = toolButton(QStringLiteral("ButDn"), QStringLiteral("↓"), QStringLiteral("Вниз на уровень"), PanRest);
+    ButDn->setProperty("tag", 1);
+    connect(ButUp, &QToolButton::clicked, this, guarded(*m_host.prompts, [this] { drillUp(); }));
+    connect(ButDn, &QToolButton::clicked, this, guarded(*m_host.prompts, [this] { drillDown(); }));
+    CbReal = new QComboBox(PanRest);
+    CbReal->setObjectName(QStringLiteral("CbReal"));
+    CbReal->addItems({QStringLiteral("Реальные"), QStringLiteral("Планируемые"), QStringLiteral("Все")});
+    QFont boldItalic = CbReal->font();
+    boldItalic.setBold(true);
+    boldItalic.setItalic(true);
+    CbReal->setFont(boldItalic);
+    connect(CbReal, &QComboBox::activated, this, guarded(*m_host.prompts, [this] { RebuildResults(); }));
+    ButDetail = toolButton(QStringLiteral("ButDetail"), QStringLiteral("Выписка"), QString(), PanRest);
+    QFont bold = ButDetail->font();
+    bold.setBold(true);
+    ButDetail->setFont(bold);
+    ButDetail->setMinimumWidth(100);
+    // The statement of a group comes with the detail pane; until then it is not offered.
+    ButDetail->setEnabled(false);
+    ButTable = toolButton(QStringLiteral("ButTable"), QStringLiteral("Таблица"), QString(), PanRest);
+    ButPrice = toolButton(QStringLiteral("ButPrice"), QStringLiteral("Цены"), QString(), PanRest);
+    ButTable->setVisible(false);
+    ButPrice->setVisible(false);
+    Lab = new QLabel(PanRest);
+    Lab->setObjectName(QStringLiteral("Lab"));
+    Lab->setWordWrap(true);
+    QPalette navy = Lab->palette();
+    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    Lab->setPalette(navy);
+    auto* dates = new QVBoxLayout;
+    dates->setSpacing(0);
+    ButDate1 = toolButton(QStringLiteral("ButDate1"), QString(), QStringLiteral("с..."), PanRest);
+    ButDate1->setProperty("tag", 1);
+    ButDate2 = toolButton(QStringLiteral("ButDate2"), QString(), QStringLiteral("по..."), PanRest);
+    ButDate2->setProperty("tag", 2);
+    for (QToolButton* b : {ButDate1, ButDate2}) {
+        b->setAutoRaise(true);
+        const int t = b->property("tag").toInt();
+        connect(b, &QToolButton::clicked, this, guarded(*m_host.prompts, [this, t] { dateClicked(t); }));
+        dates->addWidget(b);
+    }
+    for (QWidget* w :
+         {static_cast<QWidget*>(ButUp), static_cast<QWidget*>(ButDn), static_cast<QWidget*>(CbReal),
+          static_cast<QWidget*>(ButDetail), static_cast<QWidget*>(ButTable), static_cast<QWidget*>(ButPrice)})
+        row->addWidget(w);
+    row->addWidget(Lab, 1);
+    row->addLayout(dates);
+}
+
+void TFormRest::buildLeft()
+{
+    PanLeft = new QWidget(this);
+    PanLeft->setObjectName(QStringLiteral("PanLeft"));
+    auto* column = new QVBoxLayout(PanLeft);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    DBGRes = new TDbGrid(QStringLiteral("DBGRes"), 0, PanLeft);
+    DBGRes->usePlainTitles();
+    m_model = new TableModel(QRes, this);
+    m_model->setColumns({QStringLiteral("nm"), QStringLiteral("D"), QStringLiteral("C"), QStringLiteral("Amount")});
+    DBGRes->setGridModel(m_model);
+    m_model->setHeaderRole(0, Qt::ForegroundRole, Maroon);
+    DBGRes->setContextMenuPolicy(Qt::CustomContextMenu);
+    DBGRes->onDblClick = [this] { runGuarded(*m_host.prompts, [this] { drillDown(); }); };
+    DBGRes->onEnterKey = [this] { runGuarded(*m_host.prompts, [this] { drillDown(); }); };
+    DBGRes->reportError = [this](const QString& message) { m_host.prompts->error(message); };
+    connect(DBGRes->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
+        if (section >= 1 && section <= 3)
+            SetAnalysisMode(section);
+    });
+    column->addWidget(DBGRes, 1);
+    auto* bottom = new QHBoxLayout;
+    TbPm = toolButton(QStringLiteral("TbPm"), QStringLiteral("▼"), QStringLiteral("Выбор режима..."), PanLeft);
+    TbPm->setPopupMode(QToolButton::InstantPopup);
+    bottom->addWidget(TbPm);
+    Sb = new QStatusBar(PanLeft);
+    Sb->setObjectName(QStringLiteral("Sb"));
+    Sb->setSizeGripEnabled(false);
+    const int widths[] = {50, 67, 67, 67, 50};
+    for (int i = 0; i < 5; ++i) {
+        auto* panel = new QLabel(Sb);
+        panel->setObjectName(QStringLiteral("SbPanel%1").arg(i));
+        QFont bold = panel->font();
+        bold.setBold(true);
+        panel->setFont(bold);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setMinimumWidth(widths[i]);
+        panel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        Sb->addWidget(panel);
+    }
+    bottom->addWidget(Sb, 1);
+    column->addLayout(bottom);
+}
+
+void TFormRest::buildMenu()
+{
+    Pm = new QMenu(this);
+    Pm->setObjectName(QStringLiteral("Pm"));
+    QMenu* sort = Pm->addMenu(QStringLiteral("&Сортировать"));
+    sort->menuAction()->setObjectName(QStringLiteral("mpSort"));
+    auto* sortGroup = new QActionGroup(this);
+    mpSortName = menuItem(sort, "mpSortName", QStringLiteral("&Наименование"), 0);
+    mpSortDebit = menuItem(sort, "mpSortDebit", QStringLiteral("&Доходы"), 1);
+    mpSortCredit = menuItem(sort, "mpSortCredit", QStringLiteral("&Расходы"), 2);
+    for (QAction* a : {mpSortName, mpSortDebit, mpSortCredit}) {
+        a->setCheckable(true);
+        sortGroup->addAction(a);
+        connect(a, &QAction::triggered, this, guarded(*m_host.prompts, [this, a] { sortClicked(a); }));
+    }
+    mpSortName->setChecked(true);
+    Pm->addSeparator();
+    QMenu* analys = Pm->addMenu(QStringLiteral("&Анализировать"));
+    analys->menuAction()->setObjectName(QStringLiteral("mpAnalys"));
+    auto* analysGroup = new QActionGroup(this);
+    mpAnalysDebit = menuItem(analys, "mpAnalysDebit", QStringLiteral("&Доходы"), 1);
+    mpAnalysCredit = menuItem(analys, "mpAnalysCredit", QStringLiteral("&Расходы"), 2);
+    mpAnalysBalance = menuItem(analys, "mpAnalysBalance", QStringLiteral("&Баланс"), 3);
+    for (QAction* a : {mpAnalysDebit, mpAnalysCredit, mpAnalysBalance}) {
+        a->setCheckable(true);
+        analysGroup->addAction(a);
+        const int mode = a->property("tag").toInt();
+        connect(a, &QAction::triggered, this, guarded(*m_host.prompts, [this, mode] { SetAnalysisMode(mode); }));
+    }
+    mpAnalysCredit->setChecked(true);
+    Pm->addSeparator();
+    mpLimitValue = menuItem(Pm, "mpLimitValue", QStringLiteral("&Значение границы = 0"), 0);
+    connect(mpLimitValue, &QAction::triggered, this, guarded(*m_host.prompts, [this] { mpLimitValueClick(); }));
+    QMenu* limits = Pm->addMenu(QStringLiteral("&Ограничить"));
+    limits->menuAction()->setObjectName(QStringLiteral("mpLimits"));
+    mpLimitDebit = menuItem(limits, "mpLimitDebit", QStringLiteral("&Доходы"), 0);
+    mpLimitCredit = menuItem(limits, "mpLimitCredit", QStringLiteral("&Расходы"), 0);
+    for (QAction* a : {mpLimitDebit, mpLimitCredit}) {
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this, guarded(*m_host.prompts, [this] { RebuildResults(); }));
+    }
+    Pm->addSeparator();
+    mpPrint = menuItem(Pm, "mpPrint", QStringLiteral("&Печать..."), 0);
+    mpPrint->setEnabled(false); // the printed report comes later
+    TbPm->setMenu(Pm);
+    connect(DBGRes, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (RowHasData)
+            Pm->popup(DBGRes->viewport()->mapToGlobal(at));
+    });
+    applyColumnColours();
+}
+
+qint64 TFormRest::limitValue() const { return mpLimitValue->property("tag").toLongLong(); }
+
+void TFormRest::setAccount(const QString& line, qint64 accountId)
+{
+    Lab->setText(line);
+    QRes->paramByName(QStringLiteral("id_account")).setAsInteger(accountId);
+}
+
+void TFormRest::setRange(int from, int to)
+{
+    DateFrom = from;
+    DateTo = to;
+    showDates();
+}
+
+void TFormRest::showDates()
+{
+    ButDate1->setText(dayText(DateFrom));
+    ButDate2->setText(dayText(DateTo));
+}
+
+void TFormRest::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_shown || Lab->text().isEmpty())
+        return;
+    m_shown = true;
+    // Results mode starts from the distribution over the first level of categories.
+    state = ResultsState();
+    CbReal->setCurrentIndex(0);
+    runGuarded(*m_host.prompts, [this] { RebuildResults(); });
+}
+
+void TFormRest::keyPressEvent(QKeyEvent* event) { QDialog::keyPressEvent(event); }
+
+void TFormRest::RebuildResults()
+{
+    repaint();
+    const DrillView view = UpdateDrillState(state);
+    ButUp->setEnabled(view.up);
+    ButDn->setProperty("tag", state.DrillStep);
+    if (view.pressed >= 0)
+        (view.pressed == 0 ? ButWhat : view.pressed == 1 ? ButWho : ButWhere)->setChecked(true);
+    if (view.dimensionButtons >= 0)
+        for (QToolButton* b : {ButWhat, ButWho, ButWhere})
+            b->setEnabled(view.dimensionButtons == 1);
+    setWindowTitle(view.caption);
+    m_downByStep = view.down;
+    ButDn->setEnabled(view.down);
+    Rebuilding = true;
+    QRes->close();
+    ResultsChoices choices;
+    choices.kind = CbReal->currentIndex();
+    choices.sort = mpSortDebit->isChecked() ? 1 : mpSortCredit->isChecked() ? 2 : 0;
+    choices.limitDebit = mpLimitDebit->isChecked();
+    choices.limitCredit = mpLimitCredit->isChecked();
+    choices.limitValue = limitValue();
+    QRes->setSql(RebuildResultsText(state, choices));
+    QRes->fieldByName(QStringLiteral("nm")).setLabel(firstColumnTitle(state));
+    QRes->paramByName(QStringLiteral("d1")).setAsDate(DateFrom);
+    QRes->paramByName(QStringLiteral("d2")).setAsDate(DateTo);
+    {
+        WaitCursor wait;
+        QRes->open();
+    }
+    UpdateResultTotals();
+    Rebuilding = false;
+    QResAfterScroll();
+    reloadCharts();
+}
+
+void TFormRest::reloadCharts()
+{
+    QList<QPair<QString, double>> points;
+    if (QRes->active()) {
+        const Field& name = QRes->fieldByName(QStringLiteral("nm"));
+        const Field& value = QRes->fieldByName(QString::fromLatin1(m_analysis == 1   ? "D"
+                                                                   : m_analysis == 2 ? "C"
+                                                                                     : "Amount"));
+        for (int row = 0; row < QRes->recordCount(); ++row) {
+            const Record r = QRes->recordAt(row);
+            points << qMakePair(r.value(name.index()).toString(), r.value(value.index()).toDouble());
+        }
+    }
+    Charts->setPoints(points);
+}
+
+void TFormRest::UpdateResultTotals()
+{
+    qint64 sums[3] = {0, 0, 0};
+    const char* names[] = {"D", "C", "Amount"};
+    for (int row = 0; row < QRes->recordCount(); ++row) {
+        const Record r = QRes->recordAt(row);
+        for (int i = 0; i < 3; ++i) {
+            const QVariant v = r.value(QRes->fieldByName(QString::fromLatin1(names[i])).index());
+            qint64 sum = 0;
+            if (v.isValid() && !checkedAdd(sums[i], toTenThousandths(v.toDouble()), &sum))
+                throw DbError(
+                    QStringLiteral("Сумма итогов вышла бы за пределы чисел, которые программа считает точно"));
+            if (v.isValid())
+                sums[i] = sum;
+        }
+    }
+    for (int i = 0; i < 3; ++i)
+        Sb->findChild<QLabel*>(QStringLiteral("SbPanel%1").arg(i + 1))
+            ->setText(formatMoney(fromTenThousandths(sums[i])));
+}
+
+QString TFormRest::panelText(int panel) const
+{
+    const auto* label = Sb->findChild<QLabel*>(QStringLiteral("SbPanel%1").arg(panel));
+    return label ? label->text() : QString();
+}
+
+void TFormRest::QResAfterScroll()
+{
+    if (Rebuilding)
+        return;
+    const bool open = QRes->active() && !QRes->isEmpty();
+    if (open)
+        captureRow(state, QRes->fieldByName(QStringLiteral("id")).value(),
+                   QRes->fieldByName(QStringLiteral("nm")).value());
+    RowHasData =
+        open && (!QRes->fieldByName(QStringLiteral("D")).isNull() || !QRes->fieldByName(QStringLiteral("C")).isNull());
+    ButDn->setEnabled(downAfterCapture(state, m_downByStep, RowHasData));
+}
+
+void TFormRest::applyColumnColours()
+{
+    DBGRes->columnBackground.clear();
+    for (int column = 1; column <= 3; ++column)
+        DBGRes->columnBackground.insert(column,
+                                        palette().color(column == m_analysis ? QPalette::Base : QPalette::Button));
+    DBGRes->viewport()->update();
+}
+
+void TFormRest::SetAnalysisMode(int mode)
+{
+    if (mode < 1 || mode > 3)
+        return;
+    m_analysis = mode;
+    applyColumnColours();
+    (mode == 1 ? mpAnalysDebit : mode == 2 ? mpAnalysCredit : mpAnalysBalance)->setChecked(true);
+    reloadCharts();
+}
+
+void TFormRest::dimensionClicked(Dimension d)
+{
+    if (state.DrillStep == 1)
+        state.Dimension1 = d;
+    else if (state.DrillStep == 2)
+        state.Dimension2 = d;
+    else if (state.DrillStep == 3)
+        state.Dimension3 = d;
+    RebuildResults();
+}
+
+void TFormRest::drillDown()
+{
+    if (!ButDn->isEnabled())
+        return;
+    ++state.DrillStep;
+    RebuildResults();
+}
+
+void TFormRest::drillUp()
+{
+    if (state.DrillStep <= 1)
+        return;
+    --state.DrillStep;
+    RebuildResults();
+}
+
+void TFormRest::sortClicked(QAction* item)
+{
+    item->setChecked(true);
+    const int tag = item->property("tag").toInt();
+    for (int column = 0; column <= 2; ++column)
+        m_model->setHeaderRole(column, Qt::ForegroundRole,
+                               column == tag ? Maroon : palette().color(QPalette::WindowText));
+    RebuildResults();
+}
+
+void TFormRest::mpLimitValueClick()
+{
+    QString text = QString::number(limitValue());
+    if (!m_host.prompts->inputText(QStringLiteral("Введите значение границы"), QStringLiteral("только целое число:"),
+                                   &text)
+        || text.isEmpty())
+        return;
+    bool ok = false;
+    const qint64 value = text.trimmed().toLongLong(&ok);
+    if (!ok)
+        return;
+    mpLimitValue->setProperty("tag", value);
+    mpLimitValue->setText(QStringLiteral("&Значение границы = ") + text);
+    if (mpLimitDebit->isChecked() || mpLimitCredit->isChecked())
+        RebuildResults();
+}
+
+void TFormRest::dateClicked(int tag)
+{
+    int& date = tag == 1 ? DateFrom : DateTo;
+    if (date == 0 || !m_host.pickDate)
+        return;
+    const int picked = m_host.pickDate(date);
+    if (picked <= 0 || picked == date)
+        return;
+    date = picked;
+    showDates();
+    RebuildResults();
+}
+
+} // namespace dorv

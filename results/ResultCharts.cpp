@@ -1,0 +1,205 @@
+#include "ResultCharts.h"
+
+#include "util/Money.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLegend>
+#include <QPieSeries>
+#include <QPieSlice>
+#include <QSpinBox>
+#include <QStackedBarSeries>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <cmath>
+
+namespace dorv {
+
+namespace {
+
+QChartView* makeView(const QString& name, QChart* chart, QWidget* page)
+{
+    auto* view = new QChartView(chart, page);
+    view->setObjectName(name);
+    view->setRenderHint(QPainter::Antialiasing);
+    chart->legend()->setVisible(false);
+    QFont legend(QStringLiteral("Times New Roman"));
+    legend.setPixelSize(9);
+    chart->legend()->setFont(legend);
+    chart->setMargins(QMargins(0, 0, 0, 0));
+    return view;
+}
+
+QToolButton* makeButton(const QString& name, const QString& text, int tag, QWidget* parent)
+{
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setText(text);
+    b->setProperty("tag", tag);
+    return b;
+}
+
+} // namespace
+
+TResultCharts::TResultCharts(QStackedWidget* pages) : QObject(pages), m_pages(pages)
+{
+    setObjectName(QStringLiteral("ResultCharts"));
+    ShPie = new QWidget(pages);
+    ShPie->setObjectName(QStringLiteral("ShPie"));
+    ShBar = new QWidget(pages);
+    ShBar->setObjectName(QStringLiteral("ShBar"));
+    pages->addWidget(ShPie);
+    pages->addWidget(ShBar);
+
+    auto* pie = new QChart;
+    m_pie = new QPieSeries(pie);
+    m_pie->setObjectName(QStringLiteral("PieSeries"));
+    pie->addSeries(m_pie);
+    DBChPie = makeView(QStringLiteral("DBChPie"), pie, ShPie);
+    auto* pieLayout = new QVBoxLayout(ShPie);
+    pieLayout->setContentsMargins(0, 0, 0, 0);
+    auto* pieTools = new QHBoxLayout;
+    ChLegPie = new QCheckBox(ShPie);
+    ChLegPie->setObjectName(QStringLiteral("ChLegPie"));
+    ChLegPie->setToolTip(QStringLiteral("Информация"));
+    UdZoom = new QSpinBox(ShPie);
+    UdZoom->setObjectName(QStringLiteral("UdZoom"));
+    UdZoom->setToolTip(QStringLiteral("Масштаб"));
+    UdZoom->setRange(1, 200);
+    UdZoom->setValue(100);
+    UdRot = new QSpinBox(ShPie);
+    UdRot->setObjectName(QStringLiteral("UdRot"));
+    UdRot->setToolTip(QStringLiteral("Поворот"));
+    UdRot->setRange(0, 360);
+    UdRot->setSingleStep(5);
+    UdRot->setWrapping(false);
+    ButBar = makeButton(QStringLiteral("ButBar"), QStringLiteral("Столбцы"), 1, ShPie);
+    ButPrnPie = makeButton(QStringLiteral("ButPrnPie"), QStringLiteral("Печать"), 1, ShPie);
+    for (QWidget* w : {static_cast<QWidget*>(ChLegPie), static_cast<QWidget*>(UdZoom), static_cast<QWidget*>(UdRot),
+                       static_cast<QWidget*>(ButBar), static_cast<QWidget*>(ButPrnPie)})
+        pieTools->addWidget(w);
+    pieTools->addStretch(1);
+    pieLayout->addLayout(pieTools);
+    pieLayout->addWidget(DBChPie, 1);
+
+    auto* bar = new QChart;
+    m_bars = new QStackedBarSeries(bar);
+    m_bars->setObjectName(QStringLiteral("BarSeries"));
+    m_bars->setBarWidth(0.4);
+    bar->addSeries(m_bars);
+    m_names = new QBarCategoryAxis(bar);
+    m_names->setGridLineVisible(false);
+    m_values = new QValueAxis(bar);
+    m_values->setLabelFormat(QStringLiteral("%.2f"));
+    bar->addAxis(m_names, Qt::AlignBottom);
+    bar->addAxis(m_values, Qt::AlignLeft);
+    m_bars->attachAxis(m_names);
+    m_bars->attachAxis(m_values);
+    DBChBar = makeView(QStringLiteral("DBChBar"), bar, ShBar);
+    DBChBar->setRubberBand(QChartView::RectangleRubberBand);
+    bar->setAnimationOptions(QChart::SeriesAnimations);
+    auto* barLayout = new QVBoxLayout(ShBar);
+    barLayout->setContentsMargins(0, 0, 0, 0);
+    auto* barTools = new QHBoxLayout;
+    ChLegBar = new QCheckBox(ShBar);
+    ChLegBar->setObjectName(QStringLiteral("ChLegBar"));
+    ChLegBar->setToolTip(QStringLiteral("Информация"));
+    ButPie = makeButton(QStringLiteral("ButPie"), QStringLiteral("Круг"), 0, ShBar);
+    ButPrnBar = makeButton(QStringLiteral("ButPrnBar"), QStringLiteral("Печать"), 2, ShBar);
+    for (QWidget* w :
+         {static_cast<QWidget*>(ChLegBar), static_cast<QWidget*>(ButPie), static_cast<QWidget*>(ButPrnBar)})
+        barTools->addWidget(w);
+    barTools->addStretch(1);
+    barLayout->addLayout(barTools);
+    barLayout->addWidget(DBChBar, 1);
+
+    connect(ChLegPie, &QCheckBox::toggled, this, [this](bool on) { DBChPie->chart()->legend()->setVisible(on); });
+    connect(ChLegBar, &QCheckBox::toggled, this, [this](bool on) { DBChBar->chart()->legend()->setVisible(on); });
+    connect(UdZoom, &QSpinBox::valueChanged, this, [this](int zoom) { m_pie->setPieSize(0.7 * zoom / 100.0); });
+    connect(UdRot, &QSpinBox::valueChanged, this, [this](int angle) {
+        m_pie->setPieStartAngle(angle);
+        m_pie->setPieEndAngle(angle + 360);
+    });
+    connect(ButBar, &QToolButton::clicked, this, [this] { m_pages->setCurrentWidget(ShBar); });
+    connect(ButPie, &QToolButton::clicked, this, [this] { m_pages->setCurrentWidget(ShPie); });
+    connect(m_pie, &QPieSeries::clicked, this, [this] { cyclePieMarks(); });
+    connect(m_bars, &QStackedBarSeries::clicked, this, [this] { cycleBarMarks(); });
+    m_pie->setPieSize(0.7);
+}
+
+double TResultCharts::pieZoom() const { return m_pie->pieSize() / 0.7 * 100.0; }
+
+double TResultCharts::pieRotation() const { return m_pie->pieStartAngle(); }
+
+void TResultCharts::setPoints(const QList<QPair<QString, double>>& points)
+{
+    m_points = points;
+    m_pie->clear();
+    m_bars->clear();
+    QStringList names;
+    double lo = 0, hi = 0;
+    for (int i = 0; i < points.size(); ++i) {
+        const auto& [name, value] = points[i];
+        // A slice shows how big a value is; a balance below zero is as big as it is negative.
+        QPieSlice* slice = m_pie->append(name, std::fabs(value));
+        slice->setProperty("name", name);
+        auto* set = new QBarSet(name);
+        for (int j = 0; j < points.size(); ++j)
+            *set << (j == i ? value : 0.0);
+        m_bars->append(set);
+        names << name;
+        lo = qMin(lo, value);
+        hi = qMax(hi, value);
+    }
+    m_names->setCategories(names);
+    m_values->setRange(lo, hi > lo ? hi : lo + 1);
+    applyPieMarks();
+    applyBarMarks();
+}
+
+void TResultCharts::cyclePieMarks()
+{
+    m_pieMarks = (m_pieMarks + 1) % 3;
+    applyPieMarks();
+}
+
+void TResultCharts::cycleBarMarks()
+{
+    m_barMarks = (m_barMarks + 1) % 3;
+    applyBarMarks();
+}
+
+void TResultCharts::applyPieMarks()
+{
+    for (QPieSlice* slice : m_pie->slices()) {
+        const QString name = slice->property("name").toString();
+        slice->setLabel(m_pieMarks == 1 ? QStringLiteral("%1 %2%").arg(name).arg(std::lround(slice->percentage() * 100))
+                                        : name);
+        slice->setLabelVisible(m_pieMarks != 2);
+    }
+}
+
+void TResultCharts::applyBarMarks()
+{
+    double total = 0;
+    for (const auto& p : std::as_const(m_points))
+        total += std::fabs(p.second);
+    QStringList names;
+    for (const auto& p : std::as_const(m_points)) {
+        // The percentages go under the bars' names: a bar carries only its value as a label.
+        const long percent = total > 0 ? std::lround(std::fabs(p.second) / total * 100) : 0;
+        names << (m_barMarks == 1 ? QStringLiteral("%1\n%2%").arg(p.first).arg(percent) : p.first);
+    }
+    m_names->setCategories(names);
+    m_bars->setLabelsVisible(m_barMarks == 2);
+    m_bars->setLabelsFormat(QStringLiteral("@value"));
+}
+
+} // namespace dorv

@@ -1,0 +1,72 @@
+#pragma once
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QString>
+
+class QCheckBox;
+class QSpinBox;
+class QStackedWidget;
+class QToolButton;
+class QWidget;
+
+QT_BEGIN_NAMESPACE
+class QChartView;
+class QPieSeries;
+class QPieSlice;
+class QStackedBarSeries;
+class QBarCategoryAxis;
+class QValueAxis;
+QT_END_NAMESPACE
+
+namespace dorv {
+
+// The two charts of the results window, one point per result row: a pie on page ShPie and bars on
+// page ShBar, both valued with the analysed column. Their small controls sit in their corners.
+class TResultCharts final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int PieMarks READ pieMarks)
+    Q_PROPERTY(int BarMarks READ barMarks)
+public:
+    explicit TResultCharts(QStackedWidget* pages);
+
+    // The rows: name and value; the pie shows the size of each value.
+    void setPoints(const QList<QPair<QString, double>>& points);
+    // 0 labels, 1 labels with percentages, 2 none (pie); 0 hidden, 1 percentages, 2 labels (bars).
+    int pieMarks() const { return m_pieMarks; }
+    int barMarks() const { return m_barMarks; }
+    void cyclePieMarks();
+    void cycleBarMarks();
+    double pieZoom() const;
+    QPieSeries* pieSeries() const { return m_pie; }
+    QStackedBarSeries* barSeries() const { return m_bars; }
+    double pieRotation() const;
+
+    QWidget* ShPie;
+    QWidget* ShBar;
+    QChartView* DBChPie;
+    QChartView* DBChBar;
+    QCheckBox* ChLegPie;
+    QSpinBox* UdZoom;
+    QSpinBox* UdRot;
+    QToolButton* ButBar;
+    QToolButton* ButPrnPie;
+    QCheckBox* ChLegBar;
+    QToolButton* ButPie;
+    QToolButton* ButPrnBar;
+
+private:
+    void applyPieMarks();
+    void applyBarMarks();
+
+    QStackedWidget* m_pages;
+    QPieSeries* m_pie;
+    QStackedBarSeries* m_bars;
+    QBarCategoryAxis* m_names;
+    QValueAxis* m_values;
+    QList<QPair<QString, double>> m_points;
+    int m_pieMarks = 0;
+    int m_barMarks = 0;
+};
+
+} // namespace dorv

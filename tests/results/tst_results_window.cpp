@@ -1,0 +1,214 @@
+#include "app/DorvMain.h"
+#include "data/Database.h"
+#include "data/DorvDm.h"
+#include "data/Query.h"
+#include "ledger/MoneyView.h"
+#include "results/DorvRes.h"
+#include "results/ResultCharts.h"
+#include "support/ScriptedPrompts.h"
+#include "util/Clock.h"
+#include "util/DateScale.h"
+#include "widgets/DbGrid.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPieSeries>
+#include <QSpinBox>
+#include <QStackedBarSeries>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace dorv;
+
+// The results window opened from the money page, driven as a user would.
+class TestResultsWindow : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> root;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TFormMain> w;
+
+    void exec(const QString& sql) { Database::acquire(w->WorkingFolder)->exec(sql); }
+    static int day(int y, int m, int d) { return dayNumber(QDate(y, m, d)); }
+    // The rows of the result grid as "name D C Amount".
+    static QStringList rows(TFormRest& r)
+    {
+        QStringList out;
+        Query& q = *r.QRes;
+        for (int row = 0; row < q.recordCount(); ++row) {
+            const Record rec = q.recordAt(row);
+            QStringList parts;
+            for (const char* f : {"nm", "D", "C", "Amount"}) {
+                const Field& field = q.fieldByName(QString::fromLatin1(f));
+                const QVariant v = rec.value(field.index());
+                parts << (v.isValid() ? field.formatValue(v) : QStringLiteral("-"));
+            }
+            out << parts.join(' ');
+        }
+        return out;
+    }
+    // Opens the window and runs the checks on it while it is shown.
+    void inWindow(std::function<void(TFormRest&)> checks)
+    {
+        prompts.modals.enqueue([checks](QDialog* d) {
+            checks(*static_cast<TFormRest*>(d));
+            return int(QDialog::Rejected);
+        });
+        w->action("mResult")->trigger();
+        QVERIFY(prompts.asked.contains("modal: TFormRest"));
+    }
+
+private slots:
+    void init()
+    {
+        root = std::make_unique<QTemporaryDir>();
+        prompts = ScriptedPrompts();
+        MainEnvironment e;
+        e.programFolder = root->filePath("prog");
+        e.tempFolder = root->path();
+        e.settingsFile = root->filePath("s.ini");
+        e.prompts = &prompts;
+        e.splash = false;
+        QDir().mkpath(e.programFolder);
+        Clock::pin(QDateTime(QDate(2000, 2, 6), QTime(12, 0)));
+        w = std::make_unique<TFormMain>(e);
+        QVERIFY(w->started());
+        exec("INSERT INTO TB_ACCOUNT (Id_Account, Account, Currency, Rest) VALUES (1, 'Кошелёк', 'руб', 500), "
+             "(2, 'Карта', 'руб', 0)");
+        exec("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C) VALUES (1, 'Еда', NULL, 0, '-'), (2, 'Хлеб', 1, 1, "
+             "'-'), (3, 'Зарплата', NULL, 0, '+')");
+        exec("INSERT INTO TB_PERSON (Id_Person, Name) VALUES (1, 'Иванов')");
+        const int d = day(2000, 2, 1);
+        exec(
+            QString("INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Dt, Ct, Level1, Level2, ID_Person, "
+                    "Ref_Account) VALUES (1, %1, 1, '1', NULL, 30, 1, 2, 1, NULL), (1, %1, 2, '1', NULL, 20, 1, NULL, "
+                    "NULL, NULL), (1, %1, 3, '1', 1000, NULL, 3, NULL, NULL, NULL), (1, %1, 4, '1', NULL, 100, -1, "
+                    "NULL, NULL, 2), (2, %2, 4, '1', 100, NULL, -1, NULL, NULL, 1), (1, %1, 5, '2', NULL, 7, 1, 2, "
+                    "NULL, NULL)")
+                .arg(d)
+                .arg(day(1999, 5, 3)));
+        w->Dm()->Tb_Account->refresh();
+        w->Dm()->Tb_Items->refresh();
+        w->Dm()->Tb_Account->locate("Id_Account", 1);
+        w->Money->ResetTrees();
+        w->Money->ApplyPeriod();
+    }
+    void cleanup()
+    {
+        w.reset();
+        Clock::unpin();
+        root.reset();
+    }
+
+    void opensOnTheFirstLevelWithTotals()
+    {
+        inWindow([this](TFormRest& r) {
+            QCOMPARE(r.Lab->text(), QString("Кошелёк ...  500.00 руб"));
+            // The whole period: from the first operation of any account to the last.
+            QCOMPARE(r.ButDate1->text(), QString("03.05.1999"));
+            QCOMPARE(r.ButDate2->text(), QString("01.02.2000"));
+            QCOMPARE(r.windowTitle(), QString("Распределение по статьям"));
+            QCOMPARE(rows(r),
+                     (QStringList{"Еда - 50.00 -50.00", "Зарплата 1000.00 - 1000.00", "ПЕРЕВОД - 100.00 -100.00"}));
+            QCOMPARE(r.panelText(1), QString("1000.00"));
+            QCOMPARE(r.panelText(2), QString("150.00"));
+            QCOMPARE(r.panelText(3), QString("850.00"));
+            QCOMPARE(r.property("DrillStep").toInt(), 1);
+            QCOMPARE(r.property("Level1Name").toString(), QString("Еда"));
+            QVERIFY(r.ButDn->isEnabled());
+            QVERIFY(!r.ButUp->isEnabled());
+            QVERIFY(r.ButWhat->isChecked());
+        });
+    }
+
+    void drillingDownAndUp()
+    {
+        inWindow([](TFormRest& r) {
+            r.ButDn->click();
+            QCOMPARE(r.property("DrillStep").toInt(), 2);
+            QCOMPARE(r.windowTitle(), QString("Еда"));
+            QCOMPARE(rows(r), (QStringList{"- - 20.00 -20.00", "Хлеб - 30.00 -30.00"}));
+            // Regrouped by people inside the category.
+            r.ButWho->click();
+            QCOMPARE(r.property("GroupBy").toInt(), 1);
+            QCOMPARE(rows(r), QStringList{"Иванов - 30.00 -30.00"});
+            QCOMPARE(r.QRes->fieldByName("nm").label(), QString("Кто"));
+            r.ButUp->click();
+            QCOMPARE(r.property("DrillStep").toInt(), 1);
+            QCOMPARE(r.property("Dimension2").toInt(), 0);
+            // All kinds count the planned row too.
+            r.CbReal->setCurrentIndex(2);
+            emit r.CbReal->activated(2);
+            QCOMPARE(rows(r).first(), QString("Еда - 57.00 -57.00"));
+        });
+    }
+
+    void insideTheTransferTheAccounts()
+    {
+        inWindow([](TFormRest& r) {
+            r.QRes->locate("nm", "ПЕРЕВОД");
+            QCOMPARE(r.property("Level1Id").toLongLong(), qint64(-1));
+            r.ButDn->click();
+            QCOMPARE(rows(r), QStringList{"Карта - 100.00 -100.00"});
+            QCOMPARE(r.QRes->fieldByName("nm").label(), QString("Что"));
+            QVERIFY(!r.ButDn->isEnabled());
+        });
+    }
+
+    void analysisSortAndLimit()
+    {
+        inWindow([this](TFormRest& r) {
+            QCOMPARE(r.property("AnalysisMode").toInt(), 2);
+            r.DBGRes->horizontalHeader()->sectionClicked(3); // "Баланс"
+            QCOMPARE(r.property("AnalysisMode").toInt(), 3);
+            QVERIFY(r.mpAnalysBalance->isChecked());
+            QCOMPARE(r.DBGRes->columnBackground.value(3), r.palette().color(QPalette::Base));
+            QCOMPARE(r.DBGRes->columnBackground.value(2), r.palette().color(QPalette::Button));
+            r.DBGRes->horizontalHeader()->sectionClicked(0); // the first column's title changes nothing
+            QCOMPARE(r.property("AnalysisMode").toInt(), 3);
+            r.mpSortCredit->trigger();
+            QCOMPARE(rows(r).first(), QString("ПЕРЕВОД - 100.00 -100.00"));
+            QCOMPARE(r.DBGRes->model()->headerData(2, Qt::Horizontal, Qt::ForegroundRole).value<QColor>(),
+                     QColor(128, 0, 0));
+            // A limit that is no integer changes nothing; one that is, limits the expense groups.
+            prompts.inputs.enqueue("12a");
+            r.mpLimitValue->trigger();
+            QCOMPARE(r.mpLimitValue->text(), QString("&Значение границы = 0"));
+            prompts.inputs.enqueue("60");
+            r.mpLimitValue->trigger();
+            QCOMPARE(r.property("LimitValue").toLongLong(), qint64(60));
+            r.mpLimitCredit->trigger();
+            QCOMPARE(rows(r), QStringList{"ПЕРЕВОД - 100.00 -100.00"});
+        });
+    }
+
+    void chartsFollowTheRows()
+    {
+        inWindow([](TFormRest& r) {
+            QPieSeries* pie = r.Charts->pieSeries();
+            QVERIFY(pie);
+            QCOMPARE(pie->count(), 3);
+            QCOMPARE(pie->slices().at(0)->value(), 50.0); // the expense, analysed at start
+            r.mpAnalysDebit->trigger();
+            QCOMPARE(pie->slices().at(1)->value(), 1000.0);
+            for (int click = 0; click < 3; ++click)
+                r.Charts->cyclePieMarks();
+            QCOMPARE(r.Charts->pieMarks(), 0);
+            for (int click = 0; click < 3; ++click)
+                r.Charts->cycleBarMarks();
+            QCOMPARE(r.Charts->barMarks(), 0);
+            r.Charts->UdRot->stepUp();
+            r.Charts->UdRot->stepUp();
+            QCOMPARE(r.Charts->pieRotation(), 10.0);
+            QCOMPARE(r.Charts->UdZoom->minimum(), 1);
+            QCOMPARE(r.Charts->UdZoom->maximum(), 200);
+            // The bars: one set per row, each on its own name.
+            QCOMPARE(r.Charts->barSeries()->count(), 3);
+        });
+    }
+};
+
+QTEST_MAIN(TestResultsWindow)
+#include "tst_results_window.moc"
