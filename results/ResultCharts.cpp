@@ -104,7 +104,9 @@ TResultCharts::TResultCharts(QStackedWidget* pages) : QObject(pages), m_pages(pa
     m_bars->attachAxis(m_values);
     DBChBar = makeView(QStringLiteral("DBChBar"), bar, ShBar);
     DBChBar->setRubberBand(QChartView::RectangleRubberBand);
-    bar->setAnimationOptions(QChart::SeriesAnimations);
+    // The bars and their axes stand at once: an animation would show a half-drawn chart to whoever
+    // looks (or prints) right after the rows changed.
+    bar->setAnimationOptions(QChart::NoAnimation);
     auto* barLayout = new QVBoxLayout(ShBar);
     barLayout->setContentsMargins(0, 0, 0, 0);
     auto* barTools = new QHBoxLayout;

@@ -166,6 +166,18 @@ void bookkeepingDay(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString&
     expenses->expandAll();
     QApplication::processEvents();
     shoot(&w, out + QStringLiteral("/drag-after.png"));
+
+    // The results of the week: the window as it opens, and its bars.
+    prompts.modals.enqueue([&](QDialog* d) {
+        d->resize(900, 560);
+        QApplication::processEvents();
+        shoot(d, out + QStringLiteral("/results-pie.png"));
+        d->findChild<QToolButton*>(QStringLiteral("ButBar"))->click();
+        QApplication::processEvents();
+        shoot(d, out + QStringLiteral("/results-bars.png"));
+        return int(QDialog::Rejected);
+    });
+    w.action(QStringLiteral("mResult"))->trigger();
     dm.DataSaved = true;
 }
 
