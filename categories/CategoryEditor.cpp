@@ -171,6 +171,22 @@ void TCategoryEditor::OpenCategoryCard(int action)
         } catch (...) {
         }
     }
+    // The category page is done with; later changes of the items are not its business.
+    req.CardPage = 0;
+    m_node = nullptr;
+    m_tree = nullptr;
+}
+
+bool TCategoryEditor::hasBranches(qint64 id)
+{
+    // Children of the other direction are missing from this tree, but they are children all the same.
+    Query& q = *m_host.dm->Qtemp;
+    q.close();
+    q.setSql({QStringLiteral("Select count(*) from tb_items where id_ref='%1'").arg(id)});
+    q.open();
+    const qint64 count = q.field(0)->asInteger();
+    q.close();
+    return count > 0;
 }
 
 void TCategoryEditor::PrepareCategoryPage()
@@ -199,7 +215,7 @@ void TCategoryEditor::PrepareCategoryPage()
 void TCategoryEditor::DBECatChange()
 {
     TFormCard* card = m_host.card();
-    if (card->request().CardPage == 5)
+    if (card->request().CardPage == 5 && card->PgCard->currentWidget() == card->ShCat)
         card->ButOk->setEnabled(!DBECat->text().isEmpty());
 }
 
@@ -296,6 +312,7 @@ void TCategoryEditor::refreshHistory()
 
 void TCategoryEditor::TvCtEdited(QTreeWidgetItem* node, QString& text)
 {
+    text = text.trimmed();
     if (text.isEmpty() || text == node->text(0)) {
         text = node->text(0);
         return;
@@ -335,7 +352,7 @@ void TCategoryEditor::mCategoryDeleteClick()
     if (!tree)
         return;
     QTreeWidgetItem* node = tree->currentItem();
-    if (!node || node->childCount() > 0 || TCategoryPane::nodeId(node) < 0)
+    if (!node || node->childCount() > 0 || TCategoryPane::nodeId(node) < 0 || hasBranches(TCategoryPane::nodeId(node)))
         return;
     if (!m_host.prompts->confirm(QStringLiteral("Удалить статью?")))
         return;
@@ -382,7 +399,7 @@ void TCategoryEditor::MoveCategory(QTreeWidgetItem* moved, QTreeWidgetItem* targ
     if (!moved || !target || moved == target)
         return;
     Prompts& prompts = *m_host.prompts;
-    if (moved->childCount() > 0) {
+    if (moved->childCount() > 0 || hasBranches(TCategoryPane::nodeId(moved))) {
         prompts.inform(QStringLiteral("Перемещаемая статья не должна иметь ответвлений!"));
         return;
     }

@@ -71,6 +71,7 @@ private:
     QTreeWidgetItem* findName(const QString& name);
     void setDirection(const QString& c);
     void refreshHistory();
+    bool hasBranches(qint64 id);
 
     TCategoryPane& m_pane;
     CategoryEditorHost m_host;

@@ -171,8 +171,11 @@ QTreeWidget* TCategoryPane::makeTree(QWidget* page, const QString& name)
     tree->installEventFilter(this);
     tree->viewport()->installEventFilter(this);
     connect(tree, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* node, int) { itemRenamed(node); });
-    connect(tree, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current, QTreeWidgetItem*) { TvCtChange(current); });
+    // Only the tree shown speaks for the commands: emptying the hidden one must not disable them.
+    connect(tree, &QTreeWidget::currentItemChanged, this, [this, tree](QTreeWidgetItem* current, QTreeWidgetItem*) {
+        if (tree == shownTree())
+            TvCtChange(current);
+    });
     connect(tree, &QWidget::customContextMenuRequested, this, [this, tree](const QPoint& pos) {
         if (m_dm.Tb_Items->active())
             PmCat->popup(tree->viewport()->mapToGlobal(pos));
@@ -472,6 +475,11 @@ bool TCategoryPane::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragMove: {
         if (!onViewport)
             break;
+        // Only a node of this very tree moves here; whatever else is dragged in is refused.
+        if (static_cast<QDropEvent*>(event)->source() != tree) {
+            event->ignore();
+            return true;
+        }
         // Whatever is dragged over a tree is welcome; what a drop means is decided on the drop.
         auto* drag = static_cast<QDragMoveEvent*>(event);
         drag->setDropAction(Qt::MoveAction);
@@ -482,6 +490,10 @@ bool TCategoryPane::eventFilter(QObject* watched, QEvent* event)
         if (!onViewport)
             break;
         auto* drop = static_cast<QDropEvent*>(event);
+        if (drop->source() != tree) {
+            drop->ignore();
+            return true;
+        }
         // The tree never moves nodes by itself: the move goes through the checks and the history.
         drop->setDropAction(Qt::IgnoreAction);
         drop->accept();

@@ -172,6 +172,37 @@ private slots:
         QVERIFY(!dm().DataSaved);
     }
 
+    void afterTheCardEverythingStillWorks()
+    {
+        // The other tree had a node chosen; emptying it must not take the commands away.
+        pane().FillCategoryTree(pane().TvDt);
+        pane().TvDt->setCurrentItem(pane().TvDt->topLevelItem(0));
+        select(pane().TvCt, 2);
+        nextCard("Булка");
+        w->action("mCategoryNew")->trigger();
+        QCOMPARE(pane().TvDt->topLevelItemCount(), 0);
+        QVERIFY(w->action("mCategoryEdit")->isEnabled());
+        // Another database later: the card's OK works for whatever it shows next.
+        w->mNewClick();
+        QVERIFY(w->Card()->ButOk->isEnabled());
+    }
+
+    void hiddenBranchesCountAsBranches()
+    {
+        // A "0" item whose only child is an income item looks like a leaf in the expense tree.
+        exec("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C) VALUES (21, 'Цветы', 20, 1, '+')");
+        dm().Tb_Items->refresh();
+        money().ResetTrees();
+        if (!focus(pane().TvCt))
+            QSKIP("the platform does not activate windows");
+        select(pane().TvCt, 20);
+        QCOMPARE(pane().TvCt->currentItem()->childCount(), 0);
+        prompts.confirms.enqueue(true);
+        w->action("mCategoryDelete")->trigger();
+        QCOMPARE(query("SELECT count(*) FROM TB_ITEMS WHERE ID_ITM IN (20, 21)"), QStringList{"2"});
+        w->hide();
+    }
+
     void branchIsRefusedBelowLevelTwoAndTheTransfer()
     {
         for (int id : {5, -1}) {
