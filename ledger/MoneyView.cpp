@@ -175,6 +175,8 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     categories.expenseMode = [this] { return state().expenseMode(); };
     categories.incomeMode = [this] { return state().incomeMode(); };
     m_categories = new TCategoryEditor(*Pgd, categories);
+    for (QAction* a : {Pgd->mCategoryView, Pgd->mpCategoryView})
+        connect(a, &QAction::triggered, this, [this] { guarded([this] { mCategoryViewClick(); }); });
     setBalanceColour(false);
     refreshAccountLabels();
     followDirection();
@@ -718,6 +720,7 @@ void TMoneyView::ButResultClick()
     host.prompts = m_host.prompts;
     host.pickDate = m_host.pickDate;
     host.calculator = m_host.calculator;
+    host.gotoOperation = [this](const QVariantList& key) { m_host.dm->Tb_Hist->findKey(key); };
     TFormRest window(host, this);
     Table& acc = *dm.Tb_Account;
     window.setAccount(acc.fieldByName(QStringLiteral("Account")).asString() + QStringLiteral(" ...  ")
@@ -741,6 +744,39 @@ void TMoneyView::ButResultClick()
         q.close();
     }
     window.setRange(from, to);
+    m_host.prompts->runModal(&window);
+}
+
+void TMoneyView::mCategoryViewClick()
+{
+    repaint();
+    QTreeWidget* tree = state().expenseMode() ? Pgd->TvCt : state().incomeMode() ? Pgd->TvDt : nullptr;
+    QTreeWidgetItem* node = tree ? tree->currentItem() : nullptr;
+    if (!node)
+        return;
+    if (tree->isPersistentEditorOpen(node))
+        tree->closePersistentEditor(node);
+    tree->setFocus();
+    TDm& dm = *m_host.dm;
+    Table& acc = *dm.Tb_Account;
+    ResultsHost host;
+    host.dm = &dm;
+    host.prompts = m_host.prompts;
+    host.pickDate = m_host.pickDate;
+    host.calculator = m_host.calculator;
+    host.gotoOperation = [this](const QVariantList& key) { m_host.dm->Tb_Hist->findKey(key); };
+    TFormRest window(host, this);
+    // An empty account line makes the window the statement alone.
+    window.Lab->clear();
+    window.setAccountId(acc.fieldByName(QStringLiteral("Id_Account")).asInteger());
+    window.setRange(PeriodStart, PeriodEnd);
+    const QString format = QStringLiteral("dd.MM.yyyy");
+    window.setWindowTitle(QStringLiteral("Статья \"%1\", счёт \"%2\", период %3...%4")
+                              .arg(node->text(0), acc.fieldByName(QStringLiteral("Account")).asString(),
+                                   dateOfDay(PeriodStart).toString(format), dateOfDay(PeriodEnd).toString(format)));
+    static const char* const levels[] = {"level1=%1", "level2=%1", "level3=%1"};
+    window.Tb_Detail->setFilter(
+        QString::fromLatin1(levels[qBound(0, TCategoryPane::nodeLevel(node), 2)]).arg(TCategoryPane::nodeId(node)));
     m_host.prompts->runModal(&window);
 }
 

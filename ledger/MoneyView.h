@@ -108,6 +108,8 @@ public:
     void mEmptyHistClick();
     // Opens the results window for the current account and period.
     void ButResultClick();
+    // The statement of the selected category for the current account and period.
+    void mCategoryViewClick();
     TOperationEditor& editor() const { return *m_editor; }
     TCategoryEditor& categoryEditor() const { return *m_categories; }
     // Opening a database: expense mode, the trees emptied and filled, the first expense node chosen.

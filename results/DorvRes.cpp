@@ -4,6 +4,8 @@
 #include "data/DbError.h"
 #include "data/DorvDm.h"
 #include "data/Query.h"
+#include "data/SuspendControls.h"
+#include "data/Table.h"
 #include "data/TableModel.h"
 #include "util/DateScale.h"
 #include "util/Money.h"
@@ -14,6 +16,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QChartView>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -26,6 +29,8 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <tuple>
 
 namespace dorv {
 
@@ -106,10 +111,8 @@ TFormRest::TFormRest(const ResultsHost& host, QWidget* parent) : QDialog(parent)
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({333, 393});
     outer->addWidget(splitter, 1);
-    PgDetail = new QWidget(this);
-    PgDetail->setObjectName(QStringLiteral("PgDetail"));
-    PgDetail->setFixedHeight(202);
-    PgDetail->setVisible(false);
+    m_splitter = splitter;
+    buildDetail();
     outer->addWidget(PgDetail);
     buildMenu();
     // Printing comes with the report; until then the commands are not offered.
@@ -128,6 +131,7 @@ TFormRest::TFormRest(const ResultsHost& host, QWidget* parent) : QDialog(parent)
 TFormRest::~TFormRest()
 {
     DBGRes->setModel(nullptr);
+    DBGDet->setModel(nullptr);
     QRes->afterScroll = nullptr;
 }
 
@@ -172,12 +176,19 @@ void TFormRest::buildTools()
     bold.setBold(true);
     ButDetail->setFont(bold);
     ButDetail->setMinimumWidth(100);
-    // The statement of a group comes with the detail pane; until then it is not offered.
-    ButDetail->setEnabled(false);
-    ButTable = toolButton(QStringLiteral("ButTable"), QStringLiteral("Таблица"), QString(), PanRest);
-    ButPrice = toolButton(QStringLiteral("ButPrice"), QStringLiteral("Цены"), QString(), PanRest);
-    ButTable->setVisible(false);
-    ButPrice->setVisible(false);
+    connect(ButDetail, &QToolButton::clicked, this, guarded(*m_host.prompts, [this] { ButDetailClick(); }));
+    ButTable = toolButton(QStringLiteral("ButTable"), QStringLiteral("Таблица"), QStringLiteral("Таблица"), PanRest);
+    ButTable->setProperty("tag", 0);
+    ButPrice = toolButton(QStringLiteral("ButPrice"), QStringLiteral("Цены"), QStringLiteral("Цены"), PanRest);
+    ButPrice->setProperty("tag", 1);
+    for (QToolButton* b : {ButTable, ButPrice}) {
+        b->setCheckable(true);
+        b->setAutoExclusive(true);
+        b->setVisible(false);
+        const int t = b->property("tag").toInt();
+        connect(b, &QToolButton::clicked, this, guarded(*m_host.prompts, [this, t] { pageClicked(t); }));
+    }
+    ButTable->setChecked(true);
     Lab = new QLabel(PanRest);
     Lab->setObjectName(QStringLiteral("Lab"));
     Lab->setWordWrap(true);
@@ -202,6 +213,94 @@ void TFormRest::buildTools()
         row->addWidget(w);
     row->addWidget(Lab, 1);
     row->addLayout(dates);
+}
+
+void TFormRest::buildDetail()
+{
+    Tb_Detail = new Table(QStringLiteral("Tb_Detail"), QStringLiteral("TB_HIST"), this);
+    Table& t = *Tb_Detail;
+    using FT = FieldType;
+    const QString items = QStringLiteral("TB_ITEMS"), itm = QStringLiteral("ID_ITM"), name = QStringLiteral("ITM");
+    t.addField(QStringLiteral("ID_ACCOUNT"), FT::SmallInt).setRequired(true).setVisible(false);
+    t.addField(QStringLiteral("DATE_REAL"), FT::Date).setLabel(QStringLiteral("Дата")).setDisplayWidth(9);
+    t.addField(QStringLiteral("DATE_CREATE"), FT::DateTime).setRequired(true).setVisible(false);
+    t.addLookupField(QStringLiteral("Category"), 30, QStringLiteral("Level1"), items, itm, name)
+        .setLabel(QStringLiteral("Категория"))
+        .setDisplayWidth(15);
+    t.addLookupField(QStringLiteral("Item"), 30, QStringLiteral("Level2"), items, itm, name)
+        .setLabel(QStringLiteral("Группа"))
+        .setDisplayWidth(13);
+    t.addLookupField(QStringLiteral("Article"), 30, QStringLiteral("Level3"), items, itm, name)
+        .setLabel(QStringLiteral("Предмет"))
+        .setDisplayWidth(15);
+    for (const auto& [field, label, width] :
+         {std::tuple{"DT", "Приход", 11}, {"CT", "Расход", 11}, {"PRICE", "Цена", 12}})
+        t.addField(QString::fromLatin1(field), FT::Float)
+            .setDisplayFormat(QStringLiteral("0.00"))
+            .setLabel(QString::fromUtf8(label))
+            .setDisplayWidth(width);
+    t.addLookupField(QStringLiteral("Person"), 20, QStringLiteral("ID_Person"), QStringLiteral("TB_PERSON"),
+                     QStringLiteral("Id_Person"), QStringLiteral("Name"))
+        .setLabel(QStringLiteral("Кто?"))
+        .setDisplayWidth(18);
+    t.addLookupField(QStringLiteral("Firm"), 15, QStringLiteral("ID_Firm"), QStringLiteral("TB_FIRM"),
+                     QStringLiteral("Id_Firm"), QStringLiteral("Firm"))
+        .setLabel(QStringLiteral("Где?"))
+        .setDisplayWidth(18);
+    t.addField(QStringLiteral("REF_ACCOUNT"), FT::SmallInt).setVisible(false);
+    t.addLookupField(QStringLiteral("Ref_Acc"), 20, QStringLiteral("Ref_Account"), QStringLiteral("TB_ACCOUNT"),
+                     QStringLiteral("Id_Account"), QStringLiteral("Account"))
+        .setLabel(QStringLiteral("Кор.счёт"))
+        .setDisplayWidth(24);
+    t.addField(QStringLiteral("Kind"), FT::Text, 1).setVisible(false);
+    for (const char* field : {"Level1", "Level2", "Level3", "ID_Person", "ID_Firm"})
+        t.addField(QString::fromLatin1(field), FT::SmallInt).setVisible(false);
+    t.setFiltered(true);
+    if (m_host.dm)
+        t.setDatabaseName(m_host.dm->Tb_Hist->databaseName());
+
+    PgDetail = new QStackedWidget(this);
+    PgDetail->setObjectName(QStringLiteral("PgDetail"));
+    PgDetail->setFixedHeight(202);
+    PgDetail->setVisible(false);
+    ShDet = new QWidget(PgDetail);
+    ShDet->setObjectName(QStringLiteral("ShDet"));
+    auto* det = new QVBoxLayout(ShDet);
+    det->setContentsMargins(0, 0, 0, 0);
+    det->setSpacing(0);
+    DBGDet = new TDbGrid(QStringLiteral("DBGDet"), 2, ShDet);
+    DBGDet->setGridModel(new TableModel(Tb_Detail, this));
+    DBGDet->onDblClick = [this] { runGuarded(*m_host.prompts, [this] { gotoOperation(); }); };
+    DBGDet->onEnterKey = [this] { runGuarded(*m_host.prompts, [this] { gotoOperation(); }); };
+    DBGDet->reportError = [this](const QString& message) { m_host.prompts->error(message); };
+    det->addWidget(DBGDet, 1);
+    SbDet = new QStatusBar(ShDet);
+    SbDet->setObjectName(QStringLiteral("SbDet"));
+    SbDet->setSizeGripEnabled(false);
+    const int widths[] = {100, 230, 75, 75, 50};
+    for (int i = 0; i < 5; ++i) {
+        auto* panel = new QLabel(i == 0 ? QStringLiteral("Всего строк:") : QString(), SbDet);
+        panel->setObjectName(QStringLiteral("SbDetPanel%1").arg(i));
+        QFont bold = panel->font();
+        bold.setBold(true);
+        panel->setFont(bold);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setMinimumWidth(widths[i]);
+        if (i == 2 || i == 3)
+            panel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        SbDet->addWidget(panel);
+    }
+    SbDet->setVisible(false);
+    det->addWidget(SbDet);
+    ShPrice = new QWidget(PgDetail);
+    ShPrice->setObjectName(QStringLiteral("ShPrice"));
+    auto* price = new QVBoxLayout(ShPrice);
+    price->setContentsMargins(0, 0, 0, 0);
+    DBChPrice = Charts->makePriceChart(ShPrice);
+    price->addWidget(DBChPrice);
+    PgDetail->addWidget(ShDet);
+    PgDetail->addWidget(ShPrice);
 }
 
 void TFormRest::buildLeft()
@@ -307,6 +406,7 @@ qint64 TFormRest::limitValue() const { return mpLimitValue->property("tag").toLo
 void TFormRest::setAccount(const QString& line, qint64 accountId)
 {
     Lab->setText(line);
+    m_account = accountId;
     QRes->paramByName(QStringLiteral("id_account")).setAsInteger(accountId);
 }
 
@@ -326,9 +426,13 @@ void TFormRest::showDates()
 void TFormRest::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (m_shown || Lab->text().isEmpty())
+    if (m_shown)
         return;
     m_shown = true;
+    if (Lab->text().isEmpty()) {
+        runGuarded(*m_host.prompts, [this] { showStatementOnly(); });
+        return;
+    }
     // Results mode starts from the distribution over the first level of categories.
     state = ResultsState();
     CbReal->setCurrentIndex(0);
@@ -427,6 +531,126 @@ void TFormRest::QResAfterScroll()
     RowHasData =
         open && (!QRes->fieldByName(QStringLiteral("D")).isNull() || !QRes->fieldByName(QStringLiteral("C")).isNull());
     ButDn->setEnabled(downAfterCapture(state, m_downByStep, RowHasData));
+    DetailFilter = DetailFilterText(state, open ? QRes->fieldByName(QStringLiteral("id")).value() : QVariant(),
+                                    CbReal->currentIndex());
+    applyDetailFilter();
+}
+
+void TFormRest::applyDetailFilter()
+{
+    const bool prices = ButPrice->isChecked();
+    Tb_Detail->setFilter(prices ? DetailFilter + QStringLiteral(" and price<>null") : DetailFilter);
+    if (prices)
+        reloadPrices();
+}
+
+void TFormRest::ApplyDetailRange()
+{
+    if (PgDetail->isHidden()) {
+        Tb_Detail->close();
+        return;
+    }
+    WaitCursor wait;
+    SuspendControls suspend(*Tb_Detail);
+    Tb_Detail->open();
+    // Both dates belong to the range: the end key is the day after the last, as the history's.
+    Tb_Detail->setRange({m_account, DateFrom}, {m_account, DateTo + 1});
+    if (ButPrice->isChecked())
+        reloadPrices();
+}
+
+void TFormRest::ButDetailClick()
+{
+    ButTable->setVisible(false);
+    ButPrice->setVisible(false);
+    repaint();
+    // The button folds to make room for the pane, and unfolds when it goes.
+    if (ButDetail->width() >= 100) {
+        for (int w = 105; w >= 40; --w) {
+            ButDetail->setFixedWidth(w);
+            ButDetail->repaint();
+        }
+    } else {
+        for (int w = 40; w <= 100; ++w) {
+            ButDetail->setFixedWidth(w);
+            ButDetail->repaint();
+        }
+    }
+    const bool shown = ButDetail->width() == 40;
+    PgDetail->setVisible(shown);
+    ButTable->setVisible(shown);
+    ButPrice->setVisible(shown);
+    ApplyDetailRange();
+}
+
+void TFormRest::pageClicked(int tag)
+{
+    PgDetail->setCurrentIndex(tag);
+    applyDetailFilter();
+    reloadPrices();
+}
+
+QList<QPair<QString, double>> TFormRest::pricePoints() const
+{
+    QList<QPair<QString, double>> points;
+    if (!Tb_Detail->active())
+        return points;
+    const Field& date = Tb_Detail->fieldByName(QStringLiteral("DATE_REAL"));
+    const Field& price = Tb_Detail->fieldByName(QStringLiteral("PRICE"));
+    for (int row = 0; row < Tb_Detail->recordCount(); ++row) {
+        const Record r = Tb_Detail->recordAt(row);
+        const QVariant p = r.value(price.index());
+        if (p.isValid())
+            points << qMakePair(date.formatValue(r.value(date.index())), p.toDouble());
+    }
+    return points;
+}
+
+void TFormRest::reloadPrices() { Charts->setPricePoints(pricePoints()); }
+
+void TFormRest::gotoOperation()
+{
+    if (!Tb_Detail->active() || Tb_Detail->isEmpty() || !m_host.gotoOperation)
+        return;
+    QVariantList key;
+    for (const char* f : {"ID_ACCOUNT", "DATE_REAL", "DATE_CREATE", "Kind"})
+        key << Tb_Detail->fieldByName(QString::fromLatin1(f)).value();
+    m_host.gotoOperation(key);
+}
+
+void TFormRest::showStatementOnly()
+{
+    PanRest->setVisible(false);
+    m_splitter->setVisible(false);
+    PgDetail->setMinimumHeight(0);
+    PgDetail->setMaximumHeight(QWIDGETSIZE_MAX);
+    static_cast<QVBoxLayout*>(layout())->setStretchFactor(PgDetail, 1);
+    PgDetail->setVisible(true);
+    PgDetail->setCurrentWidget(ShDet);
+    ApplyDetailRange();
+    SbDet->setVisible(true);
+    if (!Tb_Detail->active())
+        return;
+    qint64 sums[2] = {0, 0};
+    const Field& dt = Tb_Detail->fieldByName(QStringLiteral("DT"));
+    const Field& ct = Tb_Detail->fieldByName(QStringLiteral("CT"));
+    for (int row = 0; row < Tb_Detail->recordCount(); ++row) {
+        const Record r = Tb_Detail->recordAt(row);
+        int i = 0;
+        for (const Field* f : {&dt, &ct}) {
+            const QVariant v = r.value(f->index());
+            qint64 sum = 0;
+            if (v.isValid() && !checkedAdd(sums[i], toTenThousandths(v.toDouble()), &sum))
+                throw DbError(
+                    QStringLiteral("Сумма выписки вышла бы за пределы чисел, которые программа считает точно"));
+            if (v.isValid())
+                sums[i] = sum;
+            ++i;
+        }
+    }
+    SbDet->findChild<QLabel*>(QStringLiteral("SbDetPanel1"))->setText(QString::number(Tb_Detail->recordCount()));
+    SbDet->findChild<QLabel*>(QStringLiteral("SbDetPanel2"))->setText(formatMoney(fromTenThousandths(sums[0])));
+    SbDet->findChild<QLabel*>(QStringLiteral("SbDetPanel3"))->setText(formatMoney(fromTenThousandths(sums[1])));
 }
 
 void TFormRest::applyColumnColours()
@@ -513,6 +737,7 @@ void TFormRest::dateClicked(int tag)
     date = picked;
     showDates();
     RebuildResults();
+    ApplyDetailRange();
 }
 
 } // namespace dorv

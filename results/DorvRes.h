@@ -20,6 +20,7 @@ namespace dorv {
 
 class Prompts;
 class Query;
+class Table;
 class TableModel;
 class TDbGrid;
 class TDm;
@@ -31,6 +32,8 @@ struct ResultsHost {
     Prompts* prompts = nullptr;
     std::function<int(int)> pickDate; // the date picker; 0 when cancelled
     std::function<void()> calculator; // F9
+    // Makes the operation of this primary key current in the main window's history.
+    std::function<void(const QVariantList& key)> gotoOperation;
 };
 
 // The results window: the grouped sums of one account and a date range, drilled down by category,
@@ -98,7 +101,13 @@ public:
     QToolButton* TbPm;
     QStatusBar* Sb;
     QStackedWidget* PgChart;
-    QWidget* PgDetail;
+    QStackedWidget* PgDetail;
+    QWidget* ShDet;
+    QWidget* ShPrice;
+    TDbGrid* DBGDet;
+    QStatusBar* SbDet;
+    QWidget* DBChPrice;
+    Table* Tb_Detail;
     TResultCharts* Charts;
     QMenu* Pm;
     QAction *mpSortName, *mpSortDebit, *mpSortCredit, *mpAnalysDebit, *mpAnalysCredit, *mpAnalysBalance, *mpLimitValue,
@@ -108,6 +117,15 @@ public:
     // The opener's part: the account line, the range and the account.
     void setAccount(const QString& line, qint64 accountId);
     void setRange(int from, int to);
+    // The account whose operations the statement lists (results mode: the one of setAccount).
+    void setAccountId(qint64 accountId) { m_account = accountId; }
+
+    void ApplyDetailRange();
+    void ButDetailClick();
+    void pageClicked(int tag);
+    void gotoOperation();
+    // The price chart's points: the dates and prices of the statement's priced rows.
+    QList<QPair<QString, double>> pricePoints() const;
 
     void RebuildResults();
     void UpdateResultTotals();
@@ -129,15 +147,21 @@ private:
     void buildTools();
     void buildLeft();
     void buildMenu();
+    void buildDetail();
     void applyColumnColours();
     void showDates();
     void reloadCharts();
+    void applyDetailFilter();
+    void reloadPrices();
+    void showStatementOnly();
 
     ResultsHost m_host;
     TableModel* m_model = nullptr;
     QActionGroup* m_dimensions = nullptr;
     int m_analysis = 2;
     bool m_downByStep = true;
+    qint64 m_account = 0;
+    QWidget* m_splitter = nullptr;
     bool m_shown = false;
 };
 

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLegend>
+#include <QLineSeries>
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QSpinBox>
@@ -134,6 +135,50 @@ TResultCharts::TResultCharts(QStackedWidget* pages) : QObject(pages), m_pages(pa
     connect(m_pie, &QPieSeries::clicked, this, [this] { cyclePieMarks(); });
     connect(m_bars, &QStackedBarSeries::clicked, this, [this] { cycleBarMarks(); });
     m_pie->setPieSize(0.7);
+}
+
+QChartView* TResultCharts::makePriceChart(QWidget* page)
+{
+    auto* chart = new QChart;
+    m_prices = new QLineSeries(chart);
+    m_prices->setObjectName(QStringLiteral("PriceSeries"));
+    QPen pen(QColor(0, 128, 0));
+    pen.setWidth(3);
+    m_prices->setPen(pen);
+    m_prices->setPointLabelsVisible(false);
+    chart->addSeries(m_prices);
+    m_priceDates = new QBarCategoryAxis(chart);
+    m_priceDates->setGridLineVisible(false);
+    m_priceValues = new QValueAxis(chart);
+    m_priceValues->setLabelFormat(QStringLiteral("%.2f"));
+    chart->addAxis(m_priceDates, Qt::AlignBottom);
+    chart->addAxis(m_priceValues, Qt::AlignLeft);
+    m_prices->attachAxis(m_priceDates);
+    m_prices->attachAxis(m_priceValues);
+    auto* view = makeView(QStringLiteral("DBChPrice"), chart, page);
+    view->setRubberBand(QChartView::RectangleRubberBand);
+    return view;
+}
+
+void TResultCharts::setPricePoints(const QList<QPair<QString, double>>& points)
+{
+    if (!m_prices)
+        return;
+    m_prices->clear();
+    QStringList dates;
+    double lo = 0, hi = 0;
+    for (int i = 0; i < points.size(); ++i) {
+        // The same date may come twice: the axis needs each label once, so later ones are marked.
+        QString label = points[i].first;
+        while (dates.contains(label))
+            label += QLatin1Char(' ');
+        dates << label;
+        m_prices->append(i, points[i].second);
+        lo = i == 0 ? points[i].second : qMin(lo, points[i].second);
+        hi = i == 0 ? points[i].second : qMax(hi, points[i].second);
+    }
+    m_priceDates->setCategories(dates);
+    m_priceValues->setRange(qMin(0.0, lo), hi > lo ? hi : lo + 1);
 }
 
 double TResultCharts::pieZoom() const { return m_pie->pieSize() / 0.7 * 100.0; }

@@ -17,6 +17,7 @@ class QPieSlice;
 class QStackedBarSeries;
 class QBarCategoryAxis;
 class QValueAxis;
+class QLineSeries;
 QT_END_NAMESPACE
 
 namespace dorv {
@@ -37,6 +38,10 @@ public:
     int barMarks() const { return m_barMarks; }
     void cyclePieMarks();
     void cycleBarMarks();
+    // The price chart of the detail pane: a green line of the statement's prices over its dates.
+    QChartView* makePriceChart(QWidget* page);
+    void setPricePoints(const QList<QPair<QString, double>>& points);
+    QLineSeries* priceSeries() const { return m_prices; }
     double pieZoom() const;
     QPieSeries* pieSeries() const { return m_pie; }
     QStackedBarSeries* barSeries() const { return m_bars; }
@@ -64,6 +69,9 @@ private:
     QStackedBarSeries* m_bars;
     QBarCategoryAxis* m_names;
     QValueAxis* m_values;
+    QLineSeries* m_prices = nullptr;
+    QBarCategoryAxis* m_priceDates = nullptr;
+    QValueAxis* m_priceValues = nullptr;
     QList<QPair<QString, double>> m_points;
     int m_pieMarks = 0;
     int m_barMarks = 0;

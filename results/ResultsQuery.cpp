@@ -204,4 +204,54 @@ bool downAfterCapture(const ResultsState& s, bool downByStep, bool rowHasData)
     return down && rowHasData;
 }
 
+QString DetailFilterText(const ResultsState& s, const QVariant& id, int kind)
+{
+    const auto q = [](qint64 v) { return QStringLiteral("'%1'").arg(v); };
+    const bool hasId = id.isValid() && !id.isNull();
+    QString f;
+    if (s.GroupBy == Dimension::Who || s.GroupBy == Dimension::Where) {
+        const bool who = s.GroupBy == Dimension::Who;
+        const QString& name = who ? s.PersonName : s.FirmName;
+        const QString field = who ? QStringLiteral("id_person") : QStringLiteral("id_firm");
+        f = name.isEmpty() ? field + QStringLiteral("=null")
+                           : field + QLatin1Char('=') + q(who ? s.PersonId : s.FirmId);
+        if (s.ItemLevel >= 1)
+            f += QStringLiteral(" and level1=") + q(s.Level1Id);
+        if (s.ItemLevel == 2)
+            f += s.Level2Name.isEmpty() ? QStringLiteral(" and level2=null")
+                                        : QStringLiteral(" and level2=") + q(s.Level2Id);
+    } else {
+        if (s.ItemLevel == 0) {
+            f = hasId ? QStringLiteral("level1=") + q(id.toLongLong()) : QStringLiteral("level1=null");
+        } else if (s.ItemLevel == 1 && s.Level1Id == -1) {
+            f = !s.Level2Name.isEmpty()
+                    ? QStringLiteral("ref_account=") + q(s.Level2Id)
+                    : QStringLiteral("level1=") + q(s.Level1Id) + QStringLiteral(" and ref_account=null");
+        } else if (s.ItemLevel == 1) {
+            f = !s.Level2Name.isEmpty()
+                    ? QStringLiteral("level2=") + q(s.Level2Id)
+                    : QStringLiteral("level1=") + q(s.Level1Id) + QStringLiteral(" and level2=null");
+        } else if (hasId) {
+            f = QStringLiteral("level3=") + q(id.toLongLong());
+        } else if (!s.Level2Name.isEmpty()) {
+            f = QStringLiteral("level2=") + q(s.Level2Id) + QStringLiteral(" and level3=null");
+        } else {
+            // The empty group below the empty second level: the operations the grouped query counts
+            // in that row, those of the first-level item with neither a second nor a third level.
+            f = QStringLiteral("level1=") + q(s.Level1Id) + QStringLiteral(" and level2=null and level3=null");
+        }
+        if (s.SideFilter == 1)
+            f += s.PersonName.isEmpty() ? QStringLiteral(" and id_person=null ")
+                                        : QStringLiteral(" and id_person=") + q(s.PersonId);
+        else if (s.SideFilter == 2)
+            f += s.FirmName.isEmpty() ? QStringLiteral(" and id_firm=null ")
+                                      : QStringLiteral(" and id_firm=") + q(s.FirmId);
+    }
+    if (kind == 0)
+        f += QStringLiteral(" and kind='1'");
+    else if (kind == 1)
+        f += QStringLiteral(" and kind='2'");
+    return f;
+}
+
 } // namespace dorv

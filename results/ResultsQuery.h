@@ -53,4 +53,8 @@ void captureRow(ResultsState& state, const QVariant& id, const QVariant& name);
 // Whether drilling down stays possible on the captured row.
 bool downAfterCapture(const ResultsState& state, bool downByStep, bool rowHasData);
 
+// The filter of the statement of the current result row (id: the row's id, null for the empty
+// group); kind as in the query.
+QString DetailFilterText(const ResultsState& state, const QVariant& id, int kind);
+
 } // namespace dorv

@@ -174,6 +174,70 @@ private slots:
         QVERIFY(!downAfterCapture(s, true, false)); // a row without sums
     }
 
+    void detailFilter_data()
+    {
+        QTest::addColumn<int>("setup");
+        QTest::addColumn<QString>("filter");
+        QTest::addRow("the example: person 7, category 12, item 31, real")
+            << 0 << "level2='31' and id_person='7' and kind='1'";
+        QTest::addRow("the transfer item at step 1") << 1 << "level1='-1' and kind='1'";
+        QTest::addRow("a corresponding account") << 2 << "ref_account='2'";
+        QTest::addRow("the empty second level") << 3 << "level1='4' and level2=null and kind='2'";
+        QTest::addRow("by places, nobody's") << 4 << "id_firm=null";
+        QTest::addRow("the empty group below the empty group") << 5 << "level1='4' and level2=null and level3=null";
+    }
+    void detailFilter()
+    {
+        QFETCH(int, setup);
+        QFETCH(QString, filter);
+        ResultsState s;
+        QVariant id;
+        int kind = 2;
+        switch (setup) {
+        case 0:
+            s.DrillStep = 3;
+            s.Dimension1 = Dimension::Who;
+            s.PersonId = 7;
+            s.PersonName = "Иванов";
+            s.Level1Id = 12;
+            UpdateDrillState(s);
+            id = qint64(31);
+            captureRow(s, id, QString("Батон"));
+            kind = 0;
+            break;
+        case 1:
+            id = qint64(-1);
+            kind = 0;
+            break;
+        case 2:
+            s.DrillStep = 2;
+            s.Level1Id = -1;
+            UpdateDrillState(s);
+            captureRow(s, qint64(2), QString("Карта"));
+            break;
+        case 3:
+            s.DrillStep = 2;
+            s.Level1Id = 4;
+            UpdateDrillState(s);
+            captureRow(s, QVariant(), QVariant());
+            kind = 1;
+            break;
+        case 4:
+            s.Dimension1 = Dimension::Where;
+            UpdateDrillState(s);
+            captureRow(s, QVariant(), QVariant());
+            break;
+        default:
+            s.DrillStep = 3;
+            s.Level1Id = 4;
+            UpdateDrillState(s);
+            break;
+        }
+        if (setup != 0)
+            UpdateDrillState(s);
+        QCOMPARE(DetailFilterText(s, id, kind), filter);
+    }
+
     // The text runs on the engine with the groups it promises.
     void groupsOnTheEngine_data()
     {

@@ -1,4 +1,5 @@
 #include "app/DorvMain.h"
+#include "categories/CategoryTree.h"
 #include "data/Database.h"
 #include "data/DorvDm.h"
 #include "data/Query.h"
@@ -17,8 +18,11 @@
 #include <QPieSeries>
 #include <QSpinBox>
 #include <QStackedBarSeries>
+#include <QStackedWidget>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QtTest>
 
 using namespace dorv;
@@ -182,6 +186,59 @@ private slots:
             r.mpLimitCredit->trigger();
             QCOMPARE(rows(r), QStringList{"ПЕРЕВОД - 100.00 -100.00"});
         });
+    }
+
+    void detailPaneFollowsTheRow()
+    {
+        inWindow([this](TFormRest& r) {
+            QVERIFY(r.PgDetail->isHidden());
+            r.QRes->locate("nm", "ПЕРЕВОД");
+            r.ButDetail->click();
+            QVERIFY(!r.PgDetail->isHidden());
+            QCOMPARE(r.ButDetail->width(), 40);
+            QVERIFY(r.ButTable->isVisible() && r.ButPrice->isVisible());
+            QCOMPARE(r.property("DetailFilter").toString(), QString("level1='-1' and kind='1'"));
+            QCOMPARE(r.Tb_Detail->recordCount(), 1);
+            r.QRes->locate("nm", "Еда");
+            QCOMPARE(r.Tb_Detail->recordCount(), 2); // the planned row is not real
+            // Prices: only the priced rows.
+            exec("UPDATE TB_HIST SET Price = 3 WHERE Date_Create = 1");
+            r.Tb_Detail->refresh();
+            r.ButPrice->click();
+            QCOMPARE(r.Tb_Detail->recordCount(), 1);
+            QCOMPARE(r.pricePoints().size(), 1);
+            QCOMPARE(r.pricePoints().first().second, 3.0);
+            // Going to the operation makes it current in the main window.
+            r.Tb_Detail->first();
+            r.DBGDet->onDblClick();
+            QCOMPARE(w->Dm()->Tb_Hist->fieldByName("Date_Create").asInteger(), qint64(1));
+            // Closed and opened again: the statement of the current row.
+            r.ButTable->click();
+            r.ButDetail->click();
+            QVERIFY(r.PgDetail->isHidden());
+            QVERIFY(!r.Tb_Detail->active());
+            r.ButDetail->click();
+            QCOMPARE(r.Tb_Detail->recordCount(), 2);
+        });
+    }
+
+    void categoryStatement()
+    {
+        w->Money->Pgd->TvCt->setCurrentItem(w->Money->Pgd->FindCategoryNode(w->Money->Pgd->TvCt, 1, {}));
+        QString seen;
+        prompts.modals.enqueue([&seen](QDialog* d) {
+            auto& r = *static_cast<TFormRest*>(d);
+            const bool only = r.PanRest->isHidden() && !r.PgDetail->isHidden() && r.SbDet->isVisible();
+            seen = QStringList{r.windowTitle(), only ? "statement only" : "results",
+                               r.SbDet->findChild<QLabel*>("SbDetPanel1")->text(),
+                               r.SbDet->findChild<QLabel*>("SbDetPanel3")->text(), r.Tb_Detail->filter()}
+                       .join(" | ");
+            return int(QDialog::Rejected);
+        });
+        w->action("mCategoryView")->trigger();
+        // Real and planned rows of the first-level item and all below it, of the current account.
+        QCOMPARE(seen, QString("Статья \"Еда\", счёт \"Кошелёк\", период 06.02.1900...06.02.2100 | statement only | 3 "
+                               "| 57.00 | level1=1"));
     }
 
     void chartsFollowTheRows()
