@@ -10,7 +10,7 @@ PACKAGES=(
   cmake g++ make pkg-config clang-format
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n libgl-dev
   libsqlite3-dev libzip-dev libjpeg-dev libbenchmark-dev
-  xvfb xauth unzip zip fonts-dejavu-core
+  xvfb xauth unzip zip fonts-dejavu-core poppler-utils
 )
 
 install_missing() {

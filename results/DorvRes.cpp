@@ -1,5 +1,6 @@
 #include "DorvRes.h"
 
+#include "DorvRpt.h"
 #include "ResultCharts.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
@@ -7,6 +8,7 @@
 #include "data/SuspendControls.h"
 #include "data/Table.h"
 #include "data/TableModel.h"
+#include "util/Clock.h"
 #include "util/DateScale.h"
 #include "util/Money.h"
 #include "util/Prompts.h"
@@ -23,10 +25,15 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QSaveFile>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -115,9 +122,10 @@ TFormRest::TFormRest(const ResultsHost& host, QWidget* parent) : QDialog(parent)
     buildDetail();
     outer->addWidget(PgDetail);
     buildMenu();
-    // Printing comes with the report; until then the commands are not offered.
-    for (QToolButton* b : {Charts->ButPrnPie, Charts->ButPrnBar})
-        b->setEnabled(false);
+    for (QToolButton* b : {Charts->ButPrnPie, Charts->ButPrnBar}) {
+        const int tag = b->property("tag").toInt();
+        connect(b, &QToolButton::clicked, this, guarded(*m_host.prompts, [this, tag] { printChart(tag); }));
+    }
 
     auto* calc = new QShortcut(QKeySequence(Qt::Key_F9), this);
     calc->setContext(Qt::WindowShortcut);
@@ -392,7 +400,13 @@ void TFormRest::buildMenu()
     }
     Pm->addSeparator();
     mpPrint = menuItem(Pm, "mpPrint", QStringLiteral("&Печать..."), 0);
-    mpPrint->setEnabled(false); // the printed report comes later
+    // Errors of building or previewing the report are not worth a word: the window stays as it was.
+    connect(mpPrint, &QAction::triggered, this, [this] {
+        try {
+            mpPrintClick();
+        } catch (...) {
+        }
+    });
     TbPm->setMenu(Pm);
     connect(DBGRes, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         if (RowHasData)
@@ -651,6 +665,91 @@ void TFormRest::showStatementOnly()
     SbDet->findChild<QLabel*>(QStringLiteral("SbDetPanel1"))->setText(QString::number(Tb_Detail->recordCount()));
     SbDet->findChild<QLabel*>(QStringLiteral("SbDetPanel2"))->setText(formatMoney(fromTenThousandths(sums[0])));
     SbDet->findChild<QLabel*>(QStringLiteral("SbDetPanel3"))->setText(formatMoney(fromTenThousandths(sums[1])));
+}
+
+bool TFormRest::buildReport(TQr* report) const
+{
+    if (!QRes->active() || QRes->isEmpty())
+        return false;
+    const QString from = dayText(DateFrom), to = dayText(DateTo);
+    if (from.isEmpty() || to.isEmpty())
+        return false;
+    report->QRLAc = Lab->text();
+    report->QRLq = windowTitle();
+    static const char* const whole[] = {"Реальный", "Планируемый", "Весь"};
+    const QString kind = CbReal->currentText();
+    const char* field = "C";
+    if (m_analysis == 1) {
+        report->QRL = kind + QStringLiteral(" доходы за ") + from + QStringLiteral(" - ") + to;
+        field = "D";
+    } else if (m_analysis == 2) {
+        report->QRL = kind + QStringLiteral(" расходы за ") + from + QStringLiteral(" - ") + to;
+    } else {
+        report->QRL = QString::fromUtf8(whole[qBound(0, CbReal->currentIndex(), 2)]) + QStringLiteral(" баланс за ")
+                      + from + QStringLiteral(" - ") + to;
+        field = "Amount";
+    }
+    const Field& name = QRes->fieldByName(QStringLiteral("nm"));
+    const Field& value = QRes->fieldByName(QString::fromLatin1(field));
+    qint64 sum = 0;
+    report->rows.clear();
+    for (int row = 0; row < QRes->recordCount(); ++row) {
+        const Record r = QRes->recordAt(row);
+        const QVariant v = r.value(value.index());
+        report->rows << qMakePair(r.value(name.index()).toString(), v.isValid() ? value.formatValue(v) : QString());
+        if (v.isValid() && !checkedAdd(sum, toTenThousandths(v.toDouble()), &sum))
+            throw DbError(QStringLiteral("Сумма отчёта вышла бы за пределы чисел, которые программа считает точно"));
+    }
+    report->total = formatMoney(fromTenThousandths(sum));
+    report->printed = QStringLiteral("на  ") + Clock::today().toString(QStringLiteral("dd.MM.yyyy"));
+    return true;
+}
+
+void TFormRest::mpPrintClick()
+{
+    TQr report;
+    if (!buildReport(&report))
+        return;
+    repaint();
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintPreviewDialog preview(&printer, this);
+    preview.setObjectName(QStringLiteral("TQrPreview"));
+    preview.setWindowTitle(QStringLiteral("Печать итогов"));
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [&report](QPrinter* device) { report.render(*device); });
+    // The preview also saves the report as plain text.
+    if (auto* tools = preview.findChild<QToolBar*>()) {
+        QAction* save = tools->addAction(QStringLiteral("Сохранить как текст..."));
+        save->setObjectName(QStringLiteral("TQrSaveText"));
+        connect(save, &QAction::triggered, this, guarded(*m_host.prompts, [this, &report, &preview] {
+                    const QString file =
+                        m_host.prompts->saveFile(&preview, QStringLiteral("Сохранение отчёта"),
+                                                 QStringLiteral("Текст (*.txt)"), QStringLiteral("txt"));
+                    if (file.isEmpty())
+                        return;
+                    QSaveFile out(file);
+                    const QByteArray bytes = report.plainText().toUtf8();
+                    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+                        throw DbError(QStringLiteral("Невозможно записать файл %1").arg(file));
+                }));
+    }
+    m_host.prompts->runModal(&preview);
+}
+
+void TFormRest::printChart(int tag)
+{
+    QWidget* chart = tag == 1 ? static_cast<QWidget*>(Charts->DBChPie) : static_cast<QWidget*>(Charts->DBChBar);
+    // Straight to the default printer, across the page; the printer's own orientation is left as it was.
+    QPrinter printer(QPrinter::HighResolution);
+    const QPageLayout::Orientation before = printer.pageLayout().orientation();
+    printer.setPageOrientation(QPageLayout::Landscape);
+    QPainter painter;
+    if (painter.begin(&printer)) {
+        const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+        static_cast<QChartView*>(chart)->render(&painter, QRectF(0, 0, page.width(), page.height()));
+        painter.end();
+    }
+    printer.setPageOrientation(before);
 }
 
 void TFormRest::applyColumnColours()

@@ -138,6 +138,10 @@ public:
     void dateClicked(int tag);
     void sortClicked(QAction* item);
     QString panelText(int panel) const;
+    // The printed report of the current rows (empty when there are none).
+    bool buildReport(class TQr* report) const;
+    void mpPrintClick();
+    void printChart(int tag);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -5,6 +5,7 @@
 #include "data/Query.h"
 #include "ledger/MoneyView.h"
 #include "results/DorvRes.h"
+#include "results/DorvRpt.h"
 #include "results/ResultCharts.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
@@ -15,7 +16,9 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPdfWriter>
 #include <QPieSeries>
+#include <QProcess>
 #include <QSpinBox>
 #include <QStackedBarSeries>
 #include <QStackedWidget>
@@ -239,6 +242,45 @@ private slots:
         // Real and planned rows of the first-level item and all below it, of the current account.
         QCOMPARE(seen, QString("Статья \"Еда\", счёт \"Кошелёк\", период 06.02.1900...06.02.2100 | statement only | 3 "
                                "| 57.00 | level1=1"));
+    }
+
+    void printedReportAsPdf()
+    {
+        inWindow([this](TFormRest& r) {
+            r.mpAnalysBalance->trigger();
+            r.CbReal->setCurrentIndex(2);
+            emit r.CbReal->activated(2);
+            TQr report;
+            QVERIFY(r.buildReport(&report));
+            QCOMPARE(report.QRL, QString("Весь баланс за 03.05.1999 - 01.02.2000"));
+            const QString pdf = root->filePath("report.pdf");
+            {
+                QPdfWriter writer(pdf);
+                QCOMPARE(report.render(writer), 1);
+            }
+            QProcess text;
+            text.start("pdftotext", {"-layout", pdf, "-"});
+            if (!text.waitForFinished(20000) || text.exitCode() != 0)
+                QSKIP("pdftotext is not installed");
+            // Text extraction runs blanks together; the report's own text keeps them.
+            QCOMPARE(report.printed, QString("на  06.02.2000"));
+            const QString printed = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+            for (const QString& expected :
+                 {QString("Распределение по статьям"), QString("Весь баланс за 03.05.1999 - 01.02.2000"),
+                  QString("Еда"), QString("-57.00"), QString("Зарплата"), QString("1000.00"), QString("ПЕРЕВОД"),
+                  QString("-100.00"), QString("843.00"), QString("на  06.02.2000"), QString("Кошелёк ...  500.00 руб")})
+                QVERIFY2(printed.contains(expected.simplified()), qPrintable(expected + "\n" + printed));
+            // The same as text, one line per row.
+            QCOMPARE(report.plainText().count('\n'), 2 + 1 + 3 + 4);
+            // Many rows with long names run onto further pages, the page number on each.
+            report.rows.clear();
+            for (int i = 0; i < 60; ++i)
+                report.rows << qMakePair(
+                    QString("Очень длинное название статьи, которое не помещается в одну строку %1").arg(i),
+                    QString("1.00"));
+            QPdfWriter many(root->filePath("many.pdf"));
+            QVERIFY(report.render(many) >= 3);
+        });
     }
 
     void chartsFollowTheRows()
