@@ -169,6 +169,18 @@ void bookkeepingDay(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString&
         d->findChild<QToolButton*>(QStringLiteral("ButBar"))->click();
         QApplication::processEvents();
         shoot(d, out + QStringLiteral("/results-bars.png"));
+        // The statement of the current group below the grid.
+        d->findChild<QToolButton*>(QStringLiteral("ButDetail"))->click();
+        QApplication::processEvents();
+        shoot(d, out + QStringLiteral("/results-detail.png"));
+        // The print preview of the report.
+        prompts.modals.enqueue([&](QDialog* preview) {
+            preview->resize(700, 800);
+            QApplication::processEvents();
+            shoot(preview, out + QStringLiteral("/results-preview.png"));
+            return int(QDialog::Rejected);
+        });
+        d->findChild<QAction*>(QStringLiteral("mpPrint"))->trigger();
         return int(QDialog::Rejected);
     });
     w.action(QStringLiteral("mResult"))->trigger();
