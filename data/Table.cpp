@@ -1,8 +1,11 @@
 #include "Table.h"
 
+#include "util/Money.h"
+
 #include "Collation.h"
 #include "Database.h"
 #include "DbError.h"
+#include "util/Money.h"
 
 #include <QFileInfo>
 
@@ -412,6 +415,33 @@ std::vector<qint64> Table::loadHandles()
     std::vector<qint64> out;
     while (st.step())
         out.push_back(st.columnInt(0));
+    return out;
+}
+
+QList<qint64> Table::sumsOf(const QStringList& fieldNames)
+{
+    checkActive();
+    const Condition c = viewCondition();
+    QStringList parts;
+    for (const QString& name : fieldNames)
+        parts << q(realColumn(name));
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(parts.join(QLatin1Char(',')), q(m_table));
+    if (!c.sql.isEmpty())
+        sql += QStringLiteral(" WHERE ") + c.sql;
+    Statement st = m_db->prepare(sql);
+    st.bindAll(c.params);
+    // Each value to the ten-thousandth as the program rounds (halves to even), then added exactly.
+    QList<qint64> out(fieldNames.size(), 0);
+    while (st.step()) {
+        for (int i = 0; i < fieldNames.size(); ++i) {
+            const QVariant v = st.column(i);
+            if (v.isValid() && checkedAdd(out[i], toTenThousandths(v.toDouble()), &out[i]))
+                continue;
+            if (v.isValid())
+                throw DbError(
+                    QStringLiteral("%1: сумма поля «%2» вышла бы за пределы чисел").arg(name(), fieldNames[i]));
+        }
+    }
     return out;
 }
 

@@ -49,6 +49,10 @@ public:
     // Stands on the row where another cursor of the same table stands.
     bool gotoCurrent(const Table& other);
 
+    // The sums of float fields over the rows in view (range and filter), each value taken to the
+    // ten-thousandth first, so that a sum of many rows needs no walk over them.
+    QList<qint64> sumsOf(const QStringList& fieldNames);
+
     // Posts a pending edit; every change is already on disk once posted.
     void flush();
     // Rebuilds the database file without deleted rows' space; the table must be closed.

@@ -566,9 +566,10 @@ void TFormRest::ApplyDetailRange()
     }
     WaitCursor wait;
     SuspendControls suspend(*Tb_Detail);
-    Tb_Detail->open();
-    // Both dates belong to the range: the end key is the day after the last, as the history's.
+    // Both dates belong to the range: the end key is the day after the last, as the history's. The
+    // range comes first, so that opening reads only the rows in it.
     Tb_Detail->setRange({m_account, DateFrom}, {m_account, DateTo + 1});
+    Tb_Detail->open();
     if (ButPrice->isChecked())
         reloadPrices();
 }
@@ -645,23 +646,8 @@ void TFormRest::showStatementOnly()
     SbDet->setVisible(true);
     if (!Tb_Detail->active())
         return;
-    qint64 sums[2] = {0, 0};
-    const Field& dt = Tb_Detail->fieldByName(QStringLiteral("DT"));
-    const Field& ct = Tb_Detail->fieldByName(QStringLiteral("CT"));
-    for (int row = 0; row < Tb_Detail->recordCount(); ++row) {
-        const Record r = Tb_Detail->recordAt(row);
-        int i = 0;
-        for (const Field* f : {&dt, &ct}) {
-            const QVariant v = r.value(f->index());
-            qint64 sum = 0;
-            if (v.isValid() && !checkedAdd(sums[i], toTenThousandths(v.toDouble()), &sum))
-                throw DbError(
-                    QStringLiteral("Сумма выписки вышла бы за пределы чисел, которые программа считает точно"));
-            if (v.isValid())
-                sums[i] = sum;
-            ++i;
-        }
-    }
+    // Summed by the engine over the rows in view, without fetching every row with its lookups.
+    const QList<qint64> sums = Tb_Detail->sumsOf({QStringLiteral("DT"), QStringLiteral("CT")});
     SbDet->findChild<QLabel*>(QStringLiteral("SbDetPanel1"))->setText(QString::number(Tb_Detail->recordCount()));
     SbDet->findChild<QLabel*>(QStringLiteral("SbDetPanel2"))->setText(formatMoney(fromTenThousandths(sums[0])));
     SbDet->findChild<QLabel*>(QStringLiteral("SbDetPanel3"))->setText(formatMoney(fromTenThousandths(sums[1])));

@@ -8,6 +8,7 @@
 #include "data/DorvDm.h"
 #include "ledger/MoneyView.h"
 #include "ledger/OperationEditor.h"
+#include "results/DorvRes.h"
 #include "support/ScriptedPrompts.h"
 #include "widgets/DbControls.h"
 
@@ -218,6 +219,58 @@ void BM_CategoryRename(benchmark::State& state)
     });
 }
 BENCHMARK(BM_CategoryRename)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The results window on account 1 (100,000 rows) over the whole period.
+void BM_ResultsOpen(benchmark::State& state)
+{
+    guarded(state, [&] {
+        g_window->Dm()->Tb_Account->locate(QStringLiteral("Id_Account"), 1);
+        g_window->action(QStringLiteral("mTotal"))->trigger();
+        for (auto _ : state) {
+            g_prompts->modals.enqueue([](QDialog* d) { return int(QDialog::Rejected) + 0 * d->isVisible(); });
+            money().ButResultClick();
+        }
+    });
+}
+BENCHMARK(BM_ResultsOpen)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_ResultsSteps(benchmark::State& state)
+{
+    guarded(state, [&] {
+        for (auto _ : state) {
+            state.PauseTiming();
+            g_prompts->modals.enqueue([&state](QDialog* d) {
+                auto& r = *static_cast<dorv::TFormRest*>(d);
+                state.ResumeTiming();
+                r.drillDown(); // into "Еда"
+                r.dimensionClicked(dorv::Dimension::Who);
+                r.sortClicked(r.mpSortCredit);
+                r.drillUp();
+                r.ButDetailClick(); // the pane with the statement of the current row
+                r.QRes->next();     // a row change with the pane open
+                state.PauseTiming();
+                return int(QDialog::Rejected);
+            });
+            money().ButResultClick();
+            state.ResumeTiming();
+        }
+    });
+}
+BENCHMARK(BM_ResultsSteps)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_CategoryStatement(benchmark::State& state)
+{
+    guarded(state, [&] {
+        QTreeWidget* tree = money().Pgd->TvCt;
+        tree->setCurrentItem(money().Pgd->FindCategoryNode(tree, 1, {}));
+        for (auto _ : state) {
+            g_prompts->modals.enqueue([](QDialog*) { return int(QDialog::Rejected); });
+            money().mCategoryViewClick();
+        }
+        g_window->action(QStringLiteral("mMonth"))->trigger();
+    });
+}
+BENCHMARK(BM_CategoryStatement)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
 
