@@ -3,6 +3,7 @@
 #include "data/Database.h"
 #include "data/DorvDm.h"
 #include "data/Query.h"
+#include "ledger/DorvCard.h"
 #include "ledger/MoneyView.h"
 #include "results/DorvRes.h"
 #include "results/DorvRpt.h"
@@ -13,6 +14,7 @@
 #include "widgets/DbGrid.h"
 
 #include <QAction>
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -149,6 +151,34 @@ private slots:
             r.CbReal->setCurrentIndex(2);
             emit r.CbReal->activated(2);
             QCOMPARE(rows(r).first(), QString("Еда - 57.00 -57.00"));
+        });
+    }
+
+    void reversedDatesAndTheDeepestStep()
+    {
+        inWindow([this](TFormRest& r) {
+            // Step 3 with every dimension "what": no deeper; regrouping by people opens the way again.
+            r.QRes->locate("nm", "Еда");
+            r.ButDn->click();
+            r.QRes->locate("nm", "Хлеб");
+            r.ButDn->click();
+            QCOMPARE(r.property("DrillStep").toInt(), 3);
+            QCOMPARE(r.windowTitle(), QString("Еда \\ Хлеб"));
+            QVERIFY(!r.ButDn->isEnabled());
+            r.ButWho->click();
+            QCOMPARE(r.property("Dimension3").toInt(), 1);
+            QVERIFY(r.ButDn->isEnabled());
+            // Dates the wrong way round: nothing to show and nothing to drill into.
+            prompts.modals.enqueue([](QDialog* d) {
+                auto* card = static_cast<TFormCard*>(d);
+                card->Dt->setSelectedDate(QDate(1999, 1, 1));
+                return int(QDialog::Accepted);
+            });
+            r.ButDate2->click();
+            QCOMPARE(r.ButDate2->text(), QString("01.01.1999"));
+            QCOMPARE(r.QRes->recordCount(), 0);
+            QVERIFY(!r.ButDn->isEnabled());
+            QVERIFY(!r.property("RowHasData").toBool());
         });
     }
 
