@@ -155,6 +155,12 @@ private slots:
         QCOMPARE(lines[2], line2);
         QCOMPARE(lines[4], line4);
         QCOMPARE(lines[6], line6);
+        if (setup == 0) // the complete example, line by line
+            QCOMPARE(lines,
+                     (QStringList{"Select id_itm id ,itm nm,sum(dt) D,sum(ct) C ", "from tb_hist h ",
+                                  "left join tb_items c on c.id_itm=h.level2", "where (date_real between :d1 and :d2) ",
+                                  "and (h.id_account=:id_account) and h.level1='12' and h.id_person='7'",
+                                  "group by id_itm,itm", "having sum(ct)>'100' Order by 4 desc"}));
     }
 
     void rowCapture()
