@@ -12,8 +12,10 @@ public:
         getrlimit(RLIMIT_FSIZE, &m_old);
         rlimit limit = m_old;
         limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
+        m_set = setrlimit(RLIMIT_FSIZE, &limit) == 0;
     }
+    // Whether the limit took effect.
+    bool set() const { return m_set; }
     ~DiskLimit()
     {
         setrlimit(RLIMIT_FSIZE, &m_old);
@@ -25,4 +27,5 @@ public:
 private:
     rlimit m_old{};
     void (*m_handler)(int) = nullptr;
+    bool m_set = false;
 };

@@ -17,6 +17,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/DiskLimit.h"
+
 using namespace dorv;
 
 namespace {
@@ -70,24 +72,6 @@ private:
     QByteArray m_old;
 };
 
-// Makes writes past the given size of any file fail as on a full disk, until destroyed.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN); // the failing write returns EFBIG instead of killing us
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit r = m_old;
-        r.rlim_cur = bytes;
-        m_set = ::setrlimit(RLIMIT_FSIZE, &r) == 0;
-    }
-    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &m_old); }
-    bool set() const { return m_set; }
-
-private:
-    rlimit m_old{};
-    bool m_set = false;
-};
 
 } // namespace
 
@@ -294,7 +278,7 @@ private slots:
         writeFile(file, "third, longer than the limit");
         bool copied = true;
         {
-            FileSizeLimit full(4);
+            DiskLimit full(4);
             QVERIFY(full.set());
             copied = ReplaceBackupCopy(file, &error);
         }

@@ -16,6 +16,8 @@
 
 #include <sys/resource.h>
 
+#include "support/DiskLimit.h"
+
 using namespace dorv;
 
 namespace {
@@ -38,24 +40,6 @@ QStringList everything(const QString& folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// Makes writes past the given size of any file fail as on a full disk, until destroyed.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN); // the failing write returns EFBIG instead of killing us
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit r = m_old;
-        r.rlim_cur = bytes;
-        m_set = ::setrlimit(RLIMIT_FSIZE, &r) == 0;
-    }
-    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &m_old); }
-    bool set() const { return m_set; }
-
-private:
-    rlimit m_old{};
-    bool m_set = false;
-};
 
 // An archive made with libzip itself, encrypted with exactly the given password bytes.
 bool makeArchive(const QString& path, const QList<QPair<QString, QByteArray>>& files, const QByteArray& password)
@@ -369,7 +353,7 @@ private slots:
         }
         int result = 0;
         {
-            FileSizeLimit full(static_cast<rlim_t>(limit));
+            DiskLimit full(static_cast<rlim_t>(limit));
             QVERIFY(full.set());
             result = ZipArchive::pack(small.path(), archive, "секрет", &error);
         }
@@ -403,7 +387,7 @@ private slots:
         int result = 0;
         {
             // Writing a byte past the declared size would fail as a full disk and say so.
-            FileSizeLimit limit(Declared);
+            DiskLimit limit(Declared);
             QVERIFY(limit.set());
             result = ZipArchive::unpack(archive, out.path(), {}, {}, &error);
         }
