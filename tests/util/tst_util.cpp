@@ -72,7 +72,6 @@ private:
     QByteArray m_old;
 };
 
-
 } // namespace
 
 class TestUtil : public QObject {

@@ -40,7 +40,6 @@ QStringList everything(const QString& folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-
 // An archive made with libzip itself, encrypted with exactly the given password bytes.
 bool makeArchive(const QString& path, const QList<QPair<QString, QByteArray>>& files, const QByteArray& password)
 {
