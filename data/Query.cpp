@@ -191,34 +191,55 @@ QString qualifyColumn(const QString& text, const QString& column)
                                       QStringLiteral("join"),  QStringLiteral("group"), QStringLiteral("order"),
                                       QStringLiteral("on"),    QStringLiteral("having")};
     QString alias = m.captured(3);
+    if (alias.compare(QLatin1String("as"), Qt::CaseInsensitive) == 0) {
+        static const QRegularExpression aliased(
+            QStringLiteral("\\bfrom\\s+[A-Za-z_][A-Za-z0-9_]*\\s+as\\s+([A-Za-z_][A-Za-z0-9_]*)"),
+            QRegularExpression::CaseInsensitiveOption);
+        alias = aliased.match(text).captured(1);
+    }
     if (alias.isEmpty() || keywords.contains(alias.toLower()))
         alias = m.captured(1);
     QString out;
-    bool quoted = false;
+    QChar quote; // inside '...' or "...", which stay as they are
+    bool afterAs = false;
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n;) {
         const QChar c = text.at(i);
-        if (c == QLatin1Char('\'')) {
-            quoted = !quoted;
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
             out += c;
             ++i;
             continue;
         }
-        const bool wordStart = !quoted && (c.isLetter() || c == QLatin1Char('_'))
-                               && (i == 0
-                                   || !(text.at(i - 1).isLetterOrNumber() || text.at(i - 1) == QLatin1Char('_')
-                                        || text.at(i - 1) == QLatin1Char('.')));
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+            out += c;
+            ++i;
+            continue;
+        }
+        // A word that is a parameter (:name), a qualified name (x.name) or a part of one is left alone.
+        const QChar prev = i > 0 ? text.at(i - 1) : QChar();
+        const bool wordStart = (c.isLetter() || c == QLatin1Char('_'))
+                               && !(prev.isLetterOrNumber() || prev == QLatin1Char('_') || prev == QLatin1Char('.')
+                                    || prev == QLatin1Char(':') || prev == QLatin1Char('@') || prev == QLatin1Char('$')
+                                    || prev == QLatin1Char('?'));
         if (wordStart) {
             qsizetype j = i;
             while (j < n && (text.at(j).isLetterOrNumber() || text.at(j) == QLatin1Char('_')))
                 ++j;
             const QStringView word = QStringView(text).mid(i, j - i);
-            if (word.compare(column, Qt::CaseInsensitive) == 0 && (j >= n || text.at(j) != QLatin1Char('.')))
+            // The name an AS gives is a new name, not the column.
+            if (!afterAs && word.compare(column, Qt::CaseInsensitive) == 0
+                && (j >= n || text.at(j) != QLatin1Char('.')))
                 out += alias + QLatin1Char('.');
+            afterAs = word.compare(QLatin1String("as"), Qt::CaseInsensitive) == 0;
             out += word;
             i = j;
             continue;
         }
+        if (!c.isSpace())
+            afterAs = false;
         out += c;
         ++i;
     }

@@ -159,10 +159,19 @@ void Table::setFilter(const QString& text)
 {
     if (text == m_filter)
         return;
+    const QString before = m_filter;
     m_filter = text;
     m_filterSql.reset();
-    if (m_filtered)
+    if (!m_filtered)
+        return;
+    try {
         reapply();
+    } catch (...) {
+        // A filter that could not be applied is not kept: asking for it again tries again.
+        m_filter = before;
+        m_filterSql.reset();
+        throw;
+    }
 }
 
 void Table::setFiltered(bool on)

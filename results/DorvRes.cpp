@@ -100,7 +100,7 @@ TFormRest::TFormRest(const ResultsHost& host, QWidget* parent) : QDialog(parent)
         else
             amount.setValue(fromTenThousandths(toTenThousandths(dt.asFloat()) - toTenThousandths(ct.asFloat())));
     };
-    QRes->afterScroll = [this](Dataset&) { QResAfterScroll(); };
+    QRes->afterScroll = [this](Dataset&) { runGuarded(*m_host.prompts, [this] { QResAfterScroll(); }); };
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -330,7 +330,7 @@ void TFormRest::buildLeft()
     DBGRes->reportError = [this](const QString& message) { m_host.prompts->error(message); };
     connect(DBGRes->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
         if (section >= 1 && section <= 3)
-            SetAnalysisMode(section);
+            runGuarded(*m_host.prompts, [this, section] { SetAnalysisMode(section); });
     });
     column->addWidget(DBGRes, 1);
     auto* bottom = new QHBoxLayout;
@@ -470,6 +470,8 @@ void TFormRest::RebuildResults()
     m_downByStep = view.down;
     ButDn->setEnabled(view.down);
     Rebuilding = true;
+    // Whatever fails below, rows are followed again once the next rebuild succeeds; the flag says
+    // only that the query now shown is not the one the state asks for.
     QRes->close();
     ResultsChoices choices;
     choices.kind = CbReal->currentIndex();
@@ -545,8 +547,10 @@ void TFormRest::QResAfterScroll()
     RowHasData =
         open && (!QRes->fieldByName(QStringLiteral("D")).isNull() || !QRes->fieldByName(QStringLiteral("C")).isNull());
     ButDn->setEnabled(downAfterCapture(state, m_downByStep, RowHasData));
-    DetailFilter = DetailFilterText(state, open ? QRes->fieldByName(QStringLiteral("id")).value() : QVariant(),
-                                    CbReal->currentIndex());
+    // Without a row there is no group: the statement is empty rather than the last group's.
+    DetailFilter =
+        open ? DetailFilterText(state, QRes->fieldByName(QStringLiteral("id")).value(), CbReal->currentIndex())
+             : QStringLiteral("id_account=null");
     applyDetailFilter();
 }
 
@@ -772,16 +776,31 @@ void TFormRest::drillDown()
 {
     if (!ButDn->isEnabled())
         return;
-    ++state.DrillStep;
-    RebuildResults();
+    stepTo(state.DrillStep + 1);
 }
 
 void TFormRest::drillUp()
 {
     if (state.DrillStep <= 1)
         return;
-    --state.DrillStep;
-    RebuildResults();
+    stepTo(state.DrillStep - 1);
+}
+
+void TFormRest::stepTo(int step)
+{
+    // A step whose rows cannot be shown is not taken: the user stays where the rows are.
+    const ResultsState before = state;
+    state.DrillStep = step;
+    try {
+        RebuildResults();
+    } catch (...) {
+        state = before;
+        try {
+            RebuildResults();
+        } catch (...) {
+        }
+        throw;
+    }
 }
 
 void TFormRest::sortClicked(QAction* item)

@@ -134,6 +134,7 @@ public:
     void dimensionClicked(Dimension d);
     void drillDown();
     void drillUp();
+    void stepTo(int step);
     void mpLimitValueClick();
     void dateClicked(int tag);
     void sortClicked(QAction* item);

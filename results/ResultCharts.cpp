@@ -47,6 +47,17 @@ QToolButton* makeButton(const QString& name, const QString& text, int tag, QWidg
     return b;
 }
 
+// The axis keeps each name once and no empty one: an empty group and two people of one name must
+// still stand under their own bars.
+QString uniqueName(const QStringList& taken, QString name)
+{
+    if (name.isEmpty())
+        name = QStringLiteral("—");
+    while (taken.contains(name))
+        name += QLatin1Char(' ');
+    return name;
+}
+
 } // namespace
 
 TResultCharts::TResultCharts(QStackedWidget* pages) : QObject(pages), m_pages(pages)
@@ -201,7 +212,7 @@ void TResultCharts::setPoints(const QList<QPair<QString, double>>& points)
         for (int j = 0; j < points.size(); ++j)
             *set << (j == i ? value : 0.0);
         m_bars->append(set);
-        names << name;
+        names << uniqueName(names, name);
         lo = qMin(lo, value);
         hi = qMax(hi, value);
     }
@@ -242,7 +253,7 @@ void TResultCharts::applyBarMarks()
     for (const auto& p : std::as_const(m_points)) {
         // The percentages go under the bars' names: a bar carries only its value as a label.
         const long percent = total > 0 ? std::lround(std::fabs(p.second) / total * 100) : 0;
-        names << (m_barMarks == 1 ? QStringLiteral("%1\n%2%").arg(p.first).arg(percent) : p.first);
+        names << uniqueName(names, m_barMarks == 1 ? QStringLiteral("%1\n%2%").arg(p.first).arg(percent) : p.first);
     }
     m_names->setCategories(names);
     m_bars->setLabelsVisible(m_barMarks == 2);

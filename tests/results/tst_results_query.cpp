@@ -244,6 +244,35 @@ private slots:
         QCOMPARE(DetailFilterText(s, id, kind), filter);
     }
 
+    // A column two joined tables share is the first table's; parameters, aliases and literals of
+    // the same name stay as they are.
+    void sharedColumnNames()
+    {
+        QTemporaryDir dir;
+        QVERIFY(unpackTemplate(dir.path()));
+        {
+            auto db = Database::openFile(dir.filePath(Database::FileName), false);
+            db->exec("INSERT INTO TB_PERSON (Id_Person, Name) VALUES (1, 'id_person'), (2, 'Петров')");
+            db->exec("INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Ct, ID_Person) VALUES "
+                     "(1, 1, 1, '1', 5, 1), (1, 1, 2, '1', 7, 2)");
+        }
+        TDm dm;
+        dm.BindDatabaseName(dir.path());
+        Query& q = *dm.Qtemp;
+        q.setSql({"Select id_person as id_person, name from tb_hist h",
+                  "inner join tb_person c on c.id_person=h.id_person",
+                  "where id_person=:id_person and name<>'x id_person'", "order by id_person"});
+        q.paramByName("id_person").setAsInteger(2);
+        try {
+            q.open();
+        } catch (const std::exception& e) {
+            QFAIL(e.what());
+        }
+        QCOMPARE(q.recordCount(), 1);
+        QCOMPARE(q.field(1)->asString(), QString("Петров"));
+        q.close();
+    }
+
     // The text runs on the engine with the groups it promises.
     void groupsOnTheEngine_data()
     {
