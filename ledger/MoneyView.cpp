@@ -708,6 +708,17 @@ void TMoneyView::mEmptyHistClick()
     }
 }
 
+ResultsHost TMoneyView::resultsHost() const
+{
+    ResultsHost host;
+    host.dm = m_host.dm;
+    host.prompts = m_host.prompts;
+    host.pickDate = m_host.pickDate;
+    host.calculator = m_host.calculator;
+    host.gotoOperation = [this](const QVariantList& key) { m_host.dm->Tb_Hist->findKey(key); };
+    return host;
+}
+
 void TMoneyView::ButResultClick()
 {
     repaint();
@@ -715,13 +726,7 @@ void TMoneyView::ButResultClick()
     Table& hist = *dm.Tb_Hist;
     if (!hist.active() || hist.isEmpty())
         return;
-    ResultsHost host;
-    host.dm = &dm;
-    host.prompts = m_host.prompts;
-    host.pickDate = m_host.pickDate;
-    host.calculator = m_host.calculator;
-    host.gotoOperation = [this](const QVariantList& key) { m_host.dm->Tb_Hist->findKey(key); };
-    TFormRest window(host, this);
+    TFormRest window(resultsHost(), this);
     Table& acc = *dm.Tb_Account;
     window.setAccount(acc.fieldByName(QStringLiteral("Account")).asString() + QStringLiteral(" ...  ")
                           + acc.fieldByName(QStringLiteral("Rest")).displayText() + QLatin1Char(' ')
@@ -759,13 +764,7 @@ void TMoneyView::mCategoryViewClick()
     tree->setFocus();
     TDm& dm = *m_host.dm;
     Table& acc = *dm.Tb_Account;
-    ResultsHost host;
-    host.dm = &dm;
-    host.prompts = m_host.prompts;
-    host.pickDate = m_host.pickDate;
-    host.calculator = m_host.calculator;
-    host.gotoOperation = [this](const QVariantList& key) { m_host.dm->Tb_Hist->findKey(key); };
-    TFormRest window(host, this);
+    TFormRest window(resultsHost(), this);
     // An empty account line makes the window the statement alone.
     window.Lab->clear();
     window.setAccountId(acc.fieldByName(QStringLiteral("Id_Account")).asInteger());

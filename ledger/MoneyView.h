@@ -23,6 +23,7 @@ namespace dorv {
 class Prompts;
 class TCategoryPane;
 class TDm;
+struct ResultsHost;
 class TFormCard;
 class Table;
 class TableModel;
@@ -142,6 +143,8 @@ private:
     void followPeriodKind();
 
     void buildPopup();
+    // What a results window opened from here works with: this page's data, prompts and pickers.
+    ResultsHost resultsHost() const;
 
     MoneyHost m_host;
     TOperationEditor* m_editor = nullptr;

@@ -5,6 +5,7 @@
 #include "ledger/MoneyView.h"
 #include "ledger/OperationEditor.h"
 #include "ledger/OperationPages.h"
+#include "support/ScratchEnvironment.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
@@ -116,14 +117,7 @@ private slots:
     {
         root = std::make_unique<QTemporaryDir>();
         prompts = ScriptedPrompts();
-        e = MainEnvironment();
-        e.programFolder = root->filePath("prog");
-        e.tempFolder = root->filePath("tmp");
-        e.settingsFile = root->filePath("s.ini");
-        e.prompts = &prompts;
-        e.splash = false;
-        QDir().mkpath(e.programFolder);
-        QDir().mkpath(e.tempFolder);
+        e = scratchEnvironment(*root, prompts);
         Clock::pin(QDateTime(QDate(2000, 2, 6), QTime(12, 0)));
         w = std::make_unique<TFormMain>(e);
         QVERIFY(w->started());

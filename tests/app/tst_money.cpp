@@ -5,6 +5,7 @@
 #include "data/TableModel.h"
 #include "ledger/MoneyView.h"
 #include "ledger/Period.h"
+#include "support/ScratchEnvironment.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
@@ -71,13 +72,7 @@ private slots:
     {
         root = std::make_unique<QTemporaryDir>();
         prompts = ScriptedPrompts();
-        MainEnvironment e;
-        e.programFolder = root->filePath("prog");
-        e.tempFolder = root->path();
-        e.settingsFile = root->filePath("s.ini");
-        e.prompts = &prompts;
-        e.splash = false;
-        QDir().mkpath(e.programFolder);
+        const MainEnvironment e = scratchEnvironment(*root, prompts);
         Clock::pin(QDateTime(QDate(2000, 2, 6), QTime(12, 0)));
         w = std::make_unique<TFormMain>(e);
         QVERIFY(w->started());

@@ -4,6 +4,7 @@
 #include "data/Database.h"
 #include "data/DorvDm.h"
 #include "ledger/MoneyView.h"
+#include "support/ScratchEnvironment.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
 #include "widgets/DbControls.h"
@@ -120,13 +121,7 @@ private slots:
     {
         root = std::make_unique<QTemporaryDir>();
         prompts = ScriptedPrompts();
-        MainEnvironment e;
-        e.programFolder = root->filePath("prog");
-        e.tempFolder = root->path();
-        e.settingsFile = root->filePath("s.ini");
-        e.prompts = &prompts;
-        e.splash = false;
-        QDir().mkpath(e.programFolder);
+        const MainEnvironment e = scratchEnvironment(*root, prompts);
         w = std::make_unique<TFormMain>(e);
         QVERIFY(w->started());
         tree();

@@ -18,23 +18,11 @@
 #include <unistd.h>
 
 #include "support/DiskLimit.h"
+#include "support/Files.h"
 
 using namespace dorv;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(f.write(data), data.size());
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 int modeOf(const QString& path)
 {

@@ -17,23 +17,11 @@
 #include <sys/resource.h>
 
 #include "support/DiskLimit.h"
+#include "support/Files.h"
 
 using namespace dorv;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(f.write(data), data.size());
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QStringList everything(const QString& folder)
 {

@@ -1,0 +1,21 @@
+#pragma once
+#include "app/DorvMain.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+// A main window's surroundings kept inside one scratch folder, with no splash and the questions
+// answered by `prompts`: nothing of the user's real settings or files is touched.
+inline dorv::MainEnvironment scratchEnvironment(const QTemporaryDir& root, ScriptedPrompts& prompts)
+{
+    dorv::MainEnvironment e;
+    e.programFolder = root.filePath(QStringLiteral("prog"));
+    e.tempFolder = root.filePath(QStringLiteral("tmp"));
+    e.settingsFile = root.filePath(QStringLiteral("s.ini"));
+    e.prompts = &prompts;
+    e.splash = false;
+    QDir().mkpath(e.programFolder);
+    QDir().mkpath(e.tempFolder);
+    return e;
+}
