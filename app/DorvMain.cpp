@@ -6,6 +6,10 @@
 #include "HelpWindow.h"
 #include "QtPrompts.h"
 #include "categories/CategoryTree.h"
+#include "contacts/DiaryView.h"
+#include "contacts/FirmsView.h"
+#include "contacts/PeopleView.h"
+#include "contacts/StartupReminders.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
 #include "data/TableModel.h"
@@ -59,6 +63,7 @@ TFormMain::TFormMain(const MainEnvironment& env, QWidget* parent)
     buildActions();
     buildToolBar();
     buildPages();
+    buildContactPages();
     wireDataFile();
     try {
         FormCreate();
@@ -80,6 +85,13 @@ TFormMain::~TFormMain()
         DBG->setModel(nullptr);
     delete Money;
     Money = nullptr;
+    delete Reminders;
+    Reminders = nullptr;
+    for (QWidget* view : std::initializer_list<QWidget*>{People, Firms, Diary})
+        delete view;
+    People = nullptr;
+    Firms = nullptr;
+    Diary = nullptr;
     m_dm.reset();
 }
 
@@ -301,6 +313,39 @@ void TFormMain::buildPages()
     setCentralWidget(Pg);
 }
 
+void TFormMain::buildContactPages()
+{
+    ContactsHost host;
+    host.dm = m_dm.get();
+    host.prompts = m_prompts;
+    host.pickDate = [this](int day) { return PickDate(day); };
+    host.showView = [this](int view) { ShowView(view); };
+    host.currentView = [this] { return m_view; };
+    host.pairs = [this] { return BirthdayPairs{TodayDay, TodayMonth, TomorrowDay, TomorrowMonth}; };
+    People = new TPeopleView(host);
+    Firms = new TFirmsView(host);
+    Diary = new TDiaryView(host);
+    QWidget* pages[] = {ShPers, ShFirm, ShDiary};
+    QWidget* views[] = {People, Firms, Diary};
+    for (int i = 0; i < 3; ++i) {
+        auto* lay = new QVBoxLayout(pages[i]);
+        lay->setContentsMargins(0, 0, 0, 0);
+        lay->addWidget(views[i]);
+    }
+    Reminders = new TStartupReminders(host, *People, *Diary, ButLog, ButFace, this);
+    Tm = Reminders->Tm;
+    connect(Firms, &TFirmsView::openPerson, this,
+            [this](const QVariant& id) { runGuarded(*m_prompts, [this, id] { People->OpenPerson(id); }); });
+    connect(Diary, &TDiaryView::openPerson, this,
+            [this](const QVariant& id) { runGuarded(*m_prompts, [this, id] { People->OpenPerson(id); }); });
+    connect(Diary, &TDiaryView::openFirm, this,
+            [this](const QVariant& id) { runGuarded(*m_prompts, [this, id] { Firms->OpenFirm(id); }); });
+}
+
+bool TFormMain::diaryFlag() const { return Reminders && Reminders->diaryFlag; }
+bool TFormMain::personFlag() const { return Reminders && Reminders->personFlag; }
+bool TFormMain::familyFlag() const { return Reminders && Reminders->familyFlag; }
+
 void TFormMain::wireDataFile()
 {
     TDataFile& f = *m_file;
@@ -318,7 +363,11 @@ void TFormMain::wireDataFile()
         return ok;
     };
     f.openDatabase = [this] { return OpenDatabase(); };
-    f.databaseClosing = [this] { Money->ClearForClose(); };
+    f.databaseClosing = [this] {
+        Money->ClearForClose();
+        Reminders->Clear();
+        Firms->ResetForClose();
+    };
     f.databaseClosed = [this] { UpdateCommandStates(); };
     f.repaint = [this] { repaint(); };
     f.otherDatasets = [this] { return m_card ? m_card->ownedDatasets : QList<Dataset*>(); };
@@ -334,16 +383,20 @@ void TFormMain::FormCreate()
     m_manual->setVisible(QFileInfo::exists(HelpFilePath));
 
     const QDate today = Clock::today();
-    TodayDay = today.day();
-    TodayMonth = today.month();
-    if (TodayMonth == 2 && TodayDay == 29)
-        TodayDay = 28;
+    const BirthdayPairs pairs = birthdayPairsOf(today);
+    TodayDay = pairs.todayDay;
+    TodayMonth = pairs.todayMonth;
+    TomorrowDay = pairs.tomorrowDay;
+    TomorrowMonth = pairs.tomorrowMonth;
     const QDate back(today.year() - 100, TodayMonth, TodayDay), ahead(today.year() + 100, TodayMonth, TodayDay);
     m_state->setWholeRange(dayNumber(back.isValid() ? back : QDate(1900, 1, 1)),
                            dayNumber(ahead.isValid() ? ahead : QDate(2173, 10, 14)));
-    const QDate tomorrow = today.addDays(1);
-    TomorrowDay = tomorrow.day();
-    TomorrowMonth = tomorrow.month();
+    for (TDbGrid* g : {People->DBGPerson, People->DBGFamily}) {
+        g->todayDay = TodayDay;
+        g->todayMonth = TodayMonth;
+        g->tomorrowDay = TomorrowDay;
+        g->tomorrowMonth = TomorrowMonth;
+    }
 
     if (!m_file->prepare(m_env.tempFolder)) {
         m_failed = true;
@@ -393,6 +446,7 @@ bool TFormMain::OpenDatabase()
     m_state->setWorkDate(dayNumber(Clock::today()));
     Money->showWorkDate();
     Pg->setCurrentWidget(ShMoney);
+    m_view = 0;
     Money->ResetForOpen();
     mCategory->menuAction()->setVisible(true);
     m_viewItems[0]->setChecked(true);
@@ -418,6 +472,8 @@ bool TFormMain::OpenDatabase()
         hideSplash();
         throw;
     }
+    if (opened)
+        Reminders->Run();
     hideSplash();
     if (!opened)
         return false;
@@ -434,6 +490,7 @@ bool TFormMain::OpenDatabase()
         runGuarded(*m_prompts, [this] { ShowView(0); });
     }
     emit databaseOpened();
+    Reminders->Announce(m_bar->isChecked());
     if (isVisible())
         FormShow();
     return true;
@@ -464,8 +521,7 @@ void TFormMain::ShowView(int index)
     mMoney->menuAction()->setVisible(index == 0);
     Money->mAccounts->setVisible(index == 0);
     UpdateCommandStates();
-    if (index != 1 && m_dm && m_dm->Tb_Person->active())
-        m_dm->Tb_Person->setFiltered(false);
+    People->ApplyPersonFilter(index);
     emit viewShown(index);
 }
 

@@ -14,6 +14,7 @@ class QAction;
 class QActionGroup;
 class QMenu;
 class QStackedWidget;
+class QTimer;
 class QTableView;
 class QToolBar;
 class QToolButton;
@@ -25,6 +26,10 @@ class TDm;
 class TFormAbout;
 class TableModel;
 class TMoneyView;
+class TPeopleView;
+class TFirmsView;
+class TDiaryView;
+class TStartupReminders;
 
 // Where a main window lives: its program folder, temporary folder, settings store and prompts.
 // The program uses the real ones; tests give their own.
@@ -47,6 +52,10 @@ class TFormMain final : public QMainWindow {
     Q_PROPERTY(int CardPage READ cardPage WRITE setCardPage)
     Q_PROPERTY(int CardMode READ cardMode WRITE setCardMode)
     Q_PROPERTY(bool Realizing READ realizing WRITE setRealizing)
+    // What the last opening found due and the user has not looked at yet.
+    Q_PROPERTY(bool DiaryFlag READ diaryFlag)
+    Q_PROPERTY(bool PersonFlag READ personFlag)
+    Q_PROPERTY(bool FamilyFlag READ familyFlag)
 
     // Declared first: the names below refer into them.
     MainEnvironment m_env;
@@ -93,6 +102,9 @@ public:
     void setCardMode(int mode) { CardState.CardMode = mode; }
     bool realizing() const { return CardState.Realizing; }
     void setRealizing(bool on) { CardState.Realizing = on; }
+    bool diaryFlag() const;
+    bool personFlag() const;
+    bool familyFlag() const;
 
     // Components, by their names.
     QToolBar* TbMain = nullptr;
@@ -100,6 +112,12 @@ public:
     QStackedWidget* Pg = nullptr;
     QWidget *ShMoney = nullptr, *ShPers = nullptr, *ShFirm = nullptr, *ShDiary = nullptr;
     TMoneyView* Money = nullptr;
+    TPeopleView* People = nullptr;
+    TFirmsView* Firms = nullptr;
+    TDiaryView* Diary = nullptr;
+    TStartupReminders* Reminders = nullptr;
+    QTimer* Tm = nullptr;
+    int currentView() const { return m_view; }
     QTableView* DBG = nullptr;
     QMenu *mFile = nullptr, *mView = nullptr, *mCategory = nullptr, *mMoney = nullptr, *mService = nullptr,
           *mHelp = nullptr, *mRange = nullptr;
@@ -174,6 +192,7 @@ private:
     void buildActions();
     void buildToolBar();
     void buildPages();
+    void buildContactPages();
     void wireDataFile();
     QAction* addAction(QMenu* menu, const QString& name, const QString& caption,
                        const std::function<void()>& handler = {});

@@ -292,6 +292,13 @@ void TDm::Tb_LogNewRecord(Dataset& table)
 
 void TDm::Tb_AccountBeforePost(Dataset& table)
 {
+    // A name of blanks only is no name: required names are then refused, a family member's is
+    // filled in below.
+    if (&table == Tb_Person || &table == Tb_Family || &table == Tb_Firm) {
+        Field& name = table.fieldByName(&table == Tb_Firm ? QStringLiteral("Firm") : QStringLiteral("Name"));
+        if (!name.isNull() && name.asString().trimmed().isEmpty())
+            name.clear();
+    }
     if (&table == Tb_Person || &table == Tb_Family) {
         Field& birthday = table.fieldByName(QStringLiteral("Birthday"));
         if (birthday.isNull()) {

@@ -70,6 +70,8 @@ TableModel::TableModel(Dataset* dataset, QObject* parent) : QAbstractTableModel(
             emit dataChanged(index(m_virtualRow, 0), index(m_virtualRow, int(m_columns.size()) - 1));
     });
     connect(dataset, &Dataset::currentRowChanged, this, &TableModel::followDataset);
+    connect(dataset, &Dataset::currentRowChanged, this, &TableModel::updateIndicator);
+    connect(dataset, &Dataset::stateChanged, this, &TableModel::updateIndicator);
     rebuildColumns();
     m_rows = dataset->recordCount();
 }
@@ -110,6 +112,7 @@ void TableModel::reset()
     endResetModel();
     followState();
     followDataset(m_dataset ? m_dataset->currentRow() : -1);
+    updateIndicator();
 }
 
 int TableModel::datasetRow(int row) const
@@ -152,6 +155,44 @@ void TableModel::removeVirtualRow()
 
 Field* TableModel::fieldAt(int column) const { return m_columns.value(column); }
 
+void TableModel::setColumnReadOnly(int column, bool readOnly)
+{
+    if (readOnly)
+        m_readOnlyColumns.insert(column);
+    else
+        m_readOnlyColumns.remove(column);
+}
+
+void TableModel::setColumnPicksKey(int column, bool picks)
+{
+    if (picks)
+        m_keyColumns.insert(column);
+    else
+        m_keyColumns.remove(column);
+}
+
+void TableModel::setIndicator(bool on)
+{
+    m_indicator = on;
+    updateIndicator();
+}
+
+void TableModel::updateIndicator()
+{
+    if (!m_indicator)
+        return;
+    const int row = !m_dataset || !m_dataset->active() ? -1
+                    : m_virtualRow >= 0                ? m_virtualRow
+                                                       : viewRow(m_dataset->currentRow());
+    const int old = m_indicatorRow;
+    m_indicatorRow = row;
+    const int last = m_rows - 1;
+    if (old >= 0 && old <= last)
+        emit headerDataChanged(Qt::Vertical, old, old);
+    if (row >= 0 && row <= last)
+        emit headerDataChanged(Qt::Vertical, row, row);
+}
+
 int TableModel::columnOf(const QString& fieldName) const
 {
     for (int i = 0; i < m_columns.size(); ++i)
@@ -173,11 +214,15 @@ QVariant TableModel::data(const QModelIndex& index, int role) const
         const bool number = f->type() == FieldType::Float || f->type() == FieldType::SmallInt;
         return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
     }
-    if (role != Qt::DisplayRole && role != Qt::EditRole)
+    if (role != Qt::DisplayRole && role != Qt::EditRole && role != KeyRole)
         return {};
     Record r;
     if (!readRow(index.row(), r))
         return {};
+    if (role == KeyRole) {
+        const Field* key = f->kind() == FieldKind::Lookup ? m_dataset->findField(f->keyFieldName()) : f;
+        return key ? r.value(key->index()) : QVariant();
+    }
     const QVariant v = r.value(f->index());
     return role == Qt::EditRole ? editValue(*f, v) : QVariant(f->formatValue(v));
 }
@@ -233,10 +278,14 @@ void TableModel::reportReadFailure(const QString& message) const
 
 bool TableModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (!m_dataset || role != Qt::EditRole || !index.isValid() || index.row() >= m_rows)
+    if (!m_dataset || (role != Qt::EditRole && role != KeyRole) || !index.isValid() || index.row() >= m_rows)
         return false;
     Field* f = m_columns.value(index.column());
-    if (!f || f->readOnly())
+    if (f && role == KeyRole && m_keyColumns.contains(index.column()) && f->kind() == FieldKind::Lookup)
+        f = m_dataset->findField(f->keyFieldName());
+    else if (role == KeyRole)
+        return false;
+    if (!f || f->readOnly() || m_readOnlyColumns.contains(index.column()))
         return false;
     try {
         const int row = datasetRow(index.row());
@@ -281,6 +330,15 @@ QVariant TableModel::headerData(int section, Qt::Orientation orientation, int ro
         if (it != m_headerRoles.constEnd())
             return *it;
     }
+    if (orientation == Qt::Vertical && m_indicator) {
+        if (role != Qt::DisplayRole)
+            return {};
+        if (section != m_indicatorRow)
+            return QString();
+        if (m_dataset && m_dataset->state() == DatasetState::Insert)
+            return QStringLiteral("*");
+        return m_dataset && m_dataset->state() == DatasetState::Edit ? QStringLiteral("I") : QStringLiteral("▶");
+    }
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     const Field* f = m_columns.value(section);
@@ -291,7 +349,8 @@ Qt::ItemFlags TableModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags fl = QAbstractTableModel::flags(index);
     const Field* f = m_columns.value(index.column());
-    if (f && !f->readOnly())
+    const bool editable = f && (!f->readOnly() || m_keyColumns.contains(index.column()));
+    if (editable && !m_readOnlyColumns.contains(index.column()))
         fl |= Qt::ItemIsEditable;
     return fl;
 }

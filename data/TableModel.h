@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QPair>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 
 class QItemSelectionModel;
@@ -25,6 +26,13 @@ public:
     void setColumns(const QStringList& fieldNames);
     Field* fieldAt(int column) const;
     int columnOf(const QString& fieldName) const;
+    // A column the grid shows but never edits in place (its field may still be set by commands).
+    void setColumnReadOnly(int column, bool readOnly = true);
+    // A lookup column whose key is chosen from a list: KeyRole reads and writes its key field.
+    void setColumnPicksKey(int column, bool picks = true);
+    static constexpr int KeyRole = Qt::UserRole + 1;
+    // Row titles mark the current row: "▶" browsing, "I" being edited, "*" being added.
+    void setIndicator(bool on);
 
     void bindSelection(QItemSelectionModel* selection);
 
@@ -78,6 +86,10 @@ private:
     int m_virtualRow = -1;
     QString m_lastError;
     QHash<QPair<int, int>, QVariant> m_headerRoles;
+    QSet<int> m_readOnlyColumns, m_keyColumns;
+    bool m_indicator = false;
+    int m_indicatorRow = -1;
+    void updateIndicator();
     // A read failure has been reported since the last reset.
     mutable bool m_readFailureReported = false;
 };

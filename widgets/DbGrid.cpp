@@ -1,21 +1,59 @@
 #include "DbGrid.h"
 
+#include "CellDelegate.h"
 #include "GridColours.h"
 #include "data/Dataset.h"
 #include "data/TableModel.h"
 
+#include <QAction>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QToolButton>
 
 namespace dorv {
 
 namespace {
 
-class RowColourDelegate final : public QStyledItemDelegate {
+class RowColourDelegate final : public TCellDelegate {
 public:
-    explicit RowColourDelegate(TDbGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+    explicit RowColourDelegate(TDbGrid* grid) : TCellDelegate(grid), m_grid(grid) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        if (!m_grid->picksKey(index.column()))
+            return TCellDelegate::createEditor(parent, option, index);
+        auto* box = new QComboBox(parent);
+        box->setObjectName(m_grid->objectName() + QStringLiteral("Pick"));
+        for (const auto& [key, text] : m_grid->pickList(index.column()))
+            box->addItem(text, key);
+        const QPersistentModelIndex at(index);
+        connect(box, &QComboBox::activated, box, [box, at](int i) {
+            if (at.isValid())
+                const_cast<QAbstractItemModel*>(at.model())->setData(at, box->itemData(i), TableModel::KeyRole);
+        });
+        return box;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        if (auto* box = qobject_cast<QComboBox*>(editor); box && m_grid->picksKey(index.column())) {
+            const QVariant key = index.data(TableModel::KeyRole);
+            const int i = key.isValid() ? box->findData(key) : 0;
+            if (i >= 0 && i != box->currentIndex())
+                box->setCurrentIndex(i);
+            return;
+        }
+        TCellDelegate::setEditorData(editor, index);
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        // A picked key is written the moment it is picked; closing the list writes nothing more.
+        if (qobject_cast<QComboBox*>(editor) && m_grid->picksKey(index.column()))
+            return;
+        TCellDelegate::setModelData(editor, model, index);
+    }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -80,6 +118,10 @@ void TDbGrid::setGridModel(TableModel* model)
 {
     m_model = model;
     setModel(model);
+    if (m_editable)
+        model->setIndicator(true);
+    for (auto it = m_pickLists.cbegin(); it != m_pickLists.cend(); ++it)
+        model->setColumnPicksKey(it.key());
     connect(model, &TableModel::readFailed, this, [this](const QString& message) {
         if (reportError)
             reportError(message);
@@ -109,6 +151,102 @@ TDbGrid::Colours TDbGrid::rowColours(int row, bool selected) const
     return {c.background, c.text};
 }
 
+void TDbGrid::setEditable(bool on)
+{
+    m_editable = on;
+    setEditTriggers(on ? QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed
+                             | QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked
+                       : QAbstractItemView::NoEditTriggers);
+    verticalHeader()->setVisible(on);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("▶")) + 8);
+    verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    if (m_model)
+        m_model->setIndicator(on);
+    placeEllipsis();
+}
+
+void TDbGrid::addKeyAction(QAction* action)
+{
+    action->setShortcutContext(Qt::WidgetShortcut);
+    m_keyActions << action;
+}
+
+QAction* TDbGrid::keyAction(const QKeyEvent* event) const
+{
+    const QKeySequence pressed(event->keyCombination());
+    for (QAction* a : m_keyActions)
+        if (!a->shortcut().isEmpty() && a->shortcut() == pressed)
+            return a;
+    return nullptr;
+}
+
+void TDbGrid::setEllipsisColumn(int column)
+{
+    m_ellipsisColumn = column;
+    if (!m_ellipsis) {
+        m_ellipsis = new QToolButton(viewport());
+        m_ellipsis->setObjectName(objectName() + QStringLiteral("Ellipsis"));
+        m_ellipsis->setText(QStringLiteral("…"));
+        m_ellipsis->setToolTip(QStringLiteral("Выбрать дату"));
+        m_ellipsis->setFocusPolicy(Qt::NoFocus);
+        m_ellipsis->hide();
+        connect(m_ellipsis, &QToolButton::clicked, this, [this] {
+            if (onEditButton)
+                onEditButton();
+        });
+    }
+    placeEllipsis();
+}
+
+void TDbGrid::placeEllipsis()
+{
+    if (!m_ellipsis)
+        return;
+    const QModelIndex at = currentIndex();
+    const bool show = m_editable && at.isValid() && at.column() == m_ellipsisColumn;
+    if (!show) {
+        m_ellipsis->hide();
+        return;
+    }
+    const QRect cell = visualRect(at);
+    const int side = cell.height();
+    m_ellipsis->setGeometry(cell.right() - side + 1, cell.top(), side, side);
+    m_ellipsis->setVisible(cell.isValid() && viewport()->rect().intersects(cell));
+}
+
+void TDbGrid::setPickColumn(int column, std::function<PickList()> items)
+{
+    m_pickLists.insert(column, std::move(items));
+    if (m_model)
+        m_model->setColumnPicksKey(column);
+}
+
+TDbGrid::PickList TDbGrid::pickList(int column) const
+{
+    PickList out{{QVariant(), QString()}};
+    if (const auto it = m_pickLists.constFind(column); it != m_pickLists.constEnd() && *it)
+        out += (*it)();
+    return out;
+}
+
+bool TDbGrid::event(QEvent* event)
+{
+    // The grid's own keys come before the window's shortcuts, as a focused control's popup keys do.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool own = keyAction(key)
+                         || (m_editable && key->modifiers() == Qt::NoModifier
+                             && (key->key() == Qt::Key_Insert || key->key() == Qt::Key_Escape))
+                         || (m_editable && key->modifiers() == Qt::ControlModifier && key->key() == Qt::Key_Delete);
+        if (own) {
+            event->accept();
+            return true;
+        }
+    }
+    return QTableView::event(event);
+}
+
 void TDbGrid::keyPressEvent(QKeyEvent* event)
 {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && onEnterKey) {
@@ -116,7 +254,54 @@ void TDbGrid::keyPressEvent(QKeyEvent* event)
         onEnterKey();
         return;
     }
+    if (QAction* a = keyAction(event)) {
+        event->accept();
+        if (beforeKeyAction)
+            beforeKeyAction();
+        if (a->isEnabled())
+            a->trigger();
+        return;
+    }
+    if (m_editable) {
+        const auto hook = event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_Insert        ? &onInsertKey
+                          : event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_Escape      ? &onCancelKey
+                          : event->modifiers() == Qt::ControlModifier && event->key() == Qt::Key_Delete ? &onDeleteKey
+                                                                                                        : nullptr;
+        if (hook && *hook) {
+            event->accept();
+            (*hook)();
+            return;
+        }
+    }
     QTableView::keyPressEvent(event);
+}
+
+void TDbGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    QTableView::closeEditor(editor, hint);
+    // Enter in a cell posts the row as Enter on the grid does; Esc gives the row's change up.
+    if (hint == QAbstractItemDelegate::SubmitModelCache && onEnterKey)
+        onEnterKey();
+    else if (hint == QAbstractItemDelegate::RevertModelCache && onCancelKey)
+        onCancelKey();
+}
+
+void TDbGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTableView::currentChanged(current, previous);
+    placeEllipsis();
+}
+
+void TDbGrid::updateGeometries()
+{
+    QTableView::updateGeometries();
+    placeEllipsis();
+}
+
+void TDbGrid::scrollContentsBy(int dx, int dy)
+{
+    QTableView::scrollContentsBy(dx, dy);
+    placeEllipsis();
 }
 
 void TDbGrid::mouseDoubleClickEvent(QMouseEvent* event)

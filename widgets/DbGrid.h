@@ -5,6 +5,9 @@
 
 #include <functional>
 
+class QAction;
+class QToolButton;
+
 namespace dorv {
 
 class TableModel;
@@ -41,8 +44,35 @@ public:
     // Titles in the grid's own bold, without the maroon of the history's titles.
     void usePlainTitles();
 
+    // Editable in place: typing edits the current cell, the row titles show the row indicator, and
+    // Ins, Ctrl+Del and Esc go to the hooks below (Enter to onEnterKey, also from a cell editor).
+    void setEditable(bool on);
+    bool editable() const { return m_editable; }
+    std::function<void()> onInsertKey, onDeleteKey, onCancelKey;
+    // A command of the grid's popup whose key works while the grid has the focus, ahead of any
+    // shortcut of the window that uses the same key.
+    void addKeyAction(QAction* action);
+    // Runs before a key command is tried, so that its enabled state is that of this moment.
+    std::function<void()> beforeKeyAction;
+    // A column set only through a dialog: while it is the current cell an ellipsis button stands at
+    // its right edge, and pressing it runs onEditButton.
+    void setEllipsisColumn(int column);
+    std::function<void()> onEditButton;
+    QToolButton* ellipsisButton() const { return m_ellipsis; }
+    // A lookup column whose key is chosen from a list of keys and the texts shown for them; the
+    // list starts with an empty choice that clears the key.
+    using PickList = QList<QPair<QVariant, QString>>;
+    void setPickColumn(int column, std::function<PickList()> items);
+    PickList pickList(int column) const;
+    bool picksKey(int column) const { return m_pickLists.contains(column); }
+
 protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
@@ -51,8 +81,16 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    QAction* keyAction(const QKeyEvent* event) const;
+    void placeEllipsis();
+
     int m_tag;
     TableModel* m_model = nullptr;
+    bool m_editable = false;
+    QList<QAction*> m_keyActions;
+    int m_ellipsisColumn = -1;
+    QToolButton* m_ellipsis = nullptr;
+    QHash<int, std::function<PickList()>> m_pickLists;
 };
 
 } // namespace dorv

@@ -1,0 +1,171 @@
+#include "ContactGrid.h"
+
+#include "data/DbError.h"
+#include "data/Query.h"
+#include "data/Table.h"
+#include "data/TableModel.h"
+#include "util/Clock.h"
+#include "util/DateScale.h"
+#include "util/Prompts.h"
+#include "widgets/DbGrid.h"
+#include "widgets/ErrorGuard.h"
+
+#include <QHeaderView>
+
+namespace dorv {
+
+void EditDateField(Table& table, const QString& fieldName, const std::function<int(int)>& pickDate)
+{
+    if (!table.active() || (table.isEmpty() && table.state() != DatasetState::Insert))
+        return;
+    Field& field = table.fieldByName(fieldName);
+    const int start = field.isNull() ? dayNumber(Clock::today()) : field.asDate();
+    const int picked = pickDate ? pickDate(start) : 0;
+    if (picked == 0)
+        return;
+    if (table.state() != DatasetState::Insert && table.state() != DatasetState::Edit)
+        table.edit();
+    field.setValue(picked);
+    if (table.state() == DatasetState::Edit)
+        table.post();
+}
+
+namespace {
+
+bool requiredMissing(const Dataset& table)
+{
+    for (const Field* f : table.fields()) {
+        if (!f->isData() || !f->required())
+            continue;
+        const QVariant v = f->value();
+        if (!v.isValid() || (f->type() == FieldType::Text && v.toString().trimmed().isEmpty()))
+            return true;
+    }
+    return false;
+}
+
+void cancelQuietly(Dataset& table)
+{
+    try {
+        table.cancel();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+void PostOrDrop(Dataset& table, Prompts& prompts)
+{
+    if (!table.editing())
+        return;
+    // A required field left empty is not worth a message: the row is simply not taken.
+    if (requiredMissing(table)) {
+        cancelQuietly(table);
+        return;
+    }
+    try {
+        table.post();
+    } catch (const DbAbort&) {
+        cancelQuietly(table);
+    } catch (const DbError& e) {
+        if (table.editing())
+            prompts.error(e.message());
+    }
+}
+
+TDbGrid* makeContactGrid(const QString& name, int tag, Table& table, const QStringList& columns, Prompts& prompts,
+                         QWidget* parent)
+{
+    auto* grid = new TDbGrid(name, tag, parent);
+    auto* model = new TableModel(&table, grid);
+    model->setObjectName(name + QStringLiteral("Model"));
+    model->setColumns(columns);
+    grid->setGridModel(model);
+    grid->usePlainTitles();
+    grid->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    grid->setEditable(true);
+    grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(model, &TableModel::editFailed, grid, [&prompts](const QString& m) { prompts.error(m); });
+    grid->reportError = [&prompts](const QString& m) { prompts.error(m); };
+    Table* t = &table;
+    grid->onEnterKey = [t, &prompts] { runGuarded(prompts, [t, &prompts] { PostOrDrop(*t, prompts); }); };
+    grid->onCancelKey = [t, &prompts] {
+        runGuarded(prompts, [t] {
+            if (t->editing())
+                t->cancel();
+        });
+    };
+    grid->onInsertKey = [t, &prompts] {
+        runGuarded(prompts, [t] {
+            if (t->active())
+                t->insert();
+        });
+    };
+    grid->onDeleteKey = [t, &prompts] {
+        runGuarded(prompts, [t, &prompts] {
+            if (!t->active() || t->isEmpty() || t->state() == DatasetState::Insert)
+                return;
+            if (prompts.confirm(QStringLiteral("Удалить запись ?")))
+                t->deleteRecord();
+        });
+    };
+    return grid;
+}
+
+} // namespace dorv
+
+namespace dorv {
+
+void fitContactColumns(TDbGrid& grid, const QList<QPair<QString, int>>& fixedWidths)
+{
+    TableModel* model = grid.gridModel();
+    if (!model)
+        return;
+    const int charWidth = grid.fontMetrics().averageCharWidth();
+    QFont bold = grid.font();
+    bold.setBold(true);
+    const QFontMetrics titles(bold), cells(bold);
+    for (int c = 0; c < model->columnCount(); ++c) {
+        const Field* f = model->fieldAt(c);
+        if (!f)
+            continue;
+        int width = f->displayWidth() > 0 ? f->displayWidth() * charWidth + 8 : 100;
+        for (const auto& [name, pixels] : fixedWidths)
+            if (f->name().compare(name, Qt::CaseInsensitive) == 0)
+                width = pixels;
+        // Neither a date (with room for its ellipsis button) nor a title is ever cut, whatever the
+        // system font.
+        if (f->type() == FieldType::Date)
+            width =
+                qMax(width, cells.horizontalAdvance(QStringLiteral("00.00.0000")) + 12 + grid.fontMetrics().height());
+        else if (f->type() == FieldType::DateTime)
+            width = qMax(width, cells.horizontalAdvance(QStringLiteral("00.00.0000 00:00:00")) + 12);
+        width = qMax(width, titles.horizontalAdvance(f->label()) + 16);
+        grid.horizontalHeader()->resizeSection(c, width);
+    }
+}
+
+} // namespace dorv
+
+namespace dorv {
+
+QList<QPair<QVariant, QString>> pickListOf(Table& table, const QString& keyField, const QString& textField)
+{
+    QList<QPair<QVariant, QString>> list;
+    if (!table.active())
+        return list;
+    // Read as one query: the table's own cursor would look up every row's other fields as well.
+    Query q(QStringLiteral("QPickList"));
+    q.setDatabaseName(table.databaseName());
+    q.setSql({QStringLiteral("Select %1, %2 from %3").arg(keyField, textField, table.tableName())});
+    q.open();
+    list.reserve(q.recordCount());
+    for (q.first(); !q.eof(); q.next())
+        list.append({q.field(0)->value(), q.field(1)->asString()});
+    q.close();
+    std::stable_sort(list.begin(), list.end(),
+                     [](const auto& a, const auto& b) { return QString::localeAwareCompare(a.second, b.second) < 0; });
+    return list;
+}
+
+} // namespace dorv

@@ -1,0 +1,163 @@
+#include "FirmsView.h"
+
+#include "ContactGrid.h"
+#include "data/DorvDm.h"
+#include "data/TableModel.h"
+#include "util/Prompts.h"
+#include "widgets/DbGrid.h"
+#include "widgets/ErrorGuard.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace dorv {
+
+TFirmsView::TFirmsView(const ContactsHost& host, QWidget* parent) : QWidget(parent), m_host(host)
+{
+    setObjectName(QStringLiteral("FirmsView"));
+    TDm& dm = *m_host.dm;
+    Prompts& prompts = *m_host.prompts;
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedHeight(27);
+    Panel1->setFrameShape(QFrame::StyledPanel);
+    auto* strip = new QHBoxLayout(Panel1);
+    strip->setContentsMargins(2, 1, 6, 1);
+    ButPers_Firm = new QToolButton(Panel1);
+    ButPers_Firm->setObjectName(QStringLiteral("ButPers_Firm"));
+    ButPers_Firm->setText(QStringLiteral("Работники"));
+    ButPers_Firm->setToolTip(QStringLiteral("Люди в фирмах (работники...)"));
+    ButPers_Firm->setCheckable(true);
+    ButPers_Firm->setAutoRaise(true);
+    ButPers_Firm->setFixedHeight(23);
+    strip->addWidget(ButPers_Firm);
+    LabFirm = new QLabel(QStringLiteral("Магазины, фирмы, огранизации, явки..."), Panel1);
+    LabFirm->setObjectName(QStringLiteral("LabFirm"));
+    LabFirm->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The caption gives way to the buttons when the window is narrow.
+    LabFirm->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    QFont captionFont = LabFirm->font();
+    captionFont.setPointSize(10);
+    LabFirm->setFont(captionFont);
+    QPalette navy = LabFirm->palette();
+    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    LabFirm->setPalette(navy);
+    strip->addWidget(LabFirm, 1);
+    layout->addWidget(Panel1);
+
+    DBGFirm = makeContactGrid(
+        QStringLiteral("DBGFirm"), 0, *dm.Tb_Firm,
+        {QStringLiteral("Firm"), QStringLiteral("Phone"), QStringLiteral("Address"), QStringLiteral("Comment")},
+        prompts, this);
+    fitContactColumns(*DBGFirm);
+    layout->addWidget(DBGFirm, 1);
+    connect(DBGFirm, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (m_host.dm->Tb_Firm->active())
+            PmFirm->popup(DBGFirm->viewport()->mapToGlobal(at));
+    });
+
+    DBGPers_Firm = new TDbGrid(QStringLiteral("DBGPers_Firm"), 0, this);
+    auto* persons = new TableModel(dm.QPers_Firm, DBGPers_Firm);
+    persons->setObjectName(QStringLiteral("DBGPers_FirmModel"));
+    persons->setColumns({QStringLiteral("Name"), QStringLiteral("Birthday"), QStringLiteral("Phone"),
+                         QStringLiteral("Address"), QStringLiteral("Comment")});
+    DBGPers_Firm->setGridModel(persons);
+    DBGPers_Firm->usePlainTitles();
+    DBGPers_Firm->setFixedHeight(120);
+    QPalette face = DBGPers_Firm->palette();
+    face.setColor(QPalette::Base, face.color(QPalette::Button));
+    DBGPers_Firm->setPalette(face);
+    DBGPers_Firm->hide();
+    DBGPers_Firm->reportError = [&prompts](const QString& m) { prompts.error(m); };
+    DBGPers_Firm->onDblClick = [this] { runGuarded(*m_host.prompts, [this] { DBGPers_FirmDblClick(); }); };
+    DBGPers_Firm->onEnterKey = DBGPers_Firm->onDblClick;
+    fitContactColumns(*DBGPers_Firm);
+    layout->addWidget(DBGPers_Firm);
+
+    PmFirm = new QMenu(this);
+    PmFirm->setObjectName(QStringLiteral("PmFirm"));
+    int position = 0;
+    for (auto [target, name, caption] : {std::tuple{&mpFirmNew, "mpFirmNew", "&Добавить фирму  Ins"},
+                                         std::tuple{&mpFirmDel, "mpFirmDel", "&Удалить фирму    Ctrl+Del"}}) {
+        auto* a = new QAction(QString::fromUtf8(caption), this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setProperty("position", position++);
+        PmFirm->addAction(a);
+        connect(a, &QAction::triggered, this, guarded(prompts, [this, a] { mpFirmNewClick(a); }));
+        *target = a;
+    }
+    connect(PmFirm, &QMenu::aboutToShow, this, [this] { PmFirmPopup(); });
+    for (auto signal : {&Dataset::stateChanged, &Dataset::rowsReset})
+        connect(dm.Tb_Firm, signal, this, [this] { PmFirmPopup(); });
+    connect(dm.Tb_Firm, &Dataset::currentRowChanged, this, [this] { PmFirmPopup(); });
+
+    connect(ButPers_Firm, &QToolButton::clicked, this, guarded(prompts, [this] { ButPers_FirmClick(); }));
+}
+
+void TFirmsView::ButPers_FirmClick()
+{
+    Query& q = *m_host.dm->QPers_Firm;
+    if (ButPers_Firm->isChecked())
+        q.open();
+    else
+        q.close();
+    DBGPers_Firm->setVisible(q.active());
+}
+
+void TFirmsView::DBGPers_FirmDblClick()
+{
+    Query& q = *m_host.dm->QPers_Firm;
+    if (!q.active() || q.isEmpty())
+        return;
+    emit openPerson(q.fieldByName(QStringLiteral("Id_Person")).value());
+}
+
+void TFirmsView::PmFirmPopup()
+{
+    const Table& t = *m_host.dm->Tb_Firm;
+    mpFirmNew->setEnabled(true);
+    mpFirmDel->setEnabled(t.active() && !t.isEmpty());
+}
+
+void TFirmsView::mpFirmNewClick(QAction* sender)
+{
+    Table& t = *m_host.dm->Tb_Firm;
+    if (!t.active())
+        return;
+    if (sender->property("position").toInt() == 0) {
+        t.insert();
+        DBGFirm->setFocus();
+        return;
+    }
+    if (t.isEmpty() || !m_host.prompts->confirm(QStringLiteral("Удалить запись ?")))
+        return;
+    t.deleteRecord();
+}
+
+void TFirmsView::OpenFirm(const QVariant& firmId)
+{
+    if (m_host.showView)
+        m_host.showView(2);
+    Table& t = *m_host.dm->Tb_Firm;
+    if (firmId.isValid() && t.active())
+        t.locate(QStringLiteral("Id_Firm"), firmId);
+    DBGFirm->setFocus();
+}
+
+void TFirmsView::ResetForClose()
+{
+    ButPers_Firm->setChecked(false);
+    DBGPers_Firm->hide();
+}
+
+} // namespace dorv
