@@ -539,7 +539,8 @@ void Dataset::checkTexts(const Record& r) const
 void Dataset::post()
 {
     checkActive();
-    if (!editing())
+    // A view that reacts to the rows moving may ask again while this very record is being written.
+    if (!editing() || m_busy)
         return;
     if (beforePost)
         beforePost(*this);

@@ -212,7 +212,7 @@ void TDbGrid::placeEllipsis()
     const QRect cell = visualRect(at);
     const int side = cell.height();
     m_ellipsis->setGeometry(cell.right() - side + 1, cell.top(), side, side);
-    m_ellipsis->setVisible(cell.isValid() && viewport()->rect().intersects(cell));
+    m_ellipsis->setVisible(cell.isValid());
 }
 
 void TDbGrid::setPickColumn(int column, std::function<PickList()> items)
@@ -279,10 +279,9 @@ void TDbGrid::keyPressEvent(QKeyEvent* event)
 void TDbGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
 {
     QTableView::closeEditor(editor, hint);
-    // Enter in a cell posts the row as Enter on the grid does; Esc gives the row's change up.
-    if (hint == QAbstractItemDelegate::SubmitModelCache && onEnterKey)
-        onEnterKey();
-    else if (hint == QAbstractItemDelegate::RevertModelCache && onCancelKey)
+    // Esc in a cell gives the row's change up. (Enter reaches keyPressEvent by itself: a line
+    // editor passes it on; the view also submits when the current row moves, which is no Enter.)
+    if (hint == QAbstractItemDelegate::RevertModelCache && onCancelKey)
         onCancelKey();
 }
 

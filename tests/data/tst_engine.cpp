@@ -168,6 +168,31 @@ private slots:
         QCOMPARE(t->currentRow(), 3);
     }
 
+    // A grid that follows the rows as they move may post again from inside the post (an editor
+    // closed because its row went away): the record is stored once.
+    void postAskedAgainWhileWritingStoresOnce()
+    {
+        auto t = hist();
+        t->open();
+        const int before = t->recordCount();
+        int nested = 0;
+        connect(t.get(), &Dataset::rowAboutToBeInserted, this, [&] {
+            ++nested;
+            t->post();
+        });
+        t->insert();
+        t->fieldByName("Id_Account").setValue(2);
+        t->fieldByName("Date_Real").setValue(101);
+        t->fieldByName("Date_Create").setValue(2026);
+        t->fieldByName("Kind").setValue("1");
+        t->post();
+        QCOMPARE(nested, 1);
+        QCOMPARE(t->state(), DatasetState::Browse);
+        QCOMPARE(t->recordCount(), before + 1);
+        t->refresh();
+        QCOMPARE(t->recordCount(), before + 1);
+    }
+
     void requiredFieldUsesLabel()
     {
         auto p = persons();

@@ -5,6 +5,7 @@
 #include "app/DorvMain.h"
 #include "categories/CategoryEditor.h"
 #include "categories/CategoryTree.h"
+#include "contacts/StartupReminders.h"
 #include "data/Database.h"
 #include "data/DorvDm.h"
 #include "ledger/MoneyView.h"
@@ -12,6 +13,7 @@
 #include "util/Clock.h"
 #include "util/DateScale.h"
 #include "widgets/DbControls.h"
+#include "widgets/DbGrid.h"
 
 #include <QPushButton>
 #include <QTest>
@@ -187,6 +189,84 @@ void bookkeepingDay(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString&
     dm.DataSaved = true;
 }
 
+// The address book and the diary of a household, opened from its file so that the reminders run.
+void contactsPages(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString& root, const QString& out)
+{
+    w.mNewClick();
+    auto db = dorv::Database::acquire(w.WorkingFolder);
+    const QDate today = dorv::Clock::today();
+    auto day = [&](int offset) { return QString::number(dorv::dayNumber(today.addDays(offset))); };
+    auto dm = [&](int offset, int years) {
+        const QDate d = today.addDays(offset).addYears(-years);
+        return QStringLiteral("%1,%2,%3").arg(dorv::dayNumber(d)).arg(d.day()).arg(d.month());
+    };
+    db->exec(QStringLiteral("INSERT INTO TB_ACCOUNT VALUES (1,'Кошелёк','руб',3000,'L')"));
+    db->exec(QStringLiteral("INSERT INTO TB_FIRM (Id_Firm,Firm,Phone,Address,Comment) VALUES "
+                            "(1,'Пятёрочка','8-800-555-55-05','ул. Ленина, 12','продукты у дома'),"
+                            "(2,'Лукойл','','Московское ш., 3','заправка'),"
+                            "(3,'Поликлиника № 4','223-14-15','пр. Мира, 40','запись с 8:00'),"
+                            "(4,'НИИ Стали','211-00-00','ул. Заводская, 1','')"));
+    db->exec(
+        QStringLiteral("INSERT INTO TB_PERSON (Id_Person,Name,Birthday,Dy,Mn,Phone,Address,Id_Firm,Comment) VALUES "
+                       "(1,'Иванов И.И.',%1,'222-33-44','ул. Садовая, 5-17',4,'сосед по даче'),"
+                       "(2,'Петрова А.С.',%2,'8-912-345-67-89','пр. Мира, 40',3,'участковый врач'),"
+                       "(3,'Сидоров П.П.',%3,'','',4,'коллега'),"
+                       "(4,'Кузнецова Е.В.',NULL,NULL,NULL,'233-45-67','ул. Лесная, 2',NULL,'')")
+            .arg(dm(0, 52), dm(1, 38), dm(40, 45)));
+    db->exec(QStringLiteral("INSERT INTO TB_FAMILY (Id_Family,Id_Person,Name,Birthday,Dy,Mn,Comment) VALUES "
+                            "(1,1,'Мария',%1,'жена'),(2,1,'Олег',%2,'сын, студент'),"
+                            "(3,2,'Аня',%3,'дочь'),(4,3,'Павел',%4,'')")
+                 .arg(dm(20, 50), dm(1, 21), dm(-3, 9), dm(100, 14)));
+    db->exec(QStringLiteral("INSERT INTO TB_LOG (Date_Create,Date_Remind,Note,Id_Person,Id_firm,C,Dy) VALUES "
+                            "(%1,%2,'Записаться к врачу',2,3,'1',%3),"
+                            "(%4,%5,'Заплатить за квартиру',NULL,NULL,'2',%6),"
+                            "(%7,%8,'Вернуть Иванову дрель',1,NULL,'0',%9),"
+                            "(%10,%11,'Поменять масло',NULL,2,'1',%12)")
+                 .arg(qint64(dorv::dayNumber(today.addDays(-30))) * dorv::MsPerDay)
+                 .arg(day(-2))
+                 .arg(today.addDays(-2).day())
+                 .arg(qint64(dorv::dayNumber(today.addDays(-29))) * dorv::MsPerDay)
+                 .arg(dorv::dayNumber(QDate(2026, 1, today.day())))
+                 .arg(today.day())
+                 .arg(qint64(dorv::dayNumber(today.addDays(-28))) * dorv::MsPerDay)
+                 .arg(day(3))
+                 .arg(today.addDays(3).day())
+                 .arg(qint64(dorv::dayNumber(today.addDays(-27))) * dorv::MsPerDay)
+                 .arg(day(14))
+                 .arg(today.addDays(14).day()));
+    const QString file = QDir(root).filePath(QStringLiteral("contacts.den"));
+    prompts.saveFiles.enqueue(file);
+    w.SaveDataFile(false);
+    w.CloseDataFile();
+    w.OpenDataFile(file);
+    w.resize(1000, 620);
+    // The first tick of the flashing: both reminders are due.
+    w.Reminders->TmTimer();
+    QApplication::processEvents();
+    shoot(&w, out + QStringLiteral("/reminders-marked.png"));
+    w.ShowView(1);
+    w.findChild<dorv::TDbGrid*>(QStringLiteral("DBGPerson"))->setFocus();
+    QApplication::processEvents();
+    shoot(&w, out + QStringLiteral("/people.png"));
+    w.findChild<QToolButton*>(QStringLiteral("ButFamily"))->click();
+    QApplication::processEvents();
+    shoot(&w, out + QStringLiteral("/people-birthdays.png"));
+    w.findChild<QToolButton*>(QStringLiteral("ButFamily"))->click();
+    w.ShowView(2);
+    w.findChild<QToolButton*>(QStringLiteral("ButPers_Firm"))->click();
+    w.Dm()->Tb_Firm->locate(QStringLiteral("Id_Firm"), 4);
+    QApplication::processEvents();
+    shoot(&w, out + QStringLiteral("/firms.png"));
+    w.ShowView(3);
+    w.findChild<dorv::TDbGrid*>(QStringLiteral("DBGLog"))->setFocus();
+    QApplication::processEvents();
+    shoot(&w, out + QStringLiteral("/diary.png"));
+    w.findChild<QToolButton*>(QStringLiteral("ButLogFilt"))->click();
+    QApplication::processEvents();
+    shoot(&w, out + QStringLiteral("/diary-today.png"));
+    w.ShowView(0);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -254,6 +334,7 @@ int main(int argc, char* argv[])
     w.mAboutClick();
 
     bookkeepingDay(w, prompts, out);
+    contactsPages(w, prompts, root.path(), out);
     w.StartStop = true;
     w.CloseDataFile();
     return 0;
