@@ -71,6 +71,7 @@ case "${1:-}" in
     cmake --build build-bench -j"$(jobs)"
     ./build-bench/tests/bench/bench_engine
     ./build-bench/tests/bench/bench_booking
+    ./build-bench/tests/bench/bench_contacts
     ;;
   *)
     echo "usage: $0 run|test|bench" >&2

@@ -171,13 +171,23 @@ Table& TPeopleView::tableOf(TDbGrid* grid) const
     return grid == DBGFamily ? *m_host.dm->Tb_Family : *m_host.dm->Tb_Person;
 }
 
+TDbGrid* TPeopleView::menuGrid() const
+{
+    const QWidget* focused = window() ? window()->focusWidget() : nullptr;
+    for (TDbGrid* g : {DBGPerson, DBGFamily})
+        if (focused && (focused == g || g->isAncestorOf(focused)))
+            return g;
+    return m_menuGrid;
+}
+
 bool TPeopleView::onThisPage() const { return m_host.currentView && m_host.currentView() == 1; }
 
 void TPeopleView::setMenuGrid(TDbGrid* grid)
 {
-    if (m_menuGrid == grid)
-        return;
     m_menuGrid = grid;
+    // The popup's own grid wins over a focus left elsewhere.
+    if (grid->window() && grid->window()->focusWidget() != grid)
+        grid->setFocus(Qt::PopupFocusReason);
     PmPersonPopup();
 }
 
@@ -185,8 +195,8 @@ void TPeopleView::PmPersonPopup()
 {
     if (!PmPerson)
         return;
-    Table& t = tableOf(m_menuGrid);
-    const bool family = m_menuGrid == DBGFamily;
+    Table& t = tableOf(menuGrid());
+    const bool family = menuGrid() == DBGFamily;
     mpPersonNew->setText(family ? QStringLiteral("&Добавить родственника  Ins")
                                 : QStringLiteral("&Добавить человека  Ins"));
     mpPersonDel->setText(family ? QStringLiteral("&Убрать родственника    Ctrl+Del")
@@ -208,7 +218,7 @@ void TPeopleView::PmPersonPopup()
 
 void TPeopleView::mpPersonNewClick(QAction* sender)
 {
-    TDbGrid* grid = m_menuGrid;
+    TDbGrid* grid = menuGrid();
     Table& t = tableOf(grid);
     if (!t.active())
         return;

@@ -32,8 +32,9 @@ public:
     QAction *mpPersonNew = nullptr, *mpPersonDel = nullptr, *mpPersonEditDate = nullptr, *mpPersonDelDate = nullptr,
             *mpPersonFindSep = nullptr, *mpPersonFindPer = nullptr;
 
-    // The grid the popup acts on: the one it was last opened on or that last had the focus.
-    TDbGrid* menuGrid() const { return m_menuGrid; }
+    // The grid the popup acts on: the one that has (or last had) the focus in the window, else the
+    // one it was last opened on.
+    TDbGrid* menuGrid() const;
     void setMenuGrid(TDbGrid* grid);
 
     // Handlers.

@@ -127,7 +127,7 @@ private slots:
         QCOMPARE(people().mpPersonNew->text(), QStringLiteral("&Добавить человека  Ins"));
         QCOMPARE(people().mpPersonDel->text(), QStringLiteral("&Убрать человека    Ctrl+Del"));
         QVERIFY(!people().mpPersonFindPer->isVisible());
-        people().setMenuGrid(people().DBGFamily);
+        people().DBGFamily->setFocus(); // the grid with the focus is the one the popup acts on
         people().PmPersonPopup();
         QCOMPARE(people().mpPersonNew->text(), QStringLiteral("&Добавить родственника  Ins"));
         QCOMPARE(people().mpPersonDel->text(), QStringLiteral("&Убрать родственника    Ctrl+Del"));
