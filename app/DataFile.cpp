@@ -14,8 +14,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLockFile>
 #include <QScopeGuard>
+#include <QUrl>
+
+#include <cstdio>
 
 namespace dorv {
 
@@ -34,7 +38,11 @@ TDataFile::TDataFile(TDm& dm, Prompts& prompts, QObject* parent) : QObject(paren
     openDatabase = [this] { return openTables(); };
 }
 
-TDataFile::~TDataFile() = default;
+TDataFile::~TDataFile()
+{
+    if (!WorkingFolder.isEmpty())
+        Database::setChangeHook(WorkingFolder, {});
+}
 
 // ---- the working folder ----
 
@@ -68,10 +76,14 @@ bool TDataFile::prepare(const QString& tempFolder)
                                         "и будет закрыта."));
         return false;
     }
-    // What a run that ended without closing left in the working folder belongs to no data file
-    // and could even be applied to the next one's tables (a half-written journal): start empty.
-    // Something that is not our own real folder is never cleared or written into.
+    // What a run that ended without closing left in the working folder is offered back when its
+    // note says whose changes they are; anything else is cleared, so that nothing of it is applied
+    // to the next data file's tables. Something that is not our own real folder is never cleared
+    // or written into.
+    m_recovered = false;
     for (const QString& folder : {WorkingFolder, stagingFolder()}) {
+        if (folder == WorkingFolder && offerRecovery())
+            continue;
         if (QFileInfo(folder).exists() || QFileInfo(folder).isSymLink()) {
             if (!ClearDirectory(folder))
                 throw DbError(folderError());
@@ -79,6 +91,126 @@ bool TDataFile::prepare(const QString& tempFolder)
     }
     if (!EnsureDirectory(WorkingFolder))
         throw DbError(folderError());
+    // The first change after an opening or a save says so in the note before it is written.
+    m_unsavedNoted = false;
+    Database::setChangeHook(WorkingFolder, [this] { noteUnsaved(); });
+    return true;
+}
+
+// ---- changes kept across a crash ----
+
+QString TDataFile::recoveryNote() const { return QDir(WorkingFolder).filePath(QStringLiteral("recovery.ini")); }
+
+void TDataFile::writeRecoveryNote(bool unsaved)
+{
+    m_unsavedNoted = unsaved;
+    if (WorkingFolder.isEmpty() || !QFileInfo(WorkingFolder).isDir())
+        return;
+    QByteArray text("dorvana-recovery 1\n");
+    text += "path=" + QUrl::toPercentEncoding(m_title) + '\n';
+    text += QByteArray("encrypted=") + (password().isEmpty() ? '0' : '1') + '\n';
+    text += QByteArray("unsaved=") + (unsaved ? '1' : '0') + '\n';
+    // Written whole under another name and put in place in one step: a note is never half there.
+    // The note is a courtesy: failing to write it stops no change.
+    const QString next = recoveryNote() + QStringLiteral(".new.ini");
+    QFile f(next);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(text) != text.size()) {
+        f.remove();
+        return;
+    }
+    f.close();
+    if (std::rename(QFile::encodeName(next).constData(), QFile::encodeName(recoveryNote()).constData()) != 0)
+        QFile::remove(next);
+}
+
+void TDataFile::noteUnsaved()
+{
+    if (!m_unsavedNoted)
+        writeRecoveryNote(true);
+}
+
+bool TDataFile::offerRecovery()
+{
+    const QFileInfo folder(WorkingFolder);
+    const QString note = recoveryNote();
+    if (folder.isSymLink() || !folder.isDir() || !QFileInfo(note).isFile())
+        return false;
+    QFile f(note);
+    QHash<QByteArray, QByteArray> values;
+    bool readable = f.open(QIODevice::ReadOnly) && f.readLine().trimmed() == "dorvana-recovery 1";
+    while (readable && !f.atEnd()) {
+        const QByteArray line = f.readLine().trimmed();
+        const qsizetype eq = line.indexOf('=');
+        if (eq > 0)
+            values.insert(line.left(eq), line.mid(eq + 1));
+    }
+    readable = readable && values.contains("path") && values.contains("unsaved") && values.contains("encrypted");
+    const QString path = QUrl::fromPercentEncoding(values.value("path"));
+    const QString shown =
+        path.isEmpty() ? QStringLiteral("(новые данные, ещё не сохранённые в файл)") : QDir::toNativeSeparators(path);
+    if (!readable) {
+        m_prompts.inform(QStringLiteral("Несохранённые изменения прошлого сеанса не удалось прочитать; они удалены."));
+        return false;
+    }
+    if (values.value("unsaved") != "1")
+        return false;
+    // A change cut off half way is rolled back by the database itself as it opens; a file that
+    // is damaged for another reason is not offered.
+    QString damage;
+    try {
+        auto db = Database::openFile(QDir(WorkingFolder).filePath(QString::fromLatin1(Database::FileName)), false);
+        Statement check = db->prepareOnce(QStringLiteral("PRAGMA quick_check"));
+        if (check.step() && check.column(0).toString() != QLatin1String("ok"))
+            damage = check.column(0).toString();
+    } catch (const DbError& e) {
+        damage = e.message();
+    }
+    if (!damage.isEmpty()) {
+        m_prompts.inform(QStringLiteral("Несохранённые изменения файла %1 повреждены и не могут быть восстановлены; "
+                                        "они удалены.")
+                             .arg(shown));
+        return false;
+    }
+    if (!m_prompts.confirm(QStringLiteral("Найдены несохранённые изменения файла %1. Восстановить?").arg(shown)))
+        return false;
+    m_recovered = true;
+    m_recoveredTitle = path;
+    m_recoveredEncrypted = values.value("encrypted") == "1";
+    return true;
+}
+
+bool TDataFile::openRecovered()
+{
+    m_recovered = false;
+    QString title = m_recoveredTitle;
+    QString pass;
+    if (m_recoveredEncrypted) {
+        // The password never lies on the disk: it is asked for again, and checked on the data file
+        // when there is one. Without it the changes still open, as data of no file yet.
+        for (;;) {
+            setPassword(QString());
+            if (!askPassword || !askPassword(QStringLiteral("Введите пароль:"))) {
+                title.clear();
+                pass.clear();
+                break;
+            }
+            pass = password();
+            if (!QFileInfo(title).isFile() || ZipArchive::passwordOpens(title, pass))
+                break;
+            m_prompts.inform(QStringLiteral("Пароль неверен !!!"));
+        }
+    }
+    bool opened = false;
+    {
+        SuspendControls suspend(*m_dm.Tb_Hist); // the history shows once the database stands
+        opened = openDatabase();
+    }
+    setTitle(opened && !title.isEmpty() ? QFileInfo(title).absoluteFilePath() : QString());
+    if (!opened)
+        return false;
+    setPassword(pass);
+    m_dm.DataSaved = false;
+    writeRecoveryNote(true);
     return true;
 }
 
@@ -92,6 +224,10 @@ void TDataFile::discardStaging()
 
 void TDataFile::setTitle(const QString& path)
 {
+    const auto note = qScopeGuard([this] {
+        if (m_dm.Tb_Account->active())
+            writeRecoveryNote(m_unsavedNoted);
+    });
     if (m_title == path)
         return;
     m_title = path;
@@ -158,6 +294,7 @@ void TDataFile::mPasswordClick()
         return;
     }
     m_dm.DataSaved = false;
+    writeRecoveryNote(true);
 }
 
 // ---- opening ----
@@ -230,6 +367,7 @@ bool TDataFile::openStaged(const QString& path, const QString& pass)
     if (m_dm.Tb_Account->active()) {
         setTitle(QFileInfo(path).absoluteFilePath());
         setPassword(pass);
+        noteSaved();
         return true;
     }
     return false;
@@ -375,6 +513,8 @@ bool TDataFile::CreateNewDataFile()
         throw;
     }
     setTitle(QString());
+    if (result)
+        noteSaved(); // the template's tables: nothing of the user's yet
     return result;
 }
 
@@ -411,9 +551,12 @@ bool TDataFile::SaveDataFile(bool ask, QWidget* dialogParent)
         throw DbError(error);
     m_dm.DataSaved = packed > 0;
     // Data that belonged to no file now belongs to the one it was saved in: the next save goes
-    // there without asking, and the next start opens it. A copy saved from titled data is a copy.
+    // there without asking, and the next start opens it. A copy saved from titled data is a copy:
+    // what its own file lacks is still kept for a crash.
     if (packed > 0 && !titled)
         setTitle(name);
+    if (packed > 0 && (!titled || name == QFileInfo(m_title).absoluteFilePath()))
+        noteSaved();
     return packed > 0;
 }
 

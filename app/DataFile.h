@@ -39,6 +39,11 @@ public:
     // cannot be made or used raises "Невозможно создать временную папку !".
     bool prepare(const QString& tempFolder);
 
+    // Changes of a run that ended without closing, found by prepare() and kept when the user
+    // asked for them: open them as unsaved changes of their file.
+    bool hasRecovered() const { return m_recovered; }
+    bool openRecovered();
+
     // The current data file: the full path, or empty while the data belongs to no file.
     const QString& title() const { return m_title; }
     void setTitle(const QString& path);
@@ -97,6 +102,14 @@ private:
     void reopenAfterFailedClose();
     void discardStaging();
     QString stagingFolder() const;
+    // The note beside the tables that says which data file they came from and whether they hold
+    // changes not yet saved into it, so that a run that ends without closing loses nothing.
+    QString recoveryNote() const;
+    void writeRecoveryNote(bool unsaved);
+    void noteSaved() { writeRecoveryNote(false); }
+    void noteUnsaved();
+    // What prepare() found left in the working folder; false when there is nothing to offer.
+    bool offerRecovery();
     QString password() const;
     void setPassword(const QString& text);
 
@@ -105,6 +118,10 @@ private:
     std::unique_ptr<QLockFile> m_lock;
     QString m_title;
     QString m_password;
+    bool m_unsavedNoted = false;
+    bool m_recovered = false;
+    QString m_recoveredTitle;
+    bool m_recoveredEncrypted = false;
 };
 
 } // namespace dorv

@@ -414,7 +414,10 @@ void TFormMain::FormCreate()
         m_file->setTitle(QString());
 
     bool opened = false;
-    if (!m_file->title().isEmpty()) {
+    if (m_file->hasRecovered()) {
+        // The changes a run that ended without closing left behind, as the user asked.
+        runGuarded(*m_prompts, [&] { opened = m_file->openRecovered(); });
+    } else if (!m_file->title().isEmpty()) {
         // A start file that cannot be read must not stop every start: say why and go on with a
         // new database, as for a wrong password.
         runGuarded(*m_prompts, [&] { opened = OpenDataFile(m_file->title()); });

@@ -18,6 +18,25 @@ QHash<QString, std::weak_ptr<Database>>& registry()
     return r;
 }
 
+QHash<QString, std::function<void()>>& changeHooks()
+{
+    static QHash<QString, std::function<void()>> h;
+    return h;
+}
+
+// SQLite's commit hook: a hook that throws must not unwind through SQLite, and the commit goes on.
+int runChangeHook(void* folderKey)
+{
+    const auto it = changeHooks().constFind(*static_cast<const QString*>(folderKey));
+    if (it != changeHooks().constEnd() && *it) {
+        try {
+            (*it)();
+        } catch (...) {
+        }
+    }
+    return 0;
+}
+
 QString folderKey(const QString& folder) { return QDir::cleanPath(QDir(folder).absolutePath()); }
 
 } // namespace
@@ -91,7 +110,17 @@ std::shared_ptr<Database> Database::acquire(const QString& folder)
     auto db = openFile(QDir(key).filePath(QString::fromLatin1(FileName)), true);
     db->m_folder = key;
     registry().insert(key, db);
+    sqlite3_commit_hook(db->m_db, runChangeHook, &db->m_folder);
     return db;
+}
+
+void Database::setChangeHook(const QString& folder, std::function<void()> hook)
+{
+    const QString key = folderKey(folder);
+    if (hook)
+        changeHooks().insert(key, std::move(hook));
+    else
+        changeHooks().remove(key);
 }
 
 bool Database::isOpen(const QString& folder) { return !registry().value(folderKey(folder)).expired(); }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 
 struct sqlite3;
@@ -74,6 +75,9 @@ public:
     qint64 lastInsertRowId() const;
     // Rebuilds the file without the space of deleted rows.
     void pack();
+    // Runs just before any change to the folder's database is committed, on every connection the
+    // folder gets from now on (empty: none). What it writes is on disk before the change is.
+    static void setChangeHook(const QString& folder, std::function<void()> hook);
 
     [[noreturn]] void raise(const QString& context) const;
     void release(sqlite3_stmt* stmt);

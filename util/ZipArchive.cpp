@@ -614,6 +614,51 @@ int ZipArchive::unpackData(const QByteArray& data, const QString& folder, const 
     });
 }
 
+bool ZipArchive::passwordOpens(const QString& path, const QString& password)
+{
+    QString error;
+    return guarded(path, &error, false, [&] {
+        ZipPtr z = openFile(path, &error);
+        QList<Item> items;
+        if (!z || !readItems(z.get(), path, &items, &error))
+            return false;
+        bool fits = false;
+        const QByteArray cp1251 = toWin1251(password, &fits);
+        QList<QByteArray> passwords;
+        if (fits)
+            passwords << cp1251;
+        passwords << password.toUtf8();
+        const auto buf = std::make_unique<char[]>(Chunk);
+        for (int i = 0; i < items.size(); ++i) {
+            if (!items[i].encrypted)
+                continue;
+            // The one-byte header check lets a wrong password through now and then; the data
+            // that follows then fails to inflate within its first few blocks.
+            for (const QByteArray& pw : std::as_const(passwords)) {
+                EntryPtr f(zip_fopen_index_encrypted(z.get(), static_cast<zip_uint64_t>(i), 0, pw.constData()));
+                if (!f)
+                    continue;
+                zip_uint64_t total = 0;
+                bool failed = false;
+                while (total < static_cast<zip_uint64_t>(4 * Chunk) && total < items[i].size) {
+                    const zip_int64_t got = zip_fread(f.get(), buf.get(), Chunk);
+                    if (got < 0) {
+                        failed = true;
+                        break;
+                    }
+                    if (got == 0)
+                        break;
+                    total += static_cast<zip_uint64_t>(got);
+                }
+                if (!failed)
+                    return true;
+            }
+            return false;
+        }
+        return true;
+    });
+}
+
 bool ZipArchive::packable(const QString& name)
 {
     const QString lower = name.toLower();

@@ -44,6 +44,10 @@ public:
     // file as it was. Returns the number of files packed, or -1 with a message.
     static int pack(const QString& folder, const QString& path, const QString& password, QString* error);
 
+    // Whether the password opens the archive's encrypted entries, judged by the start of the first
+    // one (an archive without them: true; one that cannot be read: false).
+    static bool passwordOpens(const QString& path, const QString& password);
+
     // Whether a file name of the folder goes into the archive.
     static bool packable(const QString& fileName);
 };
