@@ -4,6 +4,7 @@
 #include "widgets/ErrorGuard.h"
 #include "widgets/WaitCursor.h"
 
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -43,6 +44,9 @@ void setUpApplication(QApplication& app)
 {
     // The name, not the display name: a display name would be appended to every caption.
     QApplication::setApplicationName(QStringLiteral("Dorvana 1.5"));
+    // The window's picture is the program's, and the desktop matches the windows to its menu entry.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/dorvana.svg")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.quilbex.Dorvana"));
     // The program speaks Russian whatever the system's language: dates, month names and the
     // standard buttons of the toolkit's own dialogs too.
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));

@@ -26,6 +26,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QStackedWidget>
@@ -167,7 +168,7 @@ void TFormMain::buildActions()
     QAction* exit = m_exit =
         addAction(mFile, QStringLiteral("mExit"), QStringLiteral("Вы&ход"), [this] { mExitClick(); });
     exit->setToolTip(QStringLiteral("Выход"));
-    exit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    exit->setIcon(QIcon(QStringLiteral(":/icons/exit.svg")));
     exit->setIconVisibleInMenu(false);
 
     mView = bar->addMenu(QStringLiteral("&Выбор"));
@@ -177,11 +178,11 @@ void TFormMain::buildActions()
         const char* name;
         const char* caption;
         const char* hint;
-        QStyle::StandardPixmap picture;
-    } views[] = {{"mMoneyView", "&Деньги", "Деньги", QStyle::SP_DriveHDIcon},
-                 {"mPersonView", "&Люди", "Кто ?", QStyle::SP_DirHomeIcon},
-                 {"mFirmView", "&Фирмы", "Где ?", QStyle::SP_ComputerIcon},
-                 {"mRemindView", "Дне&вник", "Дневник - памятка", QStyle::SP_FileDialogDetailedView}};
+        const char* picture;
+    } views[] = {{"mMoneyView", "&Деньги", "Деньги", ":/icons/money.svg"},
+                 {"mPersonView", "&Люди", "Кто ?", ":/icons/people.svg"},
+                 {"mFirmView", "&Фирмы", "Где ?", ":/icons/firms.svg"},
+                 {"mRemindView", "Дне&вник", "Дневник - памятка", ":/icons/diary.svg"}};
     for (int tag = 0; tag < 4; ++tag) {
         const auto& v = views[tag];
         if (tag == 1 || tag == 3)
@@ -189,7 +190,7 @@ void TFormMain::buildActions()
         QAction* a = addAction(mView, QString::fromLatin1(v.name), QString::fromUtf8(v.caption));
         a->setProperty(TagProperty, tag);
         a->setToolTip(QString::fromUtf8(v.hint));
-        a->setIcon(style()->standardIcon(v.picture));
+        a->setIcon(QIcon(QString::fromLatin1(v.picture)));
         a->setIconVisibleInMenu(false);
         a->setCheckable(true);
         a->setChecked(tag == 0);

@@ -244,9 +244,14 @@ void TDiaryView::mpLogNewClick(QAction* sender)
         DBGLog->setFocus();
         break;
     case 1:
-        if (t.isEmpty() || t.state() == DatasetState::Insert)
+        if (t.isEmpty() && t.state() != DatasetState::Insert)
             return;
-        if (m_host.prompts->confirm(QStringLiteral("Удалить запись в дневнике ?")))
+        if (!m_host.prompts->confirm(QStringLiteral("Удалить запись в дневнике ?")))
+            return;
+        // An entry not yet written is simply given up.
+        if (t.state() == DatasetState::Insert)
+            t.cancel();
+        else
             t.deleteRecord();
         break;
     case 4:

@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -102,16 +103,26 @@ TFirmsView::TFirmsView(const ContactsHost& host, QWidget* parent) : QWidget(pare
     connect(dm.Tb_Firm, &Dataset::currentRowChanged, this, [this] { PmFirmPopup(); });
 
     connect(ButPers_Firm, &QToolButton::clicked, this, guarded(prompts, [this] { ButPers_FirmClick(); }));
+    // The pane follows the current firm; a firm whose workers cannot be read closes it, saying why.
+    connect(dm.QPers_Firm, &Query::masterFailed, this, [this, &prompts](const QString& message) {
+        prompts.error(message);
+        ButPers_Firm->setChecked(false);
+        DBGPers_Firm->hide();
+    });
 }
 
 void TFirmsView::ButPers_FirmClick()
 {
     Query& q = *m_host.dm->QPers_Firm;
+    // The button and the pane always tell the query's state, also when opening it failed.
+    const auto follow = qScopeGuard([this, &q] {
+        ButPers_Firm->setChecked(q.active());
+        DBGPers_Firm->setVisible(q.active());
+    });
     if (ButPers_Firm->isChecked())
         q.open();
     else
         q.close();
-    DBGPers_Firm->setVisible(q.active());
 }
 
 void TFirmsView::DBGPers_FirmDblClick()

@@ -96,7 +96,12 @@ TPeopleView::TPeopleView(const ContactsHost& host, QWidget* parent) : QWidget(pa
         g->gridModel()->setColumnReadOnly(1);
         g->setEllipsisColumn(1);
         g->onEditButton = [this, g] { runGuarded(*m_host.prompts, [this, g] { DBGPersonEditButtonClick(g); }); };
-        g->onEnter = [this, g] { setMenuGrid(g); };
+        g->onEnter = [this, g] {
+            setMenuGrid(g);
+            // A person still being added is posted (or dropped) before its family is worked on.
+            if (g == DBGFamily && m_host.dm->Tb_Person->editing())
+                runGuarded(*m_host.prompts, [this] { PostOrDrop(*m_host.dm->Tb_Person, *m_host.prompts); });
+        };
         g->beforeKeyAction = [this, g] {
             setMenuGrid(g);
             PmPersonPopup();
@@ -123,9 +128,24 @@ TPeopleView::TPeopleView(const ContactsHost& host, QWidget* parent) : QWidget(pa
     m_menuGrid = DBGPerson;
     buildPopup();
 
-    connect(ButPerson, &QToolButton::clicked, this, guarded(prompts, [this] { ButPersonClick(); }));
-    connect(ButFamily, &QToolButton::clicked, this, guarded(prompts, [this] { ButFamilyClick(); }));
+    // The two buttons are one group: pressing one down raises the other.
+    connect(ButPerson, &QToolButton::clicked, this, guarded(prompts, [this] {
+                if (ButPerson->isChecked() && ButFamily->isChecked()) {
+                    ButFamily->setChecked(false);
+                    ButFamilyClick();
+                }
+                ButPersonClick();
+            }));
+    connect(ButFamily, &QToolButton::clicked, this, guarded(prompts, [this] {
+                if (ButFamily->isChecked())
+                    ButPerson->setChecked(false);
+                ButFamilyClick();
+            }));
+    // The family follows the current person however it became current: a scroll, a post that
+    // moved the cursor, a delete.
     connect(&dm, &TDm::personScrolled, this, guarded(prompts, [this] { Tb_PersonAfterScroll(); }));
+    connect(dm.Tb_Person, &Dataset::currentRowChanged, this, guarded(prompts, [this] { Tb_PersonAfterScroll(); }));
+    connect(dm.Tb_Person, &Dataset::rowsReset, this, guarded(prompts, [this] { Tb_PersonAfterScroll(); }));
     // The popup's states follow the tables, so that its keys and items are right whenever used.
     for (Table* t : {dm.Tb_Person, dm.Tb_Family}) {
         connect(t, &Dataset::stateChanged, this, [this] { PmPersonPopup(); });
@@ -224,6 +244,8 @@ void TPeopleView::mpPersonNewClick(QAction* sender)
         return;
     switch (sender->property(PositionProperty).toInt()) {
     case 0:
+        if (grid == DBGFamily && m_host.dm->Tb_Person->editing())
+            PostOrDrop(*m_host.dm->Tb_Person, *m_host.prompts);
         t.insert();
         grid->setFocus();
         break;
@@ -272,12 +294,6 @@ void TPeopleView::ButPersonClick()
 {
     TDm& dm = *m_host.dm;
     const bool down = ButPerson->isChecked();
-    // The two buttons are one group: at most one of them is down.
-    if (down && ButFamily->isChecked()) {
-        ButFamily->setChecked(false);
-        if (dm.Tb_Family->active())
-            ButFamilyClick();
-    }
     if (dm.Tb_Person->active()) {
         dm.Tb_Person->setFilter(birthdayFilterText(m_host.pairs()));
         dm.Tb_Person->setFiltered(down);
@@ -291,7 +307,6 @@ void TPeopleView::ButFamilyClick()
     TDm& dm = *m_host.dm;
     const bool down = ButFamily->isChecked();
     if (down) {
-        ButPerson->setChecked(false);
         dm.Tb_Family->setFilter(birthdayFilterText(m_host.pairs()));
         if (dm.Tb_Person->active())
             dm.Tb_Person->setFiltered(false);
@@ -305,9 +320,11 @@ void TPeopleView::ButFamilyClick()
 
 void TPeopleView::Tb_PersonAfterScroll()
 {
-    if (ButFamily->isChecked() || !onThisPage())
-        return;
     TDm& dm = *m_host.dm;
+    // A person being added has no identifier yet: its family shows once it is posted.
+    if (ButFamily->isChecked() || !onThisPage() || !dm.Tb_Person->active() || !dm.Tb_Family->active()
+        || dm.Tb_Person->state() == DatasetState::Insert)
+        return;
     dm.Tb_Family->setFilter(familyFilterText(dm.Tb_Person->fieldByName(QStringLiteral("Id_Person")).value()));
 }
 

@@ -51,6 +51,7 @@ bool TStartupReminders::marked(const QToolButton* button)
 
 void TStartupReminders::Run()
 {
+    Tm->stop();
     diaryFlag = personFlag = familyFlag = false;
     message.clear();
     const TDm& dm = *m_host.dm;
@@ -59,8 +60,18 @@ void TStartupReminders::Run()
     try {
         step();
     } catch (...) {
-        // The reminders are a courtesy: an opening never fails for them.
+        // The reminders are a courtesy: an opening never fails for them, and leaves the lists as
+        // after a step that went well.
         Tm->stop();
+        try {
+            TDm& d = *m_host.dm;
+            d.Tb_Log->setFiltered(false);
+            d.Tb_Person->setFiltered(false);
+            m_diary.ButLogFilt->setChecked(false);
+            m_people.ButFamily->setChecked(false);
+            m_people.ButFamilyClick();
+        } catch (...) {
+        }
     }
 }
 

@@ -312,8 +312,8 @@ void TDm::Tb_AccountBeforePost(Dataset& table)
     }
     if (&table == Tb_Family) {
         // A family member belongs to the acquaintance shown; with none shown there is nobody to
-        // attach it to.
-        if (!Tb_Person->active() || Tb_Person->isEmpty())
+        // attach it to, and one still being added has no identifier to give it yet.
+        if (!Tb_Person->active() || Tb_Person->isEmpty() || Tb_Person->state() == DatasetState::Insert)
             throw DbAbort();
         if (table.fieldByName(QStringLiteral("Id_Person")).isNull())
             table.fieldByName(QStringLiteral("Id_Person"))

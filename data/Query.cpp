@@ -136,9 +136,27 @@ void Query::setMasterSource(DataSource* master)
     connect(m_master, &DataSource::dataChanged, this, [this](Field* field) {
         if (field != nullptr || !active() || editing())
             return;
-        takeMasterValues();
-        reloadHandles(FirstRow);
+        // This runs inside the master's change notice, where an error has nowhere to go: the
+        // query closes and says why.
+        try {
+            takeMasterValues();
+            reloadHandles(FirstRow);
+        } catch (const DbError& e) {
+            closeQuietly();
+            emit masterFailed(e.message());
+        } catch (...) {
+            closeQuietly();
+            emit masterFailed(QStringLiteral("Не удалось прочитать запрос %1").arg(name()));
+        }
     });
+}
+
+void Query::closeQuietly()
+{
+    try {
+        close();
+    } catch (...) {
+    }
 }
 
 void Query::takeMasterValues()

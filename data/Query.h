@@ -74,6 +74,10 @@ public:
     // query runs again whenever the master's current row changes.
     void setMasterSource(DataSource* master);
 
+signals:
+    // Running again for the master's new row failed; the query is closed.
+    void masterFailed(const QString& message);
+
 protected:
     void openStorage() override;
     void closeStorage() override;
@@ -89,6 +93,7 @@ private:
     int columnOfField(int fieldIndex) const;
     void bindParams(class Statement& st);
     void takeMasterValues();
+    void closeQuietly();
     QString liveTableOf(const QString& text) const;
 
     QStringList m_lines;

@@ -178,6 +178,9 @@ void Table::setFiltered(bool on)
 {
     if (on == m_filtered)
         return;
+    // A pending row that cannot be posted leaves the filter as it was.
+    if (active())
+        checkBrowseMode();
     m_filtered = on;
     reapply();
 }

@@ -376,6 +376,9 @@ void TableModel::bindSelection(QItemSelectionModel* selection)
             m_lastError = e.message();
             emit editFailed(e.message());
         } catch (const DbAbort&) {
+        } catch (const std::exception& e) {
+            m_lastError = QString::fromLocal8Bit(e.what());
+            emit editFailed(m_lastError);
         }
         m_syncing = false;
         // A refused move (a post that failed) leaves the dataset where it was; the view follows it.

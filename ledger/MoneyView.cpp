@@ -211,7 +211,7 @@ void TMoneyView::buildActions()
     mCt->setChecked(true);
 
     mAccounts = make("mAccounts", QStringLiteral("&Счета..."));
-    mAccounts->setIcon(style()->standardIcon(QStyle::SP_FileDialogListView));
+    mAccounts->setIcon(QIcon(QStringLiteral(":/icons/accounts.svg")));
     mAccounts->setIconVisibleInMenu(false);
     connect(mAccounts, &QAction::triggered, this, [this] { guarded([this] { ButAccClick(); }); });
 
@@ -252,7 +252,7 @@ void TMoneyView::buildActions()
     mTotal->setChecked(true);
 
     mResult = make("mResult", QStringLiteral("И&тоги..."));
-    mResult->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    mResult->setIcon(QIcon(QStringLiteral(":/icons/results.svg")));
     mResult->setIconVisibleInMenu(false);
     mEmptyHist = make("mEmptyHist", QStringLiteral("&Закрыть счёт..."));
     mEmptyHist->setProperty("tag", 1);

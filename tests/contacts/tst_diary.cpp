@@ -1,5 +1,6 @@
 #include "ContactsFixture.h"
 #include "contacts/ContactFilters.h"
+#include "data/TableModel.h"
 
 #include <QAction>
 #include <QRadioButton>
@@ -106,6 +107,31 @@ private slots:
         QVERIFY(diary().DBRgLogItems[0]->isChecked());
         log().first(); // moving posts
         QCOMPARE(f.column(log(), "C"), (QStringList{"2", "0"}));
+    }
+
+    void keysWorkInsideACellEditor()
+    {
+        f.start(QDate(2026, 6, 15));
+        QVERIFY(f.w->started());
+        f.addEntry(1, QStringLiteral("позвонить"), QDate(2026, 6, 1), "0");
+        QVERIFY(f.reopen());
+        f.w->ShowView(3);
+        TDbGrid& grid = *diary().DBGLog;
+        const QModelIndex note = grid.gridModel()->index(0, 1);
+        grid.setCurrentIndex(note);
+        grid.edit(note);
+        auto* editor = grid.indexWidget(note);
+        QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key_F9);
+        QCOMPARE(log().fieldByName("C").asString(), QStringLiteral("2"));
+        // A new entry not yet written is given up by "Удалить запись".
+        diary().mpLogNew->trigger();
+        diary().PmLogPopup();
+        QVERIFY(diary().mpLogDel->isEnabled());
+        f.prompts.confirms.enqueue(true);
+        diary().mpLogDel->trigger();
+        QCOMPARE(log().state(), DatasetState::Browse);
+        QCOMPARE(notes(), QStringList{"позвонить"});
     }
 
     void emptyDiaryDisablesTheModes()

@@ -330,6 +330,47 @@ private slots:
         QCOMPARE(persons().fieldByName("Id_Person").asInteger(), 1);
     }
 
+    void familyFollowsWhateverMakesAPersonCurrent()
+    {
+        startWithPeople(QDate(2026, 5, 3));
+        f.w->ShowView(1);
+        // A new person posted becomes current: the family shown is its own (none yet).
+        QVERIFY(persons().locate("Id_Person", 1));
+        QCOMPARE(names(family()), (QStringList{"Мария", "Олег"}));
+        QTest::keyClick(people().DBGPerson, Qt::Key_Insert);
+        persons().fieldByName("Name").setAsString(QStringLiteral("Антонов А.А."));
+        QTest::keyClick(people().DBGPerson, Qt::Key_Return);
+        QCOMPARE(persons().fieldByName("Name").asString(), QStringLiteral("Антонов А.А."));
+        QCOMPARE(names(family()), QStringList());
+        // A member added while the person is still being added waits for the person to be posted.
+        QTest::keyClick(people().DBGPerson, Qt::Key_Insert);
+        persons().fieldByName("Name").setAsString(QStringLiteral("Борисов Б.Б."));
+        people().setMenuGrid(people().DBGFamily);
+        people().mpPersonNew->trigger();
+        QCOMPARE(persons().state(), DatasetState::Browse);
+        QTest::keyClick(people().DBGFamily, Qt::Key_Return);
+        QVERIFY(family().fieldByName("Id_Person").asInteger() > 2);
+        QCOMPARE(family().fieldByName("Pers").asString(), QStringLiteral("Борисов Б.Б."));
+        // Deleting a person moves to the next one, whose family shows.
+        QVERIFY(persons().locate("Name", QStringLiteral("Антонов А.А.")));
+        f.prompts.confirms.enqueue(true);
+        people().setMenuGrid(people().DBGPerson);
+        people().mpPersonDel->trigger();
+        QCOMPARE(family().filter(), familyFilterText(persons().fieldByName("Id_Person").value()));
+    }
+
+    void openingKeepsThePersonButton()
+    {
+        startWithPeople(QDate(2026, 5, 3));
+        f.w->ShowView(1);
+        click(people().ButPerson);
+        QVERIFY(f.reopen());
+        QVERIFY(people().ButPerson->isChecked());
+        QVERIFY(!persons().filtered()); // applied when the page is entered
+        f.w->ShowView(1);
+        QVERIFY(persons().filtered());
+    }
+
     void personFilterOnlyOnThePeoplePage()
     {
         startWithPeople(QDate(2026, 5, 3));
