@@ -3,6 +3,7 @@
 #   ./build.sh run    install what is missing, build, start the program
 #   ./build.sh test   install what is missing, build with sanitizers, run the whole test suite
 #   ./build.sh bench  install what is missing, build optimised, run the benchmarks
+#   ./build.sh package  install what is missing, build optimised, make the .deb in build-pkg/
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -73,8 +74,15 @@ case "${1:-}" in
     ./build-bench/tests/bench/bench_booking
     ./build-bench/tests/bench/bench_contacts
     ;;
+  package)
+    install_missing
+    cmake -S . -B build-pkg -DCMAKE_BUILD_TYPE=Release -DDORV_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr
+    cmake --build build-pkg -j"$(jobs)"
+    (cd build-pkg && cpack)
+    ls build-pkg/dorvana_*.deb
+    ;;
   *)
-    echo "usage: $0 run|test|bench" >&2
+    echo "usage: $0 run|test|bench|package" >&2
     exit 2
     ;;
 esac
