@@ -21,6 +21,8 @@
 
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace dorv {
 
 namespace {
@@ -114,7 +116,9 @@ void TDataFile::writeRecoveryNote(bool unsaved)
     // The note is a courtesy: failing to write it stops no change.
     const QString next = recoveryNote() + QStringLiteral(".new.ini");
     QFile f(next);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(text) != text.size()) {
+    // Forced to the disk, so that after a power cut the note is there whenever the change is.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(text) != text.size() || !f.flush()
+        || ::fsync(f.handle()) != 0) {
         f.remove();
         return;
     }

@@ -88,12 +88,12 @@ std::shared_ptr<Database> Database::openFile(const QString& path, bool exclusive
     sqlite3_extended_result_codes(db, 1);
     registerCollation(db);
     std::shared_ptr<Database> d(new Database(QFileInfo(path).absolutePath(), db));
-    // The working folder is a scratch copy of the data file, which is written safely on save; so the
-    // connection need not wait for the disk on every post, but a rollback journal still keeps each
-    // statement whole should the program fail in the middle.
+    // The working folder holds the changes not yet saved into the data file, and they are offered
+    // back after a crash: each commit waits for the disk (with the rollback journal, that keeps
+    // every change whole, and kept, even through a power cut).
     if (exclusive)
         d->exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
-    d->exec(QStringLiteral("PRAGMA synchronous=OFF"));
+    d->exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     d->exec(QStringLiteral("PRAGMA journal_mode=TRUNCATE"));
     // Touch the file so that a foreign or broken file is reported now, not at the first read.
     d->exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));

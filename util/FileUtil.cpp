@@ -70,6 +70,25 @@ QString PrivateTempFolder()
     // A database unpacked into a small memory file system would fill it: the runtime folder is
     // used only when it has room for one.
     constexpr qint64 NeededRoom = static_cast<qint64>(512) * 1024 * 1024;
+    // The working folder keeps unsaved changes for the next start after a crash; only on a disk
+    // do they outlive a power cut too. So the user's state folder comes first: a real folder of
+    // the user's that nobody else may write into.
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!state.startsWith(QLatin1Char('/'))) {
+        const QString home = QDir::homePath();
+        state = home.startsWith(QLatin1Char('/')) && home != QLatin1String("/") ? home + QStringLiteral("/.local/state")
+                                                                                : QString();
+    }
+    if (!state.isEmpty()) {
+        QDir().mkpath(state);
+        struct stat st {};
+        if (::lstat(nativeNoSlash(state).constData(), &st) == 0 && ownFolder(st) && (st.st_mode & 022) == 0
+            && FreeSpace(state) >= NeededRoom) {
+            const QString folder = QFile::decodeName(nativeNoSlash(state)) + QStringLiteral("/dorvana");
+            if (EnsureDirectory(folder))
+                return folder + QLatin1Char('/');
+        }
+    }
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (runtime.startsWith(QLatin1Char('/'))) {
         struct stat st {};

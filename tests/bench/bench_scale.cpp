@@ -161,7 +161,10 @@ int measure(qint64 rows, const QString& source)
         nextCard(run.prompts, QStringLiteral("12.5"));
         act("book an expense", [&] { money.mMoneyNewClick(); });
         run.prompts.confirms.enqueue(true);
+        const int before = win.Dm()->Tb_Hist->recordCount();
         act("delete it", [&] { money.mMoneyDeleteClick(); });
+        if (win.Dm()->Tb_Hist->recordCount() != before - 1)
+            std::fprintf(stderr, "the expense was not deleted (%d rows, %d before)\n", win.Dm()->Tb_Hist->recordCount(), before);
     }
     // The results window of the whole period of the busiest account.
     win.Dm()->Tb_Account->locate("Id_Account", 1);
@@ -204,6 +207,9 @@ int measure(qint64 rows, const QString& source)
     for (const QString& action : std::as_const(g_order))
         std::printf("| %s | %.1f ms |\n", qPrintable(action), median(g_times[action]));
     std::printf("| peak memory | %.0f MB |\n", double(peakKilobytes()) / 1024.0);
+    if (qEnvironmentVariableIsSet("BENCH_SCALE_ASKED"))
+        for (const QString& asked : std::as_const(run.prompts.asked))
+            std::fprintf(stderr, "asked: %s\n", qPrintable(asked));
     for (const QString& asked : std::as_const(run.prompts.asked))
         if (asked.startsWith("error: ")) {
             std::fprintf(stderr, "%s\n", qPrintable(asked));

@@ -177,21 +177,37 @@ private slots:
 
     void privateTempFolder_data()
     {
+        QTest::addColumn<int>("state");        // 0 unusable (a file), 1 a folder to be made, 2 a link, 3 open to all
         QTest::addColumn<int>("runtime");      // 0 none, 1 private folder, 2 open to the group, 3 a link
         QTest::addColumn<bool>("linkPlanted"); // the shared temporary name is taken by a link
-        QTest::addColumn<int>("expected");     // 0 in the runtime folder, 1 in the temporary folder, 2 none
-        QTest::addRow("private runtime folder") << 1 << false << 0;
-        QTest::addRow("runtime folder open to the group") << 2 << false << 1;
-        QTest::addRow("runtime folder is a link") << 3 << false << 1;
-        QTest::addRow("no runtime folder") << 0 << false << 1;
-        QTest::addRow("temporary name taken by a link") << 0 << true << 2;
+        QTest::addColumn<int>("expected");     // 0 in the runtime folder, 1 in the temporary folder, 2 none, 3 state
+        QTest::addRow("the user's state folder first") << 1 << 1 << false << 3;
+        QTest::addRow("state folder is a link") << 2 << 1 << false << 0;
+        QTest::addRow("state folder open to all") << 3 << 1 << false << 0;
+        QTest::addRow("private runtime folder") << 0 << 1 << false << 0;
+        QTest::addRow("runtime folder open to the group") << 0 << 2 << false << 1;
+        QTest::addRow("runtime folder is a link") << 0 << 3 << false << 1;
+        QTest::addRow("no runtime folder") << 0 << 0 << false << 1;
+        QTest::addRow("temporary name taken by a link") << 0 << 0 << true << 2;
     }
     void privateTempFolder()
     {
+        QFETCH(int, state);
         QFETCH(int, runtime);
         QFETCH(bool, linkPlanted);
         QFETCH(int, expected);
         QTemporaryDir base;
+        const QString stateHome = base.filePath(state == 1 ? "state/deeper" : "state");
+        if (state == 0)
+            writeFile(stateHome, "not a folder");
+        if (state == 2) {
+            QVERIFY(QDir().mkdir(base.filePath("elsewhere")));
+            QVERIFY(QFile::link(base.filePath("elsewhere"), stateHome));
+        }
+        if (state == 3) {
+            QVERIFY(QDir().mkdir(stateHome));
+            QVERIFY(::chmod(QFile::encodeName(stateHome).constData(), 0777) == 0);
+        }
         const QString tmp = base.filePath("tmp"), rt = base.filePath("run"), other = base.filePath("other");
         for (const QString& d : {tmp, rt, other})
             QVERIFY(QDir().mkdir(d));
@@ -206,10 +222,14 @@ private slots:
             QVERIFY(QFile::link(other, fallback));
 
         const EnvSetting tmpdir("TMPDIR", QFile::encodeName(tmp));
+        const EnvSetting stateSetting("XDG_STATE_HOME", QFile::encodeName(stateHome));
         const EnvSetting xdg("XDG_RUNTIME_DIR", runtime == 0   ? QByteArray()
                                                 : runtime == 3 ? QFile::encodeName(base.filePath("run-link"))
                                                                : QFile::encodeName(rt));
-        const QString want = expected == 0 ? rt + "/dorvana/" : expected == 1 ? fallback + "/" : QString();
+        const QString want = expected == 3   ? stateHome + "/dorvana/"
+                             : expected == 0 ? rt + "/dorvana/"
+                             : expected == 1 ? fallback + "/"
+                                             : QString();
         const QString got = PrivateTempFolder();
         QCOMPARE(QDir(got).canonicalPath(), QDir(want).canonicalPath());
         QCOMPARE(got.isEmpty(), want.isEmpty());
