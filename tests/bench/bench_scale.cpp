@@ -164,7 +164,8 @@ int measure(qint64 rows, const QString& source)
         const int before = win.Dm()->Tb_Hist->recordCount();
         act("delete it", [&] { money.mMoneyDeleteClick(); });
         if (win.Dm()->Tb_Hist->recordCount() != before - 1)
-            std::fprintf(stderr, "the expense was not deleted (%d rows, %d before)\n", win.Dm()->Tb_Hist->recordCount(), before);
+            std::fprintf(stderr, "the expense was not deleted (%d rows, %d before)\n", win.Dm()->Tb_Hist->recordCount(),
+                         before);
     }
     // The results window of the whole period of the busiest account.
     win.Dm()->Tb_Account->locate("Id_Account", 1);
