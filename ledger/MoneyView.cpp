@@ -322,14 +322,14 @@ void TMoneyView::buildToolBar()
     dateLayout->setContentsMargins(1, 1, 1, 1);
     dateLayout->setSpacing(1);
     ButPrev = button(QStringLiteral("ButPrev"), QStringLiteral("Предыдущий день"));
-    ButPrev->setArrowType(Qt::LeftArrow);
+    ButPrev->setIcon(QIcon(QStringLiteral(":/icons/prev.svg")));
     ButPrev->setProperty("tag", 1);
     ButDate = button(QStringLiteral("ButDate"), QStringLiteral("Выбор даты..."));
     QFont dateFont = ButDate->font();
     dateFont.setBold(true);
     ButDate->setFont(dateFont);
     ButNext = button(QStringLiteral("ButNext"), QStringLiteral("Следующий день"));
-    ButNext->setArrowType(Qt::RightArrow);
+    ButNext->setIcon(QIcon(QStringLiteral(":/icons/next.svg")));
     ButNext->setProperty("tag", 2);
     for (QToolButton* b : {ButPrev, ButDate, ButNext}) {
         b->setParent(PanDate);
