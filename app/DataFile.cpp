@@ -11,6 +11,7 @@
 #include "widgets/ErrorGuard.h"
 #include "widgets/WaitCursor.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +22,7 @@
 
 #include <cstdio>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace dorv {
@@ -42,8 +44,8 @@ TDataFile::TDataFile(TDm& dm, Prompts& prompts, QObject* parent) : QObject(paren
 
 TDataFile::~TDataFile()
 {
-    if (!WorkingFolder.isEmpty())
-        Database::setChangeHook(WorkingFolder, {});
+    if (!m_hookFolder.isEmpty())
+        Database::setChangeHook(m_hookFolder, {});
 }
 
 // ---- the working folder ----
@@ -95,7 +97,10 @@ bool TDataFile::prepare(const QString& tempFolder)
         throw DbError(folderError());
     // The first change after an opening or a save says so in the note before it is written.
     m_unsavedNoted = false;
-    Database::setChangeHook(WorkingFolder, [this] { noteUnsaved(); });
+    if (!m_hookFolder.isEmpty() && m_hookFolder != WorkingFolder)
+        Database::setChangeHook(m_hookFolder, {});
+    m_hookFolder = WorkingFolder;
+    Database::setChangeHook(WorkingFolder, [this] { return noteUnsaved(); });
     return true;
 }
 
@@ -103,34 +108,50 @@ bool TDataFile::prepare(const QString& tempFolder)
 
 QString TDataFile::recoveryNote() const { return QDir(WorkingFolder).filePath(QStringLiteral("recovery.ini")); }
 
-void TDataFile::writeRecoveryNote(bool unsaved)
+bool TDataFile::writeRecoveryNote(bool unsaved)
 {
-    m_unsavedNoted = unsaved;
     if (WorkingFolder.isEmpty() || !QFileInfo(WorkingFolder).isDir())
-        return;
+        return false;
     QByteArray text("dorvana-recovery 1\n");
     text += "path=" + QUrl::toPercentEncoding(m_title) + '\n';
     text += QByteArray("encrypted=") + (password().isEmpty() ? '0' : '1') + '\n';
     text += QByteArray("unsaved=") + (unsaved ? '1' : '0') + '\n';
-    // Written whole under another name and put in place in one step: a note is never half there.
-    // The note is a courtesy: failing to write it stops no change.
+    // Written whole under another name, forced to the disk and put in place in one step, the folder
+    // forced too: after a crash or a power cut the note is there whenever the change is, never half.
     const QString next = recoveryNote() + QStringLiteral(".new.ini");
     QFile f(next);
-    // Forced to the disk, so that after a power cut the note is there whenever the change is.
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(text) != text.size() || !f.flush()
         || ::fsync(f.handle()) != 0) {
         f.remove();
-        return;
+        return false;
     }
     f.close();
-    if (std::rename(QFile::encodeName(next).constData(), QFile::encodeName(recoveryNote()).constData()) != 0)
+    if (std::rename(QFile::encodeName(next).constData(), QFile::encodeName(recoveryNote()).constData()) != 0) {
         QFile::remove(next);
+        return false;
+    }
+    const int dir = ::open(QFile::encodeName(WorkingFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    // Only a note that is there counts: a failed one is tried again with the next change.
+    m_unsavedNoted = unsaved;
+    return true;
 }
 
-void TDataFile::noteUnsaved()
+bool TDataFile::noteUnsaved() { return m_unsavedNoted || writeRecoveryNote(true); }
+
+void TDataFile::keepAside(const QString& why)
 {
-    if (!m_unsavedNoted)
-        writeRecoveryNote(true);
+    if (!QFileInfo(WorkingFolder).isDir())
+        return;
+    const QString aside = WorkingFolder + QStringLiteral(".kept-")
+                          + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    if (QDir().rename(WorkingFolder, aside))
+        m_prompts.inform(QStringLiteral("%1 Несохранённые изменения оставлены в папке %2.")
+                             .arg(why, QDir::toNativeSeparators(aside)));
+    EnsureDirectory(WorkingFolder);
 }
 
 bool TDataFile::offerRecovery()
@@ -159,15 +180,20 @@ bool TDataFile::offerRecovery()
     if (values.value("unsaved") != "1")
         return false;
     // A change cut off half way is rolled back by the database itself as it opens; a file that
-    // is damaged for another reason is not offered.
+    // is damaged for another reason (or missing) is not offered.
     QString damage;
-    try {
-        auto db = Database::openFile(QDir(WorkingFolder).filePath(QString::fromLatin1(Database::FileName)), false);
-        Statement check = db->prepareOnce(QStringLiteral("PRAGMA quick_check"));
-        if (check.step() && check.column(0).toString() != QLatin1String("ok"))
-            damage = check.column(0).toString();
-    } catch (const DbError& e) {
-        damage = e.message();
+    const QString dbFile = QDir(WorkingFolder).filePath(QString::fromLatin1(Database::FileName));
+    if (QFileInfo(dbFile).size() <= 0) {
+        damage = QStringLiteral("нет базы данных");
+    } else {
+        try {
+            auto db = Database::openFile(dbFile, false);
+            Statement check = db->prepareOnce(QStringLiteral("PRAGMA quick_check"));
+            if (check.step() && check.column(0).toString() != QLatin1String("ok"))
+                damage = check.column(0).toString();
+        } catch (const DbError& e) {
+            damage = e.message();
+        }
     }
     if (!damage.isEmpty()) {
         m_prompts.inform(QStringLiteral("Несохранённые изменения файла %1 повреждены и не могут быть восстановлены; "
@@ -186,33 +212,50 @@ bool TDataFile::offerRecovery()
 bool TDataFile::openRecovered()
 {
     m_recovered = false;
-    QString title = m_recoveredTitle;
+    const QString title = m_recoveredTitle;
     QString pass;
     if (m_recoveredEncrypted) {
         // The password never lies on the disk: it is asked for again, and checked on the data file
-        // when there is one. Without it the changes still open, as data of no file yet.
+        // when there is one (else typed twice). Without it nothing is opened and nothing is lost.
         for (;;) {
             setPassword(QString());
             if (!askPassword || !askPassword(QStringLiteral("Введите пароль:"))) {
-                title.clear();
-                pass.clear();
-                break;
+                keepAside(QStringLiteral("Пароль не введён."));
+                return false;
             }
             pass = password();
-            if (!QFileInfo(title).isFile() || ZipArchive::passwordOpens(title, pass))
+            if (QFileInfo(title).isFile()) {
+                if (ZipArchive::passwordOpens(title, pass))
+                    break;
+                m_prompts.inform(QStringLiteral("Пароль неверен !!!"));
+                continue;
+            }
+            setPassword(QString());
+            if (askPassword(QStringLiteral("Повторите пароль:")) && password() == pass)
                 break;
-            m_prompts.inform(QStringLiteral("Пароль неверен !!!"));
+            m_prompts.inform(QStringLiteral("Пароли не совпадают."));
         }
     }
     bool opened = false;
-    {
+    try {
         SuspendControls suspend(*m_dm.Tb_Hist); // the history shows once the database stands
         opened = openDatabase();
+    } catch (...) {
+        opened = false;
     }
-    setTitle(opened && !title.isEmpty() ? QFileInfo(title).absoluteFilePath() : QString());
-    if (!opened)
+    if (!opened) {
+        try {
+            CloseDatabase();
+        } catch (...) {
+        }
+        setTitle(QString());
+        keepAside(QStringLiteral("Несохранённые изменения не удалось открыть."));
         return false;
+    }
+    // The password first, then the title: the note never names the file without its password.
     setPassword(pass);
+    m_unsavedNoted = true;
+    setTitle(!title.isEmpty() ? QFileInfo(title).absoluteFilePath() : QString());
     m_dm.DataSaved = false;
     writeRecoveryNote(true);
     return true;
@@ -369,8 +412,10 @@ bool TDataFile::openStaged(const QString& path, const QString& pass)
         openDatabase();
     }
     if (m_dm.Tb_Account->active()) {
-        setTitle(QFileInfo(path).absoluteFilePath());
+        // The password first, then the title: the note never names a file without its password.
         setPassword(pass);
+        m_unsavedNoted = false;
+        setTitle(QFileInfo(path).absoluteFilePath());
         noteSaved();
         return true;
     }
@@ -627,8 +672,12 @@ bool TDataFile::CloseDataFile()
 {
     FlushPendingEdits();
     const bool r = CloseDatabase();
-    if (r || StartStop)
+    if (r || StartStop) {
+        // The note goes first: a folder half cleared is never offered back.
+        QFile::remove(recoveryNote());
+        m_unsavedNoted = false;
         ClearDirectory(WorkingFolder);
+    }
     return r;
 }
 

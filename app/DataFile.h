@@ -105,9 +105,11 @@ private:
     // The note beside the tables that says which data file they came from and whether they hold
     // changes not yet saved into it, so that a run that ends without closing loses nothing.
     QString recoveryNote() const;
-    void writeRecoveryNote(bool unsaved);
+    bool writeRecoveryNote(bool unsaved);
     void noteSaved() { writeRecoveryNote(false); }
-    void noteUnsaved();
+    bool noteUnsaved();
+    // Changes that could not be opened are put aside under another name, never thrown away.
+    void keepAside(const QString& why);
     // What prepare() found left in the working folder; false when there is nothing to offer.
     bool offerRecovery();
     QString password() const;
@@ -119,6 +121,7 @@ private:
     QString m_title;
     QString m_password;
     bool m_unsavedNoted = false;
+    QString m_hookFolder;
     bool m_recovered = false;
     QString m_recoveredTitle;
     bool m_recoveredEncrypted = false;

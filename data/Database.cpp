@@ -18,23 +18,24 @@ QHash<QString, std::weak_ptr<Database>>& registry()
     return r;
 }
 
-QHash<QString, std::function<void()>>& changeHooks()
+QHash<QString, std::function<bool()>>& changeHooks()
 {
-    static QHash<QString, std::function<void()>> h;
+    static QHash<QString, std::function<bool()>> h;
     return h;
 }
 
-// SQLite's commit hook: a hook that throws must not unwind through SQLite, and the commit goes on.
+// SQLite's commit hook: a hook that throws must not unwind through SQLite; it counts as refusing,
+// and the change is rolled back rather than kept where nothing says it is there.
 int runChangeHook(void* folderKey)
 {
     const auto it = changeHooks().constFind(*static_cast<const QString*>(folderKey));
-    if (it != changeHooks().constEnd() && *it) {
-        try {
-            (*it)();
-        } catch (...) {
-        }
+    if (it == changeHooks().constEnd() || !*it)
+        return 0;
+    try {
+        return (*it)() ? 0 : 1;
+    } catch (...) {
+        return 1;
     }
-    return 0;
 }
 
 QString folderKey(const QString& folder) { return QDir::cleanPath(QDir(folder).absolutePath()); }
@@ -43,6 +44,9 @@ QString folderKey(const QString& folder) { return QDir::cleanPath(QDir(folder).a
 
 QString describeSqliteError(int code, const QString& message)
 {
+    if (code == SQLITE_CONSTRAINT_COMMITHOOK)
+        return QStringLiteral("Изменение не записано: не удалось отметить его для восстановления после сбоя "
+                              "(возможно, на диске нет места)");
     switch (code & 0xFF) {
     case SQLITE_CONSTRAINT:
         if (message.contains(QLatin1String("UNIQUE")) || message.contains(QLatin1String("PRIMARY KEY")))
@@ -93,7 +97,7 @@ std::shared_ptr<Database> Database::openFile(const QString& path, bool exclusive
     // every change whole, and kept, even through a power cut).
     if (exclusive)
         d->exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
-    d->exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    d->exec(QStringLiteral("PRAGMA synchronous=FULL"));
     d->exec(QStringLiteral("PRAGMA journal_mode=TRUNCATE"));
     // Touch the file so that a foreign or broken file is reported now, not at the first read.
     d->exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
@@ -114,7 +118,7 @@ std::shared_ptr<Database> Database::acquire(const QString& folder)
     return db;
 }
 
-void Database::setChangeHook(const QString& folder, std::function<void()> hook)
+void Database::setChangeHook(const QString& folder, std::function<bool()> hook)
 {
     const QString key = folderKey(folder);
     if (hook)

@@ -76,8 +76,9 @@ public:
     // Rebuilds the file without the space of deleted rows.
     void pack();
     // Runs just before any change to the folder's database is committed, on every connection the
-    // folder gets from now on (empty: none). What it writes is on disk before the change is.
-    static void setChangeHook(const QString& folder, std::function<void()> hook);
+    // folder gets from now on (empty: none). What it writes is on disk before the change is; when
+    // it returns false the change is not committed and its statement fails.
+    static void setChangeHook(const QString& folder, std::function<bool()> hook);
 
     [[noreturn]] void raise(const QString& context) const;
     void release(sqlite3_stmt* stmt);

@@ -80,10 +80,16 @@ QString PrivateTempFolder()
                                                                                 : QString();
     }
     if (!state.isEmpty()) {
-        QDir().mkpath(state);
+        // Made private where missing, whatever the umask; an existing one may be open to the
+        // user's own group, never to everyone. It is not passed over for want of room: unsaved
+        // changes of an earlier run may be waiting there, and the opening says if room is short.
+        QString made;
+        for (const QString& part : QDir::cleanPath(state).split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+            made += QLatin1Char('/') + part;
+            ::mkdir(QFile::encodeName(made).constData(), 0700);
+        }
         struct stat st {};
-        if (::lstat(nativeNoSlash(state).constData(), &st) == 0 && ownFolder(st) && (st.st_mode & 022) == 0
-            && FreeSpace(state) >= NeededRoom) {
+        if (::lstat(nativeNoSlash(state).constData(), &st) == 0 && ownFolder(st) && (st.st_mode & 002) == 0) {
             const QString folder = QFile::decodeName(nativeNoSlash(state)) + QStringLiteral("/dorvana");
             if (EnsureDirectory(folder))
                 return folder + QLatin1Char('/');

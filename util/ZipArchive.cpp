@@ -278,6 +278,10 @@ int unpackOpen(zip_t* z, const QString& path, const QString& folder, const QStri
     int written = 0;
     for (int i = 0; i < items.size(); ++i) {
         const Item& e = items[i];
+        // What saving never packs (a lock, a note, a journal) is never unpacked either: another
+        // file's note beside these tables would speak for the wrong data.
+        if (!ZipArchive::packable(e.name))
+            continue;
         ReplacingFile out(QDir(folder).filePath(e.name));
         QString msg;
         if (!out.open(&msg))

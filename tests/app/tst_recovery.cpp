@@ -1,9 +1,11 @@
 #include "app/DorvMain.h"
 #include "data/Database.h"
+#include "data/DbError.h"
 #include "data/DorvDm.h"
 #include "support/Files.h"
 #include "support/ScratchEnvironment.h"
 #include "support/ScriptedPrompts.h"
+#include "util/ZipArchive.h"
 
 #include <QLineEdit>
 #include <QProcess>
@@ -200,6 +202,63 @@ private slots:
         QCOMPARE(w->dataFile().title(), file);
         QCOMPARE(w->password(), QStringLiteral("тайна"));
         QCOMPARE(persons(*w), QStringList{"Сидоров С.С."});
+    }
+
+    void cancelledPasswordKeepsTheChangesAside()
+    {
+        const QString file = makeDataFile();
+        QString working;
+        {
+            auto w = start();
+            QVERIFY(w->started());
+            w->Card()->EdPas->setText("тайна");
+            QVERIFY(w->SaveDataFile(false));
+            addPerson(*w, "Сидоров С.С.");
+            working = w->WorkingFolder;
+        }
+        prompts.confirms.enqueue(true); // restore; the password is then cancelled
+        auto w = start();
+        QVERIFY(w->started());
+        QVERIFY(w->dataFile().title().isEmpty()); // a new database instead
+        const QString aside = prompts.messages().value(0);
+        QVERIFY2(aside.startsWith("Пароль не введён. Несохранённые изменения оставлены в папке "), qPrintable(aside));
+        const QString kept = aside.section("папке ", 1).chopped(1);
+        QVERIFY(QFileInfo(kept + "/DORVANA.DB").isFile());
+        QVERIFY(QFileInfo(kept + "/recovery.ini").isFile());
+    }
+
+    void aChangeThatCannotBeNotedIsNotWritten()
+    {
+        makeDataFile();
+        auto w = start();
+        QVERIFY(w->started());
+        // The note cannot be put in place: a folder stands where its new copy is written.
+        QVERIFY(QDir().mkdir(w->WorkingFolder + "/recovery.ini.new.ini"));
+        Table& t = *w->Dm()->Tb_Person;
+        t.insert();
+        t.fieldByName("Name").setAsString("Никто Н.Н.");
+        QVERIFY_THROWS_EXCEPTION(DbError, t.post());
+        t.cancel();
+        QCOMPARE(persons(*w), QStringList());
+        QVERIFY(QDir().rmdir(w->WorkingFolder + "/recovery.ini.new.ini"));
+        addPerson(*w, "Кто-то К.К.");
+        QCOMPARE(persons(*w), QStringList{"Кто-то К.К."});
+    }
+
+    void anArchiveNeverBringsANote()
+    {
+        const QString file = makeDataFile();
+        QTemporaryDir extra;
+        writeFile(extra.filePath("recovery.ini"),
+                  "dorvana-recovery 1\npath=%2Felsewhere.den\nencrypted=0\nunsaved=1\n");
+        QProcess zip;
+        zip.setWorkingDirectory(extra.path());
+        zip.start("zip", {"-q", file, "recovery.ini"});
+        QVERIFY(zip.waitForFinished());
+        QCOMPARE(zip.exitCode(), 0);
+        QTemporaryDir out;
+        QCOMPARE(ZipArchive::unpack(file, out.path(), {}, {}, nullptr), 1);
+        QVERIFY(!QFileInfo::exists(out.filePath("recovery.ini")));
     }
 
     void unreadableLeftoversAreReportedAndCleared_data()

@@ -177,13 +177,14 @@ private slots:
 
     void privateTempFolder_data()
     {
-        QTest::addColumn<int>("state");        // 0 unusable (a file), 1 a folder to be made, 2 a link, 3 open to all
-        QTest::addColumn<int>("runtime");      // 0 none, 1 private folder, 2 open to the group, 3 a link
+        QTest::addColumn<int>("state");   // 0 unusable (a file), 1 to be made, 2 a link, 3 open to all, 4 to the group
+        QTest::addColumn<int>("runtime"); // 0 none, 1 private folder, 2 open to the group, 3 a link
         QTest::addColumn<bool>("linkPlanted"); // the shared temporary name is taken by a link
         QTest::addColumn<int>("expected");     // 0 in the runtime folder, 1 in the temporary folder, 2 none, 3 state
         QTest::addRow("the user's state folder first") << 1 << 1 << false << 3;
         QTest::addRow("state folder is a link") << 2 << 1 << false << 0;
         QTest::addRow("state folder open to all") << 3 << 1 << false << 0;
+        QTest::addRow("state folder open to the user's group") << 4 << 1 << false << 3;
         QTest::addRow("private runtime folder") << 0 << 1 << false << 0;
         QTest::addRow("runtime folder open to the group") << 0 << 2 << false << 1;
         QTest::addRow("runtime folder is a link") << 0 << 3 << false << 1;
@@ -204,9 +205,9 @@ private slots:
             QVERIFY(QDir().mkdir(base.filePath("elsewhere")));
             QVERIFY(QFile::link(base.filePath("elsewhere"), stateHome));
         }
-        if (state == 3) {
+        if (state == 3 || state == 4) {
             QVERIFY(QDir().mkdir(stateHome));
-            QVERIFY(::chmod(QFile::encodeName(stateHome).constData(), 0777) == 0);
+            QVERIFY(::chmod(QFile::encodeName(stateHome).constData(), state == 3 ? 0777 : 0770) == 0);
         }
         const QString tmp = base.filePath("tmp"), rt = base.filePath("run"), other = base.filePath("other");
         for (const QString& d : {tmp, rt, other})
