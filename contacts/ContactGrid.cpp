@@ -10,7 +10,11 @@
 #include "widgets/DbGrid.h"
 #include "widgets/ErrorGuard.h"
 
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
+#include <QToolButton>
 
 namespace dorv {
 
@@ -166,6 +170,50 @@ QList<QPair<QVariant, QString>> pickListOf(Table& table, const QString& keyField
     std::stable_sort(list.begin(), list.end(),
                      [](const auto& a, const auto& b) { return QString::localeAwareCompare(a.second, b.second) < 0; });
     return list;
+}
+
+} // namespace dorv
+
+namespace dorv {
+
+QFrame* makePagePanel(const QString& name, QWidget* parent, QHBoxLayout** strip)
+{
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(name);
+    panel->setFixedHeight(27);
+    panel->setFrameShape(QFrame::StyledPanel);
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(2, 0, 6, 0);
+    row->setSpacing(4);
+    *strip = row;
+    return panel;
+}
+
+QToolButton* makeFilterButton(const QString& name, const QString& text, const QString& hint, QWidget* parent)
+{
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setText(text);
+    b->setToolTip(hint);
+    b->setCheckable(true);
+    b->setAutoRaise(true);
+    b->setFixedHeight(23);
+    return b;
+}
+
+QLabel* makePanelCaption(const QString& name, const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    QFont f = label->font();
+    f.setPointSize(10);
+    label->setFont(f);
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    label->setPalette(p);
+    return label;
 }
 
 } // namespace dorv

@@ -6,6 +6,10 @@
 
 #include <functional>
 
+class QFrame;
+class QHBoxLayout;
+class QLabel;
+class QToolButton;
 class QWidget;
 
 namespace dorv {
@@ -41,5 +45,16 @@ namespace dorv {
 QList<QPair<QVariant, QString>> pickListOf(Table& table, const QString& keyField, const QString& textField);
 
 void fitContactColumns(TDbGrid& grid, const QList<QPair<QString, int>>& fixedWidths = {});
+
+} // namespace dorv
+
+namespace dorv {
+
+// The top panel of a contacts page, 27 pixels high; its strip of buttons is given back.
+QFrame* makePagePanel(const QString& name, QWidget* parent, QHBoxLayout** strip);
+// A flat toggle button of a page's panel.
+QToolButton* makeFilterButton(const QString& name, const QString& text, const QString& hint, QWidget* parent);
+// The page's caption at the right of its panel: navy, 10 point, giving way when the window is narrow.
+QLabel* makePanelCaption(const QString& name, const QString& text, QWidget* parent);
 
 } // namespace dorv

@@ -36,20 +36,11 @@ TDiaryView::TDiaryView(const ContactsHost& host, QWidget* parent) : QWidget(pare
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    PanDiary = new QFrame(this);
-    PanDiary->setObjectName(QStringLiteral("PanDiary"));
-    PanDiary->setFixedHeight(27);
-    PanDiary->setFrameShape(QFrame::StyledPanel);
-    auto* strip = new QHBoxLayout(PanDiary);
-    strip->setContentsMargins(2, 0, 6, 0);
+    QHBoxLayout* strip = nullptr;
+    PanDiary = makePagePanel(QStringLiteral("PanDiary"), this, &strip);
     strip->setSpacing(6);
-    ButLogFilt = new QToolButton(PanDiary);
-    ButLogFilt->setObjectName(QStringLiteral("ButLogFilt"));
-    ButLogFilt->setText(QStringLiteral("На сегодня"));
-    ButLogFilt->setToolTip(QStringLiteral("Дела на сегодня..."));
-    ButLogFilt->setCheckable(true);
-    ButLogFilt->setAutoRaise(true);
-    ButLogFilt->setFixedHeight(23);
+    ButLogFilt = makeFilterButton(QStringLiteral("ButLogFilt"), QStringLiteral("На сегодня"),
+                                  QStringLiteral("Дела на сегодня..."), PanDiary);
     strip->addWidget(ButLogFilt);
 
     DBRgLog = new QGroupBox(PanDiary);
@@ -71,17 +62,8 @@ TDiaryView::TDiaryView(const ContactsHost& host, QWidget* parent) : QWidget(pare
         DBRgLogItems[i] = r;
     }
     strip->addWidget(DBRgLog);
-    LabDiary = new QLabel(QStringLiteral("Дневник-памятка  :  сделать, напомнить..."), PanDiary);
-    LabDiary->setObjectName(QStringLiteral("LabDiary"));
-    LabDiary->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    // The caption gives way to the buttons when the window is narrow.
-    LabDiary->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    QFont captionFont = LabDiary->font();
-    captionFont.setPointSize(10);
-    LabDiary->setFont(captionFont);
-    QPalette navy = LabDiary->palette();
-    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
-    LabDiary->setPalette(navy);
+    LabDiary = makePanelCaption(QStringLiteral("LabDiary"), QStringLiteral("Дневник-памятка  :  сделать, напомнить..."),
+                                PanDiary);
     strip->addWidget(LabDiary, 1);
     layout->addWidget(PanDiary);
 

@@ -28,31 +28,13 @@ TFirmsView::TFirmsView(const ContactsHost& host, QWidget* parent) : QWidget(pare
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFixedHeight(27);
-    Panel1->setFrameShape(QFrame::StyledPanel);
-    auto* strip = new QHBoxLayout(Panel1);
-    strip->setContentsMargins(2, 1, 6, 1);
-    ButPers_Firm = new QToolButton(Panel1);
-    ButPers_Firm->setObjectName(QStringLiteral("ButPers_Firm"));
-    ButPers_Firm->setText(QStringLiteral("Работники"));
-    ButPers_Firm->setToolTip(QStringLiteral("Люди в фирмах (работники...)"));
-    ButPers_Firm->setCheckable(true);
-    ButPers_Firm->setAutoRaise(true);
-    ButPers_Firm->setFixedHeight(23);
+    QHBoxLayout* strip = nullptr;
+    Panel1 = makePagePanel(QStringLiteral("Panel1"), this, &strip);
+    ButPers_Firm = makeFilterButton(QStringLiteral("ButPers_Firm"), QStringLiteral("Работники"),
+                                    QStringLiteral("Люди в фирмах (работники...)"), Panel1);
     strip->addWidget(ButPers_Firm);
-    LabFirm = new QLabel(QStringLiteral("Магазины, фирмы, огранизации, явки..."), Panel1);
-    LabFirm->setObjectName(QStringLiteral("LabFirm"));
-    LabFirm->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    // The caption gives way to the buttons when the window is narrow.
-    LabFirm->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    QFont captionFont = LabFirm->font();
-    captionFont.setPointSize(10);
-    LabFirm->setFont(captionFont);
-    QPalette navy = LabFirm->palette();
-    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
-    LabFirm->setPalette(navy);
+    LabFirm =
+        makePanelCaption(QStringLiteral("LabFirm"), QStringLiteral("Магазины, фирмы, огранизации, явки..."), Panel1);
     strip->addWidget(LabFirm, 1);
     layout->addWidget(Panel1);
 

@@ -23,35 +23,6 @@ namespace {
 
 const char* const PositionProperty = "position";
 
-// A caption at the right of a page's top panel, as every contacts page has one.
-QLabel* panelCaption(const QString& name, const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    // The caption gives way to the buttons when the window is narrow.
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    QFont f = label->font();
-    f.setPointSize(10);
-    label->setFont(f);
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, QColor(0, 0, 128));
-    label->setPalette(p);
-    return label;
-}
-
-QToolButton* filterButton(const QString& name, const QString& text, const QString& hint, QWidget* parent)
-{
-    auto* b = new QToolButton(parent);
-    b->setObjectName(name);
-    b->setText(text);
-    b->setToolTip(hint);
-    b->setCheckable(true);
-    b->setAutoRaise(true);
-    b->setFixedHeight(23);
-    return b;
-}
-
 } // namespace
 
 TPeopleView::TPeopleView(const ContactsHost& host, QWidget* parent) : QWidget(parent), m_host(host)
@@ -63,21 +34,16 @@ TPeopleView::TPeopleView(const ContactsHost& host, QWidget* parent) : QWidget(pa
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    PanPers = new QFrame(this);
-    PanPers->setObjectName(QStringLiteral("PanPers"));
-    PanPers->setFixedHeight(27);
-    PanPers->setFrameShape(QFrame::StyledPanel);
-    auto* strip = new QHBoxLayout(PanPers);
-    strip->setContentsMargins(2, 1, 6, 1);
-    strip->setSpacing(2);
-    ButPerson = filterButton(QStringLiteral("ButPerson"), QStringLiteral("Знакомые"),
-                             QStringLiteral("Дни рождения знакомых (сегодня и завтра)"), PanPers);
-    ButFamily = filterButton(QStringLiteral("ButFamily"), QStringLiteral("Семьи"),
-                             QStringLiteral("Дни рождения членов семей (сегодня и завтра)"), PanPers);
+    QHBoxLayout* strip = nullptr;
+    PanPers = makePagePanel(QStringLiteral("PanPers"), this, &strip);
+    ButPerson = makeFilterButton(QStringLiteral("ButPerson"), QStringLiteral("Знакомые"),
+                                 QStringLiteral("Дни рождения знакомых (сегодня и завтра)"), PanPers);
+    ButFamily = makeFilterButton(QStringLiteral("ButFamily"), QStringLiteral("Семьи"),
+                                 QStringLiteral("Дни рождения членов семей (сегодня и завтра)"), PanPers);
     strip->addWidget(ButPerson);
     strip->addWidget(ButFamily);
     LabPers =
-        panelCaption(QStringLiteral("LabPers"), QStringLiteral("Знакомые всё лица...  и члены их семей"), PanPers);
+        makePanelCaption(QStringLiteral("LabPers"), QStringLiteral("Знакомые всё лица...  и члены их семей"), PanPers);
     strip->addWidget(LabPers, 1);
     layout->addWidget(PanPers);
 
