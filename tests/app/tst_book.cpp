@@ -21,12 +21,12 @@ private slots:
         const MainEnvironment e = scratchEnvironment(root, prompts);
         const QString file = root.filePath("book.den");
         QString error;
-        BookSpec spec;
-        spec.rows = 3000;
-        QVERIFY2(makeBook(spec, file, &error), qPrintable(error));
+        BookShape shape;
+        shape.rows = 3000;
+        QVERIFY2(makeBook(shape, file, &error), qPrintable(error));
         // The same seed makes the same book.
         const QString again = root.filePath("again.den");
-        QVERIFY(makeBook(spec, again, &error));
+        QVERIFY(makeBook(shape, again, &error));
         QSettings(e.settingsFile, QSettings::IniFormat).setValue("Dorvana/Recent_Catalog", file);
         TFormMain w(e);
         QVERIFY(w.started());
@@ -50,7 +50,7 @@ private slots:
                 if (dm.Tb_Hist->fieldByName("Level1").asInteger() == -1)
                     ++transfers;
         }
-        QCOMPARE(rows, spec.rows);
+        QCOMPARE(rows, shape.rows);
         QVERIFY(transfers > 0 && transfers % 2 == 0); // both rows of every transfer
         QVERIFY(prompts.messages().isEmpty());
     }

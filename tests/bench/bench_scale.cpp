@@ -226,10 +226,10 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc == 4 && QByteArray(argv[1]) == "--make") {
-        BookSpec spec;
-        spec.rows = QByteArray(argv[2]).toLongLong();
+        BookShape shape;
+        shape.rows = QByteArray(argv[2]).toLongLong();
         QString error;
-        if (!makeBook(spec, QString::fromLocal8Bit(argv[3]), &error)) {
+        if (!makeBook(shape, QString::fromLocal8Bit(argv[3]), &error)) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;
         }

@@ -13,18 +13,18 @@
 // thousand acquaintances, five hundred firms and the given number of history rows over ten years
 // (5 % planned, 3 % transfers, some between currencies), balances that agree with the history.
 // Written with the program's own schema into a real data file.
-struct BookSpec {
+struct BookShape {
     qint64 rows = 10000;
     quint32 seed = 20261210;
     QDate last = QDate(2026, 12, 10);
 };
 
-inline bool makeBook(const BookSpec& spec, const QString& path, QString* error)
+inline bool makeBook(const BookShape& shape, const QString& path, QString* error)
 {
     using namespace dorv;
     QTemporaryDir dir;
     TDm::CreateDatabase(dir.path());
-    QRandomGenerator random(spec.seed);
+    QRandomGenerator random(shape.seed);
     {
         auto db = Database::acquire(dir.path());
         db->exec(QStringLiteral("BEGIN"));
@@ -106,8 +106,8 @@ inline bool makeBook(const BookSpec& spec, const QString& path, QString* error)
         Statement hist = db->prepare(QStringLiteral(
             "INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Dt, Ct, Price, Level1, Level2, Level3, "
             "ID_Person, ID_Firm, Ref_Account) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-        const int lastDay = dayNumber(spec.last);
-        const int firstDay = dayNumber(spec.last.addYears(-10));
+        const int lastDay = dayNumber(shape.last);
+        const int firstDay = dayNumber(shape.last.addYears(-10));
         const int days = lastDay - firstDay + 1;
         auto money = [&](int from, int to) {
             return double(from + int(random.bounded(to - from))) + random.bounded(100) / 100.0;
@@ -119,12 +119,12 @@ inline bool makeBook(const BookSpec& spec, const QString& path, QString* error)
         };
         auto rate = [](int a) { return a == 9 ? 90.0 : a == 10 ? 100.0 : 1.0; };
         qint64 written = 0;
-        for (qint64 i = 0; written < spec.rows; ++i) {
-            const int date = firstDay + int(i * days / qMax<qint64>(1, spec.rows));
+        for (qint64 i = 0; written < shape.rows; ++i) {
+            const int date = firstDay + int(i * days / qMax<qint64>(1, shape.rows));
             const qint64 stamp = qint64(qMin(date, lastDay)) * MsPerDay + 8 * 3600000LL + (i % 50000) * 1000;
             const int a = account();
             const int kind = random.bounded(100);
-            if (kind < 3 && spec.rows - written >= 2) {
+            if (kind < 3 && shape.rows - written >= 2) {
                 int b = account();
                 while (b == a)
                     b = 1 + int(random.bounded(10));
