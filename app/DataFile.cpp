@@ -252,7 +252,7 @@ bool TDataFile::openRecovered()
         keepAside(QStringLiteral("Несохранённые изменения не удалось открыть."));
         return false;
     }
-    // The password first, then the title: the note never names the file without its password.
+    // The note is written once the password and the title are both in place.
     setPassword(pass);
     m_unsavedNoted = true;
     setTitle(!title.isEmpty() ? QFileInfo(title).absoluteFilePath() : QString());
@@ -271,10 +271,6 @@ void TDataFile::discardStaging()
 
 void TDataFile::setTitle(const QString& path)
 {
-    const auto note = qScopeGuard([this] {
-        if (m_dm.Tb_Account->active())
-            writeRecoveryNote(m_unsavedNoted);
-    });
     if (m_title == path)
         return;
     m_title = path;
@@ -412,7 +408,7 @@ bool TDataFile::openStaged(const QString& path, const QString& pass)
         openDatabase();
     }
     if (m_dm.Tb_Account->active()) {
-        // The password first, then the title: the note never names a file without its password.
+        // The note is written once the password and the title are both in place.
         setPassword(pass);
         m_unsavedNoted = false;
         setTitle(QFileInfo(path).absoluteFilePath());
