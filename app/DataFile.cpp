@@ -3,6 +3,7 @@
 #include "data/Database.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
+#include "data/FileCheck.h"
 #include "data/SuspendControls.h"
 #include "util/FileUtil.h"
 #include "util/Prompts.h"
@@ -85,7 +86,7 @@ bool TDataFile::prepare(const QString& tempFolder)
     // to the next data file's tables. Something that is not our own real folder is never cleared
     // or written into.
     m_recovered = false;
-    for (const QString& folder : {WorkingFolder, stagingFolder()}) {
+    for (const QString& folder : {WorkingFolder, stagingFolder(), WorkingFolder + QStringLiteral(".old")}) {
         if (folder == WorkingFolder && offerRecovery())
             continue;
         if (QFileInfo(folder).exists() || QFileInfo(folder).isSymLink()) {
@@ -372,18 +373,33 @@ int TDataFile::stageFile(const QString& path, QString* usedPassword)
     }
     // A damaged database is found now, while the data the user has open is still untouched.
     const QString dbFile = QDir(staging).filePath(QString::fromLatin1(Database::FileName));
-    if (unpacked > 0 && QFileInfo(dbFile).isFile()) {
-        QString damage;
-        try {
-            auto db = Database::openFile(dbFile, false);
-            Statement check = db->prepareOnce(QStringLiteral("PRAGMA quick_check"));
-            if (check.step()) {
-                const QString result = check.column(0).toString();
-                if (result != QLatin1String("ok"))
-                    damage = result;
+    if (unpacked > 0) {
+        QString damage, foreign;
+        if (QFileInfo(dbFile).size() <= 0) {
+            damage = QStringLiteral("нет базы данных");
+        } else {
+            try {
+                auto db = Database::openFile(dbFile, false);
+                Statement check = db->prepareOnce(QStringLiteral("PRAGMA quick_check"));
+                if (check.step()) {
+                    const QString result = check.column(0).toString();
+                    if (result != QLatin1String("ok"))
+                        damage = result;
+                }
+                if (damage.isEmpty())
+                    foreign = foreignContentOf(*db, m_dm.tables());
+                if (damage.isEmpty() && foreign.isEmpty())
+                    damage = missingTableOf(*db, m_dm.tables());
+                if (damage.isEmpty() && foreign.isEmpty())
+                    damage = amountOutOfRangeOf(*db);
+            } catch (const DbError& e) {
+                damage = e.message();
             }
-        } catch (const DbError& e) {
-            damage = e.message();
+        }
+        if (!foreign.isEmpty()) {
+            discardStaging();
+            throw DbError(QStringLiteral("Файл %1 не открыт: в его базе данных есть то, чего программа не создаёт (%2)")
+                              .arg(QDir::toNativeSeparators(path), foreign));
         }
         if (!damage.isEmpty()) {
             discardStaging();
@@ -465,36 +481,92 @@ void TDataFile::mOpenClick(QWidget* dialogParent)
     const QString file = m_prompts.openFile(dialogParent, QStringLiteral("Открытие данных"), DenFilter);
     if (file.isEmpty())
         return;
-    const bool titled = titleIsFile();
-    if (!m_dm.DataSaved && !SaveDataFile(false, dialogParent) && titled)
+    if (!saveBeforeLeaving(dialogParent))
         return;
     // A file that cannot be read is refused before anything of the open data is touched.
     QString pass;
     const int unpacked = stageFile(file, &pass);
-    if (!CloseDataFile()) {
+    if (unpacked <= 0) {
+        discardStaging();
+        m_prompts.inform(QStringLiteral("Нет возможности открыть файл ") + file);
+        return;
+    }
+    if (!m_dm.Tb_Account->active()) {
+        bool opened = false;
+        try {
+            opened = openStaged(file, pass);
+        } catch (...) {
+            discardStaging();
+            CreateNewDataFile();
+            throw;
+        }
+        discardStaging();
+        if (!opened) {
+            m_prompts.inform(QStringLiteral("Нет возможности открыть файл ") + file);
+            CreateNewDataFile();
+        }
+        return;
+    }
+    replaceWithStaged(file, pass);
+}
+
+void TDataFile::replaceWithStaged(const QString& path, const QString& pass)
+{
+    // The open data is put aside whole, not cleared, until the new file stands open: whatever
+    // fails on the way, the user is left with what was open before.
+    FlushPendingEdits();
+    const QString oldTitle = m_title;
+    const QString oldPassword = password();
+    const bool oldSaved = m_dm.DataSaved;
+    const bool oldNoted = m_unsavedNoted;
+    if (!CloseDatabase()) {
         discardStaging();
         reopenAfterFailedClose();
         throw DbError(QStringLiteral("Невозможно закрыть файл !"));
     }
-    bool opened = false;
-    bool reported = false;
-    if (unpacked > 0) {
+    const QString aside = WorkingFolder + QStringLiteral(".old");
+    auto putBack = [&] {
         try {
-            opened = openStaged(file, pass);
+            CloseDatabase();
         } catch (...) {
-            const QString message = messageOf(std::current_exception());
-            reported = !message.isEmpty();
-            if (reported)
-                m_prompts.error(message);
+            // Whatever did not close is dropped with its folder below.
         }
+        if (QFileInfo(aside).isDir()) {
+            ClearDirectory(WorkingFolder);
+            QDir().rename(aside, WorkingFolder);
+        }
+        try {
+            SuspendControls suspend(*m_dm.Tb_Hist);
+            openDatabase();
+        } catch (...) {
+            // Said by the open itself; the folder with the data stays for the next start.
+        }
+        setPassword(oldPassword);
+        setTitle(oldTitle);
+        m_dm.DataSaved = oldSaved;
+        m_unsavedNoted = oldNoted;
+    };
+    if ((QFileInfo(aside).exists() && !ClearDirectory(aside)) || !QDir().rename(WorkingFolder, aside)) {
+        discardStaging();
+        putBack();
+        throw DbError(folderError());
+    }
+    QString failure;
+    bool opened = false;
+    try {
+        opened = openStaged(path, pass);
+    } catch (...) {
+        failure = messageOf(std::current_exception());
+        if (failure.isEmpty())
+            failure = QStringLiteral("Нет возможности открыть файл ") + path;
     }
     discardStaging();
-    if (!opened) {
-        setTitle(QString());
-        if (!reported)
-            m_prompts.inform(QStringLiteral("Нет возможности открыть файл ") + file);
-        CreateNewDataFile();
+    if (opened) {
+        ClearDirectory(aside);
+        return;
     }
+    putBack();
+    m_prompts.inform(failure.isEmpty() ? QStringLiteral("Нет возможности открыть файл ") + path : failure);
 }
 
 bool TDataFile::openTables(const std::function<void(int)>& started, const std::function<void(int)>& progress)
@@ -538,10 +610,22 @@ void TDataFile::unpackTemplate()
     ZipArchive::unpackData(res.readAll(), WorkingFolder, QString(), {}, &ignored);
 }
 
+bool TDataFile::saveBeforeLeaving(QWidget* dialogParent)
+{
+    if (m_dm.DataSaved || !m_dm.Tb_Account->active())
+        return true;
+    const bool titled = titleIsFile();
+    if (SaveDataFile(false, dialogParent))
+        return true;
+    // Data of a file stays when its save wrote nothing; data of no file goes only when the user
+    // says so after giving up the save dialog.
+    return !titled && m_prompts.confirm(QStringLiteral("Данные не сохранены! Продолжить без сохранения?"));
+}
+
 bool TDataFile::CreateNewDataFile()
 {
-    if (!m_dm.DataSaved && m_dm.Tb_Account->active())
-        SaveDataFile(false);
+    if (!saveBeforeLeaving(nullptr))
+        return false;
     if (!CloseDataFile()) {
         reopenAfterFailedClose();
         throw DbError(QStringLiteral("Невозможно закрыть файл !"));

@@ -98,6 +98,8 @@ private:
     int stageFile(const QString& path, QString* usedPassword);
     // Puts the staged folder in place of the (closed) working folder and opens it.
     bool openStaged(const QString& path, const QString& pass);
+    // Opens the staged file in place of the open data, which comes back as it was when that fails.
+    void replaceWithStaged(const QString& path, const QString& pass);
     // After a close that failed half way: the same data opened again from the working folder.
     void reopenAfterFailedClose();
     void discardStaging();
@@ -113,6 +115,8 @@ private:
     // What prepare() found left in the working folder; false when there is nothing to offer.
     bool offerRecovery();
     QString password() const;
+    // Unsaved data is saved before it is left (New, Open); false when it is to stay as it is.
+    bool saveBeforeLeaving(QWidget* dialogParent);
     void setPassword(const QString& text);
 
     TDm& m_dm;

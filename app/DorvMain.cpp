@@ -212,6 +212,7 @@ void TFormMain::buildActions()
     placeAll(mRange, Money->periodItems());
     mMoney->addSeparator();
     mMoney->addAction(Money->mResult);
+    showPopupKeys();
 
     mService = bar->addMenu(QStringLiteral("Се&рвис"));
     mService->setObjectName(QStringLiteral("mService"));
@@ -242,6 +243,25 @@ void TFormMain::buildActions()
     manual->setShortcut(QKeySequence(Qt::Key_F1));
     mHelp->addSeparator();
     addAction(mHelp, QStringLiteral("mAbout"), QStringLiteral("&О..."), [this] { mAboutClick(); });
+}
+
+void TFormMain::showPopupKeys()
+{
+    // A main menu item shows the key its popup twin has. The key stays the popup's: it acts on the
+    // control with the focus, so here it is bound to the menu alone and never to the whole window,
+    // where Ins or F11 belong to whatever grid the user is in.
+    for (QMenu* menu : {mCategory, mMoney}) {
+        for (QAction* item : menu->actions()) {
+            const QString name = item->objectName();
+            if (!name.startsWith(QLatin1Char('m')) || name.startsWith(QLatin1String("mp")))
+                continue;
+            const QAction* twin = Money->findChild<QAction*>(QStringLiteral("mp") + name.mid(1));
+            if (!twin || twin->shortcut().isEmpty())
+                continue;
+            item->setShortcut(twin->shortcut());
+            item->setShortcutContext(Qt::WidgetShortcut);
+        }
+    }
 }
 
 void TFormMain::buildToolBar()
@@ -607,9 +627,11 @@ bool TFormMain::FormCloseQuery()
         return false;
     StartStop = true;
     if (m_dm && !m_dm->DataSaved && m_dm->Tb_Account->active()) {
-        // A save that fails must not throw the changes away behind the user's back.
-        if (!runGuarded(*m_prompts, [this] { SaveDataFile(false); })
-            && !m_prompts->confirm(QStringLiteral("Данные не сохранены! Выйти без сохранения?"))) {
+        // A save that fails or whose dialog is cancelled must not throw the changes away behind
+        // the user's back.
+        bool saved = false;
+        runGuarded(*m_prompts, [&] { saved = SaveDataFile(false); });
+        if (!saved && !m_prompts->confirm(QStringLiteral("Данные не сохранены! Выйти без сохранения?"))) {
             StartStop = false;
             return false;
         }
@@ -655,7 +677,15 @@ void TFormMain::mManualClick()
         HelpWindow::showHelp(HelpFilePath, this);
 }
 
-void TFormMain::mCalcClick() { StartCalculator(); }
+void TFormMain::mCalcClick()
+{
+    // F9 that does nothing looks like a broken key: say why nothing comes.
+    const QString program = FindCalculator(CalculatorCandidates(), {});
+    if (program.isEmpty())
+        m_prompts->inform(QStringLiteral("Калькулятор не найден."));
+    else if (!StartCalculator({program}, {}))
+        m_prompts->inform(QStringLiteral("Калькулятор не удалось запустить: %1").arg(program));
+}
 
 void TFormMain::mBarClick() { TbMain->setVisible(m_bar->isChecked()); }
 

@@ -191,6 +191,7 @@ private:
     void buildMoneyPage();
     void buildActions();
     void buildToolBar();
+    void showPopupKeys();
     void buildPages();
     void buildContactPages();
     void wireDataFile();

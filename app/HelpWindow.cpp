@@ -2,10 +2,14 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPointer>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace dorv {
 
@@ -21,6 +25,35 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window), m_text(ne
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_text);
     resize(640, 560);
+}
+
+void HelpWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Esc closes the manual as it closes every other window of the program.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void HelpWindow::fitIntoScreen()
+{
+    // The whole window, title bar included, stands inside the screen's free area.
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QSize most(area.width() - frame.left() - frame.right(), area.height() - frame.top() - frame.bottom());
+    resize(size().boundedTo(most));
+    QRect outer = frameGeometry();
+    outer.setSize(size().grownBy(frame));
+    outer.moveRight(qMin(outer.right(), area.right()));
+    outer.moveBottom(qMin(outer.bottom(), area.bottom()));
+    outer.moveLeft(qMax(outer.left(), area.left()));
+    outer.moveTop(qMax(outer.top(), area.top()));
+    move(outer.topLeft());
 }
 
 void HelpWindow::openFile(const QString& path)
@@ -49,6 +82,7 @@ HelpWindow* HelpWindow::showHelp(const QString& path, QWidget* parent)
     if (window->filePath() != path || !window->m_loaded)
         window->openFile(path);
     window->show();
+    window->fitIntoScreen();
     window->raise();
     window->activateWindow();
     return window;

@@ -20,6 +20,12 @@ public:
     // given the first time.
     static HelpWindow* showHelp(const QString& path, QWidget* parent);
 
+    // Shrinks and moves the window so that it stands whole inside the screen's free area.
+    void fitIntoScreen();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     QTextBrowser* m_text;
     QString m_path;

@@ -274,7 +274,14 @@ void TCategoryEditor::SaveCategory()
         try {
             items.post();
         } catch (...) {
-            items.cancel();
+            // A name the file cannot hold is said, and stays in the card to be corrected.
+            const QString message = messageOf(std::current_exception());
+            if (!message.isEmpty())
+                m_host.prompts->error(message);
+            if (items.editing()) {
+                DBECat->setFocus();
+                return;
+            }
             card.done(QDialog::Rejected);
             return;
         }

@@ -454,6 +454,16 @@ bool TCategoryPane::eventFilter(QObject* watched, QEvent* event)
         if (onViewport)
             break;
         auto* key = static_cast<QKeyEvent*>(event);
+        // A key an in-place editor let through (Enter that ends a rename) is the editor's, never a
+        // command of the tree.
+        const QWidget* focus = QApplication::focusWidget();
+        if (focus && focus != tree && tree->isAncestorOf(focus)) {
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+                event->accept();
+                return true;
+            }
+            break;
+        }
         const bool enter = (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
                            && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
         // The tree's own commands win over the window's while the tree has the focus, as the

@@ -235,6 +235,7 @@ void TDm::attachRules()
         t->beforePost = [this](Dataset& d) { Tb_AccountBeforePost(d); };
     }
     Tb_Hist->onNewRecord = [this](Dataset& d) { Tb_HistNewRecord(d); };
+    Tb_Hist->beforePost = [this](Dataset& d) { Tb_HistBeforePost(d); };
     Tb_Log->onNewRecord = [this](Dataset& d) { Tb_LogNewRecord(d); };
     Tb_Log->beforePost = [this](Dataset& d) { Tb_LogBeforePost(d); };
     for (Table* t : {Tb_Person, Tb_Account, Tb_Firm})
@@ -340,6 +341,26 @@ void TDm::Tb_AccountBeforePost(Dataset& table)
                           .arg(MaxIdentifier));
     ++IdCounters[size_t(k)];
     id.setValue(IdCounters[size_t(k)]);
+}
+
+void TDm::Tb_HistBeforePost(Dataset& table)
+{
+    // An operation is an income or an expense of some amount: a row with neither (or both) would
+    // be counted by no total the way it reads, whatever path tried to write it.
+    auto positive = [&](const char* name) {
+        const Field& f = table.fieldByName(QString::fromLatin1(name));
+        return !f.isNull() && toTenThousandths(f.asFloat()) > 0;
+    };
+    auto empty = [&](const char* name) {
+        const Field& f = table.fieldByName(QString::fromLatin1(name));
+        return f.isNull() || toTenThousandths(f.asFloat()) == 0;
+    };
+    const bool income = positive("Dt") && empty("Ct"), expense = positive("Ct") && empty("Dt");
+    if (income != expense)
+        return;
+    if (inform)
+        inform(QStringLiteral("Операция не записана: у неё должна быть сумма больше нуля, приход или расход."));
+    throw DbAbort();
 }
 
 void TDm::Tb_LogBeforePost(Dataset& table)

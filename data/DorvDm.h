@@ -73,6 +73,7 @@ public:
     void Tb_HistNewRecord(Dataset& table);
     void Tb_LogNewRecord(Dataset& table);
     void Tb_AccountBeforePost(Dataset& table);
+    void Tb_HistBeforePost(Dataset& table);
     void Tb_LogBeforePost(Dataset& table);
     void Tb_AccountBeforeDelete(Dataset& table);
     void Tb_AccountAfterPost(Dataset& table);

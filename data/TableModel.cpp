@@ -5,6 +5,8 @@
 
 #include <QItemSelectionModel>
 
+#include <utility>
+
 namespace dorv {
 
 namespace {
@@ -137,7 +139,11 @@ void TableModel::followState()
         endInsertRows();
         followDataset(-1);
     } else if (!inserting && m_virtualRow >= 0) {
+        // The view moves its current row off the row that goes; the dataset must not follow it
+        // there, or a cancelled insert would leave the neighbour current.
+        const bool syncing = std::exchange(m_syncing, true);
         removeVirtualRow();
+        m_syncing = syncing;
         followDataset(m_dataset->currentRow());
     }
 }

@@ -8,6 +8,7 @@
 #include "data/DorvDm.h"
 #include "data/SuspendControls.h"
 #include "data/TableModel.h"
+#include "data/Transaction.h"
 #include "results/DorvRes.h"
 #include "util/DateScale.h"
 #include "util/Money.h"
@@ -32,6 +33,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+
+#include <limits>
 
 namespace dorv {
 
@@ -486,18 +489,30 @@ void TMoneyView::UpdateTotals(bool recomputeOpening, qint64 restDelta)
         *expense = toTenThousandths(q.field(1)->asFloat());
         q.close();
     };
+    // Sums of a book too large to count exactly are refused, never shown wrapped round.
+    auto difference = [](qint64 a, qint64 b) {
+        qint64 d = 0;
+        // A sum beyond the integer's range arrives saturated at one of its ends.
+        auto saturated = [](qint64 x) {
+            return x == std::numeric_limits<qint64>::max() || x == std::numeric_limits<qint64>::min();
+        };
+        if (__builtin_sub_overflow(a, b, &d) || saturated(a) || saturated(b))
+            throw DbError(QStringLiteral("Суммы периода вышли за пределы чисел, которые программа считает точно"));
+        return d;
+    };
     if (recomputeOpening) {
         qint64 in = 0, out = 0;
         sums(0, PeriodStart - 1, &in, &out);
-        OpeningBalance = in - out;
+        OpeningBalance = difference(in, out);
     }
     q.paramByName(QStringLiteral("id_account")).setAsInteger(account);
     qint64 income = 0, expense = 0;
     sums(PeriodStart, PeriodEnd, &income, &expense);
+    const qint64 closing = difference(OpeningBalance, difference(expense, income));
     setPanel(1, formatMoney(fromTenThousandths(OpeningBalance)));
     setPanel(3, formatMoney(fromTenThousandths(income)));
     setPanel(5, formatMoney(fromTenThousandths(expense)));
-    setPanel(7, formatMoney(fromTenThousandths(OpeningBalance + income - expense)));
+    setPanel(7, formatMoney(fromTenThousandths(closing)));
 }
 
 void TMoneyView::setPanel(int panel, const QString& text)
@@ -685,27 +700,47 @@ void TMoneyView::mEmptyHistClick()
         return;
     if (!m_host.prompts->warn(QStringLiteral("Все записи по данному счёту будут удалены! Вы уверены ?")))
         return;
-    Query& q = *dm.Qtemp;
-    q.close();
-    q.clearSql();
-    q.setSql({QStringLiteral("Delete from Tb_Hist where Id_Account=%1")
-                  .arg(acc.fieldByName(QStringLiteral("Id_Account")).asInteger())});
-    try {
-        q.execSQL();
-    } catch (const DbError&) {
-        // The history is shown as it now is and the balance decided all the same.
-    }
+    // The history goes and the balance is decided in one step: a failure leaves both as they were,
+    // never a balance that no history explains.
     Table& hist = *dm.Tb_Hist;
+    const bool saved = dm.DataSaved;
+    const QVariant account = acc.fieldByName(QStringLiteral("Id_Account")).value();
+    try {
+        Transaction change(*hist.database());
+        Query& q = *dm.Qtemp;
+        q.close();
+        q.clearSql();
+        q.setSql({QStringLiteral("Delete from Tb_Hist where Id_Account=%1").arg(account.toLongLong())});
+        q.execSQL();
+        if (answer == Prompts::Answer::No) {
+            acc.edit();
+            acc.fieldByName(QStringLiteral("Rest")).setValue(0.0);
+            acc.post();
+        }
+        change.commit();
+    } catch (...) {
+        for (Table* t : {&hist, &acc}) {
+            try {
+                t->cancel();
+                t->refresh();
+            } catch (...) {
+                // The database is as it was; a view that cannot be read again says so when shown.
+            }
+        }
+        dm.DataSaved = saved;
+        try {
+            acc.locate(QStringLiteral("Id_Account"), account);
+            UpdateTotals(false, 0);
+        } catch (...) {
+            // The failure that brought us here is the one to tell.
+        }
+        throw;
+    }
     hist.refresh();
-    hist.flush();
     if (m_host.packOnClose)
         m_host.packOnClose();
     dm.DataSaved = false;
-    if (answer == Prompts::Answer::No) {
-        acc.edit();
-        acc.fieldByName(QStringLiteral("Rest")).setValue(0.0);
-        acc.post();
-    }
+    UpdateTotals(true, 0);
 }
 
 ResultsHost TMoneyView::resultsHost() const

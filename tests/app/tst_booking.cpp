@@ -1,6 +1,7 @@
 #include "app/DorvMain.h"
 #include "categories/CategoryTree.h"
 #include "data/Database.h"
+#include "data/DbError.h"
 #include "data/DorvDm.h"
 #include "ledger/MoneyView.h"
 #include "ledger/OperationEditor.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -563,6 +565,128 @@ private slots:
             QCOMPARE(rest(1), restLeft);
             QCOMPARE(rest(2), 550.0);
         }
+    }
+
+    void failedClosingChangesNothing_data()
+    {
+        QTest::addColumn<int>("answer"); // Prompts::Answer
+        QTest::addColumn<QString>("refusal");
+        QTest::addRow("the history cannot be deleted") << int(Prompts::Answer::Yes)
+                                                       << "CREATE TRIGGER refuse BEFORE DELETE ON TB_HIST BEGIN "
+                                                          "SELECT RAISE(ABORT, 'удаление запрещено'); END";
+        QTest::addRow("the balance cannot be zeroed") << int(Prompts::Answer::No)
+                                                      << "CREATE TRIGGER refuse BEFORE UPDATE ON TB_ACCOUNT BEGIN "
+                                                         "SELECT RAISE(ABORT, 'изменение запрещено'); END";
+    }
+    void failedClosingChangesNothing()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, refusal);
+        select(money().Pgd->TvCt, 1);
+        nextCard({{"DBESum", "50"}});
+        w->action("mMoneyNew")->trigger();
+        const QStringList before = rows();
+        dm().DataSaved = true;
+        exec(refusal);
+        prompts.threeWay.enqueue(Prompts::Answer(answer));
+        prompts.warnings.enqueue(true);
+        w->action("mEmptyHist")->trigger();
+        QVERIFY2(prompts.asked.last().startsWith("error: "), qPrintable(prompts.asked.last()));
+        QCOMPARE(rows(), before);
+        QCOMPARE(rest(1), 950.0);
+        QCOMPARE(money().DBTRest->text(), QString("950.00"));
+        QCOMPARE(hist().recordCount(), 1);
+        QVERIFY(dm().DataSaved);
+        QVERIFY(!w->property("PackOnClose").toBool());
+    }
+
+    void cancelledInsertKeepsTheCurrentRow_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addRow("Esc in the card") << "esc";
+        QTest::addRow("the card's cross") << "cross";
+    }
+    void cancelledInsertKeepsTheCurrentRow()
+    {
+        QFETCH(QString, how);
+        select(money().Pgd->TvCt, 1);
+        for (const char* sum : {"10", "20", "30"}) {
+            nextCard({{"DBESum", sum}});
+            w->action("mMoneyNew")->trigger();
+        }
+        QCOMPARE(hist().recordCount(), 3);
+        hist().setCurrentRow(1);
+        const QVariant current = hist().fieldByName("Date_Create").value();
+        QTableView* grid = money().DBG;
+        prompts.modals.enqueue([how](QDialog* d) {
+            if (how == "esc")
+                QTest::keyClick(d, Qt::Key_Escape);
+            else
+                d->close();
+            return int(QDialog::Rejected);
+        });
+        grid->setFocus();
+        w->action("mpMoneyNew")->trigger();
+        QCOMPARE(hist().state(), DatasetState::Browse);
+        QCOMPARE(hist().fieldByName("Date_Create").value(), current);
+        QCOMPARE(grid->currentIndex().row(), 1);
+        // The next command acts on that row, not on its neighbour.
+        prompts.confirms.enqueue(true);
+        w->action("mpMoneyDelete")->trigger();
+        QCOMPARE(rows(), (QStringList{"1 1 - 10 1 - -", "1 1 - 30 1 - -"}));
+    }
+
+    void historyRowWithoutOneAmountIsRefused_data()
+    {
+        QTest::addColumn<QVariant>("dt");
+        QTest::addColumn<QVariant>("ct");
+        QTest::addColumn<bool>("stored");
+        QTest::addRow("neither") << QVariant() << QVariant() << false;
+        QTest::addRow("both") << QVariant(5.0) << QVariant(5.0) << false;
+        QTest::addRow("zero expense") << QVariant() << QVariant(0.0) << false;
+        QTest::addRow("negative income") << QVariant(-3.0) << QVariant() << false;
+        QTest::addRow("below a ten-thousandth") << QVariant(0.00001) << QVariant() << false;
+        QTest::addRow("income") << QVariant(3.0) << QVariant() << true;
+        QTest::addRow("expense, income zero") << QVariant(0.0) << QVariant(3.0) << true;
+    }
+    void historyRowWithoutOneAmountIsRefused()
+    {
+        QFETCH(QVariant, dt);
+        QFETCH(QVariant, ct);
+        QFETCH(bool, stored);
+        hist().insert();
+        hist().fieldByName("Level1").setValue(1);
+        hist().fieldByName("Kind").setValue("1");
+        hist().fieldByName("Dt").setValue(dt);
+        hist().fieldByName("Ct").setValue(ct);
+        bool aborted = false;
+        try {
+            hist().post();
+        } catch (const DbAbort&) {
+            aborted = true;
+            hist().cancel();
+        }
+        QCOMPARE(aborted, !stored);
+        QCOMPARE(rows().size(), stored ? 1 : 0);
+        QCOMPARE(prompts.messages().contains(
+                     "Операция не записана: у неё должна быть сумма больше нуля, приход или расход."),
+                 !stored);
+    }
+
+    void totalsBeyondExactNumbersAreRefused()
+    {
+        // Each amount is in range, their sum is not: 1100 × 9e11 is beyond 64-bit ten-thousandths.
+        exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<1100) "
+             "INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Level1, Dt) "
+             "SELECT 1, 36000, i, '1', 4, 900000000000 FROM n");
+        hist().refresh();
+        bool refused = false;
+        try {
+            money().UpdateTotals(true, 0);
+        } catch (const DbError& error) {
+            refused = error.message().contains("пределы");
+        }
+        QVERIFY(refused);
     }
 };
 

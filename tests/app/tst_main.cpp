@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QScreen>
 #include <QSettings>
 #include <QStackedWidget>
 #include <QTableView>
@@ -86,6 +87,21 @@ class TestMain : public QObject {
         return path;
     }
     QSettings settings() { return QSettings(settingsFile(), QSettings::IniFormat); }
+    // A data file made from the template database changed by the given statements.
+    QString makeCraftedFile(const QString& name, const QStringList& statements)
+    {
+        QTemporaryDir work;
+        if (!unpackTemplate(work.path()))
+            return {};
+        {
+            auto db = Database::openFile(work.filePath("DORVANA.DB"), false);
+            for (const QString& sql : statements)
+                db->exec(sql);
+        }
+        const QString path = root->filePath(name);
+        QString error;
+        return ZipArchive::pack(work.path(), path, {}, &error) == 1 ? path : QString();
+    }
     static QStringList accountsOf(const QString& file)
     {
         QTemporaryDir d;
@@ -406,7 +422,8 @@ private slots:
         auto w = start();
         addAccount(*w, "Несохранённый");
         prompts.openFiles.enqueue(other);
-        w->mOpenClick(); // unsaved, nameless data: the save dialog is cancelled and the data dropped
+        prompts.confirms.enqueue(true); // unsaved, nameless data: the save dialog is cancelled and
+        w->mOpenClick();                // the data dropped when the user says so
         QVERIFY(prompts.asked.contains("save: Сохранение данных в архиве"));
         QCOMPARE(w->windowTitle(), other);
         QCOMPARE(accounts(*w), QStringList{"Другой"});
@@ -428,7 +445,9 @@ private slots:
         auto w = start();
         addAccount(*w, "Несохранённый");
         prompts.confirms.enqueue(true);
-        QVERIFY(w->FormCloseQuery()); // the save dialog is cancelled: the data goes, the program ends
+        prompts.confirms.enqueue(true);
+        QVERIFY(w->FormCloseQuery()); // the save dialog is cancelled, the data let go: the program ends
+        QVERIFY(prompts.asked.contains("confirm: Данные не сохранены! Выйти без сохранения?"));
         QVERIFY(prompts.asked.contains("save: Сохранение данных в архиве"));
         QVERIFY(!QFileInfo::exists(w->WorkingFolder));
         QVERIFY(settings().value("Dorvana/Recent_Catalog").toString().isEmpty());
@@ -800,6 +819,214 @@ private slots:
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(", ")));
         for (const char* promise : {"начальн", "Начальн", "появится позже"})
             QVERIFY2(!text.contains(promise), promise);
+    }
+
+    void cancelledSaveDialogAsksBeforeLeaving_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("leave");
+        for (const char* command : {"exit", "mNew", "mOpen"}) {
+            QTest::addRow("%s, yes", command) << QString(command) << true;
+            QTest::addRow("%s, no", command) << QString(command) << false;
+        }
+    }
+    void cancelledSaveDialogAsksBeforeLeaving()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, leave);
+        const QString other = makeDataFile("other.den", "Другой");
+        auto w = start();
+        addAccount(*w, "Несохранённый");
+        const QString question = command == "exit" ? "confirm: Данные не сохранены! Выйти без сохранения?"
+                                                   : "confirm: Данные не сохранены! Продолжить без сохранения?";
+        bool closed = false;
+        if (command == "exit") {
+            prompts.confirms.enqueue(true); // "Закрыть программу?"
+            prompts.confirms.enqueue(leave);
+            closed = w->FormCloseQuery();
+        } else {
+            if (command == "mOpen")
+                prompts.openFiles.enqueue(other);
+            prompts.confirms.enqueue(leave);
+            w->action(command)->trigger();
+        }
+        QVERIFY(prompts.asked.contains("save: Сохранение данных в архиве"));
+        QVERIFY(prompts.asked.contains(question));
+        if (!leave) {
+            // Exactly as it was: nothing closed, nothing cleared, still unsaved.
+            QVERIFY(!closed);
+            QVERIFY(!w->StartStop);
+            QVERIFY(w->Dm()->Tb_Account->active());
+            QCOMPARE(accounts(*w), QStringList{"Несохранённый"});
+            QVERIFY(!w->Dm()->DataSaved);
+            QVERIFY(w->windowTitle().isEmpty());
+            QVERIFY(QFileInfo(w->WorkingFolder).isDir());
+            return;
+        }
+        if (command == "exit") {
+            QVERIFY(closed);
+            QVERIFY(!QFileInfo::exists(w->WorkingFolder));
+        } else {
+            QCOMPARE(accounts(*w), command == "mOpen" ? QStringList{"Другой"} : QStringList());
+        }
+    }
+
+    void fileThatCannotBeOpenedKeepsTheOpenData_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("said"); // a part of the last message
+        QTest::addRow("wrong password") << "password"
+                                        << "Нет возможности открыть файл";
+        QTest::addRow("empty archive") << "empty"
+                                       << "Нет возможности открыть файл";
+        QTest::addRow("zero-length database") << "zero"
+                                              << "нет базы данных";
+        QTest::addRow("archive without a database") << "nodb"
+                                                    << "нет базы данных";
+        QTest::addRow("foreign database") << "foreign"
+                                          << "таблица «SHOP»";
+        QTest::addRow("no accounts table") << "noaccounts"
+                                           << "нет таблицы TB_ACCOUNT";
+        QTest::addRow("trigger") << "trigger"
+                                 << "триггер «wipe»";
+        QTest::addRow("view") << "view"
+                              << "представление «people»";
+        QTest::addRow("unknown index") << "index"
+                                       << "индекс «by_phone»";
+        QTest::addRow("our index made unique") << "unique"
+                                               << "индекс «Z_PERSON»";
+        QTest::addRow("our index on other columns") << "columns"
+                                                    << "индекс «Z_FIRM»";
+        QTest::addRow("amount beyond the range") << "amount"
+                                                 << "8.67e+79";
+        QTest::addRow("negative amount") << "negative"
+                                         << "-5";
+        QTest::addRow("amount as text") << "text"
+                                        << "много";
+        QTest::addRow("balance beyond ten-thousandths") << "rest"
+                                                        << "остаток";
+    }
+    void fileThatCannotBeOpenedKeepsTheOpenData()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, said);
+        const QString good = makeDataFile("good.den", "Хороший");
+        const QString hist = "INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Level1, %1) "
+                             "VALUES (1, 40000, 1, '1', -10, %2)";
+        const QString account = "INSERT INTO TB_ACCOUNT (Id_Account, Account, Currency, Rest) VALUES (1, 'Чужой', "
+                                "'руб', %1)";
+        QString bad;
+        if (kind == "password") {
+            bad = makeDataFile("secret.den", "Тайный", "пароль1");
+            prompts.modals.enqueue([](QDialog* d) {
+                static_cast<TFormCard*>(d)->EdPas->setText("не тот");
+                return int(QDialog::Accepted);
+            });
+        } else if (kind == "empty") {
+            bad = root->filePath("empty.den");
+            QFile f(bad);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0'));
+        } else if (kind == "zero" || kind == "nodb") {
+            QTemporaryDir work;
+            QFile f(work.filePath(kind == "zero" ? "DORVANA.DB" : "notes.txt"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            if (kind == "nodb")
+                f.write("hello");
+            f.close();
+            bad = root->filePath(kind + ".den");
+            QString error;
+            QCOMPARE(ZipArchive::pack(work.path(), bad, {}, &error), 1);
+        } else {
+            const QHash<QString, QStringList> statements{
+                {"foreign",
+                 {"DROP TABLE TB_ACCOUNT", "DROP TABLE TB_HIST", "DROP TABLE TB_ITEMS", "DROP TABLE TB_PERSON",
+                  "DROP TABLE TB_FAMILY", "DROP TABLE TB_FIRM", "DROP TABLE TB_LOG", "CREATE TABLE shop (id INTEGER)"}},
+                {"noaccounts", {"DROP TABLE TB_ACCOUNT"}},
+                {"trigger", {"CREATE TRIGGER wipe AFTER INSERT ON TB_ACCOUNT BEGIN DELETE FROM TB_PERSON; END"}},
+                {"view", {"CREATE VIEW people AS SELECT * FROM TB_PERSON"}},
+                {"index", {"CREATE INDEX by_phone ON TB_PERSON (Phone)"}},
+                {"unique", {"DROP INDEX Z_PERSON", "CREATE UNIQUE INDEX Z_PERSON ON TB_PERSON (Name, Id_Person)"}},
+                {"columns", {"DROP INDEX Z_FIRM", "CREATE INDEX Z_FIRM ON TB_FIRM (Id_Firm)"}},
+                {"amount", {account.arg(0), hist.arg("Dt").arg("8.67e79")}},
+                {"negative", {account.arg(0), hist.arg("Ct").arg("-5")}},
+                {"text", {account.arg(0), hist.arg("Ct").arg("'много'")}},
+                {"rest", {account.arg("1e300")}},
+            };
+            QVERIFY(statements.contains(kind));
+            bad = makeCraftedFile(kind + ".den", statements.value(kind));
+        }
+        QVERIFY(!bad.isEmpty());
+        settings().setValue("Dorvana/Recent_Catalog", good);
+        auto w = start();
+        QCOMPARE(accounts(*w), QStringList{"Хороший"});
+        addAccount(*w, "Записан перед открытием");
+        prompts.confirms.enqueue(true);
+        prompts.openFiles.enqueue(bad);
+        w->guarded([&] { w->action("mOpen")->trigger(); });
+        QVERIFY2(prompts.messages().last().contains(said, Qt::CaseInsensitive), qPrintable(prompts.asked.join('\n')));
+        // The open data stays open, with its title (it was saved before the file was tried).
+        QCOMPARE(w->windowTitle(), good);
+        QCOMPARE(accounts(*w), (QStringList{"Записан перед открытием", "Хороший"}));
+        QVERIFY(w->Dm()->DataSaved);
+        QCOMPARE(w->Dm()->Tb_Person->recordCount(), 0);
+        // And it still works.
+        addAccount(*w, "После");
+        exit(*w);
+        QCOMPARE(accountsOf(good), (QStringList{"Записан перед открытием", "После", "Хороший"}));
+    }
+
+    void mainMenusShowThePopupKeys_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QKeySequence>("key");
+        QTest::addRow("new operation") << "mMoneyNew" << QKeySequence(Qt::Key_Insert);
+        QTest::addRow("edit operation") << "mMoneyEdit" << QKeySequence(Qt::Key_F11);
+        QTest::addRow("delete operation") << "mMoneyDelete" << QKeySequence(Qt::CTRL | Qt::Key_Delete);
+        QTest::addRow("new category") << "mCategoryNew" << QKeySequence(Qt::Key_Insert);
+        QTest::addRow("new branch") << "mCategoryNewChild" << QKeySequence(Qt::Key_F10);
+        QTest::addRow("find category") << "mCategoryFind" << QKeySequence(Qt::Key_F3);
+        QTest::addRow("move category") << "mCategoryMove" << QKeySequence(Qt::Key_F2);
+    }
+    void mainMenusShowThePopupKeys()
+    {
+        QFETCH(QString, item);
+        QFETCH(QKeySequence, key);
+        auto w = start();
+        QAction* a = w->action(item);
+        QVERIFY(a);
+        QCOMPARE(a->shortcut(), key);
+        // Shown in the menu, but never a key of the whole window: Ins in a grid is the grid's.
+        QCOMPARE(a->shortcutContext(), Qt::WidgetShortcut);
+    }
+
+    void calculatorThatIsNotThereIsSaid()
+    {
+        QTemporaryDir empty;
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(empty.path()));
+        auto w = start();
+        w->action("mCalc")->trigger();
+        qputenv("PATH", path);
+        QCOMPARE(prompts.messages(), QStringList{"Калькулятор не найден."});
+    }
+
+    void helpWindowClosesWithEscAndStaysOnTheScreen()
+    {
+        QFile help(QDir(programFolder()).filePath("Dorvana.Hlp"));
+        QVERIFY(help.open(QIODevice::WriteOnly));
+        help.write("<html><body><h1>Содержание</h1></body></html>");
+        help.close();
+        auto w = start();
+        w->action("mManual")->trigger();
+        auto* window = w->findChild<QWidget*>("HelpWindow");
+        QVERIFY(window && window->isVisible());
+        const QRect area = window->screen()->availableGeometry();
+        window->move(area.right() - 100, area.bottom() - 100);
+        w->action("mManual")->trigger();
+        QVERIFY2(area.contains(window->frameGeometry()), "the whole window on the screen");
+        QTest::keyClick(window->findChild<QWidget*>("HelpText"), Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
     }
 
     void failedSaveLeavesTheOldFile()

@@ -10,8 +10,10 @@
 #include "widgets/DbControls.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -237,6 +239,54 @@ private slots:
         QCOMPARE(prompts.messages(), QStringList{"Такая статья уже есть!"});
         QCOMPARE(query("SELECT count(*) FROM TB_ITEMS WHERE ITM = 'Зарплата'"), QStringList{"1"});
         QCOMPARE(dm().Tb_Items->state(), DatasetState::Browse);
+    }
+
+    void unstorableNameIsSaidAndKeptInTheCard()
+    {
+        select(pane().TvCt, 2);
+        bool keptOpen = false;
+        QString kept;
+        prompts.modals.enqueue([&](QDialog* d) {
+            auto* edit = d->findChild<TDbEdit*>("DBECat");
+            auto* ok = d->findChild<QPushButton*>("ButOk");
+            edit->setText("Кофе ☕");
+            edit->setModified(true);
+            ok->click();
+            keptOpen = d->isVisible();
+            kept = edit->text();
+            edit->setText("Кофе");
+            edit->setModified(true);
+            ok->click();
+            return d->isVisible() ? int(QDialog::Rejected) : d->result();
+        });
+        editor().OpenCategoryCard(1);
+        QVERIFY(keptOpen);
+        QCOMPARE(kept, QString("Кофе ☕"));
+        QCOMPARE(prompts.messages().size(), 1);
+        QVERIFY2(prompts.messages().first().contains("символ «☕» не может быть сохранён"),
+                 qPrintable(prompts.messages().first()));
+        QCOMPARE(query("SELECT LEV, ID_REF FROM TB_ITEMS WHERE ITM = 'Кофе'"), QStringList{"1 1"});
+        QCOMPARE(dm().Tb_Items->state(), DatasetState::Browse);
+    }
+
+    void enterThatEndsARenameOpensNoCard()
+    {
+        QTreeWidget* tree = pane().TvCt;
+        QVERIFY(focus(tree));
+        select(tree, 2);
+        tree->editItem(tree->currentItem(), 0);
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY2(editor && tree->isAncestorOf(editor), "an in-place editor has the focus");
+        editor->setText("Булка");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(query("SELECT ITM FROM TB_ITEMS WHERE ID_ITM = 2"), QStringList{"Булка"});
+        QVERIFY2(!prompts.asked.contains("modal: TFormCard"), qPrintable(prompts.asked.join('\n')));
+        QCOMPARE(query("SELECT count(*) FROM TB_HIST"), QStringList{"0"});
+        QCOMPARE(dm().Tb_Hist->state(), DatasetState::Browse);
+        // Enter on the tree itself still books.
+        prompts.modals.enqueue([](QDialog*) { return int(QDialog::Rejected); });
+        QTest::keyClick(tree, Qt::Key_Return);
+        QVERIFY(prompts.asked.contains("modal: TFormCard"));
     }
 
     void renamingShowsEverywhere()

@@ -346,6 +346,7 @@ private slots:
         h.fieldByName("ID_Firm").setValue(firm);
         h.fieldByName("Ref_Account").setValue(acc);
         h.fieldByName("Kind").setValue("1");
+        h.fieldByName("Ct").setValue(1.0);
         h.post();
         QCOMPARE(h.fieldByName("Firm").asString(), name30.left(15));
         QCOMPARE(dm->Tb_Firm->fieldByName("Firm").asString(), name30);
@@ -371,6 +372,7 @@ private slots:
             QVERIFY(stamp / MsPerDay == dayNumber(QDate(2026, 12, 9)));
             previous = stamp;
             h.fieldByName("Kind").setValue("1");
+            h.fieldByName("Ct").setValue(1.0);
             h.post();
         }
         QCOMPARE(h.recordCount(), 3);
