@@ -24,6 +24,7 @@
 #include <cstdio>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace dorv {
@@ -55,8 +56,17 @@ bool TDataFile::prepare(const QString& tempFolder)
 {
     StartStop = true;
     PackOnClose = false;
+    bool wasOpen = false;
     if (tempFolder.isEmpty()) {
-        TempFolder = PrivateTempFolder();
+        const PrivateFolder place = FindPrivateFolder();
+        TempFolder = place.path;
+        wasOpen = place.wasOpen;
+        for (const QString& refused : TempFolder.isEmpty() ? QStringList() : place.passedOver)
+            m_prompts.inform(
+                QStringLiteral("Папка %1 не является вашей собственной папкой (это ссылка, файл или "
+                               "папка другого пользователя), поэтому программа ничего в ней не "
+                               "читает и не пишет. Данные будут распакованы в папку %2.")
+                    .arg(QDir::toNativeSeparators(refused), QDir::toNativeSeparators(QDir::cleanPath(TempFolder))));
     } else {
         TempFolder = QDir(tempFolder).absolutePath();
         if (!TempFolder.endsWith(QLatin1Char('/')))
@@ -66,6 +76,9 @@ bool TDataFile::prepare(const QString& tempFolder)
     const QFileInfo base(TempFolder);
     if (TempFolder.isEmpty() || !base.isDir() || !base.isWritable())
         throw DbError(folderError());
+    setAsideUntrusted(wasOpen);
+    if (!lockIsAFile())
+        return false;
 
     // A second copy would unpack its template over the first one's open data: the lock beside the
     // working folder tells them apart. A lock left by a run that ended without closing names a
@@ -147,11 +160,18 @@ void TDataFile::keepAside(const QString& why)
 {
     if (!QFileInfo(WorkingFolder).isDir())
         return;
-    const QString aside = WorkingFolder + QStringLiteral(".kept-")
-                          + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    if (QDir().rename(WorkingFolder, aside))
-        m_prompts.inform(QStringLiteral("%1 Несохранённые изменения оставлены в папке %2.")
-                             .arg(why, QDir::toNativeSeparators(aside)));
+    // Under a name nothing else has: an earlier folder kept aside in the same second stays too.
+    QString reason;
+    const QString aside = MoveAside(WorkingFolder, QStringLiteral(".kept-"), &reason);
+    if (aside.isEmpty()) {
+        // Left where they are, they would be cleared by the data that takes their place: the
+        // start ends instead, and the next one offers them again.
+        throw DbError(QStringLiteral("%1 Несохранённые изменения не удалось отложить (%2); они оставлены в папке %3 "
+                                     "и будут предложены при следующем запуске.")
+                          .arg(why, reason, QDir::toNativeSeparators(WorkingFolder)));
+    }
+    m_prompts.inform(
+        QStringLiteral("%1 Несохранённые изменения оставлены в папке %2.").arg(why, QDir::toNativeSeparators(aside)));
     EnsureDirectory(WorkingFolder);
 }
 
@@ -666,6 +686,13 @@ bool TDataFile::SaveDataFile(bool ask, QWidget* dialogParent)
     if (name.isEmpty())
         return false;
     name = QFileInfo(name).absoluteFilePath();
+    // A file the user made read-only is not replaced behind the user's back.
+    if (IsReadOnlyFile(name)
+        && !m_prompts.confirm(QStringLiteral("Файл %1 доступен только для чтения. Всё равно заменить его?")
+                                  .arg(QDir::toNativeSeparators(name))))
+        return false;
+    // What saves cut off half way left beside the file goes before this one adds its own.
+    RemoveSaveLeftovers(name);
     if (Backup && QFileInfo(name).isFile()) {
         QString ignored;
         ReplaceBackupCopy(name, &ignored); // a failed backup does not stop the save
@@ -811,6 +838,58 @@ bool TDataFile::CloseDatabase()
     }
     PackOnClose = false;
     return true;
+}
+
+// ---- what the working folder's surroundings must be ----
+
+void TDataFile::setAsideUntrusted(bool folderWasOpen)
+{
+    // What lies under the program's names beside the working folder is read only when nobody but
+    // the user could have put it there: the folder was closed to others, and the entry is the
+    // user's own. Anything else is renamed out of the way unopened, never cleared: it may still be
+    // the user's own work.
+    QStringList setAside;
+    for (const QString& name : {WorkingFolder, stagingFolder(), WorkingFolder + QStringLiteral(".lck")}) {
+        struct stat st {};
+        if (::lstat(QFile::encodeName(name).constData(), &st) != 0)
+            continue;
+        if (!folderWasOpen && st.st_uid == ::geteuid())
+            continue;
+        QString reason;
+        const QString aside = MoveAside(name, QStringLiteral(".untrusted-"), &reason);
+        if (aside.isEmpty())
+            throw DbError(QStringLiteral("Невозможно отложить %1: %2").arg(QDir::toNativeSeparators(name), reason));
+        setAside << QDir::toNativeSeparators(aside);
+    }
+    if (setAside.isEmpty())
+        return;
+    const QString folder = QDir::toNativeSeparators(QDir::cleanPath(TempFolder));
+    m_prompts.inform(
+        folderWasOpen
+            ? QStringLiteral("Папка %1 была открыта для записи другим пользователям, поэтому то, что в ней лежало, "
+                             "не открывалось и отложено: %2. Теперь папка доступна только вам.")
+                  .arg(folder, setAside.join(QStringLiteral(", ")))
+            : QStringLiteral("В папке %1 лежало то, что принадлежит другому пользователю; оно не открывалось и "
+                             "отложено: %2.")
+                  .arg(folder, setAside.join(QStringLiteral(", "))));
+}
+
+bool TDataFile::lockIsAFile()
+{
+    const QString lock = WorkingFolder + QStringLiteral(".lck");
+    struct stat st {};
+    if (::lstat(QFile::encodeName(lock).constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return true;
+    const bool link = S_ISLNK(st.st_mode), folder = S_ISDIR(st.st_mode);
+    const QString what = link     ? QStringLiteral("символическая ссылка")
+                         : folder ? QStringLiteral("папка")
+                                  : QStringLiteral("особый файл (канал, устройство или сокет)");
+    const QString it = link ? QStringLiteral("ссылку") : folder ? QStringLiteral("папку") : QStringLiteral("его");
+    m_prompts.inform(QStringLiteral("На месте файла блокировки %1 находится %2, а не обычный файл. Программа не может "
+                                    "проверить, не запущена ли уже другая её копия, и будет закрыта. Удалите %3 и "
+                                    "запустите программу снова.")
+                         .arg(QDir::toNativeSeparators(lock), what, it));
+    return false;
 }
 
 } // namespace dorv

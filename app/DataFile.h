@@ -114,6 +114,12 @@ private:
     void keepAside(const QString& why);
     // What prepare() found left in the working folder; false when there is nothing to offer.
     bool offerRecovery();
+    // What lies under the program's names beside the working folder and could have been put there
+    // by someone else (the folder was open to others, or the entry is another user's) is renamed
+    // aside unread, and the user is told.
+    void setAsideUntrusted(bool folderWasOpen);
+    // A lock that is a link, a folder or anything but a file is reported; false then.
+    bool lockIsAFile();
     QString password() const;
     // Unsaved data is saved before it is left (New, Open); false when it is to stay as it is.
     bool saveBeforeLeaving(QWidget* dialogParent);

@@ -433,11 +433,14 @@ void TFormMain::FormCreate()
         m_file->setTitle(FindBesideExecutable(QStringLiteral("*.den")));
     if (!m_file->title().isEmpty() && !m_file->titleIsFile())
         m_file->setTitle(QString());
+    // Temporary files of saves that were cut off (the program killed half way) are not left to pile up.
+    RemoveSaveLeftovers(m_file->title());
 
     bool opened = false;
     if (m_file->hasRecovered()) {
-        // The changes a run that ended without closing left behind, as the user asked.
-        runGuarded(*m_prompts, [&] { opened = m_file->openRecovered(); });
+        // The changes a run that ended without closing left behind, as the user asked. Changes
+        // that can be neither opened nor kept aside end the start, so that nothing clears them.
+        opened = m_file->openRecovered();
     } else if (!m_file->title().isEmpty()) {
         // A start file that cannot be read must not stop every start: say why and go on with a
         // new database, as for a wrong password.

@@ -1,5 +1,7 @@
 #include "FileUtil.h"
 
+#include "Clock.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -9,10 +11,12 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -49,6 +53,58 @@ auto retrying(Call call)
     return r;
 }
 
+// The temporary files of a ReplacingFile: ".<target's name>.<8 letters or digits>" beside it.
+constexpr int TemporaryLetters = 8;
+const char TemporaryAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+
+QString temporaryPrefix(const QFileInfo& target) { return QStringLiteral(".") + target.fileName() + QLatin1Char('.'); }
+
+bool isTemporaryOf(const QString& name, const QString& prefix)
+{
+    if (!name.startsWith(prefix) || name.size() != prefix.size() + TemporaryLetters)
+        return false;
+    for (qsizetype i = prefix.size(); i < name.size(); ++i) {
+        const char16_t c = name.at(i).unicode();
+        if (!((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9')))
+            return false;
+    }
+    return true;
+}
+
+// Removes the leftover temporary files of one target; see RemoveSaveLeftovers.
+int removeTemporariesOf(const QString& target)
+{
+    const QFileInfo info(target);
+    const QString prefix = temporaryPrefix(info);
+    DIR* d = ::opendir(QFile::encodeName(info.absolutePath()).constData());
+    if (!d)
+        return 0;
+    const int dir = ::dirfd(d);
+    QList<QByteArray> names;
+    while (dirent* e = ::readdir(d))
+        if (isTemporaryOf(QFile::decodeName(e->d_name), prefix))
+            names << QByteArray(e->d_name);
+    int removed = 0;
+    for (const QByteArray& name : std::as_const(names)) {
+        // Opened without following a link and without waiting on a pipe: only a regular file of
+        // the user's own is ours to remove, and only while no save holds its lock.
+        const int fd =
+            retrying([&] { return ::openat(dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); });
+        if (fd < 0)
+            continue;
+        struct stat opened {
+        }, named{};
+        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_uid == ::geteuid()
+            && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstatat(dir, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
+            && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino
+            && ::unlinkat(dir, name.constData(), 0) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(d);
+    return removed;
+}
+
 QString writeError(const QString& path, int code)
 {
     return QStringLiteral("Невозможно записать файл %1: %2").arg(path, SystemErrorText(code));
@@ -65,11 +121,27 @@ QString GetTempDirectory()
     return t;
 }
 
-QString PrivateTempFolder()
+QString PrivateTempFolder() { return FindPrivateFolder().path; }
+
+PrivateFolder FindPrivateFolder()
 {
     // A database unpacked into a small memory file system would fill it: the runtime folder is
     // used only when it has room for one.
     constexpr qint64 NeededRoom = static_cast<qint64>(512) * 1024 * 1024;
+    PrivateFolder found;
+    // A folder of the program's name that is not the user's own real folder is passed over, and
+    // the user hears of it: whatever lies there is not the user's to trust.
+    auto tryFolder = [&found](const QString& folder) {
+        struct stat st {};
+        const bool there = ::lstat(nativeNoSlash(folder).constData(), &st) == 0;
+        if (EnsureDirectory(folder, &found.wasOpen)) {
+            found.path = folder + QLatin1Char('/');
+            return true;
+        }
+        if (there)
+            found.passedOver << folder;
+        return false;
+    };
     // The working folder keeps unsaved changes for the next start after a crash; only on a disk
     // do they outlive a power cut too. So the user's state folder comes first: a real folder of
     // the user's that nobody else may write into.
@@ -89,33 +161,31 @@ QString PrivateTempFolder()
             ::mkdir(QFile::encodeName(made).constData(), 0700);
         }
         struct stat st {};
-        if (::lstat(nativeNoSlash(state).constData(), &st) == 0 && ownFolder(st) && (st.st_mode & 002) == 0) {
-            const QString folder = QFile::decodeName(nativeNoSlash(state)) + QStringLiteral("/dorvana");
-            if (EnsureDirectory(folder))
-                return folder + QLatin1Char('/');
-        }
+        if (::lstat(nativeNoSlash(state).constData(), &st) == 0 && ownFolder(st) && (st.st_mode & 002) == 0
+            && tryFolder(QFile::decodeName(nativeNoSlash(state)) + QStringLiteral("/dorvana")))
+            return found;
     }
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (runtime.startsWith(QLatin1Char('/'))) {
         struct stat st {};
         if (::lstat(nativeNoSlash(runtime).constData(), &st) == 0 && ownFolder(st) && (st.st_mode & 077) == 0
-            && FreeSpace(runtime) >= NeededRoom) {
-            const QString folder = QFile::decodeName(nativeNoSlash(runtime)) + QStringLiteral("/dorvana");
-            if (EnsureDirectory(folder))
-                return folder + QLatin1Char('/');
-        }
+            && FreeSpace(runtime) >= NeededRoom
+            && tryFolder(QFile::decodeName(nativeNoSlash(runtime)) + QStringLiteral("/dorvana")))
+            return found;
     }
     const QString temp = GetTempDirectory();
     if (temp.isEmpty())
-        return {};
+        return found;
     // The shared temporary folder is open to everyone: the name carries the user, and a folder
     // someone else put there under it is refused rather than used.
-    const QString folder = temp + QStringLiteral("dorvana-%1").arg(::geteuid());
-    return EnsureDirectory(folder) ? folder + QLatin1Char('/') : QString();
+    tryFolder(temp + QStringLiteral("dorvana-%1").arg(::geteuid()));
+    return found;
 }
 
-bool EnsureDirectory(const QString& path)
+bool EnsureDirectory(const QString& path, bool* wasOpen)
 {
+    if (wasOpen)
+        *wasOpen = false;
     if (path.isEmpty())
         return false;
     const QByteArray native = nativeNoSlash(path);
@@ -134,6 +204,8 @@ bool EnsureDirectory(const QString& path)
         return false;
     struct stat opened {};
     const bool ok = ::fstat(fd, &opened) == 0 && ownFolder(opened) && ::fchmod(fd, 0700) == 0;
+    if (ok && wasOpen)
+        *wasOpen = (opened.st_mode & 022) != 0;
     ::close(fd);
     return ok;
 }
@@ -329,6 +401,78 @@ bool ReplaceBackupCopy(const QString& file, QString* error)
     return ok || fail(msg);
 }
 
+QString MoveAside(const QString& path, const QString& tag, QString* error)
+{
+    const QByteArray from = nativeNoSlash(path);
+    const QString base = QFile::decodeName(from) + tag + Clock::now().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    int code = EEXIST;
+    for (int n = 1; n <= 1000 && code == EEXIST; ++n) {
+        const QString aside = n == 1 ? base : base + QStringLiteral("-%1").arg(n);
+        const QByteArray to = QFile::encodeName(aside);
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+            return aside;
+        code = errno;
+        if (code == EINVAL || code == ENOSYS) {
+            // A file system that cannot refuse to replace by itself: the name is looked at first.
+            // The folders renamed here are the user's private ones, where nobody else makes names.
+            struct stat st {};
+            if (::lstat(to.constData(), &st) == 0) {
+                code = EEXIST;
+            } else if (::rename(from.constData(), to.constData()) == 0) {
+                return aside;
+            } else {
+                code = errno;
+            }
+        }
+    }
+    if (error)
+        *error = SystemErrorText(code);
+    return {};
+}
+
+bool IsReadOnlyFile(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    if (::geteuid() == 0)
+        return (st.st_mode & 0222) == 0;
+    // A read-only disk is not the file's own protection: the save says so when it fails.
+    return ::access(native.constData(), W_OK) != 0 && errno == EACCES;
+}
+
+QString RoomText(quint64 needed, quint64 available)
+{
+    struct Unit {
+        quint64 size;
+        const char* name;
+    };
+    static constexpr Unit Units[] = {{1024 * 1024, "МБ"}, {1024, "КБ"}, {1, "байт"}};
+    for (const Unit& u : Units) {
+        const quint64 n = needed / u.size + (needed % u.size != 0);
+        const quint64 a = available / u.size + (available % u.size != 0);
+        if (n != a || u.size == 1)
+            return QStringLiteral("нужно %1 %3, свободно %2 %3").arg(n).arg(a).arg(QString::fromUtf8(u.name));
+    }
+    return {};
+}
+
+int RemoveSaveLeftovers(const QString& dataFile)
+{
+    if (dataFile.isEmpty())
+        return 0;
+    const QFileInfo info(dataFile);
+    // A data file reached through a link is written where it really is; its backup copy beside
+    // the name the user chose.
+    const QString real = info.isSymLink() && info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    int removed = removeTemporariesOf(real);
+    const QString backup = BackupPathFor(info.absoluteFilePath());
+    if (backup != real)
+        removed += removeTemporariesOf(backup);
+    return removed;
+}
+
 ReplacingFile::ReplacingFile(const QString& target) : m_target(target) {}
 
 ReplacingFile::~ReplacingFile() { discard(); }
@@ -339,12 +483,12 @@ bool ReplacingFile::open(QString* error)
     const QFileInfo fi(m_target);
     struct stat st {};
     const bool exists = ::stat(QFile::encodeName(m_target).constData(), &st) == 0 && S_ISREG(st.st_mode);
-    static const char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         QString suffix;
-        for (int i = 0; i < 8; ++i)
-            suffix += QLatin1Char(Letters[QRandomGenerator::global()->bounded(static_cast<int>(sizeof Letters) - 1)]);
-        const QString temp = fi.absolutePath() + QStringLiteral("/.") + fi.fileName() + QLatin1Char('.') + suffix;
+        for (int i = 0; i < TemporaryLetters; ++i)
+            suffix += QLatin1Char(
+                TemporaryAlphabet[QRandomGenerator::global()->bounded(static_cast<int>(sizeof TemporaryAlphabet) - 1)]);
+        const QString temp = fi.absolutePath() + QLatin1Char('/') + temporaryPrefix(fi) + suffix;
         const QByteArray native = QFile::encodeName(temp);
         // A household's records are the user's alone: a new file is readable by nobody else. A file
         // that already exists keeps what the user allowed on it.
@@ -354,6 +498,10 @@ bool ReplacingFile::open(QString* error)
             m_fd = fd;
             m_temp = temp;
             m_finished = false;
+            // Locked for as long as this object has it, through a descriptor of its own that
+            // outlives the writing one: a save cut off leaves a file nobody locks.
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+                m_lockFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
             // The new file keeps what the user allowed on the old one.
             if (exists)
                 ::fchmod(fd, st.st_mode & 0777);
@@ -440,6 +588,7 @@ bool ReplacingFile::replace(bool sync, QString* error)
     }
     m_temp.clear();
     m_finished = false;
+    releaseLock();
     if (!sync)
         return true;
     const QByteArray folder = QFile::encodeName(QFileInfo(m_target).absolutePath());
@@ -468,6 +617,14 @@ void ReplacingFile::discard()
         ::unlink(QFile::encodeName(m_temp).constData());
     m_temp.clear();
     m_finished = false;
+    releaseLock();
+}
+
+void ReplacingFile::releaseLock()
+{
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
+    m_lockFd = -1;
 }
 
 } // namespace dorv

@@ -1,20 +1,33 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 namespace dorv {
 
 // The system temporary folder with a trailing separator, or empty text when there is none.
 QString GetTempDirectory();
 // A folder of the current user alone, with a trailing separator, for the working folder and its
-// lock: two users of one machine never see, block or touch each other's. It is
-// "$XDG_RUNTIME_DIR/dorvana/" when that folder is private to the user and has room for a database
-// (512 MiB free), else "<temporary folder>dorvana-<uid>/". The folder is made, or checked as
-// EnsureDirectory does; empty text when it cannot be made or is not ours.
+// lock: two users of one machine never see, block or touch each other's. It is "dorvana/" in the
+// user's state folder, else "$XDG_RUNTIME_DIR/dorvana/" when that folder is private to the user and
+// has room for a database (512 MiB free), else "<temporary folder>dorvana-<uid>/". The folder is
+// made, or checked as EnsureDirectory does; empty text when it cannot be made or is not ours.
 QString PrivateTempFolder();
+// The same choice, with what the user must be told about it.
+struct PrivateFolder {
+    QString path;
+    // The folder was open to others for writing until it was made private just now: nothing that
+    // lies in it may be trusted.
+    bool wasOpen = false;
+    // Folders of the program's name passed over because they are not the user's own real folders
+    // (a link, a file, another user's folder).
+    QStringList passedOver;
+};
+PrivateFolder FindPrivateFolder();
 // True when path is a folder of the current user now: it existed or was just created (one level
 // only). A symbolic link is never followed, and a folder of another user is not accepted. The
-// folder is made private to the user (mode 0700): it holds the household's unpacked data.
-bool EnsureDirectory(const QString& path);
+// folder is made private to the user (mode 0700): it holds the household's unpacked data. wasOpen
+// tells whether an existing folder allowed its group or others to write into it until then.
+bool EnsureDirectory(const QString& path, bool* wasOpen = nullptr);
 // Deletes every file of the folder (skipping any that resist), then removes the folder; returns
 // whether the folder is gone. A symbolic link inside is removed as a link, its target untouched; a
 // path that is itself a link, or a folder of another user, is left alone (false).
@@ -43,10 +56,30 @@ QString BackupPathFor(const QString& file);
 // (X.BAK opened and saved) is left alone. False with a message on failure.
 bool ReplaceBackupCopy(const QString& file, QString* error = nullptr);
 
+// Renames path (a file, a folder or a link, never followed) within its folder to
+// "<path><tag><moment>", or "<path><tag><moment>-<n>" when that name is taken: nothing is ever
+// renamed over another entry. Returns the new path, or empty text with the reason.
+QString MoveAside(const QString& path, const QString& tag, QString* error = nullptr);
+
+// Whether a save would replace a file that the user does not allow to be written (its write
+// permission taken away, as with mode 0444). The superuser, who may write anything, is judged by
+// the permission bits alone.
+bool IsReadOnlyFile(const QString& path);
+
+// "нужно N, свободно M" for a shortage of room, in the largest unit (МБ, КБ, байт) in which the two
+// figures, each rounded up, still differ.
+QString RoomText(quint64 needed, quint64 available);
+
+// Removes the temporary files that saves of dataFile and of its backup copy left behind when they
+// were cut off (the program killed half way): only files of the ReplacingFile's own naming beside
+// them that are the user's own regular files and that no save is writing now. Returns how many.
+int RemoveSaveLeftovers(const QString& dataFile);
+
 // A file that takes the place of its target in one step. It is written under a temporary name in
 // the target's own folder (a rename never crosses file systems), every write and the close are
 // checked, and only replace() puts it where the target was. Until then the target is untouched;
-// a ReplacingFile given up or destroyed before replace() removes its temporary file.
+// a ReplacingFile given up or destroyed before replace() removes its temporary file. While it lives
+// its temporary file is locked, so RemoveSaveLeftovers() tells it from one of a save cut off.
 class ReplacingFile final {
 public:
     explicit ReplacingFile(const QString& target);
@@ -74,9 +107,12 @@ public:
     void discard();
 
 private:
+    void releaseLock();
+
     QString m_target;
     QString m_temp;
     int m_fd = -1;
+    int m_lockFd = -1; // holds the lock on the temporary file after m_fd is closed
     bool m_finished = false;
 };
 

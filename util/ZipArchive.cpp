@@ -84,6 +84,28 @@ QString damaged(const QString& path, const QString& detail)
     return QStringLiteral("Файл %1 не является архивом данных или повреждён: %2").arg(path, detail);
 }
 
+QString encryptedOtherwise(const QString& path, const QString& entry, zip_uint16_t method)
+{
+    QString how;
+    switch (method) {
+    case ZIP_EM_AES_128:
+        how = QStringLiteral("способом AES-128");
+        break;
+    case ZIP_EM_AES_192:
+        how = QStringLiteral("способом AES-192");
+        break;
+    case ZIP_EM_AES_256:
+        how = QStringLiteral("способом AES-256");
+        break;
+    default:
+        how = QStringLiteral("неизвестным способом");
+        break;
+    }
+    const QString what = path.isEmpty() ? QStringLiteral("Архив данных в памяти") : QStringLiteral("Файл %1").arg(path);
+    return QStringLiteral("%1 зашифрован %2, а программа читает только архивы с обычным шифрованием ZIP (запись «%3»)")
+        .arg(what, how, entry);
+}
+
 QString archiveError(const QString& path, const zip_error_t* e)
 {
     // A file that cannot be read at all is not called damaged: the disk or the rights are at fault.
@@ -146,6 +168,15 @@ bool readItems(zip_t* z, const QString& path, QList<Item>* items, QString* error
         Item e;
         e.name = QString::fromUtf8(st.name);
         e.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
+        // Data files are encrypted the traditional way only. Another way (AES, or the strong
+        // encryption a damaged header may claim) is refused before any password is asked: it is
+        // not damage, and libzip must never be asked to open such an entry (on some it loses the
+        // memory of the whole archive).
+        if (e.encrypted && st.encryption_method != ZIP_EM_TRAD_PKWARE) {
+            if (error)
+                *error = encryptedOtherwise(path, e.name, st.encryption_method);
+            return false;
+        }
         e.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
         items->append(e);
     }
@@ -184,8 +215,6 @@ qint64 roomFor(const QString& folder)
     }
     return FreeSpace(p);
 }
-
-QString megabytes(zip_uint64_t bytes) { return QStringLiteral("%1 МБ").arg((bytes + 1024 * 1024 - 1) / (1024 * 1024)); }
 
 enum class Outcome { Done, WrongPassword, Failed };
 
@@ -258,9 +287,8 @@ int unpackOpen(zip_t* z, const QString& path, const QString& folder, const QStri
     const qint64 room = roomFor(folder);
     if (room >= 0 && total > static_cast<zip_uint64_t>(room)) {
         const QString what = path.isEmpty() ? QStringLiteral("архив данных") : QStringLiteral("файл %1").arg(path);
-        return fail(QStringLiteral("Невозможно распаковать %1 в папку %2: Недостаточно места на диске "
-                                   "(нужно %3, свободно %4)")
-                        .arg(what, folder, megabytes(total), megabytes(static_cast<zip_uint64_t>(room))));
+        return fail(QStringLiteral("Невозможно распаковать %1 в папку %2: Недостаточно места на диске (%3)")
+                        .arg(what, folder, RoomText(total, static_cast<quint64>(room))));
     }
 
     // The program writes its password in Windows-1251 bytes, as every text of its files; files

@@ -4,6 +4,7 @@
 #include "data/DorvDm.h"
 #include "support/DamagedFile.h"
 #include "support/DiskLimit.h"
+#include "support/Files.h"
 #include "support/ScriptedPrompts.h"
 #include "util/ZipArchive.h"
 
@@ -313,6 +314,83 @@ private slots:
         }
         QCOMPARE(message, QStringLiteral("Невозможно создать временную папку !"));
         QVERIFY(prompts.messages().isEmpty()); // never "already running"
+    }
+
+    void readOnlyFileIsReplacedOnlyWhenTheUserSays_data()
+    {
+        QTest::addColumn<bool>("replace");
+        QTest::addRow("Yes") << true;
+        QTest::addRow("No") << false;
+    }
+    void readOnlyFileIsReplacedOnlyWhenTheUserSays()
+    {
+        QFETCH(bool, replace);
+        addAccount(QStringLiteral("Старый"));
+        const QString home = saveAs(QStringLiteral("home.den"));
+        QVERIFY(file->SaveDataFile(false)); // so that a backup copy exists beside it
+        const QString backup = root->filePath(QStringLiteral("home.BAK"));
+        const QByteArray saved = contentOf(home), backedUp = contentOf(backup);
+        QCOMPARE(::chmod(QFile::encodeName(home).constData(), 0444), 0);
+        addAccount(QStringLiteral("Новый"));
+        prompts.asked.clear();
+        prompts.confirms.enqueue(replace);
+        QCOMPARE(file->SaveDataFile(false), replace);
+        QCOMPARE(prompts.asked, QStringList{QStringLiteral("confirm: Файл %1 доступен только для чтения. Всё равно "
+                                                           "заменить его?")
+                                                .arg(QDir::toNativeSeparators(home))});
+        QCOMPARE(dm->DataSaved, replace);
+        if (replace) {
+            QCOMPARE(accountsIn(home), (QStringList{"Новый", "Старый"}));
+            QCOMPARE(contentOf(backup), saved);
+        } else {
+            QCOMPARE(contentOf(home), saved);
+            QCOMPARE(contentOf(backup), backedUp);
+        }
+        // The file keeps the protection the user gave it.
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(home).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 0777), 0444);
+    }
+
+    void lockThatIsNotAFileIsNamed_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("it");
+        QTest::addRow("a link") << "link"
+                                << "символическая ссылка"
+                                << "ссылку";
+        QTest::addRow("a folder") << "folder"
+                                  << "папка"
+                                  << "папку";
+    }
+    void lockThatIsNotAFileIsNamed()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, what);
+        QFETCH(QString, it);
+        const QString base = root->filePath(QStringLiteral("other"));
+        QVERIFY(QDir().mkpath(base));
+        const QString lock = base + QStringLiteral("/DAZAZORI.lck");
+        const QString target = root->filePath(QStringLiteral("target"));
+        writeFile(target, "not a lock");
+        if (kind == QLatin1String("link"))
+            QVERIFY(QFile::link(target, lock));
+        else
+            QVERIFY(QDir().mkdir(lock));
+        TDm otherDm;
+        TDataFile f(otherDm, prompts);
+        prompts.asked.clear();
+        QVERIFY(!f.prepare(base));
+        QCOMPARE(
+            prompts.messages(),
+            QStringList{QStringLiteral("На месте файла блокировки %1 находится %2, а не обычный файл. Программа не "
+                                       "может проверить, не запущена ли уже другая её копия, и будет закрыта. "
+                                       "Удалите %3 и запустите программу снова.")
+                            .arg(QDir::toNativeSeparators(lock), what, it)});
+        QCOMPARE(kind == QLatin1String("link") ? QFileInfo(lock).isSymLink() : QFileInfo(lock).isDir(), true);
+        QCOMPARE(contentOf(target), QByteArray("not a lock"));
+        QVERIFY(!QFileInfo::exists(base + QStringLiteral("/DAZAZORI")));
     }
 
     void dialogsStartBesideTheDataFile()

@@ -2,9 +2,11 @@
 #include "data/Database.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
+#include "support/EnvSetting.h"
 #include "support/Files.h"
 #include "support/ScratchEnvironment.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TemplateDb.h"
 #include "util/ZipArchive.h"
 
 #include <QLineEdit>
@@ -16,6 +18,12 @@
 
 #include <cstdio>
 #include <memory>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace dorv;
 
@@ -49,6 +57,36 @@ int dayOfWork(const QString& rootPath)
         if (n % 15 == 0)
             w.SaveDataFile(false);
     }
+}
+
+int modeOf(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+}
+
+// Every file below folder with its content, by its path inside the folder.
+QMap<QString, QByteArray> contentsOf(const QString& folder)
+{
+    QMap<QString, QByteArray> out;
+    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System))
+        out.insert(name, readFile(QDir(folder).filePath(name)));
+    return out;
+}
+
+// Sets or clears the immutable attribute of a folder: nothing in it can then be renamed. False
+// where the file system or the rights do not allow it.
+bool setImmutable(const QString& folder, bool on)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return ok;
 }
 
 } // namespace
@@ -225,6 +263,212 @@ private slots:
         const QString kept = aside.section("папке ", 1).chopped(1);
         QVERIFY(QFileInfo(kept + "/DORVANA.DB").isFile());
         QVERIFY(QFileInfo(kept + "/recovery.ini").isFile());
+    }
+
+    void keptAsideUnderAFreeName()
+    {
+        const QString file = makeDataFile();
+        QString working;
+        {
+            auto w = start();
+            QVERIFY(w->started());
+            w->Card()->EdPas->setText("тайна");
+            QVERIFY(w->SaveDataFile(false));
+            addPerson(*w, "Сидоров С.С.");
+            working = w->WorkingFolder;
+        }
+        // Changes kept aside by earlier starts in the seconds this one will take.
+        QStringList planted;
+        const QDateTime now = QDateTime::currentDateTime();
+        for (int second = -1; second < 20; ++second) {
+            const QString name = working + ".kept-" + now.addSecs(second).toString(QStringLiteral("yyyyMMdd-hhmmss"));
+            QVERIFY(QDir().mkdir(name));
+            writeFile(name + "/DORVANA.DB", "earlier changes");
+            planted << name;
+        }
+        prompts.confirms.enqueue(true); // restore; the password is then cancelled
+        auto w = start();
+        QVERIFY(w->started());
+        const QString aside = prompts.messages().value(0);
+        QVERIFY2(aside.startsWith("Пароль не введён. Несохранённые изменения оставлены в папке "), qPrintable(aside));
+        const QString kept = aside.section("папке ", 1).chopped(1);
+        QVERIFY(!planted.contains(kept));
+        QVERIFY(QFileInfo(kept + "/DORVANA.DB").isFile());
+        QVERIFY(readFile(kept + "/recovery.ini").contains("unsaved=1"));
+        for (const QString& name : std::as_const(planted))
+            QCOMPARE(readFile(name + "/DORVANA.DB"), QByteArray("earlier changes"));
+    }
+
+    void changesThatCannotBeKeptAsideAreNotCleared()
+    {
+        makeDataFile();
+        QString working;
+        {
+            auto w = start();
+            QVERIFY(w->started());
+            w->Card()->EdPas->setText("тайна");
+            QVERIFY(w->SaveDataFile(false));
+            addPerson(*w, "Сидоров С.С.");
+            working = w->WorkingFolder;
+        }
+        // The password is cancelled, and nothing beside the working folder can be renamed.
+        const QString folder = QFileInfo(working).absolutePath();
+        bool immutable = false;
+        prompts.confirms.enqueue(true);
+        prompts.modals.enqueue([&](QDialog*) {
+            immutable = setImmutable(folder, true);
+            return int(QDialog::Rejected);
+        });
+        {
+            auto w = start();
+            if (immutable)
+                QVERIFY(setImmutable(folder, false));
+            else
+                QSKIP("the immutable attribute cannot be set here");
+            QVERIFY(!w->started());
+            QCOMPARE(prompts.messages().value(0),
+                     QStringLiteral("Пароль не введён. Несохранённые изменения не удалось отложить (Нет прав доступа); "
+                                    "они оставлены в папке %1 и будут предложены при следующем запуске.")
+                         .arg(QDir::toNativeSeparators(working)));
+        }
+        // The next start offers them again, and with the password they are back.
+        prompts.asked.clear();
+        prompts.confirms.enqueue(true);
+        prompts.modals.enqueue([](QDialog* d) {
+            static_cast<TFormCard*>(d)->EdPas->setText("тайна");
+            return int(QDialog::Accepted);
+        });
+        auto w = start();
+        QVERIFY(w->started());
+        QCOMPARE(persons(*w), QStringList{"Сидоров С.С."});
+    }
+
+    // The private folder open to others for writing: what lies there may be anybody's.
+    void aStateFolderOthersCouldWriteIsNotTrusted_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addRow("open to all") << 0777;
+        QTest::addRow("open to the group") << 0770;
+    }
+    void aStateFolderOthersCouldWriteIsNotTrusted()
+    {
+        QFETCH(int, mode);
+        const QString state = root->filePath("state"), ours = state + "/dorvana", planted = ours + "/DAZAZORI";
+        QVERIFY(QDir().mkpath(planted));
+        QVERIFY(unpackTemplate(planted));
+        writeFile(planted + "/recovery.ini",
+                  "dorvana-recovery 1\npath=%2Fhome%2Fher%2Fher.den\nencrypted=0\nunsaved=1\n");
+        writeFile(planted + "/DORVANA.DB-journal", "her journal");
+        writeFile(ours + "/DAZAZORI.lck", "1\nDorvana\nsomewhere\n");
+        const QMap<QString, QByteArray> hers = contentsOf(planted);
+        QCOMPARE(::chmod(QFile::encodeName(ours).constData(), static_cast<mode_t>(mode)), 0);
+        const EnvSetting stateHome("XDG_STATE_HOME", QFile::encodeName(state));
+        const EnvSetting runtime("XDG_RUNTIME_DIR", QByteArray());
+        MainEnvironment e = scratchEnvironment(*root, prompts);
+        e.tempFolder.clear();
+        auto w = std::make_unique<TFormMain>(e);
+        QVERIFY(w->started());
+        QCOMPARE(w->WorkingFolder, planted);
+        QVERIFY(w->dataFile().title().isEmpty());
+        QCOMPARE(modeOf(ours), 0700);
+        // Nothing offered, nothing of hers opened or cleared: all of it lies aside, named.
+        const QStringList messages = prompts.messages();
+        QCOMPARE(prompts.asked.size(), 1);
+        QCOMPARE(messages.size(), 1);
+        const QString prefix =
+            QStringLiteral("Папка %1 была открыта для записи другим пользователям, поэтому то, что в "
+                           "ней лежало, не открывалось и отложено: ")
+                .arg(QDir::toNativeSeparators(ours));
+        QVERIFY2(messages[0].startsWith(prefix), qPrintable(messages[0]));
+        QVERIFY2(messages[0].endsWith(". Теперь папка доступна только вам."), qPrintable(messages[0]));
+        const QStringList aside = messages[0].mid(prefix.size()).section(". Теперь", 0, 0).split(", ");
+        QCOMPARE(aside.size(), 2);
+        QVERIFY2(aside[0].startsWith(planted + ".untrusted-"), qPrintable(aside[0]));
+        QVERIFY2(aside[1].startsWith(planted + ".lck.untrusted-"), qPrintable(aside[1]));
+        QCOMPARE(contentsOf(aside[0]), hers);
+        QCOMPARE(readFile(aside[1]), QByteArray("1\nDorvana\nsomewhere\n"));
+        w->StartStop = true;
+        w->CloseDataFile();
+    }
+
+    // A folder of the program's name that is not the user's own is never used.
+    void aStateFolderNotTheUsersOwnIsPassedOver_data()
+    {
+        QTest::addColumn<bool>("link"); // else another user's folder
+        QTest::addRow("a link") << true;
+        QTest::addRow("another user's folder") << false;
+    }
+    void aStateFolderNotTheUsersOwnIsPassedOver()
+    {
+        QFETCH(bool, link);
+        if (!link && ::geteuid() != 0)
+            QSKIP("only root can give a folder to another user");
+        const QString state = root->filePath("state"), ours = state + "/dorvana";
+        const QString theirs = link ? root->filePath("theirs") : ours;
+        QVERIFY(QDir().mkpath(theirs + "/DAZAZORI"));
+        QVERIFY(unpackTemplate(theirs + "/DAZAZORI"));
+        writeFile(theirs + "/DAZAZORI/recovery.ini",
+                  "dorvana-recovery 1\npath=%2Fhome%2Fher%2Fher.den\nencrypted=0\nunsaved=1\n");
+        QCOMPARE(::chmod(QFile::encodeName(theirs).constData(), 0755), 0);
+        if (link)
+            QVERIFY(QDir().mkpath(state) && QFile::link(theirs, ours));
+        else
+            QCOMPARE(::chown(QFile::encodeName(theirs).constData(), 65534, 65534), 0);
+        const QMap<QString, QByteArray> before = contentsOf(theirs + "/DAZAZORI");
+        const QString tmp = root->filePath("systmp");
+        QVERIFY(QDir().mkpath(tmp));
+        const EnvSetting stateHome("XDG_STATE_HOME", QFile::encodeName(state));
+        const EnvSetting runtime("XDG_RUNTIME_DIR", QByteArray());
+        const EnvSetting tmpdir("TMPDIR", QFile::encodeName(tmp));
+        MainEnvironment e = scratchEnvironment(*root, prompts);
+        e.tempFolder.clear();
+        auto w = std::make_unique<TFormMain>(e);
+        QVERIFY(w->started());
+        const QString elsewhere = tmp + QString("/dorvana-%1").arg(::geteuid());
+        QCOMPARE(w->WorkingFolder, elsewhere + "/DAZAZORI");
+        QCOMPARE(
+            prompts.messages(),
+            QStringList{QStringLiteral("Папка %1 не является вашей собственной папкой (это ссылка, файл или папка "
+                                       "другого пользователя), поэтому программа ничего в ней не читает и не пишет. "
+                                       "Данные будут распакованы в папку %2.")
+                            .arg(QDir::toNativeSeparators(ours), QDir::toNativeSeparators(elsewhere))});
+        QCOMPARE(prompts.asked.size(), 1); // nothing of hers offered
+        QCOMPARE(contentsOf(theirs + "/DAZAZORI"), before);
+        QCOMPARE(modeOf(theirs), 0755);
+        w->StartStop = true;
+        w->CloseDataFile();
+    }
+
+    void leftoversOfCutOffSavesAreRemoved_data()
+    {
+        QTest::addColumn<bool>("atStart"); // else at the next save
+        QTest::addRow("at the next start") << true;
+        QTest::addRow("at the next save") << false;
+    }
+    void leftoversOfCutOffSavesAreRemoved()
+    {
+        QFETCH(bool, atStart);
+        const QString file = makeDataFile();
+        const QStringList leftovers{".home.den.k3j4h5g6", ".home.BAK.0a9b8c7d"};
+        const QStringList others{".home.den.swp", ".home.den.K3J4H5G6", ".other.den.k3j4h5g6"};
+        auto plant = [&] {
+            for (const QString& name : leftovers + others)
+                writeFile(root->filePath(name), "half a save");
+        };
+        if (atStart)
+            plant();
+        auto w = start();
+        QVERIFY(w->started());
+        QCOMPARE(w->dataFile().title(), file);
+        if (!atStart) {
+            plant();
+            addPerson(*w, "Иванов И.И.");
+            QVERIFY(w->SaveDataFile(false));
+        }
+        for (const QString& name : leftovers)
+            QVERIFY2(!QFileInfo::exists(root->filePath(name)), qPrintable(name));
+        for (const QString& name : others)
+            QCOMPARE(readFile(root->filePath(name)), QByteArray("half a save"));
     }
 
     void aChangeThatCannotBeNotedIsNotWritten()

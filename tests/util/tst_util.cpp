@@ -1,4 +1,5 @@
 #include "data/Collation.h"
+#include "util/Clock.h"
 #include "util/DateScale.h"
 #include "util/FileUtil.h"
 #include "util/Money.h"
@@ -6,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -18,6 +20,7 @@
 #include <unistd.h>
 
 #include "support/DiskLimit.h"
+#include "support/EnvSetting.h"
 #include "support/Files.h"
 
 using namespace dorv;
@@ -34,31 +37,6 @@ QStringList everything(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
-
-// Sets an environment variable (or clears it, for a null value) until destroyed.
-class EnvSetting {
-public:
-    EnvSetting(const char* name, const QByteArray& value) : m_name(name), m_had(qEnvironmentVariableIsSet(name))
-    {
-        m_old = qgetenv(name);
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~EnvSetting()
-    {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    bool m_had;
-    QByteArray m_old;
-};
 
 } // namespace
 
@@ -241,6 +219,117 @@ private slots:
         }
         QCOMPARE(modeOf(other), 0755);
         QVERIFY(everything(other).isEmpty());
+    }
+
+    void moveAsideTakesAFreeName_data()
+    {
+        QTest::addColumn<QString>("taken"); // what already bears the aside names of these seconds
+        QTest::addRow("the name is free") << "";
+        QTest::addRow("folders have the names") << "folder";
+        QTest::addRow("files have the names") << "file";
+        QTest::addRow("links have the names") << "link";
+    }
+    void moveAsideTakesAFreeName()
+    {
+        QFETCH(QString, taken);
+        QTemporaryDir base;
+        const QString work = base.filePath("DAZAZORI");
+        QVERIFY(EnsureDirectory(work));
+        writeFile(work + "/DORVANA.DB", "changes");
+        Clock::pin(QDateTime(QDate(2026, 3, 1), QTime(10, 0)));
+        const auto unpin = qScopeGuard([] { Clock::unpin(); });
+        // The pinned clock goes on with the real one: the next seconds are taken too.
+        QStringList planted;
+        for (int second = 0; second < 5 && !taken.isEmpty(); ++second) {
+            const QString name = work + QString(".kept-20260301-10000%1").arg(second);
+            if (taken == "folder") {
+                QVERIFY(QDir().mkdir(name));
+                writeFile(name + "/DORVANA.DB", "earlier");
+            } else if (taken == "file") {
+                writeFile(name, "earlier");
+            } else {
+                QVERIFY(QFile::link(base.filePath("nowhere"), name));
+            }
+            planted << name;
+        }
+        QString error;
+        const QString aside = MoveAside(work, ".kept-", &error);
+        QVERIFY2(!aside.isEmpty(), qPrintable(error));
+        QVERIFY2(aside.startsWith(work + ".kept-20260301-1000"), qPrintable(aside));
+        QVERIFY(!planted.contains(aside));
+        QVERIFY(!QFileInfo::exists(work));
+        QCOMPARE(readFile(aside + "/DORVANA.DB"), QByteArray("changes"));
+        for (const QString& name : std::as_const(planted)) {
+            if (taken == "folder")
+                QCOMPARE(readFile(name + "/DORVANA.DB"), QByteArray("earlier"));
+            else if (taken == "file")
+                QCOMPARE(readFile(name), QByteArray("earlier"));
+            else
+                QVERIFY(QFileInfo(name).isSymLink());
+        }
+    }
+
+    void roomTextNamesFiguresThatDiffer_data()
+    {
+        constexpr quint64 MB = 1024 * 1024;
+        QTest::addColumn<quint64>("needed");
+        QTest::addColumn<quint64>("available");
+        QTest::addColumn<QString>("text");
+        QTest::addRow("megabytes apart") << 5 * MB + 1 << MB << "нужно 6 МБ, свободно 1 МБ";
+        QTest::addRow("within one megabyte") << quint64(1000000) << quint64(900000) << "нужно 977 КБ, свободно 879 КБ";
+        QTest::addRow("within one kilobyte") << quint64(1000) << quint64(999) << "нужно 1000 байт, свободно 999 байт";
+        QTest::addRow("nothing free") << MB << quint64(0) << "нужно 1 МБ, свободно 0 МБ";
+    }
+    void roomTextNamesFiguresThatDiffer()
+    {
+        QFETCH(quint64, needed);
+        QFETCH(quint64, available);
+        QFETCH(QString, text);
+        QCOMPARE(RoomText(needed, available), text);
+    }
+
+    void saveLeftoversOfOurOwnNamingOnly()
+    {
+        QTemporaryDir base;
+        const QString data = base.filePath("home.den");
+        writeFile(data, "data");
+        // Left by saves of the data file and of its backup copy that were cut off.
+        const QStringList ours{".home.den.a1b2c3d4", ".home.BAK.zz99yy88"};
+        for (const QString& name : ours)
+            writeFile(base.filePath(name), "half a save");
+        // Not ours to remove: other names, another file's, a link, a folder, a pipe.
+        QStringList others{".home.den.swp",       ".home.den.A1B2C3D4",  ".home.den.a1b2c3d",
+                           ".home.den.a1b2c3d45", ".other.den.a1b2c3d4", "home.den.a1b2c3d4"};
+        for (const QString& name : std::as_const(others))
+            writeFile(base.filePath(name), "someone else's");
+        QVERIFY(QFile::link(data, base.filePath(".home.den.link0000")));
+        QVERIFY(QDir().mkdir(base.filePath(".home.den.fold0000")));
+        QCOMPARE(::mkfifo(QFile::encodeName(base.filePath(".home.den.pipe0000")).constData(), 0600), 0);
+        others << ".home.den.link0000"
+               << ".home.den.fold0000"
+               << ".home.den.pipe0000";
+        if (::geteuid() == 0) {
+            writeFile(base.filePath(".home.den.their000"), "another user's");
+            QCOMPARE(::chown(QFile::encodeName(base.filePath(".home.den.their000")).constData(), 65534, 65534), 0);
+            others << ".home.den.their000";
+        }
+        // A save going on now: its file stays, also once its writing is done and it is read back.
+        ReplacingFile live(data);
+        QString error;
+        QVERIFY(live.open(&error));
+        QVERIFY(live.write("new", 3, &error));
+        QVERIFY(live.finish(false, &error));
+        const QString livePath = live.temporaryPath();
+        others << QFileInfo(livePath).fileName();
+
+        QCOMPARE(RemoveSaveLeftovers(data), int(ours.size()));
+        QStringList expected = others;
+        expected << "home.den";
+        expected.sort();
+        QCOMPARE(everything(base.path()), expected);
+        QCOMPARE(readFile(data), QByteArray("data"));
+        live.discard();
+        QVERIFY(!QFileInfo::exists(livePath));
     }
 
     void backupPathFor_data()

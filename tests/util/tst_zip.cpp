@@ -28,8 +28,10 @@ QStringList everything(const QString& folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// An archive made with libzip itself, encrypted with exactly the given password bytes.
-bool makeArchive(const QString& path, const QList<QPair<QString, QByteArray>>& files, const QByteArray& password)
+// An archive made with libzip itself, encrypted with exactly the given password bytes (the
+// traditional way unless another method is given).
+bool makeArchive(const QString& path, const QList<QPair<QString, QByteArray>>& files, const QByteArray& password,
+                 zip_uint16_t method = ZIP_EM_TRAD_PKWARE)
 {
     int code = 0;
     zip_t* z = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
@@ -41,8 +43,7 @@ bool makeArchive(const QString& path, const QList<QPair<QString, QByteArray>>& f
         const zip_int64_t idx = s ? zip_file_add(z, n.constData(), s, ZIP_FL_ENC_UTF_8) : -1;
         if (idx < 0 || zip_set_file_compression(z, static_cast<zip_uint64_t>(idx), ZIP_CM_DEFLATE, 1) != 0
             || (!password.isEmpty()
-                && zip_file_set_encryption(z, static_cast<zip_uint64_t>(idx), ZIP_EM_TRAD_PKWARE, password.constData())
-                       != 0)) {
+                && zip_file_set_encryption(z, static_cast<zip_uint64_t>(idx), method, password.constData()) != 0)) {
             zip_discard(z);
             return false;
         }
@@ -433,6 +434,50 @@ private slots:
             for (const char* english : {"No error", "Unknown error", "Not a zip", "Success"})
                 QVERIFY2(!error.contains(english, Qt::CaseInsensitive), qPrintable(error));
         }
+        QVERIFY(everything(out.path()).isEmpty());
+    }
+
+    // An archive of another program, encrypted in a way data files never are: it is refused as such,
+    // not called damaged, and before any entry is opened (libzip loses memory on some of them).
+    void otherEncryptionIsNamedSo_data()
+    {
+        QTest::addColumn<bool>("aes"); // else strong encryption, as a damaged header may claim it
+        QTest::addRow("AES-256") << true;
+        QTest::addRow("strong encryption claimed by a damaged header") << false;
+    }
+    void otherEncryptionIsNamedSo()
+    {
+        QFETCH(bool, aes);
+        QTemporaryDir files, out;
+        const QString archive = files.filePath("чужой.zip");
+        if (aes) {
+            if (!zip_encryption_method_supported(ZIP_EM_AES_256, 1))
+                QSKIP("this libzip cannot write AES");
+            QVERIFY(makeArchive(archive, {{"a.db", "secret"}}, "right", ZIP_EM_AES_256));
+        } else {
+            QVERIFY(makeArchive(archive, {{"a.db", sampleData(5000)}, {"b.db", "more"}}, "right"));
+            QByteArray bytes = readFile(archive);
+            const qsizetype end = bytes.lastIndexOf("PK\x05\x06");
+            QVERIFY(end > 0);
+            const auto central = static_cast<qsizetype>(getLe(bytes, end + 16, 4));
+            QVERIFY(bytes.mid(central, 4) == "PK\x01\x02");
+            putLe(bytes, central + 8, getLe(bytes, central + 8, 2) | 0x40, 2); // the strong encryption flag
+            writeFile(archive, bytes);
+        }
+        QList<ZipArchive::Entry> entries;
+        QString listError, unpackError, memoryError;
+        QVERIFY(!ZipArchive::list(archive, &entries, &listError));
+        QCOMPARE(ZipArchive::unpack(archive, out.path(), "right", {}, &unpackError), -1);
+        QCOMPARE(ZipArchive::unpackData(readFile(archive), out.path(), "right", {}, &memoryError), -1);
+        QVERIFY(!ZipArchive::passwordOpens(archive, "right"));
+        const QString how = aes ? "способом AES-256" : "неизвестным способом";
+        QCOMPARE(listError, QString("Файл %1 зашифрован %2, а программа читает только архивы с обычным шифрованием ZIP "
+                                    "(запись «a.db»)")
+                                .arg(archive, how));
+        QCOMPARE(unpackError, listError);
+        QCOMPARE(memoryError, QString("Архив данных в памяти зашифрован %1, а программа читает только архивы с обычным "
+                                      "шифрованием ZIP (запись «a.db»)")
+                                  .arg(how));
         QVERIFY(everything(out.path()).isEmpty());
     }
 
