@@ -99,7 +99,7 @@ bool TDataFile::prepare(const QString& tempFolder)
     // to the next data file's tables. Something that is not our own real folder is never cleared
     // or written into.
     m_recovered = false;
-    for (const QString& folder : {WorkingFolder, stagingFolder(), WorkingFolder + QStringLiteral(".old")}) {
+    for (const QString& folder : {WorkingFolder, stagingFolder(), asideFolder()}) {
         if (folder == WorkingFolder && offerRecovery())
             continue;
         if (QFileInfo(folder).exists() || QFileInfo(folder).isSymLink()) {
@@ -544,7 +544,7 @@ void TDataFile::replaceWithStaged(const QString& path, const QString& pass)
         reopenAfterFailedClose();
         throw DbError(QStringLiteral("Невозможно закрыть файл !"));
     }
-    const QString aside = WorkingFolder + QStringLiteral(".old");
+    const QString aside = asideFolder();
     auto putBack = [&] {
         try {
             CloseDatabase();
@@ -849,7 +849,8 @@ void TDataFile::setAsideUntrusted(bool folderWasOpen)
     // user's own. Anything else is renamed out of the way unopened, never cleared: it may still be
     // the user's own work.
     QStringList setAside;
-    for (const QString& name : {WorkingFolder, stagingFolder(), WorkingFolder + QStringLiteral(".lck")}) {
+    for (const QString& name :
+         {WorkingFolder, stagingFolder(), asideFolder(), WorkingFolder + QStringLiteral(".lck")}) {
         struct stat st {};
         if (::lstat(QFile::encodeName(name).constData(), &st) != 0)
             continue;

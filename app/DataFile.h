@@ -104,6 +104,8 @@ private:
     void reopenAfterFailedClose();
     void discardStaging();
     QString stagingFolder() const;
+    // Where the open data waits while another file is being opened in its place.
+    QString asideFolder() const { return WorkingFolder + QStringLiteral(".old"); }
     // The note beside the tables that says which data file they came from and whether they hold
     // changes not yet saved into it, so that a run that ends without closing loses nothing.
     QString recoveryNote() const;
