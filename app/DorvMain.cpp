@@ -228,6 +228,7 @@ void TFormMain::buildActions()
     m_password = addAction(mService, QStringLiteral("mPassword"), QStringLiteral("&Изменить пароль..."),
                            [this] { mPasswordClick(); });
     mService->addAction(Money->mEmptyHist);
+    mService->addAction(Money->mCheck);
     mService->addSeparator();
     m_reg = addAction(mService, QStringLiteral("mReg"), QStringLiteral("&Очистить реестр..."), [this] { mRegClick(); });
     QAction* bak = m_bak =
@@ -618,6 +619,7 @@ void TFormMain::UpdateCommandStates()
     for (QAction* a : {m_save, m_saveAs, m_password})
         a->setEnabled(s.save);
     Money->mEmptyHist->setEnabled(s.save);
+    Money->mCheck->setEnabled(s.save);
     Money->mResult->setEnabled(s.result);
     Money->mAccounts->setEnabled(s.accounts);
 }

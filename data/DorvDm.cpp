@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "DbError.h"
+#include "OpeningBalances.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
 #include "util/Money.h"
@@ -437,6 +438,7 @@ void TDm::CreateDatabase(const QString& folder)
         for (Table* t : dm.tables())
             for (const QString& s : t->createStatements())
                 db->exec(s);
+        db->exec(OpeningBalances::createStatement());
         db->exec(QStringLiteral(
             "INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C, S) VALUES (-1, 'ПЕРЕВОД', NULL, 0, '-', NULL)"));
         db->exec(QStringLiteral("COMMIT"));

@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "DbError.h"
+#include "OpeningBalances.h"
 #include "Table.h"
 #include "util/DateScale.h"
 #include "util/Money.h"
@@ -71,10 +72,17 @@ QString foreignContentOf(Database& db, const QList<Table*>& tables)
         if (type == QLatin1String("table")) {
             if (name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive))
                 continue; // the database's own bookkeeping
+            if (name.compare(QLatin1String(OpeningBalances::TableName), Qt::CaseInsensitive) == 0
+                && !sql.contains(QLatin1String("VIRTUAL"), Qt::CaseInsensitive))
+                continue; // the program's own, beside the data module's
             if (!ours.contains(name.toUpper()) || sql.contains(QLatin1String("VIRTUAL"), Qt::CaseInsensitive))
                 return named(type, name);
         } else if (type == QLatin1String("index")) {
-            if (!ours.contains(all.column(2).toString().toUpper()))
+            const bool opening =
+                all.column(2).toString().compare(QLatin1String(OpeningBalances::TableName), Qt::CaseInsensitive) == 0;
+            // The opening balances have their primary key alone.
+            if (opening ? !name.startsWith(QLatin1String("sqlite_autoindex_"), Qt::CaseInsensitive)
+                        : !ours.contains(all.column(2).toString().toUpper()))
                 return named(type, name);
         } else {
             return named(type, name);

@@ -1,11 +1,13 @@
 #include "MoneyView.h"
 
+#include "BookCheckCommand.h"
 #include "DorvCard.h"
 #include "OperationEditor.h"
 #include "categories/CategoryEditor.h"
 #include "categories/CategoryTree.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
+#include "data/OpeningBalances.h"
 #include "data/SuspendControls.h"
 #include "data/TableModel.h"
 #include "data/Transaction.h"
@@ -178,6 +180,7 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     categories.expenseMode = [this] { return state().expenseMode(); };
     categories.incomeMode = [this] { return state().incomeMode(); };
     m_categories = new TCategoryEditor(*Pgd, categories);
+    mCheck = (new TBookCheckCommand(*this, dm, *m_host.prompts))->mCheck;
     for (QAction* a : {Pgd->mCategoryView, Pgd->mpCategoryView})
         connect(a, &QAction::triggered, this, [this] { guarded([this] { mCategoryViewClick(); }); });
     setBalanceColour(false);
@@ -712,11 +715,14 @@ void TMoneyView::mEmptyHistClick()
         q.clearSql();
         q.setSql({QStringLiteral("Delete from Tb_Hist where Id_Account=%1").arg(account.toLongLong())});
         q.execSQL();
+        // With no rows left, what the account holds is its opening balance.
         if (answer == Prompts::Answer::No) {
             acc.edit();
             acc.fieldByName(QStringLiteral("Rest")).setValue(0.0);
             acc.post();
         }
+        OpeningBalances::set(*hist.database(), account.toLongLong(),
+                             toTenThousandths(acc.fieldByName(QStringLiteral("Rest")).asFloat()));
         change.commit();
     } catch (...) {
         for (Table* t : {&hist, &acc}) {

@@ -59,7 +59,7 @@ public:
     QAction *mCt = nullptr, *mDt = nullptr, *mAccounts = nullptr;
     QAction *mMoneyNew = nullptr, *mMoneyEdit = nullptr, *mMoneyDelete = nullptr, *mUpdate = nullptr;
     QAction *mTotal = nullptr, *mYear = nullptr, *mMonth = nullptr, *mWeek = nullptr, *mDay = nullptr;
-    QAction *mResult = nullptr, *mEmptyHist = nullptr;
+    QAction *mResult = nullptr, *mEmptyHist = nullptr, *mCheck = nullptr;
     // The history grid's popup and its items.
     QMenu* PmHist = nullptr;
     QAction *mpMoneyNew = nullptr, *mpMoneyEdit = nullptr, *mpMoneyDelete = nullptr, *mpUpdate = nullptr;

@@ -1,4 +1,5 @@
 #include "app/DorvMain.h"
+#include "book/BookCheck.h"
 #include "categories/CategoryTree.h"
 #include "data/Database.h"
 #include "data/DbError.h"
@@ -34,6 +35,7 @@ class TestBooking : public QObject {
     ScriptedPrompts prompts;
     std::unique_ptr<TFormMain> w;
     MainEnvironment e;
+    bool unsound = false; // the test writes past the booking rules on purpose
 
     TMoneyView& money() { return *w->Money; }
     TDm& dm() { return *w->Dm(); }
@@ -47,6 +49,7 @@ class TestBooking : public QObject {
     {
         exec("INSERT INTO TB_ACCOUNT (Id_Account, Account, Currency, Rest) VALUES (1, 'Кошелёк', 'руб', 1000),"
              " (2, 'Карта', 'руб', 500), (3, 'Доллары', 'USD', 0)");
+        exec("INSERT INTO TB_OPENING (Id_Account, Rest) VALUES (1, 1000), (2, 500)");
         exec("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C) VALUES (1, 'Еда', NULL, 0, '-'),"
              " (2, 'Хлеб', 1, 1, '-'), (3, 'Батон', 2, 2, '-'), (4, 'Зарплата', NULL, 0, '+'),"
              " (5, 'Транспорт', NULL, 0, '-')");
@@ -127,6 +130,15 @@ private slots:
     }
     void cleanup()
     {
+        // Whatever a test booked through the windows leaves a sound book.
+        if (w && w->Dm()->Tb_Hist->active() && !unsound) {
+            const QList<BookBreach> breaches = CheckBook(*dm().Tb_Hist->database());
+            QStringList texts;
+            for (const BookBreach& b : breaches)
+                texts << b.text;
+            QVERIFY2(breaches.isEmpty(), qPrintable(texts.join('\n')));
+        }
+        unsound = false;
         w.reset();
         Clock::unpin();
         root.reset();
@@ -303,6 +315,7 @@ private slots:
         // From the dollars the first account of the list is the roubles' wallet.
         dm().Tb_Account->locate("Id_Account", 3);
         exec("UPDATE TB_ACCOUNT SET Rest = 200 WHERE Id_Account = 3");
+        exec("INSERT INTO TB_OPENING (Id_Account, Rest) VALUES (3, 200)");
         dm().Tb_Account->refresh();
         money().ApplyPeriod();
         select(money().Pgd->TvCt, -1);
@@ -567,6 +580,40 @@ private slots:
         }
     }
 
+    void checkCommandListsAndRepairs_data()
+    {
+        QTest::addColumn<int>("answer"); // Prompts::Answer
+        QTest::addColumn<double>("restAfter");
+        QTest::addColumn<bool>("soundAfter");
+        QTest::addRow("take the balance from the rows") << int(Prompts::Answer::Yes) << 990.0 << true;
+        QTest::addRow("keep it as the opening balance") << int(Prompts::Answer::No) << 777.0 << true;
+        QTest::addRow("change nothing") << int(Prompts::Answer::Cancel) << 777.0 << false;
+    }
+    void checkCommandListsAndRepairs()
+    {
+        QFETCH(int, answer);
+        QFETCH(double, restAfter);
+        QFETCH(bool, soundAfter);
+        unsound = !soundAfter;
+        select(money().Pgd->TvCt, 1);
+        nextCard({{"DBESum", "10"}});
+        w->action("mMoneyNew")->trigger();
+        w->action("mCheck")->trigger();
+        QCOMPARE(prompts.messages(), QStringList{"Нарушений не найдено."});
+        exec("UPDATE TB_ACCOUNT SET Rest = 777 WHERE Id_Account = 1");
+        dm().Tb_Account->refresh();
+        prompts.threeWay.enqueue(Prompts::Answer(answer));
+        w->action("mCheck")->trigger();
+        QCOMPARE(prompts.messages().size(), 2);
+        QVERIFY2(prompts.messages().last().contains("Остаток счёта «Кошелёк» равен 777.00, а операции с начальным "
+                                                    "остатком 1000.00 дают 990.00."),
+                 qPrintable(prompts.messages().last()));
+        QCOMPARE(rest(1), restAfter);
+        QCOMPARE(money().DBTRest->text(), QString::number(restAfter, 'f', 2));
+        QCOMPARE(CheckBook(*dm().Tb_Hist->database()).isEmpty(), soundAfter);
+        QCOMPARE(dm().DataSaved, false);
+    }
+
     void failedClosingChangesNothing_data()
     {
         QTest::addColumn<int>("answer"); // Prompts::Answer
@@ -654,6 +701,7 @@ private slots:
         QFETCH(QVariant, dt);
         QFETCH(QVariant, ct);
         QFETCH(bool, stored);
+        unsound = true;
         hist().insert();
         hist().fieldByName("Level1").setValue(1);
         hist().fieldByName("Kind").setValue("1");
@@ -675,6 +723,7 @@ private slots:
 
     void totalsBeyondExactNumbersAreRefused()
     {
+        unsound = true;
         // Each amount is in range, their sum is not: 1100 × 9e11 is beyond 64-bit ten-thousandths.
         exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<1100) "
              "INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Level1, Dt) "

@@ -817,8 +817,8 @@ private slots:
             }
         }
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(", ")));
-        for (const char* promise : {"начальн", "Начальн", "появится позже"})
-            QVERIFY2(!text.contains(promise), promise);
+        // No promise of what is not built.
+        QVERIFY(!text.contains("появится позже"));
     }
 
     void cancelledSaveDialogAsksBeforeLeaving_data()

@@ -1,0 +1,48 @@
+#include "OpeningBalances.h"
+
+#include "Database.h"
+#include "util/Money.h"
+
+namespace dorv {
+
+QString OpeningBalances::createStatement()
+{
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (Id_Account INTEGER NOT NULL, Rest REAL NOT NULL DEFAULT 0, "
+                          "PRIMARY KEY (Id_Account))")
+        .arg(QLatin1String(TableName));
+}
+
+QHash<qint64, qint64> OpeningBalances::read(Database& db)
+{
+    QHash<qint64, qint64> out;
+    Statement exists =
+        db.prepareOnce(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
+    exists.bind(1, QString::fromLatin1(TableName));
+    if (!exists.step())
+        return out;
+    Statement st = db.prepareOnce(QStringLiteral("SELECT Id_Account, Rest FROM %1").arg(QLatin1String(TableName)));
+    while (st.step()) {
+        const qint64 units = toTenThousandths(st.column(1).toDouble());
+        if (units != 0)
+            out.insert(st.columnInt(0), units);
+    }
+    return out;
+}
+
+void OpeningBalances::set(Database& db, qint64 account, qint64 units)
+{
+    db.exec(createStatement());
+    if (units == 0) {
+        Statement st =
+            db.prepareOnce(QStringLiteral("DELETE FROM %1 WHERE Id_Account=?").arg(QLatin1String(TableName)));
+        st.bind(1, account);
+        st.step();
+        return;
+    }
+    Statement st = db.prepareOnce(
+        QStringLiteral("INSERT OR REPLACE INTO %1 (Id_Account, Rest) VALUES (?, ?)").arg(QLatin1String(TableName)));
+    st.bindAll({account, fromTenThousandths(units)});
+    st.step();
+}
+
+} // namespace dorv

@@ -1,0 +1,88 @@
+#include "BookCheckCommand.h"
+
+#include "MoneyView.h"
+#include "book/BookCheck.h"
+#include "data/Database.h"
+#include "data/DbError.h"
+#include "data/DorvDm.h"
+#include "data/OpeningBalances.h"
+#include "data/Transaction.h"
+#include "util/Money.h"
+#include "util/Prompts.h"
+#include "widgets/ErrorGuard.h"
+
+#include <QAction>
+
+namespace dorv {
+
+namespace {
+// A list longer than this is cut: nobody reads a thousand lines in a message box.
+constexpr int ShownBreaches = 30;
+} // namespace
+
+TBookCheckCommand::TBookCheckCommand(TMoneyView& view, TDm& dm, Prompts& prompts)
+    : QObject(&view), m_view(view), m_dm(dm), m_prompts(prompts)
+{
+    setObjectName(QStringLiteral("BookCheck"));
+    mCheck = new QAction(QStringLiteral("Проверка данных..."), this);
+    mCheck->setObjectName(QStringLiteral("mCheck"));
+    connect(mCheck, &QAction::triggered, this, dorv::guarded(m_prompts, [this] { mCheckClick(); }));
+}
+
+void TBookCheckCommand::mCheckClick()
+{
+    Table& acc = *m_dm.Tb_Account;
+    if (!acc.active())
+        return;
+    // What the user sees is what is checked: a pending edit is written first.
+    for (Table* t : m_dm.tables())
+        if (t->active())
+            t->flush();
+    Database& db = *m_dm.Tb_Hist->database();
+    const QList<BookBreach> found = CheckBook(db);
+    if (found.isEmpty()) {
+        m_prompts.inform(QStringLiteral("Нарушений не найдено."));
+        return;
+    }
+    QStringList lines;
+    for (qsizetype i = 0; i < found.size() && i < ShownBreaches; ++i)
+        lines << found[i].text;
+    if (found.size() > ShownBreaches)
+        lines << QStringLiteral("… и ещё %1.").arg(found.size() - ShownBreaches);
+    m_prompts.inform(
+        QStringLiteral("Найдено нарушений: %1\n\n%2").arg(found.size()).arg(lines.join(QLatin1Char('\n'))));
+
+    const QVariant current = acc.fieldByName(QStringLiteral("Id_Account")).value();
+    for (const BookBreach& b : found) {
+        if (b.kind != BookBreach::Kind::Balance)
+            continue;
+        const Prompts::Answer answer = m_prompts.confirmOrCancel(
+            b.text
+            + QStringLiteral("\nВзять остаток из операций (%1) — Да;\nоставить %2 и записать разницу %3 в начальный "
+                             "остаток — Нет;\nничего не менять — Отмена?")
+                  .arg(formatMoney(fromTenThousandths(b.fromRows)), formatMoney(fromTenThousandths(b.stored)),
+                       formatMoney(fromTenThousandths(b.stored - b.fromRows))));
+        if (answer == Prompts::Answer::Cancel)
+            continue;
+        Transaction change(db);
+        if (answer == Prompts::Answer::Yes) {
+            if (!acc.locate(QStringLiteral("Id_Account"), b.account))
+                continue;
+            acc.edit();
+            acc.fieldByName(QStringLiteral("Rest")).setValue(fromTenThousandths(b.fromRows));
+            acc.post();
+        } else {
+            qint64 opening = 0;
+            if (!checkedAdd(OpeningBalances::read(db).value(b.account), b.stored - b.fromRows, &opening))
+                throw DbError(QStringLiteral("Начальный остаток вышел бы за пределы чисел, которые программа "
+                                             "считает точно"));
+            OpeningBalances::set(db, b.account, opening);
+        }
+        change.commit();
+        m_dm.DataSaved = false;
+    }
+    acc.locate(QStringLiteral("Id_Account"), current);
+    m_view.UpdateTotals(true, 0);
+}
+
+} // namespace dorv
