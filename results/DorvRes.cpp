@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QButtonGroup>
 #include <QChartView>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -154,10 +155,13 @@ void TFormRest::buildTools()
     ButWhat = toolButton(QStringLiteral("ButWhat"), QStringLiteral("Что"), QStringLiteral("Что?"), PanRest);
     ButWho = toolButton(QStringLiteral("ButWho"), QStringLiteral("Кто"), QStringLiteral("Кто?"), PanRest);
     ButWhere = toolButton(QStringLiteral("ButWhere"), QStringLiteral("Где"), QStringLiteral("Где?"), PanRest);
+    // Two groups share the panel: the dimension buttons and the detail pane's page buttons. Each
+    // keeps its own one button down, so neither may be left to the panel-wide auto-exclusion.
+    auto* dimensions = new QButtonGroup(PanRest);
     int tag = 0;
     for (QToolButton* b : {ButWhat, ButWho, ButWhere}) {
         b->setCheckable(true);
-        b->setAutoExclusive(true);
+        dimensions->addButton(b);
         b->setFixedSize(37, 37);
         b->setProperty("tag", tag);
         const Dimension d = Dimension(tag++);
@@ -189,9 +193,10 @@ void TFormRest::buildTools()
     ButTable->setProperty("tag", 0);
     ButPrice = toolButton(QStringLiteral("ButPrice"), QStringLiteral("Цены"), QStringLiteral("Цены"), PanRest);
     ButPrice->setProperty("tag", 1);
+    auto* pages = new QButtonGroup(PanRest);
     for (QToolButton* b : {ButTable, ButPrice}) {
         b->setCheckable(true);
-        b->setAutoExclusive(true);
+        pages->addButton(b);
         b->setVisible(false);
         const int t = b->property("tag").toInt();
         connect(b, &QToolButton::clicked, this, guarded(*m_host.prompts, [this, t] { pageClicked(t); }));
@@ -596,6 +601,8 @@ void TFormRest::ButDetailClick()
         }
     }
     const bool shown = ButDetail->width() == 40;
+    // The page shown is the one whose button is down.
+    PgDetail->setCurrentIndex(ButPrice->isChecked() ? 1 : 0);
     PgDetail->setVisible(shown);
     ButTable->setVisible(shown);
     ButPrice->setVisible(shown);

@@ -308,6 +308,31 @@ private slots:
         });
     }
 
+    void detailPageButtons()
+    {
+        inWindow([](TFormRest& r) {
+            auto pressed = [&r] {
+                QStringList out;
+                for (QToolButton* b : {r.ButWhat, r.ButWho, r.ButWhere, r.ButTable, r.ButPrice})
+                    if (b->isChecked())
+                        out << b->objectName();
+                return out.join(' ') + " / " + r.PgDetail->currentWidget()->objectName();
+            };
+            r.ButDetail->click();
+            QCOMPARE(pressed(), QString("ButWhat ButTable / ShDet"));
+            r.ButPrice->click();
+            QCOMPARE(pressed(), QString("ButWhat ButPrice / ShPrice"));
+            r.ButWho->click();
+            QCOMPARE(pressed(), QString("ButWho ButPrice / ShPrice"));
+            // Closed and opened again on the page it showed.
+            r.ButDetail->click();
+            r.ButDetail->click();
+            QCOMPARE(pressed(), QString("ButWho ButPrice / ShPrice"));
+            r.ButTable->click();
+            QCOMPARE(pressed(), QString("ButWho ButTable / ShDet"));
+        });
+    }
+
     void chartsFollowTheRows()
     {
         inWindow([](TFormRest& r) {
