@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 class QCheckBox;
 class QSpinBox;
@@ -63,6 +64,8 @@ public:
 private:
     void applyPieMarks();
     void applyBarMarks();
+    void fitBarNames();
+    void fitPie();
 
     QStackedWidget* m_pages;
     QPieSeries* m_pie;
@@ -73,6 +76,8 @@ private:
     QBarCategoryAxis* m_priceDates = nullptr;
     QValueAxis* m_priceValues = nullptr;
     QList<QPair<QString, double>> m_points;
+    QStringList m_barNames; // the names under the bars as the marks want them, before any cut
+    int m_zoom = 100;
     int m_pieMarks = 0;
     int m_barMarks = 0;
 };

@@ -15,13 +15,21 @@
 #include "widgets/DbGrid.h"
 
 #include <QAction>
+#include <QBarCategoryAxis>
+#include <QBarSet>
 #include <QCalendarWidget>
+#include <QChart>
+#include <QChartView>
 #include <QComboBox>
+#include <QFontMetricsF>
+#include <QGraphicsTextItem>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPdfWriter>
 #include <QPieSeries>
+#include <QPieSlice>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStackedBarSeries>
 #include <QStackedWidget>
@@ -68,6 +76,25 @@ class TestResultsWindow : public QObject {
         });
         w->action("mResult")->trigger();
         QVERIFY(prompts.asked.contains("modal: TFormRest"));
+    }
+
+    // What a chart shows as text: its names, marks and axis labels, as drawn.
+    static QStringList chartTexts(QChartView* chart)
+    {
+        QStringList out;
+        for (QGraphicsItem* item : chart->scene()->items())
+            if (auto* text = dynamic_cast<QGraphicsTextItem*>(item); text && text->isVisible())
+                out << text->toPlainText();
+        return out;
+    }
+    // A fourth expense category with an operation, for charts whose names need room.
+    void addFourthCategory(const QString& name = "Транспорт")
+    {
+        exec(QString("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C) VALUES (4, '%1', NULL, 0, '-')").arg(name));
+        exec(QString("INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Dt, Ct, Level1) VALUES "
+                     "(1, %1, 6, '1', NULL, 70, 4)")
+                 .arg(day(2000, 2, 1)));
+        w->Dm()->Tb_Items->refresh();
     }
 
 private slots:
@@ -308,6 +335,102 @@ private slots:
         });
     }
 
+    void pieLabels_data()
+    {
+        QTest::addColumn<int>("analysis");
+        QTest::addColumn<int>("clicks"); // on a slice, cycling the marks
+        QTest::addColumn<QString>("fourth");
+        QTest::addColumn<QStringList>("labelled"); // as drawn, whole
+        QTest::addColumn<int>("width");            // of the window; 0 as it opens
+        QTest::addRow("expense: the income row has none")
+            << 2 << 0 << "Транспорт" << QStringList{"Еда", "ПЕРЕВОД", "Транспорт"} << 0;
+        QTest::addRow("income: only the income row") << 1 << 0 << "Транспорт" << QStringList{"Зарплата"} << 0;
+        QTest::addRow("balance: every row, below zero too")
+            << 3 << 0 << "Транспорт" << QStringList{"Еда", "Зарплата", "ПЕРЕВОД", "Транспорт"} << 0;
+        QTest::addRow("percentages: not on the empty row")
+            << 2 << 1 << "Транспорт" << QStringList{"Еда 23%", "ПЕРЕВОД 45%", "Транспорт 32%"} << 0;
+        QTest::addRow("marks off: none") << 2 << 2 << "Транспорт" << QStringList{} << 0;
+        QTest::addRow("a name as typed, markup signs too")
+            << 2 << 0 << "<b>Дом</b> & сад" << QStringList{"Еда", "ПЕРЕВОД", "<b>Дом</b> & сад"} << 1000;
+    }
+    void pieLabels()
+    {
+        QFETCH(int, analysis);
+        QFETCH(int, clicks);
+        QFETCH(QString, fourth);
+        QFETCH(QStringList, labelled);
+        QFETCH(int, width);
+        addFourthCategory(fourth);
+        inWindow([&](TFormRest& r) {
+            if (width)
+                r.resize(width, r.height());
+            r.SetAnalysisMode(analysis);
+            for (int i = 0; i < clicks; ++i)
+                r.Charts->cyclePieMarks();
+            QTest::qWait(50); // the chart lays itself out
+            for (QPieSlice* slice : r.Charts->pieSeries()->slices())
+                if (slice->value() == 0)
+                    QVERIFY(!slice->isLabelVisible());
+            // As the window opens, the pie leaves its names room to stand whole.
+            QStringList drawn = chartTexts(r.Charts->DBChPie);
+            drawn.removeAll(QString());
+            drawn.sort();
+            labelled.sort();
+            QCOMPARE(drawn, labelled);
+        });
+    }
+
+    void barNames_data()
+    {
+        QTest::addColumn<int>("width"); // of the window
+        QTest::addColumn<int>("marks");
+        QTest::addColumn<int>("whole"); // names expected whole at least
+        QTest::addColumn<QString>("fourth");
+        QTest::addRow("as the window opens") << 0 << 0 << 4 << "Транспорт";
+        QTest::addRow("a wide window") << 1400 << 0 << 4 << "Транспорт";
+        QTest::addRow("percentages under the names") << 0 << 1 << 4 << "Транспорт";
+        QTest::addRow("a narrow window: names cut at their slots") << 420 << 0 << 1 << "Транспорт";
+        QTest::addRow("a name as typed, markup signs too") << 1000 << 0 << 4 << "<b>Дом</b> & сад";
+    }
+    void barNames()
+    {
+        QFETCH(int, width);
+        QFETCH(int, marks);
+        QFETCH(int, whole);
+        QFETCH(QString, fourth);
+        addFourthCategory(fourth);
+        inWindow([&](TFormRest& r) {
+            if (width)
+                r.resize(width, r.height());
+            r.Charts->ButBar->click();
+            for (int i = 0; i < marks; ++i)
+                r.Charts->cycleBarMarks();
+            QTest::qWait(50); // the chart lays itself out
+            const QStringList names{"Еда", "Зарплата", "ПЕРЕВОД", fourth};
+            QChart* chart = r.Charts->DBChBar->chart();
+            const auto* axis = qobject_cast<QBarCategoryAxis*>(chart->axes(Qt::Horizontal).first());
+            const QFontMetricsF metrics(axis->labelsFont());
+            const double slot = chart->plotArea().width() / names.size();
+            const QStringList texts = chartTexts(r.Charts->DBChBar);
+            int standing = 0;
+            for (const QString& name : names) {
+                // The name line as drawn: whole where it fits its slot, else cut with an ellipsis.
+                QString drawn;
+                for (const QString& t : texts)
+                    for (const QString& line : t.split(QRegularExpression("[\\n\\x{2028}]")))
+                        if (line == name || (line.endsWith(QChar(0x2026)) && name.startsWith(line.chopped(1))))
+                            drawn = line;
+                QVERIFY2(!drawn.isEmpty(), qPrintable(name + " not in " + texts.join(" | ")));
+                QVERIFY2(metrics.horizontalAdvance(drawn) <= slot, qPrintable(drawn));
+                if (metrics.horizontalAdvance(name) < slot - 4)
+                    QCOMPARE(drawn, name);
+                standing += drawn == name;
+            }
+            QVERIFY2(standing >= whole, qPrintable(texts.join(" | ")));
+            QVERIFY(!axis->labelsTruncated());
+        });
+    }
+
     void detailPageButtons()
     {
         inWindow([](TFormRest& r) {
@@ -353,8 +476,10 @@ private slots:
             QCOMPARE(r.Charts->pieRotation(), 10.0);
             QCOMPARE(r.Charts->UdZoom->minimum(), 1);
             QCOMPARE(r.Charts->UdZoom->maximum(), 200);
-            // The bars: one set per row, each on its own name.
+            // The bars: one set per row, each on its own name, their values readable beside them too.
             QCOMPARE(r.Charts->barSeries()->count(), 3);
+            for (QBarSet* set : r.Charts->barSeries()->barSets())
+                QCOMPARE(set->labelColor(), r.Charts->DBChBar->palette().color(QPalette::WindowText));
         });
     }
 };
