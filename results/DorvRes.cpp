@@ -1,5 +1,6 @@
 #include "DorvRes.h"
 
+#include "ChartPrinter.h"
 #include "DorvRpt.h"
 #include "ResultCharts.h"
 #include "data/DbError.h"
@@ -26,7 +27,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QSaveFile>
@@ -67,7 +67,8 @@ QString dayText(int day) { return dateOfDay(day).toString(QStringLiteral("dd.MM.
 
 } // namespace
 
-TFormRest::TFormRest(const ResultsHost& host, QWidget* parent) : QDialog(parent), m_host(host)
+TFormRest::TFormRest(const ResultsHost& host, QWidget* parent)
+    : QDialog(parent), m_host(host), m_chartPrinter(std::make_unique<TChartPrinter>(*host.prompts))
 {
     setObjectName(QStringLiteral("TFormRest"));
     setWindowTitle(QStringLiteral("Итоги..."));
@@ -735,18 +736,8 @@ void TFormRest::mpPrintClick()
 
 void TFormRest::printChart(int tag)
 {
-    QWidget* chart = tag == 1 ? static_cast<QWidget*>(Charts->DBChPie) : static_cast<QWidget*>(Charts->DBChBar);
-    // Straight to the default printer, across the page; the printer's own orientation is left as it was.
-    QPrinter printer(QPrinter::HighResolution);
-    const QPageLayout::Orientation before = printer.pageLayout().orientation();
-    printer.setPageOrientation(QPageLayout::Landscape);
-    QPainter painter;
-    if (painter.begin(&printer)) {
-        const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-        static_cast<QChartView*>(chart)->render(&painter, QRectF(0, 0, page.width(), page.height()));
-        painter.end();
-    }
-    printer.setPageOrientation(before);
+    m_chartPrinter->print(
+        [this, tag](QPainter& painter, const QRectF& page) { Charts->renderOnPage(tag, painter, page); }, this);
 }
 
 void TFormRest::applyColumnColours()

@@ -8,6 +8,7 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QFontMetricsF>
+#include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLegend>
 #include <QLineSeries>
@@ -45,6 +46,9 @@ constexpr double SmallestPie = 0.35;
 // The space the charts keep between a name and the chart's edge, and between two names.
 constexpr double NamePadding = 6;
 constexpr double NameGap = 4;
+// The width a chart is laid out at for paper: about a screen's, so that its texts keep their
+// proportion to it there.
+constexpr double PaperWidth = 1000;
 
 QToolButton* makeButton(const QString& name, const QString& text, int tag, QWidget* parent)
 {
@@ -213,6 +217,26 @@ void TResultCharts::setPricePoints(const QList<QPair<QString, double>>& points)
 double TResultCharts::pieZoom() const { return m_zoom; }
 
 double TResultCharts::pieRotation() const { return m_pie->pieStartAngle(); }
+
+void TResultCharts::renderOnPage(int tag, QPainter& painter, const QRectF& page)
+{
+    QChartView* view = tag == 1 ? DBChPie : DBChBar;
+    QChart* chart = view->chart();
+    const QRectF shown = chart->geometry();
+    const QRectF paper(shown.topLeft(), QSizeF(PaperWidth, PaperWidth * page.height() / page.width()));
+    auto layOut = [&](const QRectF& rect) {
+        chart->setGeometry(rect);
+        chart->layout()->activate();
+        if (tag == 1)
+            fitPie();
+        else
+            fitBarNames();
+        chart->layout()->activate();
+    };
+    layOut(paper);
+    view->scene()->render(&painter, page, paper);
+    layOut(shown);
+}
 
 void TResultCharts::setPoints(const QList<QPair<QString, double>>& points)
 {

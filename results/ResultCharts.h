@@ -6,6 +6,8 @@
 #include <QStringList>
 
 class QCheckBox;
+class QPainter;
+class QRectF;
 class QSpinBox;
 class QStackedWidget;
 class QToolButton;
@@ -47,6 +49,9 @@ public:
     QPieSeries* pieSeries() const { return m_pie; }
     QStackedBarSeries* barSeries() const { return m_bars; }
     double pieRotation() const;
+    // Draws the pie (tag 1) or the bars (tag 2) across a page: laid out anew at the page's
+    // proportions, the names fitted to it, then put back as the window shows it.
+    void renderOnPage(int tag, QPainter& painter, const QRectF& page);
 
     QWidget* ShPie;
     QWidget* ShBar;

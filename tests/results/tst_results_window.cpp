@@ -5,6 +5,7 @@
 #include "data/Query.h"
 #include "ledger/DorvCard.h"
 #include "ledger/MoneyView.h"
+#include "results/ChartPrinter.h"
 #include "results/DorvRes.h"
 #include "results/DorvRpt.h"
 #include "results/ResultCharts.h"
@@ -28,6 +29,7 @@
 #include <QPdfWriter>
 #include <QPieSeries>
 #include <QPieSlice>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSpinBox>
@@ -86,6 +88,14 @@ class TestResultsWindow : public QObject {
             if (auto* text = dynamic_cast<QGraphicsTextItem*>(item); text && text->isVisible())
                 out << text->toPlainText();
         return out;
+    }
+    static QString runTool(const QString& tool, const QStringList& args)
+    {
+        QProcess p;
+        p.start(tool, args);
+        if (!p.waitForFinished(20000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+            return QStringLiteral("%1 failed").arg(tool);
+        return QString::fromUtf8(p.readAllStandardOutput());
     }
     // A fourth expense category with an operation, for charts whose names need room.
     void addFourthCategory(const QString& name = "Транспорт")
@@ -333,6 +343,92 @@ private slots:
                   QString("-100.00"), QString("843.00"), QString("на  06.02.2000"), QString("Кошелёк ...  500.00 руб")})
                 QVERIFY2(printed.contains(expected.simplified()), qPrintable(expected + "\n" + printed));
         });
+    }
+
+    void chartPrinting_data()
+    {
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<QString>("printer"); // none, or the file a printer of the test's writes
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("file"); // the PDF file chosen, or what the printer writes
+        QTest::addColumn<QStringList>("asked");
+        QTest::addColumn<QString>("message"); // %1: the test's folder
+        QTest::addColumn<QStringList>("printed");
+        const QString question = "confirm: Принтер не установлен. Сохранить диаграмму в файл PDF?";
+        const QString save = "save: Сохранение диаграммы";
+        QTest::addRow("no printer: the pie saved as PDF")
+            << 1 << "none" << true << "chart.pdf" << QStringList{question, save} << "" << QStringList{"Еда", "ПЕРЕВОД"};
+        QTest::addRow("no printer: the bars saved as PDF")
+            << 2 << "none" << true << "chart.pdf" << QStringList{question, save} << ""
+            << QStringList{"Еда", "Зарплата", "ПЕРЕВОД"};
+        QTest::addRow("no printer: no PDF wanted")
+            << 1 << "none" << false << "chart.pdf" << QStringList{question} << "" << QStringList{};
+        QTest::addRow("no printer: no file chosen")
+            << 2 << "none" << true << "" << QStringList{question, save} << "" << QStringList{};
+        QTest::addRow("no printer: the folder cannot be written")
+            << 1 << "none" << true << "plain/chart.pdf" << QStringList{question, save}
+            << "Невозможно записать файл %1/plain/chart.pdf: Часть пути не является папкой" << QStringList{};
+        QTest::addRow("a printer: printed at once") << 2 << "printer" << true << "chart.pdf" << QStringList{} << ""
+                                                    << QStringList{"Еда", "Зарплата", "ПЕРЕВОД"};
+        QTest::addRow("a printer that fails") << 1 << "printer" << true << "plain/chart.pdf" << QStringList{}
+                                              << "Не удалось напечатать диаграмму: принтер «%1/plain/chart.pdf» "
+                                                 "недоступен"
+                                              << QStringList{};
+    }
+    void chartPrinting()
+    {
+        QFETCH(int, tag);
+        QFETCH(QString, printer);
+        QFETCH(bool, yes);
+        QFETCH(QString, file);
+        QFETCH(QStringList, asked);
+        QFETCH(QString, message);
+        QFETCH(QStringList, printed);
+        // A file where a folder should be: no one, not even the superuser, writes below it.
+        QFile plain(root->filePath("plain"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        const QString path = file.isEmpty() ? QString() : root->filePath(file);
+        inWindow([&](TFormRest& r) {
+            r.chartPrinter().useDefaultPrinter = [&](QPrinter& device) {
+                if (printer == "none")
+                    return false;
+                device.setOutputFormat(QPrinter::PdfFormat);
+                device.setOutputFileName(path);
+                return true;
+            };
+            prompts.confirms.enqueue(yes);
+            prompts.saveFiles.enqueue(path);
+            if (tag == 2)
+                r.Charts->ButBar->click();
+            QApplication::processEvents();
+            const qsizetype before = prompts.asked.size();
+            QChart* chart = (tag == 1 ? r.Charts->DBChPie : r.Charts->DBChBar)->chart();
+            const QRectF shown = chart->geometry();
+            (tag == 1 ? r.Charts->ButPrnPie : r.Charts->ButPrnBar)->click();
+            // Laid out for the page, the chart is back as the window showed it.
+            QCOMPARE(chart->geometry(), shown);
+            QStringList questions;
+            for (const QString& a : prompts.asked.mid(before))
+                if (!a.startsWith("error: "))
+                    questions << a;
+            QCOMPARE(questions, asked);
+            QCOMPARE(prompts.messages(), message.isEmpty() ? QStringList{} : QStringList{message.arg(root->path())});
+        });
+        QCOMPARE(QFile::exists(root->filePath("chart.pdf")), !printed.isEmpty());
+        if (printed.isEmpty())
+            return;
+        QFile pdf(root->filePath("chart.pdf"));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(5) == "%PDF-");
+        // Across the page, and the chart's names on it as text.
+        const QString info = runTool("pdfinfo", {pdf.fileName()});
+        const QRegularExpressionMatch size = QRegularExpression("Page size:\\s+([\\d.]+) x ([\\d.]+)").match(info);
+        QVERIFY2(size.hasMatch(), qPrintable(info));
+        QVERIFY2(size.captured(1).toDouble() > size.captured(2).toDouble(), qPrintable(info));
+        const QString text = runTool("pdftotext", {pdf.fileName(), "-"});
+        for (const QString& name : printed)
+            QVERIFY2(text.contains(name), qPrintable(name + " not in:\n" + text));
     }
 
     void pieLabels_data()
