@@ -1,5 +1,6 @@
 #include "DorvRes.h"
 
+#include "ChartPrinter.h"
 #include "DorvRpt.h"
 #include "ResultCharts.h"
 #include "data/DbError.h"
@@ -18,6 +19,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QButtonGroup>
 #include <QChartView>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -25,7 +27,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QSaveFile>
@@ -66,7 +67,8 @@ QString dayText(int day) { return dateOfDay(day).toString(QStringLiteral("dd.MM.
 
 } // namespace
 
-TFormRest::TFormRest(const ResultsHost& host, QWidget* parent) : QDialog(parent), m_host(host)
+TFormRest::TFormRest(const ResultsHost& host, QWidget* parent)
+    : QDialog(parent), m_host(host), m_chartPrinter(std::make_unique<TChartPrinter>(*host.prompts))
 {
     setObjectName(QStringLiteral("TFormRest"));
     setWindowTitle(QStringLiteral("Итоги..."));
@@ -154,10 +156,13 @@ void TFormRest::buildTools()
     ButWhat = toolButton(QStringLiteral("ButWhat"), QStringLiteral("Что"), QStringLiteral("Что?"), PanRest);
     ButWho = toolButton(QStringLiteral("ButWho"), QStringLiteral("Кто"), QStringLiteral("Кто?"), PanRest);
     ButWhere = toolButton(QStringLiteral("ButWhere"), QStringLiteral("Где"), QStringLiteral("Где?"), PanRest);
+    // Two groups share the panel: the dimension buttons and the detail pane's page buttons. Each
+    // keeps its own one button down, so neither may be left to the panel-wide auto-exclusion.
+    auto* dimensions = new QButtonGroup(PanRest);
     int tag = 0;
     for (QToolButton* b : {ButWhat, ButWho, ButWhere}) {
         b->setCheckable(true);
-        b->setAutoExclusive(true);
+        dimensions->addButton(b);
         b->setFixedSize(37, 37);
         b->setProperty("tag", tag);
         const Dimension d = Dimension(tag++);
@@ -189,9 +194,10 @@ void TFormRest::buildTools()
     ButTable->setProperty("tag", 0);
     ButPrice = toolButton(QStringLiteral("ButPrice"), QStringLiteral("Цены"), QStringLiteral("Цены"), PanRest);
     ButPrice->setProperty("tag", 1);
+    auto* pages = new QButtonGroup(PanRest);
     for (QToolButton* b : {ButTable, ButPrice}) {
         b->setCheckable(true);
-        b->setAutoExclusive(true);
+        pages->addButton(b);
         b->setVisible(false);
         const int t = b->property("tag").toInt();
         connect(b, &QToolButton::clicked, this, guarded(*m_host.prompts, [this, t] { pageClicked(t); }));
@@ -596,6 +602,8 @@ void TFormRest::ButDetailClick()
         }
     }
     const bool shown = ButDetail->width() == 40;
+    // The page shown is the one whose button is down.
+    PgDetail->setCurrentIndex(ButPrice->isChecked() ? 1 : 0);
     PgDetail->setVisible(shown);
     ButTable->setVisible(shown);
     ButPrice->setVisible(shown);
@@ -728,18 +736,8 @@ void TFormRest::mpPrintClick()
 
 void TFormRest::printChart(int tag)
 {
-    QWidget* chart = tag == 1 ? static_cast<QWidget*>(Charts->DBChPie) : static_cast<QWidget*>(Charts->DBChBar);
-    // Straight to the default printer, across the page; the printer's own orientation is left as it was.
-    QPrinter printer(QPrinter::HighResolution);
-    const QPageLayout::Orientation before = printer.pageLayout().orientation();
-    printer.setPageOrientation(QPageLayout::Landscape);
-    QPainter painter;
-    if (painter.begin(&printer)) {
-        const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-        static_cast<QChartView*>(chart)->render(&painter, QRectF(0, 0, page.width(), page.height()));
-        painter.end();
-    }
-    printer.setPageOrientation(before);
+    m_chartPrinter->print(
+        [this, tag](QPainter& painter, const QRectF& page) { Charts->renderOnPage(tag, painter, page); }, this);
 }
 
 void TFormRest::applyColumnColours()

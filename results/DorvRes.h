@@ -4,6 +4,7 @@
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 
 class QAction;
 class QActionGroup;
@@ -25,6 +26,7 @@ class TableModel;
 class TDbGrid;
 class TDm;
 class TResultCharts;
+class TChartPrinter;
 
 // What the results window needs of the program around it.
 struct ResultsHost {
@@ -143,6 +145,8 @@ public:
     bool buildReport(class TQr* report) const;
     void mpPrintClick();
     void printChart(int tag);
+    // How the charts reach paper; tests give it a printer of their own.
+    TChartPrinter& chartPrinter() const { return *m_chartPrinter; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -161,6 +165,7 @@ private:
     void showStatementOnly();
 
     ResultsHost m_host;
+    std::unique_ptr<TChartPrinter> m_chartPrinter;
     TableModel* m_model = nullptr;
     QActionGroup* m_dimensions = nullptr;
     int m_analysis = 2;

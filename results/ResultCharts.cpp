@@ -7,6 +7,8 @@
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
+#include <QFontMetricsF>
+#include <QGraphicsLayout>
 #include <QHBoxLayout>
 #include <QLegend>
 #include <QLineSeries>
@@ -38,6 +40,16 @@ QChartView* makeView(const QString& name, QChart* chart, QWidget* page)
     return view;
 }
 
+// The pie's usual share of the chart, and the least it shrinks to so that its names stand whole.
+constexpr double PieSize = 0.7;
+constexpr double SmallestPie = 0.35;
+// The space the charts keep between a name and the chart's edge, and between two names.
+constexpr double NamePadding = 6;
+constexpr double NameGap = 4;
+// The width a chart is laid out at for paper: about a screen's, so that its texts keep their
+// proportion to it there.
+constexpr double PaperWidth = 1000;
+
 QToolButton* makeButton(const QString& name, const QString& text, int tag, QWidget* parent)
 {
     auto* b = new QToolButton(parent);
@@ -47,16 +59,16 @@ QToolButton* makeButton(const QString& name, const QString& text, int tag, QWidg
     return b;
 }
 
-// The axis keeps each name once and no empty one: an empty group and two people of one name must
-// still stand under their own bars.
+// The axis keeps each name once: two people of one name must still stand under their own bars.
 QString uniqueName(const QStringList& taken, QString name)
 {
-    if (name.isEmpty())
-        name = QStringLiteral("—");
     while (taken.contains(name))
         name += QLatin1Char(' ');
     return name;
 }
+
+// An empty group still has a name to stand under its bar.
+QString shownName(const QString& name) { return name.isEmpty() ? QStringLiteral("—") : name; }
 
 } // namespace
 
@@ -108,6 +120,8 @@ TResultCharts::TResultCharts(QStackedWidget* pages) : QObject(pages), m_pages(pa
     bar->addSeries(m_bars);
     m_names = new QBarCategoryAxis(bar);
     m_names->setGridLineVisible(false);
+    // The axis would cut a name at a fraction of its slot; the names are fitted to their slots here.
+    m_names->setTruncateLabels(false);
     m_values = new QValueAxis(bar);
     m_values->setLabelFormat(QStringLiteral("%.2f"));
     bar->addAxis(m_names, Qt::AlignBottom);
@@ -136,7 +150,15 @@ TResultCharts::TResultCharts(QStackedWidget* pages) : QObject(pages), m_pages(pa
 
     connect(ChLegPie, &QCheckBox::toggled, this, [this](bool on) { DBChPie->chart()->legend()->setVisible(on); });
     connect(ChLegBar, &QCheckBox::toggled, this, [this](bool on) { DBChBar->chart()->legend()->setVisible(on); });
-    connect(UdZoom, &QSpinBox::valueChanged, this, [this](int zoom) { m_pie->setPieSize(0.7 * zoom / 100.0); });
+    connect(UdZoom, &QSpinBox::valueChanged, this, [this](int zoom) {
+        m_zoom = zoom;
+        fitPie();
+    });
+    // Fitted once the chart has laid itself out, not in the middle of it.
+    connect(
+        pie, &QChart::plotAreaChanged, this, [this] { fitPie(); }, Qt::QueuedConnection);
+    connect(
+        bar, &QChart::plotAreaChanged, this, [this] { fitBarNames(); }, Qt::QueuedConnection);
     connect(UdRot, &QSpinBox::valueChanged, this, [this](int angle) {
         m_pie->setPieStartAngle(angle);
         m_pie->setPieEndAngle(angle + 360);
@@ -145,7 +167,7 @@ TResultCharts::TResultCharts(QStackedWidget* pages) : QObject(pages), m_pages(pa
     connect(ButPie, &QToolButton::clicked, this, [this] { m_pages->setCurrentWidget(ShPie); });
     connect(m_pie, &QPieSeries::clicked, this, [this] { cyclePieMarks(); });
     connect(m_bars, &QStackedBarSeries::clicked, this, [this] { cycleBarMarks(); });
-    m_pie->setPieSize(0.7);
+    m_pie->setPieSize(PieSize);
 }
 
 QChartView* TResultCharts::makePriceChart(QWidget* page)
@@ -192,31 +214,51 @@ void TResultCharts::setPricePoints(const QList<QPair<QString, double>>& points)
     m_priceValues->setRange(qMin(0.0, lo), hi > lo ? hi : lo + 1);
 }
 
-double TResultCharts::pieZoom() const { return m_pie->pieSize() / 0.7 * 100.0; }
+double TResultCharts::pieZoom() const { return m_zoom; }
 
 double TResultCharts::pieRotation() const { return m_pie->pieStartAngle(); }
+
+void TResultCharts::renderOnPage(int tag, QPainter& painter, const QRectF& page)
+{
+    QChartView* view = tag == 1 ? DBChPie : DBChBar;
+    QChart* chart = view->chart();
+    const QRectF shown = chart->geometry();
+    const QRectF paper(shown.topLeft(), QSizeF(PaperWidth, PaperWidth * page.height() / page.width()));
+    auto layOut = [&](const QRectF& rect) {
+        chart->setGeometry(rect);
+        chart->layout()->activate();
+        if (tag == 1)
+            fitPie();
+        else
+            fitBarNames();
+        chart->layout()->activate();
+    };
+    layOut(paper);
+    view->scene()->render(&painter, page, paper);
+    layOut(shown);
+}
 
 void TResultCharts::setPoints(const QList<QPair<QString, double>>& points)
 {
     m_points = points;
     m_pie->clear();
     m_bars->clear();
-    QStringList names;
     double lo = 0, hi = 0;
     for (int i = 0; i < points.size(); ++i) {
         const auto& [name, value] = points[i];
         // A slice shows how big a value is; a balance below zero is as big as it is negative.
         QPieSlice* slice = m_pie->append(name, std::fabs(value));
         slice->setProperty("name", name);
-        auto* set = new QBarSet(name);
+        // The legend draws the names as rich text: a name is shown as typed.
+        auto* set = new QBarSet(name.toHtmlEscaped());
+        // A value is often wider than its bar: in the text colour it reads on the bar and beside it.
+        set->setLabelColor(DBChBar->palette().color(QPalette::WindowText));
         for (int j = 0; j < points.size(); ++j)
             *set << (j == i ? value : 0.0);
         m_bars->append(set);
-        names << uniqueName(names, name);
         lo = qMin(lo, value);
         hi = qMax(hi, value);
     }
-    m_names->setCategories(names);
     m_values->setRange(lo, hi > lo ? hi : lo + 1);
     applyPieMarks();
     applyBarMarks();
@@ -238,10 +280,38 @@ void TResultCharts::applyPieMarks()
 {
     for (QPieSlice* slice : m_pie->slices()) {
         const QString name = slice->property("name").toString();
-        slice->setLabel(m_pieMarks == 1 ? QStringLiteral("%1 %2%").arg(name).arg(std::lround(slice->percentage() * 100))
-                                        : name);
-        slice->setLabelVisible(m_pieMarks != 2);
+        // The pie draws its labels as rich text: a name is shown as typed, "<" and "&" too.
+        const QString label =
+            m_pieMarks == 1 ? QStringLiteral("%1 %2%").arg(name).arg(std::lround(slice->percentage() * 100)) : name;
+        slice->setLabel(label.toHtmlEscaped());
+        slice->setProperty("shownLabel", label);
+        // A slice of nothing has no place of its own: its label would sit on its neighbours'.
+        slice->setLabelVisible(m_pieMarks != 2 && slice->value() > 0);
     }
+    fitPie();
+}
+
+void TResultCharts::fitPie()
+{
+    // The names stand on arms beside the pie: where the chart is too narrow for them, the pie
+    // leaves them room, down to half its usual size; beyond that a long name is cut at the edge.
+    const QRectF area = DBChPie->chart()->plotArea();
+    const double across = qMin(area.width(), area.height());
+    double widest = 0, tallest = 0, arm = 0;
+    for (QPieSlice* slice : m_pie->slices()) {
+        if (!slice->isLabelVisible())
+            continue;
+        const QFontMetricsF metrics(slice->labelFont());
+        widest = qMax(widest, metrics.horizontalAdvance(slice->property("shownLabel").toString()));
+        tallest = qMax(tallest, metrics.height());
+        arm = qMax(arm, slice->labelArmLengthFactor());
+    }
+    double size = PieSize;
+    if (widest > 0 && across > 0) {
+        const double radius = qMin(area.width() / 2 - widest, area.height() / 2 - tallest) - NamePadding;
+        size = qBound(SmallestPie, 2 * radius / (1 + arm) / across, PieSize);
+    }
+    m_pie->setPieSize(size * m_zoom / 100.0);
 }
 
 void TResultCharts::applyBarMarks()
@@ -249,15 +319,37 @@ void TResultCharts::applyBarMarks()
     double total = 0;
     for (const auto& p : std::as_const(m_points))
         total += std::fabs(p.second);
-    QStringList names;
+    m_barNames.clear();
     for (const auto& p : std::as_const(m_points)) {
         // The percentages go under the bars' names: a bar carries only its value as a label.
         const long percent = total > 0 ? std::lround(std::fabs(p.second) / total * 100) : 0;
-        names << uniqueName(names, m_barMarks == 1 ? QStringLiteral("%1\n%2%").arg(p.first).arg(percent) : p.first);
+        const QString name = shownName(p.first);
+        m_barNames << (m_barMarks == 1 ? QStringLiteral("%1\n%2%").arg(name).arg(percent) : name);
     }
-    m_names->setCategories(names);
+    fitBarNames();
     m_bars->setLabelsVisible(m_barMarks == 2);
     m_bars->setLabelsFormat(QStringLiteral("@value"));
+}
+
+void TResultCharts::fitBarNames()
+{
+    // A name stands whole where it fits under its bar; a longer one is cut where its slot ends, so
+    // that it never runs into its neighbour's.
+    const double room = m_barNames.isEmpty() ? 0 : DBChBar->chart()->plotArea().width() / m_barNames.size() - NameGap;
+    const QFontMetricsF metrics(m_names->labelsFont());
+    QStringList names;
+    for (const QString& full : std::as_const(m_barNames)) {
+        QStringList lines = full.split(QLatin1Char('\n'));
+        for (QString& line : lines) {
+            if (room > 0 && metrics.horizontalAdvance(line) > room)
+                line = metrics.elidedText(line, Qt::ElideRight, room);
+            // The axis draws its labels as rich text too.
+            line = line.toHtmlEscaped();
+        }
+        names << uniqueName(names, lines.join(QStringLiteral("<br>")));
+    }
+    if (names != m_names->categories())
+        m_names->setCategories(names);
 }
 
 } // namespace dorv

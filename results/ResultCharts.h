@@ -3,8 +3,11 @@
 #include <QObject>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 class QCheckBox;
+class QPainter;
+class QRectF;
 class QSpinBox;
 class QStackedWidget;
 class QToolButton;
@@ -46,6 +49,9 @@ public:
     QPieSeries* pieSeries() const { return m_pie; }
     QStackedBarSeries* barSeries() const { return m_bars; }
     double pieRotation() const;
+    // Draws the pie (tag 1) or the bars (tag 2) across a page: laid out anew at the page's
+    // proportions, the names fitted to it, then put back as the window shows it.
+    void renderOnPage(int tag, QPainter& painter, const QRectF& page);
 
     QWidget* ShPie;
     QWidget* ShBar;
@@ -63,6 +69,8 @@ public:
 private:
     void applyPieMarks();
     void applyBarMarks();
+    void fitBarNames();
+    void fitPie();
 
     QStackedWidget* m_pages;
     QPieSeries* m_pie;
@@ -73,6 +81,8 @@ private:
     QBarCategoryAxis* m_priceDates = nullptr;
     QValueAxis* m_priceValues = nullptr;
     QList<QPair<QString, double>> m_points;
+    QStringList m_barNames; // the names under the bars as the marks want them, before any cut
+    int m_zoom = 100;
     int m_pieMarks = 0;
     int m_barMarks = 0;
 };

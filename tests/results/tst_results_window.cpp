@@ -5,6 +5,7 @@
 #include "data/Query.h"
 #include "ledger/DorvCard.h"
 #include "ledger/MoneyView.h"
+#include "results/ChartPrinter.h"
 #include "results/DorvRes.h"
 #include "results/DorvRpt.h"
 #include "results/ResultCharts.h"
@@ -15,13 +16,22 @@
 #include "widgets/DbGrid.h"
 
 #include <QAction>
+#include <QBarCategoryAxis>
+#include <QBarSet>
 #include <QCalendarWidget>
+#include <QChart>
+#include <QChartView>
 #include <QComboBox>
+#include <QFontMetricsF>
+#include <QGraphicsTextItem>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPdfWriter>
 #include <QPieSeries>
+#include <QPieSlice>
+#include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStackedBarSeries>
 #include <QStackedWidget>
@@ -68,6 +78,33 @@ class TestResultsWindow : public QObject {
         });
         w->action("mResult")->trigger();
         QVERIFY(prompts.asked.contains("modal: TFormRest"));
+    }
+
+    // What a chart shows as text: its names, marks and axis labels, as drawn.
+    static QStringList chartTexts(QChartView* chart)
+    {
+        QStringList out;
+        for (QGraphicsItem* item : chart->scene()->items())
+            if (auto* text = dynamic_cast<QGraphicsTextItem*>(item); text && text->isVisible())
+                out << text->toPlainText();
+        return out;
+    }
+    static QString runTool(const QString& tool, const QStringList& args)
+    {
+        QProcess p;
+        p.start(tool, args);
+        if (!p.waitForFinished(20000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+            return QStringLiteral("%1 failed").arg(tool);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+    // A fourth expense category with an operation, for charts whose names need room.
+    void addFourthCategory(const QString& name = "Транспорт")
+    {
+        exec(QString("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C) VALUES (4, '%1', NULL, 0, '-')").arg(name));
+        exec(QString("INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Dt, Ct, Level1) VALUES "
+                     "(1, %1, 6, '1', NULL, 70, 4)")
+                 .arg(day(2000, 2, 1)));
+        w->Dm()->Tb_Items->refresh();
     }
 
 private slots:
@@ -308,6 +345,213 @@ private slots:
         });
     }
 
+    void chartPrinting_data()
+    {
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<QString>("printer"); // none, or the file a printer of the test's writes
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("file"); // the PDF file chosen, or what the printer writes
+        QTest::addColumn<QStringList>("asked");
+        QTest::addColumn<QString>("message"); // %1: the test's folder
+        QTest::addColumn<QStringList>("printed");
+        const QString question = "confirm: Принтер не установлен. Сохранить диаграмму в файл PDF?";
+        const QString save = "save: Сохранение диаграммы";
+        QTest::addRow("no printer: the pie saved as PDF")
+            << 1 << "none" << true << "chart.pdf" << QStringList{question, save} << "" << QStringList{"Еда", "ПЕРЕВОД"};
+        QTest::addRow("no printer: the bars saved as PDF")
+            << 2 << "none" << true << "chart.pdf" << QStringList{question, save} << ""
+            << QStringList{"Еда", "Зарплата", "ПЕРЕВОД"};
+        QTest::addRow("no printer: no PDF wanted")
+            << 1 << "none" << false << "chart.pdf" << QStringList{question} << "" << QStringList{};
+        QTest::addRow("no printer: no file chosen")
+            << 2 << "none" << true << "" << QStringList{question, save} << "" << QStringList{};
+        QTest::addRow("no printer: the folder cannot be written")
+            << 1 << "none" << true << "plain/chart.pdf" << QStringList{question, save}
+            << "Невозможно записать файл %1/plain/chart.pdf: Часть пути не является папкой" << QStringList{};
+        QTest::addRow("a printer: printed at once") << 2 << "printer" << true << "chart.pdf" << QStringList{} << ""
+                                                    << QStringList{"Еда", "Зарплата", "ПЕРЕВОД"};
+        QTest::addRow("a printer that fails") << 1 << "printer" << true << "plain/chart.pdf" << QStringList{}
+                                              << "Не удалось напечатать диаграмму: принтер «%1/plain/chart.pdf» "
+                                                 "недоступен"
+                                              << QStringList{};
+    }
+    void chartPrinting()
+    {
+        QFETCH(int, tag);
+        QFETCH(QString, printer);
+        QFETCH(bool, yes);
+        QFETCH(QString, file);
+        QFETCH(QStringList, asked);
+        QFETCH(QString, message);
+        QFETCH(QStringList, printed);
+        // A file where a folder should be: no one, not even the superuser, writes below it.
+        QFile plain(root->filePath("plain"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        const QString path = file.isEmpty() ? QString() : root->filePath(file);
+        inWindow([&](TFormRest& r) {
+            r.chartPrinter().useDefaultPrinter = [&](QPrinter& device) {
+                if (printer == "none")
+                    return false;
+                device.setOutputFormat(QPrinter::PdfFormat);
+                device.setOutputFileName(path);
+                return true;
+            };
+            prompts.confirms.enqueue(yes);
+            prompts.saveFiles.enqueue(path);
+            if (tag == 2)
+                r.Charts->ButBar->click();
+            QApplication::processEvents();
+            const qsizetype before = prompts.asked.size();
+            QChart* chart = (tag == 1 ? r.Charts->DBChPie : r.Charts->DBChBar)->chart();
+            const QRectF shown = chart->geometry();
+            (tag == 1 ? r.Charts->ButPrnPie : r.Charts->ButPrnBar)->click();
+            // Laid out for the page, the chart is back as the window showed it.
+            QCOMPARE(chart->geometry(), shown);
+            QStringList questions;
+            for (const QString& a : prompts.asked.mid(before))
+                if (!a.startsWith("error: "))
+                    questions << a;
+            QCOMPARE(questions, asked);
+            QCOMPARE(prompts.messages(), message.isEmpty() ? QStringList{} : QStringList{message.arg(root->path())});
+        });
+        QCOMPARE(QFile::exists(root->filePath("chart.pdf")), !printed.isEmpty());
+        if (printed.isEmpty())
+            return;
+        QFile pdf(root->filePath("chart.pdf"));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(5) == "%PDF-");
+        // Across the page, and the chart's names on it as text.
+        const QString info = runTool("pdfinfo", {pdf.fileName()});
+        const QRegularExpressionMatch size = QRegularExpression("Page size:\\s+([\\d.]+) x ([\\d.]+)").match(info);
+        QVERIFY2(size.hasMatch(), qPrintable(info));
+        QVERIFY2(size.captured(1).toDouble() > size.captured(2).toDouble(), qPrintable(info));
+        const QString text = runTool("pdftotext", {pdf.fileName(), "-"});
+        for (const QString& name : printed)
+            QVERIFY2(text.contains(name), qPrintable(name + " not in:\n" + text));
+    }
+
+    void pieLabels_data()
+    {
+        QTest::addColumn<int>("analysis");
+        QTest::addColumn<int>("clicks"); // on a slice, cycling the marks
+        QTest::addColumn<QString>("fourth");
+        QTest::addColumn<QStringList>("labelled"); // as drawn, whole
+        QTest::addColumn<int>("width");            // of the window; 0 as it opens
+        QTest::addRow("expense: the income row has none")
+            << 2 << 0 << "Транспорт" << QStringList{"Еда", "ПЕРЕВОД", "Транспорт"} << 0;
+        QTest::addRow("income: only the income row") << 1 << 0 << "Транспорт" << QStringList{"Зарплата"} << 0;
+        QTest::addRow("balance: every row, below zero too")
+            << 3 << 0 << "Транспорт" << QStringList{"Еда", "Зарплата", "ПЕРЕВОД", "Транспорт"} << 0;
+        QTest::addRow("percentages: not on the empty row")
+            << 2 << 1 << "Транспорт" << QStringList{"Еда 23%", "ПЕРЕВОД 45%", "Транспорт 32%"} << 0;
+        QTest::addRow("marks off: none") << 2 << 2 << "Транспорт" << QStringList{} << 0;
+        QTest::addRow("a name as typed, markup signs too")
+            << 2 << 0 << "<b>Дом</b> & сад" << QStringList{"Еда", "ПЕРЕВОД", "<b>Дом</b> & сад"} << 1000;
+    }
+    void pieLabels()
+    {
+        QFETCH(int, analysis);
+        QFETCH(int, clicks);
+        QFETCH(QString, fourth);
+        QFETCH(QStringList, labelled);
+        QFETCH(int, width);
+        addFourthCategory(fourth);
+        inWindow([&](TFormRest& r) {
+            if (width)
+                r.resize(width, r.height());
+            r.SetAnalysisMode(analysis);
+            for (int i = 0; i < clicks; ++i)
+                r.Charts->cyclePieMarks();
+            QTest::qWait(50); // the chart lays itself out
+            for (QPieSlice* slice : r.Charts->pieSeries()->slices())
+                if (slice->value() == 0)
+                    QVERIFY(!slice->isLabelVisible());
+            // As the window opens, the pie leaves its names room to stand whole.
+            QStringList drawn = chartTexts(r.Charts->DBChPie);
+            drawn.removeAll(QString());
+            drawn.sort();
+            labelled.sort();
+            QCOMPARE(drawn, labelled);
+        });
+    }
+
+    void barNames_data()
+    {
+        QTest::addColumn<int>("width"); // of the window
+        QTest::addColumn<int>("marks");
+        QTest::addColumn<int>("whole"); // names expected whole at least
+        QTest::addColumn<QString>("fourth");
+        QTest::addRow("as the window opens") << 0 << 0 << 4 << "Транспорт";
+        QTest::addRow("a wide window") << 1400 << 0 << 4 << "Транспорт";
+        QTest::addRow("percentages under the names") << 0 << 1 << 4 << "Транспорт";
+        QTest::addRow("a narrow window: names cut at their slots") << 420 << 0 << 1 << "Транспорт";
+        QTest::addRow("a name as typed, markup signs too") << 1000 << 0 << 4 << "<b>Дом</b> & сад";
+    }
+    void barNames()
+    {
+        QFETCH(int, width);
+        QFETCH(int, marks);
+        QFETCH(int, whole);
+        QFETCH(QString, fourth);
+        addFourthCategory(fourth);
+        inWindow([&](TFormRest& r) {
+            if (width)
+                r.resize(width, r.height());
+            r.Charts->ButBar->click();
+            for (int i = 0; i < marks; ++i)
+                r.Charts->cycleBarMarks();
+            QTest::qWait(50); // the chart lays itself out
+            const QStringList names{"Еда", "Зарплата", "ПЕРЕВОД", fourth};
+            QChart* chart = r.Charts->DBChBar->chart();
+            const auto* axis = qobject_cast<QBarCategoryAxis*>(chart->axes(Qt::Horizontal).first());
+            const QFontMetricsF metrics(axis->labelsFont());
+            const double slot = chart->plotArea().width() / names.size();
+            const QStringList texts = chartTexts(r.Charts->DBChBar);
+            int standing = 0;
+            for (const QString& name : names) {
+                // The name line as drawn: whole where it fits its slot, else cut with an ellipsis.
+                QString drawn;
+                for (const QString& t : texts)
+                    for (const QString& line : t.split(QRegularExpression("[\\n\\x{2028}]")))
+                        if (line == name || (line.endsWith(QChar(0x2026)) && name.startsWith(line.chopped(1))))
+                            drawn = line;
+                QVERIFY2(!drawn.isEmpty(), qPrintable(name + " not in " + texts.join(" | ")));
+                QVERIFY2(metrics.horizontalAdvance(drawn) <= slot, qPrintable(drawn));
+                if (metrics.horizontalAdvance(name) < slot - 4)
+                    QCOMPARE(drawn, name);
+                standing += drawn == name;
+            }
+            QVERIFY2(standing >= whole, qPrintable(texts.join(" | ")));
+            QVERIFY(!axis->labelsTruncated());
+        });
+    }
+
+    void detailPageButtons()
+    {
+        inWindow([](TFormRest& r) {
+            auto pressed = [&r] {
+                QStringList out;
+                for (QToolButton* b : {r.ButWhat, r.ButWho, r.ButWhere, r.ButTable, r.ButPrice})
+                    if (b->isChecked())
+                        out << b->objectName();
+                return out.join(' ') + " / " + r.PgDetail->currentWidget()->objectName();
+            };
+            r.ButDetail->click();
+            QCOMPARE(pressed(), QString("ButWhat ButTable / ShDet"));
+            r.ButPrice->click();
+            QCOMPARE(pressed(), QString("ButWhat ButPrice / ShPrice"));
+            r.ButWho->click();
+            QCOMPARE(pressed(), QString("ButWho ButPrice / ShPrice"));
+            // Closed and opened again on the page it showed.
+            r.ButDetail->click();
+            r.ButDetail->click();
+            QCOMPARE(pressed(), QString("ButWho ButPrice / ShPrice"));
+            r.ButTable->click();
+            QCOMPARE(pressed(), QString("ButWho ButTable / ShDet"));
+        });
+    }
+
     void chartsFollowTheRows()
     {
         inWindow([](TFormRest& r) {
@@ -328,8 +572,10 @@ private slots:
             QCOMPARE(r.Charts->pieRotation(), 10.0);
             QCOMPARE(r.Charts->UdZoom->minimum(), 1);
             QCOMPARE(r.Charts->UdZoom->maximum(), 200);
-            // The bars: one set per row, each on its own name.
+            // The bars: one set per row, each on its own name, their values readable beside them too.
             QCOMPARE(r.Charts->barSeries()->count(), 3);
+            for (QBarSet* set : r.Charts->barSeries()->barSets())
+                QCOMPARE(set->labelColor(), r.Charts->DBChBar->palette().color(QPalette::WindowText));
         });
     }
 };

@@ -9,6 +9,7 @@
 #include "data/Database.h"
 #include "data/DorvDm.h"
 #include "ledger/MoneyView.h"
+#include "results/ResultCharts.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
@@ -307,6 +308,31 @@ int main(int argc, char* argv[])
             return int(QDialog::Rejected);
         });
         w.Money->ButAccClick();
+        // The month's results at the window's own size: five categories, some of them empty, with
+        // the detail pane open on its table.
+        prompts.modals.enqueue([&](QDialog* d) {
+            if (!QTest::qWaitForWindowExposed(d))
+                qWarning("the results window was not shown");
+            QTest::qWait(300);
+            shoot(d, out + QStringLiteral("/month-results-pie.png"));
+            d->findChild<QToolButton*>(QStringLiteral("ButBar"))->click();
+            QApplication::processEvents();
+            shoot(d, out + QStringLiteral("/month-results-bars.png"));
+            // The marks of the bars: percentages under the names, then the values on the bars.
+            auto* charts = d->findChild<dorv::TResultCharts*>();
+            charts->cycleBarMarks();
+            QTest::qWait(100);
+            shoot(d, out + QStringLiteral("/month-results-bars-percent.png"));
+            charts->cycleBarMarks();
+            QTest::qWait(100);
+            shoot(d, out + QStringLiteral("/month-results-bars-values.png"));
+            charts->cycleBarMarks();
+            d->findChild<QToolButton*>(QStringLiteral("ButDetail"))->click();
+            QApplication::processEvents();
+            shoot(d, out + QStringLiteral("/month-results-detail.png"));
+            return int(QDialog::Rejected);
+        });
+        w.action(QStringLiteral("mResult"))->trigger();
     }
 
     // The card's password page, as "Изменить пароль..." shows it.
