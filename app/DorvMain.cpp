@@ -5,6 +5,7 @@
 #include "DorvAbt.h"
 #include "HelpWindow.h"
 #include "QtPrompts.h"
+#include "WindowPlacement.h"
 #include "categories/CategoryTree.h"
 #include "contacts/DiaryView.h"
 #include "contacts/FirmsView.h"
@@ -29,6 +30,7 @@
 #include <QIcon>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QTableView>
@@ -43,7 +45,9 @@ namespace dorv {
 
 namespace {
 const char* const TagProperty = "tag";
-constexpr QRect FirstStartFrame(20, 1, 767, 564);
+// How long a shown window looks for the frame its window manager puts around it: 10 s.
+constexpr int FrameLookInterval = 50;
+constexpr int FrameLooks = 200;
 } // namespace
 
 TFormMain::TFormMain(const MainEnvironment& env, QWidget* parent)
@@ -565,23 +569,69 @@ void TFormMain::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     fitFrameToMargins();
-    // A window manager tells the frame's size only once the window stands on the screen.
-    QTimer::singleShot(200, this, [this] { fitFrameToMargins(); });
+    if (!m_outer.isNull())
+        waitForFrame();
     FormShow();
+}
+
+void TFormMain::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    fitFrameToMargins();
+}
+
+void TFormMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    fitFrameToMargins();
 }
 
 // ---- the outer frame ----
 
+// The settings keep the outer frame, but Qt places a window by its frame and sizes it by its inside,
+// and only the window manager knows how thick the frame is, once it has put one around the window,
+// which may be long after the window was shown. Until then the window stands where the frame is to
+// be, with the frame's size, and the frame wanted is kept; as soon as the frame is known (looked
+// for on every move and resize, and a while after showing, as a manager that puts the window where
+// it already stood moves nothing) the inside is sized to fit. Saving in between gives the frame
+// wanted, never one grown by the frame's thickness.
+
 void TFormMain::setOuterGeometry(const QRect& frame)
 {
-    m_outer = frame;
-    // The position of a window is that of its frame; its size is that of the inside.
-    move(frame.topLeft());
-    resize(frame.size());
+    QScreen* screen = QGuiApplication::screenAt(frame.center());
+    if (!screen)
+        screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect fitted = fitFrameIntoArea(frame, screen ? screen->availableGeometry() : QRect());
+    m_outer = QRect();
+    move(fitted.topLeft());
+    resize(fitted.size());
+    m_outer = fitted;
+    m_outerInside = geometry();
     fitFrameToMargins();
 }
 
-QRect TFormMain::outerGeometry() const { return frameGeometry(); }
+QRect TFormMain::outerGeometry() const
+{
+    // Still waiting for the frame, and nobody has moved or sized the window meanwhile.
+    if (!m_outer.isNull() && geometry() == m_outerInside)
+        return m_outer;
+    return frameGeometry();
+}
+
+void TFormMain::waitForFrame()
+{
+    if (!m_frameWait) {
+        m_frameWait = new QTimer(this);
+        m_frameWait->setInterval(FrameLookInterval);
+        connect(m_frameWait, &QTimer::timeout, this, [this] {
+            fitFrameToMargins();
+            if (m_outer.isNull() || ++m_frameLooks >= FrameLooks)
+                m_frameWait->stop();
+        });
+    }
+    m_frameLooks = 0;
+    m_frameWait->start();
+}
 
 void TFormMain::fitFrameToMargins()
 {
@@ -592,8 +642,8 @@ void TFormMain::fitFrameToMargins()
         return;
     const QRect frame = m_outer;
     m_outer = QRect();
-    move(frame.topLeft());
-    resize(frame.width() - m.left() - m.right(), frame.height() - m.top() - m.bottom());
+    // The inside, placed by itself: Qt's own idea of the frame may still be the unframed one.
+    setGeometry(frame.marginsRemoved(m));
 }
 
 // ---- command availability ----

@@ -174,7 +174,8 @@ public:
     // abort in nothing.
     void guarded(const std::function<void()>& handler);
 
-    // The window's outer frame, title bar included, as the settings keep it.
+    // The window's outer frame, title bar included, as the settings keep it; it is placed inside
+    // the available area of its screen (moved in, and made smaller when the screen is).
     void setOuterGeometry(const QRect& frame);
     QRect outerGeometry() const;
 
@@ -186,6 +187,8 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildMoneyPage();
@@ -200,6 +203,7 @@ private:
     void placeAll(QMenu* menu, const QList<QAction*>& items);
     void hideSplash();
     void fitFrameToMargins();
+    void waitForFrame();
 
     TFormCard* m_card = nullptr;
     QPointer<TFormAbout> m_splash;
@@ -207,7 +211,12 @@ private:
     bool m_failed = false;
     bool m_closing = false;
     int m_view = 0;
+    // The frame wanted while the window manager has not told its thickness yet, and the inside the
+    // window was given meanwhile.
     QRect m_outer;
+    QRect m_outerInside;
+    QTimer* m_frameWait = nullptr;
+    int m_frameLooks = 0;
     QActionGroup* m_viewGroup = nullptr;
     // The frame's own items whose state it reads.
     QAction *m_exit = nullptr, *m_manual = nullptr, *m_bar = nullptr, *m_reg = nullptr, *m_bak = nullptr;

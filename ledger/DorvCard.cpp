@@ -274,6 +274,21 @@ void TFormCard::FormClose()
     move(RestPosition);
 }
 
+void TFormCard::fitToPage()
+{
+    QWidget* page = PgCard->currentWidget();
+    QLayout* pageLayout = page ? page->layout() : nullptr;
+    if (!pageLayout)
+        return;
+    // A control just shown or hidden has not told the layout yet.
+    pageLayout->invalidate();
+    const QMargins m = layout()->contentsMargins();
+    const int width = pageLayout->minimumSize().width() + m.left() + m.right();
+    const int height = pageLayout->sizeHint().height() + PanOk->sizeHint().height() + qMax(0, layout()->spacing())
+                       + m.top() + m.bottom();
+    resize(qMax(RestSize.width(), width), qMax(RestSize.height(), height));
+}
+
 void TFormCard::mpYearClick()
 {
     const QDate shown = Dt->selectedDate();

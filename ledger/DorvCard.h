@@ -85,6 +85,9 @@ public:
     // last date picked); returns the day number, or 0 when cancelled or impossible.
     int PickDate(int initialDay);
     void BindDatabaseName(const QString& folder);
+    // Sizes the card to its current page: never smaller than the money pages start from, and tall
+    // (and wide) enough that no control of the page gets less than it asks for.
+    void fitToPage();
 
     void FormShow();
     void ButOkClick();

@@ -9,6 +9,7 @@
 #include "widgets/DbControls.h"
 
 #include <QCheckBox>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -137,14 +138,19 @@ void TOperationPages::buildTransferPage()
     };
     GrRate = new QGroupBox(QStringLiteral("Сумма перевода и курс"), page);
     GrRate->setObjectName(QStringLiteral("GrRate"));
-    auto* rate = new QVBoxLayout(GrRate);
+    // Each of the two fields says what it asks for: the amount the target receives, the rate.
+    auto* rate = new QFormLayout(GrRate);
     DBETrans_Ref = new TDbEdit(QStringLiteral("DBETrans_Ref"), GrRate);
     DBETrans_Ref->bind(m_dm.Qtrans, QStringLiteral("Dt"));
     DBERate = new TDbEdit(QStringLiteral("DBERate"), GrRate);
     DBERate->setToolTip(QStringLiteral("Курс"));
     DBERate->bind(m_dm.Tb_Hist, QStringLiteral("PRICE"));
-    rate->addWidget(DBETrans_Ref);
-    rate->addWidget(DBERate);
+    LabTrans_Ref = makeLabel(QStringLiteral("LabTrans_Ref"), QStringLiteral("Сумма:"), GrRate);
+    LabTrans_Ref->setBuddy(DBETrans_Ref);
+    LabRate = makeLabel(QStringLiteral("LabRate"), QStringLiteral("Курс:"), GrRate);
+    LabRate->setBuddy(DBERate);
+    rate->addRow(LabTrans_Ref, DBETrans_Ref);
+    rate->addRow(LabRate, DBERate);
     GrRate->setVisible(false);
     for (QWidget* w : {static_cast<QWidget*>(Label10), static_cast<QWidget*>(DBETrans), static_cast<QWidget*>(LabAcc),
                        static_cast<QWidget*>(DBLTrans), static_cast<QWidget*>(GrRate)})
@@ -218,6 +224,8 @@ void TOperationPages::ShowOperationPage()
         focus(DBETrans);
     }
     m_card.setWindowTitle(caption);
+    // The check boxes of an edit and the rate take room of their own.
+    m_card.fitToPage();
 }
 
 void TOperationPages::openOtherAccounts()
@@ -264,6 +272,9 @@ void TOperationPages::DataAccDataChange()
 {
     m_rate = rateRule();
     GrRate->setVisible(m_rate);
+    // Picking another target shows or hides the rate at once: the card follows.
+    if (m_card.isVisible() && m_card.PgCard->currentWidget() == m_card.ShTrans)
+        m_card.fitToPage();
 }
 
 bool TOperationPages::rateShown() const { return m_rate; }

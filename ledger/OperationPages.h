@@ -36,7 +36,9 @@ public:
     QLabel* LabAcc;
     TDbLookupCombo* DBLTrans;
     QGroupBox* GrRate;
+    QLabel* LabTrans_Ref;
     TDbEdit* DBETrans_Ref;
+    QLabel* LabRate;
     TDbEdit* DBERate;
     // Shared by both pages, moved onto the one shown.
     QLabel* LabWho;

@@ -6,6 +6,7 @@
 #include "data/TableModel.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QHeaderView>
@@ -289,6 +290,20 @@ void TDbGrid::currentChanged(const QModelIndex& current, const QModelIndex& prev
 {
     QTableView::currentChanged(current, previous);
     placeEllipsis();
+}
+
+void TDbGrid::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end)
+{
+    // The view drops the editor of a row that goes without closing it. When another row becomes
+    // current first (the usual case) the editor is closed on the way and the grid takes the focus
+    // back; when the row was the only one (the first row of an empty list, posted in place of the
+    // row being added) nothing does, and the keyboard would be left on a deleted editor.
+    QWidget* focused = QApplication::focusWidget();
+    const bool editorHadFocus = focused && focused != this && isAncestorOf(focused);
+    QTableView::rowsAboutToBeRemoved(parent, start, end);
+    focused = QApplication::focusWidget();
+    if (editorHadFocus && (!focused || !focused->isVisible()))
+        setFocus(Qt::OtherFocusReason);
 }
 
 void TDbGrid::updateGeometries()

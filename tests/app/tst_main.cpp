@@ -1,4 +1,5 @@
 #include "app/DorvMain.h"
+#include "app/WindowPlacement.h"
 #include "data/Database.h"
 #include "data/DorvDm.h"
 #include "support/DamagedFile.h"
@@ -503,7 +504,7 @@ private slots:
         const QString home = makeDataFile("home.den", "Дом");
         settings().setValue("Dorvana/Recent_Catalog", home);
         auto w = start();
-        w->setGeometry(40, 50, 800, 600);
+        w->setGeometry(40, 50, 720, 520);
         w->action("mBar")->trigger(); // hide the tool bar
         QVERIFY(w->TbMain->isHidden());
         w->action("mBak")->trigger();
@@ -520,7 +521,7 @@ private slots:
         w = start();
         QVERIFY(w->TbMain->isHidden());
         QVERIFY(!w->action("mBak")->isChecked());
-        QCOMPARE(w->geometry(), QRect(40, 50, 800, 600));
+        QCOMPARE(w->geometry(), QRect(40, 50, 720, 520));
         QCOMPARE(w->windowTitle(), home);
         prompts.confirms.enqueue(true);
         w->mRegClick();
@@ -792,9 +793,81 @@ private slots:
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         QTRY_COMPARE(w->frameGeometry(), QRect(20, 1, 767, 564));
-        w->setOuterGeometry(QRect(40, 50, 800, 600));
-        QTRY_COMPARE(w->frameGeometry(), QRect(40, 50, 800, 600));
+        w->setOuterGeometry(QRect(40, 50, 720, 520));
+        QTRY_COMPARE(w->frameGeometry(), QRect(40, 50, 720, 520));
         w->hide();
+    }
+
+    void frameFitsIntoTheArea_data()
+    {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QRect>("expected");
+        const QRect screen(0, 0, 1280, 800);
+        const QRect belowAPanel(0, 30, 1280, 770);
+        const QRect secondScreen(1280, 0, 1024, 768);
+        QTest::addRow("inside stays") << QRect(20, 1, 767, 564) << screen << QRect(20, 1, 767, 564);
+        QTest::addRow("filling the area stays") << screen << screen << screen;
+        QTest::addRow("title bar above") << QRect(20, -19, 767, 564) << screen << QRect(20, 0, 767, 564);
+        QTest::addRow("left of the area") << QRect(-300, 100, 767, 564) << screen << QRect(0, 100, 767, 564);
+        QTest::addRow("past the right edge") << QRect(1000, 100, 767, 564) << screen << QRect(513, 100, 767, 564);
+        QTest::addRow("past the bottom") << QRect(20, 500, 767, 564) << screen << QRect(20, 236, 767, 564);
+        QTest::addRow("far off both ways") << QRect(9000, 9000, 767, 564) << screen << QRect(513, 236, 767, 564);
+        QTest::addRow("under a panel") << QRect(20, 1, 767, 564) << belowAPanel << QRect(20, 30, 767, 564);
+        QTest::addRow("wider and taller: shrunk")
+            << QRect(0, 0, 1400, 900) << QRect(0, 0, 640, 400) << QRect(0, 0, 640, 400);
+        QTest::addRow("wider only: shrunk and moved in")
+            << QRect(100, 50, 1400, 300) << screen << QRect(0, 50, 1280, 300);
+        QTest::addRow("on a second screen") << QRect(1500, 100, 767, 564) << secondScreen << QRect(1500, 100, 767, 564);
+        QTest::addRow("onto a second screen")
+            << QRect(100, 100, 767, 564) << secondScreen << QRect(1280, 100, 767, 564);
+        QTest::addRow("no size: the first start's") << QRect(20, 1, 0, -5) << screen << QRect(20, 1, 767, 564);
+        QTest::addRow("no area: left alone") << QRect(-50, -50, 767, 564) << QRect() << QRect(-50, -50, 767, 564);
+    }
+    void frameFitsIntoTheArea()
+    {
+        QFETCH(QRect, frame);
+        QFETCH(QRect, area);
+        QFETCH(QRect, expected);
+        QCOMPARE(fitFrameIntoArea(frame, area), expected);
+    }
+
+    // The frame the settings keep comes back run after run exactly as it was left, placed inside
+    // the screen's available area (the offscreen screen is 800 × 800).
+    void outerFrameComesBackAsLeft_data()
+    {
+        QTest::addColumn<QRect>("stored");
+        QTest::addColumn<QRect>("shown");
+        QTest::addRow("inside the screen") << QRect(33, 44, 720, 520) << QRect(33, 44, 720, 520);
+        QTest::addRow("title bar above the screen") << QRect(20, -19, 767, 564) << QRect(20, 0, 767, 564);
+        QTest::addRow("larger than the screen") << QRect(0, 0, 1400, 900) << QRect(0, 0, 800, 800);
+        QTest::addRow("off to the right and below") << QRect(5000, 3000, 767, 564) << QRect(33, 236, 767, 564);
+    }
+    void outerFrameComesBackAsLeft()
+    {
+        QFETCH(QRect, stored);
+        QFETCH(QRect, shown);
+        {
+            auto s = settings();
+            s.setValue("Dorvana/Left", stored.left());
+            s.setValue("Dorvana/Top", stored.top());
+            s.setValue("Dorvana/Width", stored.width());
+            s.setValue("Dorvana/Height", stored.height());
+        }
+        for (int run = 0; run < 2; ++run) {
+            auto w = start();
+            QVERIFY(w->started());
+            w->show();
+            QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+            QTRY_COMPARE(w->frameGeometry(), shown);
+            QCOMPARE(w->outerGeometry(), shown);
+            exit(*w);
+            w.reset();
+            auto s = settings();
+            QCOMPARE(QRect(s.value("Dorvana/Left").toInt(), s.value("Dorvana/Top").toInt(),
+                           s.value("Dorvana/Width").toInt(), s.value("Dorvana/Height").toInt()),
+                     shown);
+        }
     }
 
     void manualDescribesTheMenus()

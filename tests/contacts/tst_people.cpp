@@ -487,6 +487,67 @@ private slots:
         QCOMPARE(persons().state(), DatasetState::Browse);
         QCOMPARE(persons().fieldByName("Id_Firm").asInteger(), 2);
     }
+
+    // Ins, a text typed into the first editable cell and Enter in a grid whose list is empty: the
+    // keyboard stays in the grid, on the row just posted, so that Ins works again at once.
+    void focusStaysAfterTheFirstRowOfAnEmptyList_data()
+    {
+        QTest::addColumn<int>("view");
+        QTest::addColumn<QString>("gridName");
+        QTest::addColumn<int>("column");
+        QTest::addRow("firms") << 2 << "DBGFirm" << 0;
+        QTest::addRow("people") << 1 << "DBGPerson" << 0;
+        QTest::addRow("a family") << 1 << "DBGFamily" << 0;
+        QTest::addRow("the diary") << 3 << "DBGLog" << 1;
+    }
+    void focusStaysAfterTheFirstRowOfAnEmptyList()
+    {
+        QFETCH(int, view);
+        QFETCH(QString, gridName);
+        QFETCH(int, column);
+        f.start(QDate(2026, 5, 3));
+        QVERIFY(f.w->started());
+        if (gridName == "DBGFamily") {
+            // A person without a family yet.
+            f.addPerson(1, QStringLiteral("Иванов И.И."));
+            QVERIFY(f.reopen());
+        }
+        f.w->show();
+        QApplication::setActiveWindow(f.w.get());
+        QVERIFY(QTest::qWaitForWindowActive(f.w.get()));
+        f.w->ShowView(view);
+        auto* grid = f.w->findChild<TDbGrid*>(gridName);
+        QVERIFY(grid);
+        Dataset& table = *grid->gridModel()->dataset();
+        QCOMPARE(table.recordCount(), 0);
+        grid->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), grid);
+
+        QTest::keyClick(grid, Qt::Key_Insert);
+        QCOMPARE(table.state(), DatasetState::Insert);
+        // Typing into the current cell opens its editor, as it does for the user.
+        grid->setCurrentIndex(grid->gridModel()->index(grid->currentIndex().row(), column));
+        QTest::keyClick(grid, Qt::Key_F);
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        QTest::keyClicks(editor, QStringLiteral("irst"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(table.state(), DatasetState::Browse);
+        QCOMPARE(table.recordCount(), 1);
+        QVERIFY(f.prompts.messages().isEmpty());
+
+        // The closed editor is gone, as it is once the event loop has run.
+        QApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QWidget* focused = QApplication::focusWidget();
+        QVERIFY2(focused && focused->isVisible() && (focused == grid || grid->isAncestorOf(focused)),
+                 qPrintable(QStringLiteral("the focus is on %1").arg(focused ? focused->objectName() : "nothing")));
+        QCOMPARE(grid->currentIndex().row(), 0);
+        QCOMPARE(table.currentRow(), 0);
+        // The grid's own keys work again.
+        QTest::keyClick(focused, Qt::Key_Insert);
+        QCOMPARE(table.state(), DatasetState::Insert);
+    }
 };
 
 QTEST_MAIN(TestPeople)

@@ -1,17 +1,23 @@
 #include "data/DorvDm.h"
 #include "ledger/DorvCard.h"
+#include "ledger/OperationPages.h"
 #include "support/Parts.h"
 #include "support/ScriptedPrompts.h"
+#include "support/TemplateDb.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
+#include "widgets/DbControls.h"
 
 #include <QAbstractItemView>
 #include <QAction>
 #include <QCalendarWidget>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -324,6 +330,89 @@ private slots:
         QCOMPARE(card->size(), QSize(240, 265));
         QCOMPARE(card->pos(), QPoint(255, 40));
         QVERIFY(!dm.Qtrans->active());
+    }
+
+    // A transfer from roubles to dollars asks for the amount received and the rate: the card grows
+    // to show them whole, each with its label, whether the target is picked on the card or was
+    // the row's already (a transfer being edited).
+    void transferToAnotherCurrencyShowsTheRateWhole_data()
+    {
+        QTest::addColumn<bool>("pickedOnTheCard");
+        QTest::addRow("target picked on the card") << true;
+        QTest::addRow("target set before") << false;
+    }
+    void transferToAnotherCurrencyShowsTheRateWhole()
+    {
+        QFETCH(bool, pickedOnTheCard);
+        QTemporaryDir dir;
+        QVERIFY(unpackTemplate(dir.path()));
+        auto dm = std::make_unique<TDm>();
+        dm->workDate = [] { return 40000; };
+        dm->expenseMode = [] { return true; };
+        dm->ResetCounters();
+        dm->BindDatabaseName(dir.path());
+        for (Table* t : dm->tables())
+            t->open();
+        Table& accounts = *dm->Tb_Account;
+        for (auto [name, currency] : {std::pair{"Кошелёк", "руб"}, {"Доллары", "USD"}}) {
+            accounts.insert();
+            accounts.fieldByName("Account").setValue(QString::fromUtf8(name));
+            accounts.fieldByName("Currency").setValue(QString::fromUtf8(currency));
+            accounts.post();
+        }
+        QVERIFY(accounts.locate("Account", QStringLiteral("Доллары")));
+        const QVariant dollars = accounts.fieldByName("Id_Account").value();
+        QVERIFY(accounts.locate("Account", QStringLiteral("Кошелёк")));
+        card = std::make_unique<TFormCard>(request, prompts, dm.get());
+        new TOperationPages(*card, *dm, prompts);
+        Table& hist = *dm->Tb_Hist;
+        hist.insert();
+        hist.fieldByName("Kind").setValue(QStringLiteral("1"));
+        hist.fieldByName("Level1").setValue(-1);
+        if (!pickedOnTheCard)
+            hist.fieldByName("REF_ACCOUNT").setValue(dollars);
+        request.CardPage = 3;
+        request.CardMode = 1;
+        const int restHeight = card->height();
+        whenShown([&] {
+            auto* group = part<QGroupBox>("GrRate");
+            if (pickedOnTheCard) {
+                QVERIFY(!group->isVisible());
+                auto* target = part<TDbLookupCombo>("DBLTrans");
+                const int at = target->findText(QStringLiteral("Доллары"), Qt::MatchStartsWith);
+                QVERIFY(at >= 0);
+                target->setCurrentIndex(at);
+                emit target->activated(at);
+            }
+            QVERIFY(group->isVisible());
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            QVERIFY2(card->height() > restHeight, qPrintable(QString::number(card->height())));
+            auto* received = part<QLabel>("LabTrans_Ref");
+            auto* rate = part<QLabel>("LabRate");
+            QCOMPARE(received->text(), QStringLiteral("Сумма:"));
+            QCOMPARE(rate->text(), QStringLiteral("Курс:"));
+            QCOMPARE(received->buddy(), part<QWidget>("DBETrans_Ref"));
+            QCOMPARE(rate->buddy(), part<QWidget>("DBERate"));
+            for (QWidget* w : {static_cast<QWidget*>(group), part<QWidget>("DBETrans_Ref"), part<QWidget>("DBERate"),
+                               part<QWidget>("DBLTrans"), part<QWidget>("DBLWho"), part<QWidget>("DBLWhere"),
+                               static_cast<QWidget*>(received), static_cast<QWidget*>(rate)}) {
+                QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
+                QVERIFY2(w->height() >= w->sizeHint().height() && w->width() >= w->minimumSizeHint().width(),
+                         qPrintable(QStringLiteral("%1 is %2x%3, asks %4x%5")
+                                        .arg(w->objectName())
+                                        .arg(w->width())
+                                        .arg(w->height())
+                                        .arg(w->minimumSizeHint().width())
+                                        .arg(w->sizeHint().height())));
+                // Whole inside the page, above the OK strip.
+                const QRect onPage(w->mapTo(card->ShTrans, QPoint(0, 0)), w->size());
+                QVERIFY2(card->ShTrans->rect().contains(onPage), qPrintable(w->objectName()));
+            }
+            clickCancel();
+        });
+        prompts.runModal(card.get());
+        hist.cancel();
+        card.reset();
     }
 
     void f9RunsTheCalculator_data()

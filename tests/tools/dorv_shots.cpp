@@ -139,6 +139,14 @@ void bookkeepingDay(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString&
     fillCard(prompts, {{"DBETrans", QStringLiteral("10000")}, {"DBLTrans", QStringLiteral("Карта")}},
              out + QStringLiteral("/day-transfer-card.png"));
     book(expenses, -1);
+    // Dollars bought: the card asks for the amount received and the rate as well.
+    fillCard(prompts,
+             {{"DBETrans", QStringLiteral("9000")},
+              {"DBLTrans", QStringLiteral("Валютный")},
+              {"DBETrans_Ref", QStringLiteral("100")},
+              {"DBERate", QStringLiteral("90")}},
+             out + QStringLiteral("/day-transfer-currency-card.png"));
+    book(expenses, -1);
     money.ButNext->click(); // tomorrow: a planned payment
     fillCard(prompts, {{"DBESum", QStringLiteral("5300")}});
     book(expenses, 5);
