@@ -1,5 +1,7 @@
 #include "app/HelpWindow.h"
 
+#include "app/WindowPlacement.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -43,16 +45,10 @@ void HelpWindow::fitIntoScreen()
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    const QRect area = screen->availableGeometry();
     const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    const QSize most(area.width() - frame.left() - frame.right(), area.height() - frame.top() - frame.bottom());
-    resize(size().boundedTo(most));
-    QRect outer = frameGeometry();
-    outer.setSize(size().grownBy(frame));
-    outer.moveRight(qMin(outer.right(), area.right()));
-    outer.moveBottom(qMin(outer.bottom(), area.bottom()));
-    outer.moveLeft(qMax(outer.left(), area.left()));
-    outer.moveTop(qMax(outer.top(), area.top()));
+    const QRect outer =
+        fitFrameIntoArea(QRect(frameGeometry().topLeft(), size().grownBy(frame)), screen->availableGeometry());
+    resize(outer.size().shrunkBy(frame));
     move(outer.topLeft());
 }
 
