@@ -1,11 +1,16 @@
 #include "QtPrompts.h"
 
+#include "WindowPlacement.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
 
 namespace dorv {
 
@@ -73,6 +78,23 @@ QString QtPrompts::saveFile(QWidget* parent, const QString& title, const QString
     return dialog.selectedFiles().constFirst();
 }
 
-int QtPrompts::runModal(QDialog* dialog) { return dialog->exec(); }
+int QtPrompts::runModal(QDialog* dialog)
+{
+    // A window larger than a small screen (or one at double density) is shrunk and moved in, so
+    // that its buttons and title bar can always be reached.
+    QTimer::singleShot(0, dialog, [dialog] {
+        const QScreen* screen = dialog->screen();
+        if (!screen || !dialog->isVisible())
+            return;
+        const QMargins frame = dialog->windowHandle() ? dialog->windowHandle()->frameMargins() : QMargins();
+        const QRect outer = QRect(dialog->frameGeometry().topLeft(), dialog->size().grownBy(frame));
+        const QRect fitted = fitFrameIntoArea(outer, screen->availableGeometry());
+        if (fitted != outer) {
+            dialog->resize(fitted.size().shrunkBy(frame));
+            dialog->move(fitted.topLeft());
+        }
+    });
+    return dialog->exec();
+}
 
 } // namespace dorv
