@@ -81,10 +81,24 @@ QIcon signIcon(const QString& sign)
 }
 
 // A status panel is at least its given width and always wide enough for its text.
+// A panel of the status bar: as wide as its least width or its text, whichever is more; on a
+// window too narrow for that (a small screen, double density) it gives way down to its text, so
+// that the window itself can stay inside the screen.
+class PanelLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+    int wanted = 0;
+    QSize sizeHint() const override { return {wanted, QLabel::sizeHint().height()}; }
+};
+
 void fitPanel(QLabel* panel, int least)
 {
     const int text = panel->fontMetrics().horizontalAdvance(panel->text()) + 2 * panel->frameWidth() + 10;
-    panel->setFixedWidth(qMax(least, text));
+    static_cast<PanelLabel*>(panel)->wanted = qMax(least, text);
+    panel->setMinimumWidth(text);
+    panel->setMaximumWidth(qMax(least, text));
+    panel->resize(qMax(least, text), panel->height());
+    panel->updateGeometry();
 }
 
 } // namespace
@@ -150,7 +164,7 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     bold.setBold(true);
     const char* captions[] = {"Начало:", "", "Приход:", "", "Расход:", "", "Конец:", ""};
     for (int i = 0; i < 8; ++i) {
-        auto* l = new QLabel(QString::fromUtf8(captions[i]), Sb);
+        auto* l = new PanelLabel(QString::fromUtf8(captions[i]), Sb);
         l->setObjectName(QStringLiteral("SbPanel%1").arg(i));
         l->setFont(bold);
         l->setFrameShape(QFrame::Panel);
