@@ -3,6 +3,7 @@
 #include "BookCheckCommand.h"
 #include "DorvCard.h"
 #include "OperationEditor.h"
+#include "book/Ledger.h"
 #include "categories/CategoryEditor.h"
 #include "categories/CategoryTree.h"
 #include "data/DbError.h"
@@ -720,42 +721,22 @@ void TMoneyView::mEmptyHistClick()
     // The history goes and the balance is decided in one step: a failure leaves both as they were,
     // never a balance that no history explains.
     Table& hist = *dm.Tb_Hist;
-    const bool saved = dm.DataSaved;
     const QVariant account = acc.fieldByName(QStringLiteral("Id_Account")).value();
     try {
-        Transaction change(*hist.database());
-        Query& q = *dm.Qtemp;
-        q.close();
-        q.clearSql();
-        q.setSql({QStringLiteral("Delete from Tb_Hist where Id_Account=%1").arg(account.toLongLong())});
-        q.execSQL();
-        // With no rows left, what the account holds is its opening balance.
-        if (answer == Prompts::Answer::No) {
-            acc.edit();
-            acc.fieldByName(QStringLiteral("Rest")).setValue(0.0);
-            acc.post();
-        }
-        OpeningBalances::set(*hist.database(), account.toLongLong(),
-                             toTenThousandths(acc.fieldByName(QStringLiteral("Rest")).asFloat()));
-        change.commit();
+        Ledger(*hist.database()).closeAccount(account.toLongLong(), answer == Prompts::Answer::Yes);
     } catch (...) {
-        for (Table* t : {&hist, &acc}) {
-            try {
-                t->cancel();
-                t->refresh();
-            } catch (...) {
-                // The database is as it was; a view that cannot be read again says so when shown.
-            }
-        }
-        dm.DataSaved = saved;
         try {
+            acc.refresh();
             acc.locate(QStringLiteral("Id_Account"), account);
-            UpdateTotals(false, 0);
+            hist.refresh();
+            UpdateTotals(true, 0);
         } catch (...) {
             // The failure that brought us here is the one to tell.
         }
         throw;
     }
+    acc.refresh();
+    acc.locate(QStringLiteral("Id_Account"), account);
     hist.refresh();
     if (m_host.packOnClose)
         m_host.packOnClose();

@@ -27,8 +27,6 @@ namespace {
 
 qint64 unitsOf(const Field& f) { return f.isNull() ? 0 : toTenThousandths(f.asFloat()); }
 
-QVariant amountOf(qint64 units) { return units == 0 ? QVariant() : QVariant(fromTenThousandths(units)); }
-
 // The receiving row of a transfer: a filled income on the transfer item.
 bool receivingRow(Table& hist)
 {
@@ -43,19 +41,6 @@ TOperationEditor::TOperationEditor(TMoneyView& view, TDm& dm, Prompts& prompts, 
     : QObject(&view), m_view(view), m_dm(dm), m_prompts(prompts), m_state(state), m_card(std::move(card))
 {
     setObjectName(QStringLiteral("OperationEditor"));
-    // A cursor of its own finds a transfer's other row by its key without lifting the range of the
-    // history the user looks at.
-    m_mirror = new Table(QStringLiteral("Tb_HistMirror"), QStringLiteral("TB_HIST"), this);
-    using FT = FieldType;
-    const std::pair<const char*, FT> fields[] = {
-        {"Id_Account", FT::SmallInt}, {"Date_Real", FT::Date},     {"Date_Create", FT::DateTime},
-        {"Kind", FT::Text},           {"Dt", FT::Float},           {"Ct", FT::Float},
-        {"Level1", FT::SmallInt},     {"Level2", FT::SmallInt},    {"Level3", FT::SmallInt},
-        {"Price", FT::Float},         {"ID_Person", FT::SmallInt}, {"ID_Firm", FT::SmallInt},
-        {"Ref_Account", FT::SmallInt}};
-    for (const auto& [name, type] : fields)
-        m_mirror->addField(QString::fromLatin1(name), type, type == FT::Text ? 1 : 0);
-    m_mirror->setIndexName(QStringLiteral("acc_date"));
 }
 
 TOperationEditor::~TOperationEditor() = default;
@@ -106,80 +91,67 @@ bool TOperationEditor::MatchSelectedCategory()
     return true;
 }
 
-Table& TOperationEditor::mirror(const QVariant& account, const QVariant& created)
+OperationKey TOperationEditor::keyOf(Table& hist)
 {
-    Table& m = *m_mirror;
-    m.close();
-    m.setDatabaseName(m_dm.Tb_Hist->databaseName());
-    // An end key with fewer parts than the order ends before the rows that fill the rest: the date
-    // that follows in the order is given as the largest there is.
-    const QVariantList key{account, created, QStringLiteral("1")};
-    m.setRange(key, key + QVariantList{std::numeric_limits<qint32>::max()});
-    m.open();
-    return m;
+    return {hist.fieldByName(QStringLiteral("Id_Account")).asInteger(),
+            int(hist.fieldByName(QStringLiteral("Date_Real")).asInteger()),
+            hist.fieldByName(QStringLiteral("Date_Create")).asInteger(),
+            hist.fieldByName(QStringLiteral("Kind")).asString()};
 }
 
-void TOperationEditor::closeMirror()
-{
-    try {
-        m_mirror->cancel();
-        m_mirror->close();
-    } catch (...) {
-    }
-}
-
-void TOperationEditor::changeBalanceOf(const QVariant& account, qint64 change)
-{
-    Table& acc = *m_dm.Tb_Account;
-    const qint64 back = acc.bookmark();
-    SuspendControls suspend(acc);
-    const auto restore = qScopeGuard([&] {
-        try {
-            acc.cancel(); // a refused post must not keep the cursor on the other account
-            acc.gotoBookmark(back);
-        } catch (...) {
-        }
-    });
-    if (!acc.locate(QStringLiteral("Id_Account"), account))
-        return;
-    Field& rest = acc.fieldByName(QStringLiteral("Rest"));
-    qint64 now = 0;
-    if (!checkedAdd(toTenThousandths(rest.asFloat()), change, &now))
-        throw DbError(QStringLiteral("Остаток счёта «%1» вышел бы за пределы чисел, которые программа считает точно")
-                          .arg(acc.fieldByName(QStringLiteral("Account")).asString()));
-    acc.edit();
-    rest.setValue(fromTenThousandths(now));
-    acc.post();
-}
-
-void TOperationEditor::inTransaction(const std::function<void()>& writes)
+OperationDraft TOperationEditor::draftOfBuffer(int page) const
 {
     Table& hist = *m_dm.Tb_Hist;
+    OperationDraft d;
+    d.direction = page == 3   ? OperationDraft::Direction::Transfer
+                  : page == 2 ? OperationDraft::Direction::Income
+                              : OperationDraft::Direction::Expense;
+    d.account = hist.fieldByName(QStringLiteral("Id_Account")).asInteger();
+    d.date = int(hist.fieldByName(QStringLiteral("Date_Real")).asInteger());
+    d.created = hist.fieldByName(QStringLiteral("Date_Create")).asInteger();
+    d.planned = hist.fieldByName(QStringLiteral("Kind")).asString() != QLatin1String("1");
+    d.amount = unitsOf(hist.fieldByName(page == 2 ? QStringLiteral("Dt") : QStringLiteral("Ct")));
+    d.price = unitsOf(hist.fieldByName(QStringLiteral("Price")));
+    d.level1 = hist.fieldByName(QStringLiteral("Level1")).value();
+    d.level2 = hist.fieldByName(QStringLiteral("Level2")).value();
+    d.level3 = hist.fieldByName(QStringLiteral("Level3")).value();
+    d.person = hist.fieldByName(QStringLiteral("ID_Person")).value();
+    d.place = hist.fieldByName(QStringLiteral("ID_Firm")).value();
+    const Field& target = hist.fieldByName(QStringLiteral("Ref_Account"));
+    d.target = target.isNull() ? 0 : target.asInteger();
+    d.received = page == 3 ? m_card()->ReceivedAmount : 0;
+    return d;
+}
+
+void TOperationEditor::apply(const std::function<BookingResult()>& change, qint64 created)
+{
+    Table& hist = *m_dm.Tb_Hist;
+    const int row = hist.currentRow();
     Table& acc = *m_dm.Tb_Account;
-    const bool saved = m_dm.DataSaved;
     const QVariant current = acc.fieldByName(QStringLiteral("Id_Account")).value();
-    try {
-        Transaction change(*hist.database());
-        writes();
-        change.commit();
-    } catch (...) {
-        // The database is as it was; so must be everything that shows it.
-        closeMirror();
-        for (Table* t : {&hist, &acc}) {
-            try {
-                t->cancel();
-                t->refresh();
-            } catch (...) {
-            }
-        }
-        m_dm.DataSaved = saved;
+    bool done = false;
+    const auto show = qScopeGuard([&] {
+        // The ledger wrote past the tables: they read the rows and balances again, whatever came of it.
         try {
+            hist.cancel();
+            acc.refresh();
             acc.locate(QStringLiteral("Id_Account"), current);
-            m_view.UpdateTotals(false, 0);
+            hist.refresh();
+            // The row the change made stands current; after a removal (or a failure) the place where
+            // the user was.
+            if (!done || created == 0 || !hist.locate(QStringLiteral("Date_Create"), created)) {
+                if (!hist.isEmpty())
+                    hist.setCurrentRow(qBound(0, row, hist.recordCount() - 1));
+            }
+            m_view.UpdateTotals(true, 0);
         } catch (...) {
+            // Told by the table that cannot be read when it is shown; the change itself stands or
+            // fell whole.
         }
-        throw;
-    }
+    });
+    change();
+    done = true;
+    m_dm.DataSaved = false;
 }
 
 void TOperationEditor::OpenOperationCard(int mode)
@@ -235,6 +207,7 @@ void TOperationEditor::OpenOperationCard(int mode)
         pages.endFlow();
     });
 
+    OperationKey old;
     if (mode == 1) {
         hist.insert();
         SetOperationCategory();
@@ -252,6 +225,7 @@ void TOperationEditor::OpenOperationCard(int mode)
         pages.ChDate->setVisible(hist.fieldByName(QStringLiteral("Date_Real")).asDate() != m_state.workDate());
         if (QTreeWidgetItem* node = selectedNode())
             m_dm.Tb_Items->locate(QStringLiteral("ID_ITM"), qint64(TCategoryPane::nodeId(node)));
+        old = keyOf(hist);
         hist.edit();
     }
 
@@ -259,89 +233,37 @@ void TOperationEditor::OpenOperationCard(int mode)
         hist.cancel();
         return;
     }
-    const qint64 delta = card->RestDelta;
-    inTransaction([&] {
-        if (mode == 3 && hist.editing()) {
-            const Field* item = m_dm.Tb_Items->findField(QStringLiteral("ID_ITM"));
-            if (!pages.ChCategory->isHidden() && pages.ChCategory->isChecked() && item && !item->isNull()
-                && item->asInteger() >= 0)
-                SetOperationCategory();
-            if (!pages.ChDate->isHidden() && pages.ChDate->isChecked())
-                hist.fieldByName(QStringLiteral("Date_Real")).setValue(m_state.workDate());
-            if (req.Realizing)
-                hist.fieldByName(QStringLiteral("Kind")).setValue(QStringLiteral("1"));
-        }
-        // The row as written: after the post the cursor may stand elsewhere (a row moved out of
-        // the period leaves the view).
-        captureSendingRow();
-        hist.post();
-        if (m_sending.kind == QLatin1String("1")) {
-            m_view.UpdateTotals(false, delta);
-            if (req.CardPage == 3)
+    if (mode == 3 && hist.editing()) {
+        const Field* item = m_dm.Tb_Items->findField(QStringLiteral("ID_ITM"));
+        if (!pages.ChCategory->isHidden() && pages.ChCategory->isChecked() && item && !item->isNull()
+            && item->asInteger() >= 0)
+            SetOperationCategory();
+        if (!pages.ChDate->isHidden() && pages.ChDate->isChecked())
+            hist.fieldByName(QStringLiteral("Date_Real")).setValue(m_state.workDate());
+        if (req.Realizing)
+            hist.fieldByName(QStringLiteral("Kind")).setValue(QStringLiteral("1"));
+    }
+    const OperationDraft draft = draftOfBuffer(req.CardPage);
+    hist.cancel();
+    Ledger ledger(*hist.database());
+    apply(
+        [&] {
+            const BookingResult r = mode == 3 ? ledger.change(old, draft) : ledger.book(draft);
+            if (req.CardPage == 3 && !draft.planned)
                 PostTransferMirror();
-        }
-    });
+            return r;
+        },
+        draft.created);
 }
 
 void TOperationEditor::PostTransferMirror()
 {
+    // The receiving row and the target's balance are written by the ledger with the sending row;
+    // what is left here is the card's list of the other accounts, which shows the target's balance.
     TFormCard* card = m_card();
-    CardRequest& req = card->request();
-    const QVariant& created = m_sending.created;
-    const QVariant& dateReal = m_sending.dateReal;
-    const QVariant& person = m_sending.person;
-    const QVariant& firm = m_sending.firm;
-    const QVariant& target = m_sending.target;
-    const qint64 price = m_sending.price;
-    const qint64 received = card->ReceivedAmount != 0 ? card->ReceivedAmount : m_sending.amount;
-    if (received == 0)
-        return;
-
-    Table& m = mirror(target, created);
-    const auto done = qScopeGuard([this] { closeMirror(); });
-    qint64 before = 0;
-    if (req.CardMode != 3 || req.Realizing) {
-        m.insert();
-    } else {
-        if (m.isEmpty()) {
-            m_prompts.inform(QStringLiteral("Соответствующая строка не найдена!"));
-            return;
-        }
-        before = unitsOf(m.fieldByName(QStringLiteral("Dt")));
-        m.edit();
-    }
-    m.fieldByName(QStringLiteral("Date_Create")).setValue(created);
-    m.fieldByName(QStringLiteral("Date_Real")).setValue(req.CardMode != 3 ? QVariant(m_state.workDate()) : dateReal);
-    m.fieldByName(QStringLiteral("ID_Firm")).setValue(firm);
-    m.fieldByName(QStringLiteral("ID_Person")).setValue(person);
-    m.fieldByName(QStringLiteral("Price")).setValue(amountOf(price));
-    m.fieldByName(QStringLiteral("Id_Account")).setValue(target);
-    m.fieldByName(QStringLiteral("Kind")).setValue(QStringLiteral("1"));
-    m.fieldByName(QStringLiteral("Level1")).setValue(qint64(-1));
-    m.fieldByName(QStringLiteral("Level2")).clear();
-    m.fieldByName(QStringLiteral("Level3")).clear();
-    m.fieldByName(QStringLiteral("Ct")).clear();
-    m.fieldByName(QStringLiteral("Ref_Account"))
-        .setValue(m_dm.Tb_Account->fieldByName(QStringLiteral("Id_Account")).value());
-    m.fieldByName(QStringLiteral("Dt")).setValue(fromTenThousandths(received));
-    m.post();
-    qint64 change = 0;
-    if (!checkedAdd(received, -before, &change))
-        throw DbError(QStringLiteral("Сумма перевода вышла бы за пределы чисел, которые программа считает точно"));
-    changeBalanceOf(target, change);
-}
-
-void TOperationEditor::captureSendingRow()
-{
-    Table& hist = *m_dm.Tb_Hist;
-    m_sending.kind = hist.fieldByName(QStringLiteral("Kind")).asString();
-    m_sending.created = hist.fieldByName(QStringLiteral("Date_Create")).value();
-    m_sending.dateReal = hist.fieldByName(QStringLiteral("Date_Real")).value();
-    m_sending.person = hist.fieldByName(QStringLiteral("ID_Person")).value();
-    m_sending.firm = hist.fieldByName(QStringLiteral("ID_Firm")).value();
-    m_sending.target = hist.fieldByName(QStringLiteral("Ref_Account")).value();
-    m_sending.price = unitsOf(hist.fieldByName(QStringLiteral("Price")));
-    m_sending.amount = unitsOf(hist.fieldByName(QStringLiteral("Ct")));
+    for (Dataset* d : card->ownedDatasets)
+        if (auto* t = qobject_cast<Table*>(d); t && t->active())
+            t->refresh();
 }
 
 void TOperationEditor::mMoneyDeleteClick()
@@ -352,31 +274,9 @@ void TOperationEditor::mMoneyDeleteClick()
         return;
     if (!m_prompts.confirm(QStringLiteral("Удалить строку?")))
         return;
-    inTransaction([&] {
-        if (hist.fieldByName(QStringLiteral("Kind")).asString() > QLatin1String("1")) {
-            hist.deleteRecord();
-            return;
-        }
-        const QVariant created = hist.fieldByName(QStringLiteral("Date_Create")).value();
-        const QVariant target = hist.fieldByName(QStringLiteral("Ref_Account")).value();
-        if (hist.fieldByName(QStringLiteral("Level1")).value() == QVariant(qint64(-1))) {
-            qint64 received = 0;
-            {
-                Table& m = mirror(target, created);
-                const auto done = qScopeGuard([this] { closeMirror(); });
-                if (!m.isEmpty()) {
-                    received = unitsOf(m.fieldByName(QStringLiteral("Dt")));
-                    m.deleteRecord();
-                }
-            }
-            changeBalanceOf(target, -received);
-        }
-        const Field& ct = hist.fieldByName(QStringLiteral("Ct"));
-        const qint64 change = !ct.isNull() ? unitsOf(ct) : -unitsOf(hist.fieldByName(QStringLiteral("Dt")));
-        hist.deleteRecord();
-        if (change != 0)
-            m_view.UpdateTotals(false, change);
-    });
+    const OperationKey key = keyOf(hist);
+    Ledger ledger(*hist.database());
+    apply([&] { return ledger.remove(key); }, 0);
 }
 
 void TOperationEditor::mUpdateClick()

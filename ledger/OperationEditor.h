@@ -1,4 +1,6 @@
 #pragma once
+#include "book/Ledger.h"
+
 #include <QObject>
 #include <QVariant>
 
@@ -36,28 +38,18 @@ public:
 
 private:
     QTreeWidgetItem* selectedNode() const;
-    // The receiving row of a transfer, in a cursor of its own: (account, creation moment, "1").
-    Table& mirror(const QVariant& account, const QVariant& created);
-    void closeMirror();
-    // Moves the balance of another account by a change in ten-thousandths.
-    void changeBalanceOf(const QVariant& account, qint64 change);
-    // Runs the writes of one change as a transaction; on failure every table shows the data as it
-    // was again and the error goes on to the user.
-    void inTransaction(const std::function<void()>& writes);
-    // The sending row's values as it is posted, for its receiving row.
-    void captureSendingRow();
-    struct SendingRow {
-        QString kind;
-        QVariant created, dateReal, person, firm, target;
-        qint64 price = 0, amount = 0;
-    } m_sending;
+    // The card's row as the user left it, as a draft for the ledger.
+    OperationDraft draftOfBuffer(int page) const;
+    // Runs one change of the ledger; afterwards (also after a failure, when the database is as it
+    // was) every table shows the data as it now is, and the history stands on row.
+    void apply(const std::function<BookingResult()>& change, qint64 created);
+    static OperationKey keyOf(Table& hist);
 
     TMoneyView& m_view;
     TDm& m_dm;
     Prompts& m_prompts;
     TMoneyState& m_state;
     std::function<TFormCard*()> m_card;
-    Table* m_mirror;
 };
 
 } // namespace dorv

@@ -555,7 +555,10 @@ private slots:
             work.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             work.start();
             QVERIFY(work.waitForStarted());
-            QTest::qWait(300 + int(random.bounded(900)));
+            // The kill comes at a random moment after the first change was told: on a busy machine
+            // the child may need seconds before it posts anything at all.
+            QVERIFY(work.waitForReadyRead(60000));
+            QTest::qWait(int(random.bounded(900)));
             work.kill();
             QVERIFY(work.waitForFinished());
             const QList<QByteArray> told = work.readAllStandardOutput().split('\n');

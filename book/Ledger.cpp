@@ -1,0 +1,255 @@
+#include "Ledger.h"
+
+#include "data/Database.h"
+#include "data/DbError.h"
+#include "data/OpeningBalances.h"
+#include "data/Transaction.h"
+#include "util/Money.h"
+
+namespace dorv {
+
+namespace {
+
+constexpr qint64 MaxUnits = qint64(MaxAmount) * 10000;
+// A balance may gather many amounts, but it must still be a whole number of ten-thousandths.
+constexpr qint64 MaxBalanceUnits = 9'000'000'000'000'000'000;
+
+qint64 unitsOf(const QVariant& v) { return v.isNull() ? 0 : toTenThousandths(v.toDouble()); }
+
+QVariant amountOf(qint64 units) { return units == 0 ? QVariant() : QVariant(fromTenThousandths(units)); }
+
+const char* const RealKind = "1";
+const char* const PlannedKind = "2";
+constexpr qint64 TransferItem = -1;
+
+} // namespace
+
+struct Ledger::Stored {
+    OperationKey key;
+    qint64 dt = 0, ct = 0, price = 0;
+    QVariant level1, level2, level3, person, place, ref;
+    bool real() const { return key.kind == QLatin1String(RealKind); }
+    bool sending() const { return level1.toLongLong() == TransferItem && !level1.isNull() && ct > 0; }
+    bool receiving() const { return level1.toLongLong() == TransferItem && !level1.isNull() && dt > 0; }
+};
+
+qint64 BookingResult::changeOf(qint64 account) const
+{
+    qint64 sum = 0;
+    for (const auto& [a, change] : balanceChanges)
+        if (a == account)
+            sum += change;
+    return sum;
+}
+
+bool Ledger::read(const OperationKey& key, Stored* row)
+{
+    Statement st = m_db.prepare(
+        QStringLiteral("SELECT Dt, Ct, Price, Level1, Level2, Level3, ID_Person, ID_Firm, Ref_Account FROM TB_HIST "
+                       "WHERE Id_Account=? AND Date_Real=? AND Date_Create=? AND Kind=?"));
+    st.bindAll({key.account, key.date, key.created, key.kind});
+    if (!st.step())
+        return false;
+    row->key = key;
+    row->dt = unitsOf(st.column(0));
+    row->ct = unitsOf(st.column(1));
+    row->price = unitsOf(st.column(2));
+    row->level1 = st.column(3);
+    row->level2 = st.column(4);
+    row->level3 = st.column(5);
+    row->person = st.column(6);
+    row->place = st.column(7);
+    row->ref = st.column(8);
+    return true;
+}
+
+QString Ledger::accountName(qint64 account)
+{
+    Statement st = m_db.prepare(QStringLiteral("SELECT Account FROM TB_ACCOUNT WHERE Id_Account=?"));
+    st.bind(1, account);
+    return st.step() ? st.column(0).toString() : QString();
+}
+
+void Ledger::check(const OperationDraft& d)
+{
+    const QString tooLarge =
+        QStringLiteral("Слишком большое число: сумма и цена не могут быть больше %1 !").arg(formatMoney(MaxAmount));
+    if (d.amount <= 0)
+        throw DbError(QStringLiteral("Нужно ввести положительное число !"));
+    if (d.amount > MaxUnits || d.price < 0 || d.price > MaxUnits || d.received < 0 || d.received > MaxUnits)
+        throw DbError(tooLarge);
+    Statement acc = m_db.prepare(QStringLiteral("SELECT 1 FROM TB_ACCOUNT WHERE Id_Account=?"));
+    acc.bind(1, d.account);
+    if (!acc.step())
+        throw DbError(QStringLiteral("Должен быть открыт счёт!"));
+    if (d.direction == OperationDraft::Direction::Transfer) {
+        acc.reset();
+        acc.bind(1, d.target);
+        if (d.target == d.account || !acc.step())
+            throw DbError(QStringLiteral("Не выбран целевой счёт ( куда перевести деньги ? ) !"));
+    } else if (d.level1.isNull() || d.level1.toLongLong() < 0) {
+        throw DbError(QStringLiteral("Операция не записана: не выбрана статья."));
+    }
+}
+
+void Ledger::changeBalance(qint64 account, qint64 change, BookingResult* result)
+{
+    if (change == 0)
+        return;
+    Statement st = m_db.prepare(QStringLiteral("SELECT Rest FROM TB_ACCOUNT WHERE Id_Account=?"));
+    st.bind(1, account);
+    if (!st.step())
+        return;
+    qint64 now = 0;
+    if (!checkedAdd(unitsOf(st.column(0)), change, &now) || now > MaxBalanceUnits || now < -MaxBalanceUnits)
+        throw DbError(QStringLiteral("Остаток счёта «%1» вышел бы за пределы чисел, которые программа считает точно")
+                          .arg(accountName(account)));
+    Statement up = m_db.prepare(QStringLiteral("UPDATE TB_ACCOUNT SET Rest=? WHERE Id_Account=?"));
+    up.bindAll({fromTenThousandths(now), account});
+    up.step();
+    result->balanceChanges.append({account, change});
+}
+
+void Ledger::write(const OperationDraft& d, const OperationKey*, BookingResult* result)
+{
+    check(d);
+    const bool transfer = d.direction == OperationDraft::Direction::Transfer;
+    const bool income = d.direction == OperationDraft::Direction::Income;
+    const QString kind = QLatin1String(d.planned ? PlannedKind : RealKind);
+    Statement ins = m_db.prepare(QStringLiteral(
+        "INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Dt, Ct, Level1, Level2, Level3, Price, "
+        "ID_Person, ID_Firm, Ref_Account) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+    ins.bindAll({d.account, d.date, d.created, kind, income ? amountOf(d.amount) : QVariant(),
+                 income ? QVariant() : amountOf(d.amount), transfer ? QVariant(TransferItem) : d.level1,
+                 transfer ? QVariant() : d.level2, transfer ? QVariant() : d.level3, amountOf(d.price), d.person,
+                 d.place, transfer ? QVariant(d.target) : QVariant()});
+    ins.step();
+    result->row = {d.account, d.date, d.created, kind};
+    if (d.planned)
+        return;
+    changeBalance(d.account, income ? d.amount : -d.amount, result);
+    if (!transfer)
+        return;
+    // The receiving row: made at the same moment, on the same day, for what the target gets.
+    const qint64 received = d.received != 0 ? d.received : d.amount;
+    Statement mirror = m_db.prepare(QStringLiteral(
+        "INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Dt, Ct, Level1, Level2, Level3, Price, "
+        "ID_Person, ID_Firm, Ref_Account) VALUES (?,?,?,'1',?,NULL,-1,NULL,NULL,?,?,?,?)"));
+    mirror.bindAll({d.target, d.date, d.created, amountOf(received), amountOf(d.price), d.person, d.place, d.account});
+    mirror.step();
+    changeBalance(d.target, received, result);
+}
+
+void Ledger::unwrite(const OperationKey& key, BookingResult* result)
+{
+    Stored row;
+    if (!read(key, &row))
+        throw DbError(QStringLiteral("Операция не найдена: возможно, она уже удалена."));
+    if (row.receiving())
+        throw DbError(QStringLiteral("Поступление перевода меняется только через его отправку."));
+    if (row.real()) {
+        changeBalance(key.account, row.ct - row.dt, result);
+        if (row.sending()) {
+            Statement find = m_db.prepare(QStringLiteral(
+                "SELECT Date_Real, Dt FROM TB_HIST WHERE Id_Account=? AND Date_Create=? AND Kind='1' AND Level1=-1 "
+                "AND Dt IS NOT NULL"));
+            find.bindAll({row.ref, key.created});
+            if (find.step()) {
+                const QVariant date = find.column(0);
+                const qint64 received = unitsOf(find.column(1));
+                Statement del = m_db.prepare(QStringLiteral(
+                    "DELETE FROM TB_HIST WHERE Id_Account=? AND Date_Real=? AND Date_Create=? AND Kind='1'"));
+                del.bindAll({row.ref, date, key.created});
+                del.step();
+                changeBalance(row.ref.toLongLong(), -received, result);
+            }
+        }
+    }
+    Statement del = m_db.prepare(
+        QStringLiteral("DELETE FROM TB_HIST WHERE Id_Account=? AND Date_Real=? AND Date_Create=? AND Kind=?"));
+    del.bindAll({key.account, key.date, key.created, key.kind});
+    del.step();
+}
+
+BookingResult Ledger::book(const OperationDraft& draft)
+{
+    BookingResult result;
+    Transaction change(m_db);
+    write(draft, nullptr, &result);
+    change.commit();
+    return result;
+}
+
+BookingResult Ledger::change(const OperationKey& old, const OperationDraft& draft)
+{
+    BookingResult result;
+    Transaction change(m_db);
+    unwrite(old, &result);
+    write(draft, &old, &result);
+    change.commit();
+    return result;
+}
+
+BookingResult Ledger::remove(const OperationKey& key)
+{
+    BookingResult result;
+    Transaction change(m_db);
+    unwrite(key, &result);
+    change.commit();
+    return result;
+}
+
+BookingResult Ledger::closeAccount(qint64 account, bool keepBalance)
+{
+    BookingResult result;
+    Transaction change(m_db);
+    Statement del = m_db.prepare(QStringLiteral("DELETE FROM TB_HIST WHERE Id_Account=?"));
+    del.bind(1, account);
+    del.step();
+    qint64 balance = 0;
+    {
+        // Done with before the balance changes: the statement is the one that change reads with.
+        Statement rest = m_db.prepare(QStringLiteral("SELECT Rest FROM TB_ACCOUNT WHERE Id_Account=?"));
+        rest.bind(1, account);
+        balance = rest.step() ? unitsOf(rest.column(0)) : 0;
+    }
+    if (!keepBalance)
+        changeBalance(account, -balance, &result);
+    // With no rows left, what the account holds is its opening balance.
+    OpeningBalances::set(m_db, account, keepBalance ? balance : 0);
+    change.commit();
+    return result;
+}
+
+OperationDraft Ledger::draftOf(const OperationKey& key)
+{
+    Stored row;
+    if (!read(key, &row))
+        throw DbError(QStringLiteral("Операция не найдена: возможно, она уже удалена."));
+    OperationDraft d;
+    d.account = key.account;
+    d.date = key.date;
+    d.created = key.created;
+    d.planned = !row.real();
+    d.direction = row.sending() ? OperationDraft::Direction::Transfer
+                  : row.dt > 0  ? OperationDraft::Direction::Income
+                                : OperationDraft::Direction::Expense;
+    d.amount = row.dt > 0 ? row.dt : row.ct;
+    d.price = row.price;
+    d.level1 = row.level1;
+    d.level2 = row.level2;
+    d.level3 = row.level3;
+    d.person = row.person;
+    d.place = row.place;
+    d.target = row.ref.isNull() ? 0 : row.ref.toLongLong();
+    if (row.sending() && row.real()) {
+        Statement find = m_db.prepare(QStringLiteral("SELECT Dt FROM TB_HIST WHERE Id_Account=? AND Date_Create=? AND "
+                                                     "Kind='1' AND Level1=-1 AND Dt IS NOT NULL"));
+        find.bindAll({row.ref, key.created});
+        if (find.step())
+            d.received = unitsOf(find.column(0));
+    }
+    return d;
+}
+
+} // namespace dorv
