@@ -1,0 +1,247 @@
+#include "book/BookCheck.h"
+#include "book/Ledger.h"
+#include "data/Database.h"
+#include "data/DbError.h"
+#include "support/TemplateDb.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace dorv;
+
+// The booking core on a small database without windows: each case books, changes or removes and
+// reads the rows and balances back; the book stays sound after every step.
+class TestLedger : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> work;
+    std::shared_ptr<Database> db;
+
+    static constexpr qint64 U = 10000; // one unit in ten-thousandths
+
+    OperationDraft expense(qint64 amount, qint64 created, bool planned = false)
+    {
+        OperationDraft d;
+        d.account = 1;
+        d.amount = amount * U;
+        d.level1 = 1;
+        d.level2 = 2;
+        d.date = 36600;
+        d.created = created;
+        d.planned = planned;
+        return d;
+    }
+    OperationDraft income(qint64 amount, qint64 created)
+    {
+        OperationDraft d = expense(amount, created);
+        d.direction = OperationDraft::Direction::Income;
+        d.level1 = 4;
+        d.level2 = QVariant();
+        return d;
+    }
+    OperationDraft transfer(qint64 amount, qint64 target, qint64 created, qint64 received = 0, bool planned = false)
+    {
+        OperationDraft d = expense(amount, created, planned);
+        d.direction = OperationDraft::Direction::Transfer;
+        d.level1 = QVariant();
+        d.level2 = QVariant();
+        d.target = target;
+        d.received = received * U;
+        return d;
+    }
+    double rest(int account)
+    {
+        Statement st = db->prepareOnce("SELECT Rest FROM TB_ACCOUNT WHERE Id_Account=?");
+        st.bind(1, account);
+        return st.step() ? st.column(0).toDouble() : -1;
+    }
+    // The history as "account kind dt ct level1 ref", in creation order.
+    QStringList rows()
+    {
+        Statement st = db->prepareOnce(
+            "SELECT Id_Account, Kind, Dt, Ct, Level1, Ref_Account FROM TB_HIST ORDER BY Date_Create, Id_Account");
+        QStringList out;
+        while (st.step()) {
+            QStringList parts;
+            for (int i = 0; i < 6; ++i)
+                parts << (st.column(i).isValid() ? st.column(i).toString() : QStringLiteral("-"));
+            out << parts.join(' ');
+        }
+        return out;
+    }
+    void sound()
+    {
+        QStringList texts;
+        for (const BookBreach& b : CheckBook(*db))
+            texts << b.text;
+        QVERIFY2(texts.isEmpty(), qPrintable(texts.join('\n')));
+    }
+
+private slots:
+    void init()
+    {
+        work = std::make_unique<QTemporaryDir>();
+        QVERIFY(unpackTemplate(work->path()));
+        db = Database::openFile(work->filePath("DORVANA.DB"), false);
+        db->exec("INSERT INTO TB_ACCOUNT (Id_Account, Account, Currency, Rest) VALUES (1, 'Кошелёк', 'руб', 0), "
+                 "(2, 'Карта', 'руб', 0), (3, 'Доллары', 'USD', 0)");
+        db->exec("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C) VALUES (1, 'Еда', NULL, 0, '-'), (2, 'Хлеб', 1, "
+                 "1, '-'), (4, 'Зарплата', NULL, 0, '+')");
+    }
+    void cleanup()
+    {
+        db.reset();
+        work.reset();
+    }
+
+    void bookingCases_data()
+    {
+        QTest::addColumn<int>("kind"); // 0 expense, 1 income, 2 transfer, 3 transfer at a rate, 4 planned
+        QTest::addColumn<QStringList>("expectedRows");
+        QTest::addColumn<QList<double>>("rests");
+        QTest::addRow("expense") << 0 << QStringList{"1 1 - 10 1 -"} << QList<double>{-10, 0, 0};
+        QTest::addRow("income") << 1 << QStringList{"1 1 10 - 4 -"} << QList<double>{10, 0, 0};
+        QTest::addRow("transfer") << 2 << QStringList{"1 1 - 10 -1 2", "2 1 10 - -1 1"}
+                                  << QList<double>{-10, 10, 0};
+        QTest::addRow("transfer at a rate")
+            << 3 << QStringList{"1 1 - 10 -1 3", "3 1 0.5 - -1 1"} << QList<double>{-10, 0, 0.5};
+        QTest::addRow("planned") << 4 << QStringList{"1 2 - 10 1 -"} << QList<double>{0, 0, 0};
+    }
+    void bookingCases()
+    {
+        QFETCH(int, kind);
+        QFETCH(QStringList, expectedRows);
+        QFETCH(QList<double>, rests);
+        Ledger ledger(*db);
+        OperationDraft d = kind == 0   ? expense(10, 1)
+                           : kind == 1 ? income(10, 1)
+                           : kind == 2 ? transfer(10, 2, 1)
+                           : kind == 3 ? transfer(10, 3, 1)
+                                       : expense(10, 1, true);
+        if (kind == 3)
+            d.received = 5000;
+        const BookingResult r = ledger.book(d);
+        QCOMPARE(rows(), expectedRows);
+        for (int a = 1; a <= 3; ++a)
+            QCOMPARE(rest(a), rests[a - 1]);
+        QCOMPARE(r.changeOf(1), qint64(rests[0] * U));
+        QCOMPARE(r.row, (OperationKey{1, 36600, 1, kind == 4 ? "2" : "1"}));
+        sound();
+        // Removed again, nothing is left of it.
+        ledger.remove(r.row);
+        QCOMPARE(rows(), QStringList());
+        for (int a = 1; a <= 3; ++a)
+            QCOMPARE(rest(a), 0.0);
+        sound();
+    }
+
+    void changesAndRealising()
+    {
+        Ledger ledger(*db);
+        BookingResult r = ledger.book(expense(10, 1));
+        r = ledger.change(r.row, expense(15, 1));
+        QCOMPARE(rest(1), -15.0);
+        QCOMPARE(r.changeOf(1), -5 * U);
+        sound();
+        // A planned transfer, realised: its receiving row and both balances come with it.
+        BookingResult t = ledger.book(transfer(20, 2, 2, 0, true));
+        QCOMPARE(rest(2), 0.0);
+        t = ledger.change(t.row, transfer(20, 2, 2));
+        QCOMPARE(rest(1), -35.0);
+        QCOMPARE(rest(2), 20.0);
+        sound();
+        // Its amount and target changed: the old receiving row goes from the old target.
+        t = ledger.change(t.row, transfer(30, 3, 2, 1));
+        QCOMPARE(rest(1), -45.0);
+        QCOMPARE(rest(2), 0.0);
+        QCOMPARE(rest(3), 1.0);
+        QCOMPARE(rows(), (QStringList{"1 1 - 15 1 -", "1 1 - 30 -1 3", "3 1 1 - -1 1"}));
+        sound();
+        const OperationDraft back = ledger.draftOf(t.row);
+        QCOMPARE(back.direction, OperationDraft::Direction::Transfer);
+        QCOMPARE(back.amount, 30 * U);
+        QCOMPARE(back.received, 1 * U);
+        QCOMPARE(back.target, qint64(3));
+    }
+
+    void refusalsChangeNothing_data()
+    {
+        QTest::addColumn<int>("which");
+        QTest::addColumn<QString>("said");
+        QTest::addRow("no amount") << 0 << "положительное число";
+        QTest::addRow("too large") << 1 << "Слишком большое число";
+        QTest::addRow("transfer to itself") << 2 << "целевой счёт";
+        QTest::addRow("no such account") << 3 << "счёт";
+        QTest::addRow("no category") << 4 << "статья";
+        QTest::addRow("a balance beyond exact numbers") << 5 << "пределы";
+        QTest::addRow("the receiving row alone") << 6 << "через его отправку";
+    }
+    void refusalsChangeNothing()
+    {
+        QFETCH(int, which);
+        QFETCH(QString, said);
+        Ledger ledger(*db);
+        const BookingResult before = ledger.book(transfer(5, 2, 1));
+        const QStringList rowsBefore = rows();
+        QString message;
+        try {
+            OperationDraft d = expense(10, 2);
+            switch (which) {
+            case 0:
+                d.amount = 0;
+                break;
+            case 1:
+                d.amount = qint64(MaxAmountForTest) * U + 1;
+                break;
+            case 2:
+                d = transfer(10, 1, 2);
+                break;
+            case 3:
+                d.account = 9;
+                break;
+            case 4:
+                d.level1 = QVariant();
+                break;
+            case 5:
+                db->exec("UPDATE TB_ACCOUNT SET Rest = -899999999999999 WHERE Id_Account = 1");
+                break;
+            case 6:
+                ledger.remove({2, 36600, 1, "1"});
+                break;
+            }
+            ledger.book(d);
+        } catch (const DbError& e) {
+            message = e.message();
+        }
+        QVERIFY2(message.contains(said), qPrintable(message));
+        QCOMPARE(rows(), rowsBefore);
+        if (which != 5)
+            QCOMPARE(rest(1), -5.0);
+        QCOMPARE(rest(2), 5.0);
+        Q_UNUSED(before);
+    }
+
+    void closingKeepsOrZeroesTheBalance_data()
+    {
+        QTest::addColumn<bool>("keep");
+        QTest::addRow("keep") << true;
+        QTest::addRow("zero") << false;
+    }
+    void closingKeepsOrZeroesTheBalance()
+    {
+        QFETCH(bool, keep);
+        Ledger ledger(*db);
+        ledger.book(income(100, 1));
+        ledger.book(transfer(30, 2, 2));
+        ledger.closeAccount(1, keep);
+        QCOMPARE(rows(), QStringList{"2 1 30 - -1 1"});
+        QCOMPARE(rest(1), keep ? 70.0 : 0.0);
+        QCOMPARE(rest(2), 30.0);
+        sound();
+    }
+
+private:
+    static constexpr double MaxAmountForTest = 900000000000.0;
+};
+
+QTEST_GUILESS_MAIN(TestLedger)
+#include "tst_ledger.moc"
