@@ -140,15 +140,17 @@ QList<BookBreach> CheckBook(Database& db)
         }
     }
 
-    // Transfers: each real sending row with exactly one receiving row, and the other way round.
+    // Transfers: each real sending row with exactly one receiving row.
     {
+        const QHash<qint64, qint64> horizons = OpeningBalances::horizons(db);
         Statement st = db.prepareOnce(QStringLiteral(
             "SELECT s.Id_Account, s.Date_Real, s.Ref_Account, s.Ct, s.Kind, "
             " (SELECT count(*) FROM TB_HIST r WHERE r.Id_Account = s.Ref_Account AND r.Date_Create = s.Date_Create "
             "  AND r.Level1 = -1 AND coalesce(r.Dt,0) > 0 AND r.Kind = '1' AND r.Ref_Account = s.Id_Account), "
             " (SELECT min(r.Dt) FROM TB_HIST r WHERE r.Id_Account = s.Ref_Account AND r.Date_Create = s.Date_Create "
             "  AND r.Level1 = -1 AND coalesce(r.Dt,0) > 0 AND r.Kind = '1') "
-            "FROM TB_HIST s WHERE s.Level1 = -1 AND coalesce(s.Ct,0) > 0 ORDER BY s.Id_Account, s.Date_Real, "
+            ", s.Date_Create FROM TB_HIST s WHERE s.Level1 = -1 AND coalesce(s.Ct,0) > 0 ORDER BY s.Id_Account, "
+            "s.Date_Real, "
             "s.Date_Create"));
         while (st.step()) {
             const QString row = QStringLiteral("Перевод (%1)").arg(rowText(st.column(0), st.column(1)));
@@ -157,13 +159,15 @@ QList<BookBreach> CheckBook(Database& db)
             const qint64 receiving = st.columnInt(5);
             if (st.column(2).isNull() || !accounts.contains(target) || target == st.columnInt(0)) {
                 add(BookBreach::Kind::Transfer, row + QStringLiteral(" не указывает другой существующий счёт."));
+            } else if (real && receiving == 0 && st.column(7).toLongLong() <= horizons.value(target)) {
+                // Its receiving row went with the closing of the target account.
             } else if (real && receiving != 1) {
                 add(BookBreach::Kind::Transfer,
                     row
-                        + (receiving == 0 ? QStringLiteral(" не дошёл до счёта %1.")
-                                          : QStringLiteral(" записан на счёт %1 %2 раз(а)."))
-                              .arg(accountName(target))
-                              .arg(receiving));
+                        + (receiving == 0 ? QStringLiteral(" не дошёл до счёта %1.").arg(accountName(target))
+                                          : QStringLiteral(" записан на счёт %1 %2 раз(а).")
+                                                .arg(accountName(target))
+                                                .arg(receiving)));
             } else if (!real && receiving != 0) {
                 add(BookBreach::Kind::Transfer,
                     row + QStringLiteral(" ещё запланирован, но уже записан на счёт %1.").arg(accountName(target)));

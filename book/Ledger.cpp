@@ -203,6 +203,17 @@ BookingResult Ledger::closeAccount(qint64 account, bool keepBalance)
 {
     BookingResult result;
     Transaction change(m_db);
+    // Transfers sent here up to now lose their receiving rows with the history: the closing keeps
+    // how far it reached, so that the book still reads sound.
+    qint64 horizon = 0;
+    {
+        Statement last = m_db.prepare(QStringLiteral("SELECT max(Date_Create) FROM TB_HIST WHERE Id_Account=?"));
+        last.bind(1, account);
+        if (last.step() && !last.column(0).isNull())
+            horizon = last.columnInt(0);
+        const QHash<qint64, qint64> before = OpeningBalances::horizons(m_db);
+        horizon = qMax(horizon, before.value(account));
+    }
     Statement del = m_db.prepare(QStringLiteral("DELETE FROM TB_HIST WHERE Id_Account=?"));
     del.bind(1, account);
     del.step();
@@ -216,7 +227,7 @@ BookingResult Ledger::closeAccount(qint64 account, bool keepBalance)
     if (!keepBalance)
         changeBalance(account, -balance, &result);
     // With no rows left, what the account holds is its opening balance.
-    OpeningBalances::set(m_db, account, keepBalance ? balance : 0);
+    OpeningBalances::set(m_db, account, keepBalance ? balance : 0, horizon);
     change.commit();
     return result;
 }

@@ -17,8 +17,12 @@ public:
 
     // Each account's opening balance in ten-thousandths; accounts without one are left out.
     static QHash<qint64, qint64> read(Database& db);
-    // Sets an account's opening balance (0 removes it), making the table when needed.
-    static void set(Database& db, qint64 account, qint64 units);
+    // Each closed account's horizon: the latest creation moment of the rows its closing removed.
+    // A transfer sent to it no later than that lost its receiving row with the closing, rightly.
+    static QHash<qint64, qint64> horizons(Database& db);
+    // Sets an account's opening balance, and the horizon of its closing (0: never closed; -1: as it
+    // is), making the table when needed; a row of neither is removed.
+    static void set(Database& db, qint64 account, qint64 units, qint64 horizon = -1);
 };
 
 } // namespace dorv

@@ -100,8 +100,7 @@ private slots:
         QTest::addColumn<QList<double>>("rests");
         QTest::addRow("expense") << 0 << QStringList{"1 1 - 10 1 -"} << QList<double>{-10, 0, 0};
         QTest::addRow("income") << 1 << QStringList{"1 1 10 - 4 -"} << QList<double>{10, 0, 0};
-        QTest::addRow("transfer") << 2 << QStringList{"1 1 - 10 -1 2", "2 1 10 - -1 1"}
-                                  << QList<double>{-10, 10, 0};
+        QTest::addRow("transfer") << 2 << QStringList{"1 1 - 10 -1 2", "2 1 10 - -1 1"} << QList<double>{-10, 10, 0};
         QTest::addRow("transfer at a rate")
             << 3 << QStringList{"1 1 - 10 -1 3", "3 1 0.5 - -1 1"} << QList<double>{-10, 0, 0.5};
         QTest::addRow("planned") << 4 << QStringList{"1 2 - 10 1 -"} << QList<double>{0, 0, 0};
