@@ -36,7 +36,7 @@ check_format() {
   if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
     files=$(git ls-files '*.cpp' '*.h')
   else
-    files=$(find app categories data ledger resources tests util widgets -name '*.cpp' -o -name '*.h')
+    files=$(find app book card categories contacts data ledger resources results tests util widgets -name '*.cpp' -o -name '*.h')
   fi
   # shellcheck disable=SC2086
   clang-format --dry-run -Werror $files

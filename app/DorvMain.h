@@ -1,7 +1,7 @@
 #pragma once
 #include "DataFile.h"
 #include "Settings.h"
-#include "ledger/DorvCard.h"
+#include "card/DorvCard.h"
 #include "ledger/MoneyState.h"
 
 #include <QMainWindow>

@@ -1,10 +1,10 @@
 #include "CategoryEditor.h"
 
 #include "CategoryTree.h"
+#include "card/DorvCard.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
 #include "data/Transaction.h"
-#include "ledger/DorvCard.h"
 #include "util/Prompts.h"
 #include "widgets/DbControls.h"
 #include "widgets/ErrorGuard.h"

@@ -1,6 +1,6 @@
 #include "AccountsPage.h"
 
-#include "DorvCard.h"
+#include "card/DorvCard.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
 #include "data/SuspendControls.h"

@@ -1,9 +1,9 @@
 #include "MoneyView.h"
 
 #include "BookCheckCommand.h"
-#include "DorvCard.h"
 #include "OperationEditor.h"
 #include "book/Ledger.h"
+#include "card/DorvCard.h"
 #include "categories/CategoryEditor.h"
 #include "categories/CategoryTree.h"
 #include "data/DbError.h"

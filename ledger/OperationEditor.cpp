@@ -1,9 +1,9 @@
 #include "OperationEditor.h"
 
-#include "DorvCard.h"
 #include "MoneyState.h"
 #include "MoneyView.h"
 #include "OperationPages.h"
+#include "card/DorvCard.h"
 #include "categories/CategoryTree.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"

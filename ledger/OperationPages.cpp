@@ -1,6 +1,6 @@
 #include "OperationPages.h"
 
-#include "DorvCard.h"
+#include "card/DorvCard.h"
 #include "data/DataSource.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"

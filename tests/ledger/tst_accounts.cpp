@@ -1,6 +1,6 @@
+#include "card/DorvCard.h"
 #include "data/DorvDm.h"
 #include "ledger/AccountsPage.h"
-#include "ledger/DorvCard.h"
 #include "support/Parts.h"
 #include "support/ScriptedPrompts.h"
 #include "util/ZipArchive.h"

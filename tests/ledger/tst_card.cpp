@@ -1,5 +1,5 @@
+#include "card/DorvCard.h"
 #include "data/DorvDm.h"
-#include "ledger/DorvCard.h"
 #include "ledger/OperationPages.h"
 #include "support/Parts.h"
 #include "support/ScriptedPrompts.h"

@@ -1,4 +1,4 @@
-#include "DorvCard.h"
+#include "card/DorvCard.h"
 
 #include "data/DbError.h"
 #include "data/DorvDm.h"
