@@ -232,6 +232,73 @@ BookingResult Ledger::closeAccount(qint64 account, bool keepBalance)
     return result;
 }
 
+namespace {
+// "Level1=? and Level2 is null and …" with the values to bind, for a path exactly.
+QString pathCondition(const CategoryPath& p, QVariantList* values)
+{
+    QStringList parts;
+    for (int i = 0; i < 3; ++i) {
+        const QString column = QStringLiteral("Level%1").arg(i + 1);
+        if (p.level[i].isValid() && !p.level[i].isNull()) {
+            parts << column + QStringLiteral("=?");
+            *values << p.level[i].toLongLong();
+        } else {
+            parts << column + QStringLiteral(" IS NULL");
+        }
+    }
+    return parts.join(QStringLiteral(" AND "));
+}
+} // namespace
+
+qint64 Ledger::rowsOn(const CategoryPath& path)
+{
+    QVariantList values;
+    Statement st =
+        m_db.prepareOnce(QStringLiteral("SELECT count(*) FROM TB_HIST WHERE ") + pathCondition(path, &values));
+    st.bindAll(values);
+    return st.step() ? st.columnInt(0) : 0;
+}
+
+void Ledger::deleteCategory(qint64 item, const CategoryPath& path)
+{
+    Transaction change(m_db);
+    const qint64 count = rowsOn(path);
+    if (count != 0)
+        throw DbError(QStringLiteral("Удаление невозможно! - %1 связей в истории").arg(count));
+    Statement branches = m_db.prepare(QStringLiteral("SELECT count(*) FROM TB_ITEMS WHERE ID_REF=?"));
+    branches.bind(1, item);
+    if (branches.step() && branches.columnInt(0) > 0)
+        throw DbError(QStringLiteral("Удаление невозможно: у статьи есть ответвления."));
+    Statement del = m_db.prepare(QStringLiteral("DELETE FROM TB_ITEMS WHERE ID_ITM=?"));
+    del.bind(1, item);
+    del.step();
+    change.commit();
+}
+
+qint64 Ledger::moveCategory(qint64 item, const QVariant& parent, int level, const CategoryPath& before,
+                            const CategoryPath& after)
+{
+    // The item's place and the history's paths are one change: both or neither.
+    Transaction change(m_db);
+    Statement place = m_db.prepare(QStringLiteral("UPDATE TB_ITEMS SET LEV=?, ID_REF=? WHERE ID_ITM=?"));
+    place.bindAll({level, parent, item});
+    place.step();
+    QVariantList values;
+    QStringList sets;
+    for (int i = 0; i < 3; ++i) {
+        sets << QStringLiteral("Level%1=?").arg(i + 1);
+        values << (after.level[i].isValid() && !after.level[i].isNull() ? QVariant(after.level[i].toLongLong())
+                                                                        : QVariant());
+    }
+    Statement paths = m_db.prepareOnce(QStringLiteral("UPDATE TB_HIST SET ") + sets.join(QLatin1Char(','))
+                                       + QStringLiteral(" WHERE ") + pathCondition(before, &values));
+    paths.bindAll(values);
+    paths.step();
+    const qint64 moved = m_db.changes();
+    change.commit();
+    return moved;
+}
+
 OperationDraft Ledger::draftOf(const OperationKey& key)
 {
     Stored row;

@@ -17,6 +17,11 @@ struct OperationKey {
     bool operator==(const OperationKey&) const = default;
 };
 
+// A category path: the items from the first level down (an unset level is no value).
+struct CategoryPath {
+    QVariant level[3];
+};
+
 // An operation as the user means it, in plain values: what the card's pages build from their
 // controls and hand to the ledger.
 struct OperationDraft {
@@ -55,6 +60,16 @@ public:
     BookingResult remove(const OperationKey& key);
     // Empties an account's history; its balance stays (the opening balance then) or becomes 0.
     BookingResult closeAccount(qint64 account, bool keepBalance);
+
+    // The history rows booked exactly on a path (not on its branches).
+    qint64 rowsOn(const CategoryPath& path);
+    // Deletes an item that no row is booked on; otherwise raises "Удаление невозможно! - N связей в
+    // истории" and changes nothing.
+    void deleteCategory(qint64 item, const CategoryPath& path);
+    // Puts an item under another parent (none: the first level) at the level given, and every row
+    // booked on its old path on the new one. Returns the number of rows moved.
+    qint64 moveCategory(qint64 item, const QVariant& parent, int level, const CategoryPath& before,
+                        const CategoryPath& after);
 
     // The draft of a stored row, for changing it.
     OperationDraft draftOf(const OperationKey& key);

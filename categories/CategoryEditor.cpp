@@ -1,10 +1,10 @@
 #include "CategoryEditor.h"
 
 #include "CategoryTree.h"
+#include "book/Ledger.h"
 #include "card/DorvCard.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
-#include "data/Transaction.h"
 #include "util/Prompts.h"
 #include "widgets/DbControls.h"
 #include "widgets/ErrorGuard.h"
@@ -26,9 +26,7 @@ namespace {
 const QString Taken = QStringLiteral("Такая статья уже есть!");
 
 // The path of an operation booked on a node: the identifiers from the root down, empty below.
-struct Path {
-    QVariant level[3];
-};
+using Path = CategoryPath;
 
 Path pathOf(const QTreeWidgetItem* node)
 {
@@ -39,8 +37,6 @@ Path pathOf(const QTreeWidgetItem* node)
         p.level[i] = qint64(TCategoryPane::nodeId(at));
     return p;
 }
-
-QString equals(const QVariant& v) { return QStringLiteral("='%1'").arg(v.toLongLong()); }
 
 } // namespace
 
@@ -368,22 +364,15 @@ void TCategoryEditor::mCategoryDeleteClick()
     if (!items.locate(QStringLiteral("ID_ITM"), qint64(TCategoryPane::nodeId(node))))
         return;
     const Path p = pathOf(node);
-    Query& q = *dm.Qtemp;
-    q.close();
-    q.clearSql();
-    q.addLine(QStringLiteral("Select count(*) from tb_hist where"));
-    q.addLine(QStringLiteral("Level1") + equals(p.level[0]) + QStringLiteral(" and"));
-    q.addLine(p.level[1].isValid() ? QStringLiteral("Level2") + equals(p.level[1]) + QStringLiteral(" and")
-                                   : QStringLiteral("Level2 is null and"));
-    q.addLine(p.level[2].isValid() ? QStringLiteral("Level3") + equals(p.level[2]) : QStringLiteral("Level3 is null"));
-    q.open();
-    const qint64 count = q.field(0)->asInteger();
-    q.close();
+    Ledger ledger(*items.database());
+    const qint64 count = ledger.rowsOn(p);
     if (count != 0) {
         m_host.prompts->inform(QStringLiteral("Удаление невозможно! - %1 связей в истории").arg(count));
         return;
     }
-    items.deleteRecord();
+    ledger.deleteCategory(TCategoryPane::nodeId(node), p);
+    items.refresh();
+    dm.DataSaved = false;
     delete node;
     otherTree(tree)->clear();
 }
@@ -441,52 +430,23 @@ void TCategoryEditor::MoveCategory(QTreeWidgetItem* moved, QTreeWidgetItem* targ
     const int level = parent ? TCategoryPane::nodeLevel(parent) + 1 : 0;
     after.level[level] = id;
 
-    // The item's place and the history's paths are one change: both or neither.
+    // The ledger moves the item and the history's paths in one change; the tables read both again.
     Table& hist = *dm.Tb_Hist;
-    const bool saved = dm.DataSaved;
     try {
-        Transaction change(*items.database());
-        items.edit();
-        items.fieldByName(QStringLiteral("lev")).setValue(level);
-        items.fieldByName(QStringLiteral("Id_Ref"))
-            .setValue(parent ? QVariant(qint64(TCategoryPane::nodeId(parent))) : QVariant());
-        items.post();
-        Query& q = *dm.Qtemp;
-        q.close();
-        q.clearSql();
-        auto set = [](const char* name, const QVariant& v, bool last) {
-            return QString::fromLatin1(name) + (v.isValid() ? equals(v) : QStringLiteral("=null"))
-                   + (last ? QString() : QStringLiteral(","));
-        };
-        auto is = [](const char* name, const QVariant& v, bool last) {
-            return QString::fromLatin1(name) + (v.isValid() ? equals(v) : QStringLiteral(" is null"))
-                   + (last ? QString() : QStringLiteral(" and"));
-        };
-        q.addLine(QStringLiteral("Update tb_hist set"));
-        q.addLine(set("Level1", after.level[0], false));
-        q.addLine(set("Level2", after.level[1], false));
-        q.addLine(set("Level3", after.level[2], true));
-        q.addLine(QStringLiteral("where"));
-        q.addLine(is("Level1", before.level[0], false));
-        q.addLine(is("Level2", before.level[1], false));
-        q.addLine(is("Level3", before.level[2], true));
-        try {
-            q.execSQL();
-        } catch (...) {
-            q.close();
-            throw;
-        }
-        q.close();
-        change.commit();
+        Ledger(*items.database())
+            .moveCategory(id, parent ? QVariant(qint64(TCategoryPane::nodeId(parent))) : QVariant(), level, before,
+                          after);
     } catch (...) {
         try {
-            items.cancel();
             items.refresh();
         } catch (...) {
+            // The failure that brought us here is the one to tell.
         }
-        dm.DataSaved = saved;
         throw;
     }
+    items.refresh();
+    items.locate(QStringLiteral("ID_ITM"), id);
+    dm.DataSaved = false;
 
     QTreeWidget* tree = moved->treeWidget();
     if (mode == Attach::Child) {

@@ -238,6 +238,49 @@ private slots:
         sound();
     }
 
+    void categoryMovesCarryTheirRows()
+    {
+        Ledger ledger(*db);
+        ledger.book(expense(10, 1)); // Еда ▸ Хлеб
+        OperationDraft top = expense(5, 2);
+        top.level2 = QVariant(); // Еда alone
+        ledger.book(top);
+        // Хлеб becomes a first-level item: its rows follow, the rows of Еда alone stay.
+        CategoryPath before, after;
+        before.level[0] = 1;
+        before.level[1] = 2;
+        after.level[0] = 2;
+        QCOMPARE(ledger.moveCategory(2, QVariant(), 0, before, after), qint64(1));
+        QCOMPARE(rows(), (QStringList{"1 1 - 10 2 -", "1 1 - 5 1 -"}));
+        Statement st = db->prepareOnce("SELECT LEV, ID_REF FROM TB_ITEMS WHERE ID_ITM = 2");
+        QVERIFY(st.step());
+        QCOMPARE(st.columnInt(0), qint64(0));
+        QVERIFY(st.column(1).isNull());
+        sound();
+    }
+
+    void deletingABookedCategoryIsRefused()
+    {
+        Ledger ledger(*db);
+        ledger.book(expense(10, 1));
+        CategoryPath bread;
+        bread.level[0] = 1;
+        bread.level[1] = 2;
+        QString message;
+        try {
+            ledger.deleteCategory(2, bread);
+        } catch (const DbError& e) {
+            message = e.message();
+        }
+        QCOMPARE(message, QString("Удаление невозможно! - 1 связей в истории"));
+        QCOMPARE(ledger.rowsOn(bread), qint64(1));
+        db->exec("DELETE FROM TB_HIST");
+        ledger.deleteCategory(2, bread);
+        Statement st = db->prepareOnce("SELECT count(*) FROM TB_ITEMS WHERE ID_ITM = 2");
+        QVERIFY(st.step());
+        QCOMPARE(st.columnInt(0), qint64(0));
+    }
+
 private:
     static constexpr double MaxAmountForTest = 900000000000.0;
 };

@@ -21,7 +21,7 @@ const QHash<QString, QStringList>& allowedMatrix()
         {"resources", {"data", "util"}},
         {"widgets", {"data", "util"}},
         {"card", {"widgets", "data", "util"}},
-        {"categories", {"card", "widgets", "data", "util"}},
+        {"categories", {"book", "card", "widgets", "data", "util"}},
         {"results", {"widgets", "data", "util"}},
         {"contacts", {"card", "widgets", "data", "util"}},
         {"ledger", {"book", "card", "widgets", "data", "util"}},
