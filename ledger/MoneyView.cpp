@@ -705,6 +705,8 @@ void TMoneyView::mEmptyHistClick()
     Table& hist = *dm.Tb_Hist;
     const bool saved = dm.DataSaved;
     const QVariant account = acc.fieldByName(QStringLiteral("Id_Account")).value();
+    // An account with one row would read as the deletion of that row.
+    dm.nameChange(QStringLiteral("закрытие счёта «%1»").arg(acc.fieldByName(QStringLiteral("Account")).asString()));
     try {
         Transaction change(*hist.database());
         Query& q = *dm.Qtemp;
