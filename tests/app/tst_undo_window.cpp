@@ -274,6 +274,13 @@ class TestUndoWindow : public QObject {
             prompts.confirms.enqueue(true);
             w->action("mCategoryDelete")->trigger();
         };
+        c["one-row account closed"] = [this] {
+            QVERIFY(dm().Tb_Account->locate("Id_Account", 2));
+            money().ApplyPeriod();
+            prompts.threeWay.enqueue(Prompts::Answer::Yes);
+            prompts.warnings.enqueue(true);
+            w->action("mEmptyHist")->trigger();
+        };
         c["account added"] = [this] {
             prompts.modals.enqueue([this](QDialog* d) {
                 part<QToolButton>(d, "ButAcc")->click();
@@ -424,6 +431,9 @@ private slots:
         QTest::addRow("account closed, balance zeroed") << "account closed, balance zeroed"
                                                         << "закрытие счёта «Кошелёк»"
                                                         << "Tb_Account Id_Account 1";
+        QTest::addRow("one-row account closed") << "one-row account closed"
+                                                << "закрытие счёта «Карта»"
+                                                << "Tb_Account Id_Account 2";
         QTest::addRow("category added") << "category added"
                                         << "статья «Кофе»"
                                         << "";
@@ -512,6 +522,34 @@ private slots:
         QCOMPARE(undo()->text(), step("&Отменить", name));
         QVERIFY(!redo()->isEnabled());
         w->hide();
+    }
+
+    void aVisitToTheAccountsCardIsOneStep()
+    {
+        prompts.modals.enqueue([this](QDialog* d) {
+            Table& accounts = *dm().Tb_Account;
+            part<QToolButton>(d, "ButAcc")->click();
+            part<QToolButton>(d, "DBNAccInsert")->click();
+            accounts.fieldByName("Account").setValue(QStringLiteral("Сбережения"));
+            accounts.fieldByName("Currency").setValue(QStringLiteral("руб"));
+            part<QToolButton>(d, "DBNAccPost")->click();
+            // The card's own event loop runs between the user's edits.
+            QTest::qWait(5);
+            accounts.locate("Id_Account", 3);
+            accounts.edit();
+            accounts.fieldByName("Account").setValue(QStringLiteral("Доллары США"));
+            part<QToolButton>(d, "DBNAccPost")->click();
+            QTest::qWait(5);
+            part<QPushButton>(d, "ButOk")->click();
+            return d->result();
+        });
+        const QStringList before = dump();
+        w->action("mAccounts")->trigger();
+        QCOMPARE(w->editCommands().journal().undoCount(), 1);
+        QCOMPARE(undo()->text(), step("&Отменить", "счёт «Сбережения» и ещё 1"));
+        undo()->trigger();
+        QCOMPARE(dump(), before);
+        checkViews();
     }
 
     void savingKeepsTheStepsNewAndOpenForgetThem()
