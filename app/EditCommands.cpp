@@ -12,7 +12,11 @@
 #include "widgets/ErrorGuard.h"
 
 #include <QAction>
+#include <QSet>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include <optional>
 
 namespace dorv {
 
@@ -117,22 +121,25 @@ void TEditCommands::refreshViews()
         if (d->active())
             d->refresh();
 
-    // The trees are a cache of the categories: emptied and filled again, the same nodes chosen.
+    // The trees are a cache of the categories: emptied and filled again, with the same nodes
+    // open and chosen.
     TCategoryPane& pane = *money.Pgd;
-    int chosen[2] = {};
-    bool had[2] = {};
     QTreeWidget* trees[2] = {pane.TvCt, pane.TvDt};
+    std::optional<int> chosen[2];
+    QSet<int> open[2];
     for (int i = 0; i < 2; ++i) {
-        if (QTreeWidgetItem* node = trees[i]->currentItem()) {
+        if (QTreeWidgetItem* node = trees[i]->currentItem())
             chosen[i] = TCategoryPane::nodeId(node);
-            had[i] = true;
-        }
+        for (QTreeWidgetItemIterator it(trees[i]); *it; ++it)
+            if ((*it)->isExpanded())
+                open[i].insert(TCategoryPane::nodeId(*it));
     }
     money.ResetTrees();
     for (int i = 0; i < 2; ++i) {
-        if (!had[i])
-            continue;
-        if (QTreeWidgetItem* node = pane.FindCategoryNode(trees[i], chosen[i], {}))
+        for (QTreeWidgetItemIterator it(trees[i]); *it; ++it)
+            if (open[i].contains(TCategoryPane::nodeId(*it)))
+                (*it)->setExpanded(true);
+        if (QTreeWidgetItem* node = chosen[i] ? pane.FindCategoryNode(trees[i], *chosen[i], {}) : nullptr)
             trees[i]->setCurrentItem(node);
     }
     pane.TvCtChange(pane.shownTree()->currentItem());
@@ -184,6 +191,7 @@ void TEditCommands::showTouched(const TouchedRow& row)
         }
         if (node) {
             tree->setCurrentItem(node);
+            tree->scrollToItem(node);
             pane.TvCtChange(node);
         }
     } else if (table == QLatin1String("TB_PERSON")) {
