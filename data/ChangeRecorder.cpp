@@ -271,8 +271,17 @@ QByteArray ChangeRecorder::take()
         raiseCode(rc, QStringLiteral("Изменения не удалось записать для отмены"));
     QByteArray out(static_cast<const char*>(data), size);
     sqlite3_free(data);
-    stopSession();
-    startSession();
+    // The next session stands before this one goes: a failure keeps recording on the old one,
+    // whose changes are then taken with the next step rather than lost.
+    sqlite3_session* taken = m_session;
+    m_session = nullptr;
+    try {
+        startSession();
+    } catch (...) {
+        m_session = taken;
+        throw;
+    }
+    sqlite3session_delete(taken);
     return out;
 }
 
