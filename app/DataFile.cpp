@@ -1,5 +1,6 @@
 #include "DataFile.h"
 
+#include "data/ChangeRecorder.h"
 #include "data/Database.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
@@ -726,6 +727,9 @@ void TDataFile::FlushPendingEdits()
         if (acc.active() && !acc.isEmpty() && acc.findField(QStringLiteral("C")) && !acc.editing()
             && acc.fieldByName(QStringLiteral("C")).asString() != QLatin1String("L")) {
             const qint64 current = acc.fieldByName(QStringLiteral("Id_Account")).asInteger();
+            // The mark is the program's own note, written on every save and view switch: no step
+            // of the user's to undo.
+            ChangeRecorder::Quiet quiet(acc.database());
             SuspendControls suspend(acc);
             for (acc.first(); !acc.eof(); acc.next()) {
                 Field& c = acc.fieldByName(QStringLiteral("C"));

@@ -3,6 +3,7 @@
 #include "Calculator.h"
 #include "CommandStates.h"
 #include "DorvAbt.h"
+#include "EditCommands.h"
 #include "HelpWindow.h"
 #include "QtPrompts.h"
 #include "WindowPlacement.h"
@@ -174,6 +175,12 @@ void TFormMain::buildActions()
     exit->setToolTip(QStringLiteral("Выход"));
     exit->setIcon(QIcon(QStringLiteral(":/icons/exit.svg")));
     exit->setIconVisibleInMenu(false);
+
+    m_edit = new TEditCommands(*this);
+    mEdit = bar->addMenu(QStringLiteral("&Правка"));
+    mEdit->setObjectName(QStringLiteral("mEdit"));
+    mEdit->addAction(m_edit->mUndo);
+    mEdit->addAction(m_edit->mRedo);
 
     mView = bar->addMenu(QStringLiteral("&Выбор"));
     mView->setObjectName(QStringLiteral("mView"));
@@ -390,6 +397,7 @@ void TFormMain::wireDataFile()
     };
     f.openDatabase = [this] { return OpenDatabase(); };
     f.databaseClosing = [this] {
+        m_edit->dataClosing();
         Money->ClearForClose();
         Reminders->Clear();
         Firms->ResetForClose();

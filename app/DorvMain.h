@@ -29,6 +29,7 @@ class TMoneyView;
 class TPeopleView;
 class TFirmsView;
 class TDiaryView;
+class TEditCommands;
 class TStartupReminders;
 
 // Where a main window lives: its program folder, temporary folder, settings store and prompts.
@@ -75,6 +76,8 @@ public:
     Prompts& prompts() const { return *m_prompts; }
     TDm* Dm() const { return m_dm.get(); }
     TDataFile& dataFile() const { return *m_file; }
+    // Undo and redo of the changes of the open data.
+    TEditCommands& editCommands() const { return *m_edit; }
     TMoneyState& moneyState() const { return *m_state; }
     TFormCard* Card();
     TFormCard* existingCard() const { return m_card; }
@@ -119,8 +122,8 @@ public:
     QTimer* Tm = nullptr;
     int currentView() const { return m_view; }
     QTableView* DBG = nullptr;
-    QMenu *mFile = nullptr, *mView = nullptr, *mCategory = nullptr, *mMoney = nullptr, *mService = nullptr,
-          *mHelp = nullptr, *mRange = nullptr;
+    QMenu *mFile = nullptr, *mEdit = nullptr, *mView = nullptr, *mCategory = nullptr, *mMoney = nullptr,
+          *mService = nullptr, *mHelp = nullptr, *mRange = nullptr;
     QAction* action(const QString& name) const;
 
     // Start, views and shutdown.
@@ -206,6 +209,7 @@ private:
     void waitForFrame();
 
     TFormCard* m_card = nullptr;
+    TEditCommands* m_edit = nullptr;
     QPointer<TFormAbout> m_splash;
     TableModel* m_histModel = nullptr;
     bool m_failed = false;

@@ -81,6 +81,10 @@ public:
     void DataHistDataChange();
     void DataAccountDataChange();
 
+    // Names the change being made, for the command that undoes it, where its rows alone could not
+    // tell what it was.
+    void nameChange(const QString& what) { emit changeNamed(what); }
+
     // Red when the balance rounded to whole units (halves to even) is below zero.
     static bool BalanceIsNegative(double rest);
 
@@ -90,6 +94,7 @@ signals:
     void historyDataChanged();                // run the command-state rules
     void balanceColourChanged(bool negative); // the balance label's colour
     void personScrolled();                    // the current acquaintance changed
+    void changeNamed(const QString& what);    // see nameChange()
 
 private:
     Table* makeTable(const QString& component, const QString& file, int tag);

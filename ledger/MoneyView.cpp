@@ -722,6 +722,8 @@ void TMoneyView::mEmptyHistClick()
     // never a balance that no history explains.
     Table& hist = *dm.Tb_Hist;
     const QVariant account = acc.fieldByName(QStringLiteral("Id_Account")).value();
+    // An account with one row would read as the deletion of that row.
+    dm.nameChange(QStringLiteral("закрытие счёта «%1»").arg(acc.fieldByName(QStringLiteral("Account")).asString()));
     try {
         Ledger(*hist.database()).closeAccount(account.toLongLong(), answer == Prompts::Answer::Yes);
     } catch (...) {

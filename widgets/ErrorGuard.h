@@ -18,6 +18,13 @@ bool runGuarded(Prompts& prompts, const std::function<void()>& handler);
 // The message an escaped exception shows; empty for a silent abort.
 QString messageOf(std::exception_ptr error);
 
+// Told when the outermost handler starts (true) and when it has returned (false), however it
+// ended. A handler run from inside another, a modal window's included, belongs to the one that
+// started first: what one user command does is seen as one. An error the listener raises at the
+// end is shown like the handler's own. One listener per owner.
+void addHandlerListener(const void* owner, std::function<void(bool started)> listener);
+void removeHandlerListener(const void* owner);
+
 // A slot for connect(): the handler wrapped in the guard.
 inline auto guarded(Prompts& prompts, std::function<void()> handler)
 {

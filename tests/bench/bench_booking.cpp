@@ -2,6 +2,7 @@
 // OK pressed, to the row shown with the balance and the totals updated.
 
 #include "app/DorvMain.h"
+#include "app/EditCommands.h"
 #include "categories/CategoryEditor.h"
 #include "categories/CategoryTree.h"
 #include "data/Database.h"
@@ -157,6 +158,37 @@ void BM_BookAndDeleteTransfer(benchmark::State& state)
 }
 BENCHMARK(BM_BookAndDeleteTransfer)->Unit(benchmark::kMillisecond)->Iterations(50);
 
+// An expense booked through its menu command, then taken back through "Правка": from the command
+// to the history, the balance, the totals and the trees shown anew.
+void BM_UndoBooking(benchmark::State& state)
+{
+    guarded(state, [&] {
+        select(1);
+        for (auto _ : state) {
+            state.PauseTiming();
+            nextCard({{"DBESum", QStringLiteral("12.5")}});
+            g_window->action(QStringLiteral("mMoneyNew"))->trigger();
+            state.ResumeTiming();
+            g_window->action(QStringLiteral("mUndo"))->trigger();
+        }
+    });
+}
+BENCHMARK(BM_UndoBooking)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// The same booking made again.
+void BM_RedoBooking(benchmark::State& state)
+{
+    guarded(state, [&] {
+        for (auto _ : state) {
+            g_window->action(QStringLiteral("mRedo"))->trigger();
+            state.PauseTiming();
+            g_window->action(QStringLiteral("mUndo"))->trigger();
+            state.ResumeTiming();
+        }
+    });
+}
+BENCHMARK(BM_RedoBooking)->Unit(benchmark::kMillisecond)->Iterations(20);
+
 void BM_CloseAccount(benchmark::State& state)
 {
     guarded(state, [&] {
@@ -293,6 +325,8 @@ int main(int argc, char** argv)
         return 1;
     g_window = &window;
     generate();
+    // The generated book stands as data just opened: nothing of it is there to undo.
+    window.editCommands().dataOpened();
     window.Dm()->Tb_Account->refresh();
     window.Dm()->Tb_Items->refresh();
     window.Dm()->Tb_Account->locate(QStringLiteral("Id_Account"), 1);
