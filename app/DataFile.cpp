@@ -8,6 +8,7 @@
 #include "data/SuspendControls.h"
 #include "util/FileUtil.h"
 #include "util/Prompts.h"
+#include "util/Swallowed.h"
 #include "util/Win1251.h"
 #include "util/ZipArchive.h"
 #include "widgets/ErrorGuard.h"
@@ -269,6 +270,8 @@ bool TDataFile::openRecovered()
         try {
             CloseDatabase();
         } catch (...) {
+            // What could not be opened is kept aside below; a close that fails leaves nothing worse.
+            noteSwallowed("closing unopenable changes");
         }
         setTitle(QString());
         keepAside(QStringLiteral("Несохранённые изменения не удалось открыть."));
@@ -466,6 +469,8 @@ void TDataFile::reopenAfterFailedClose()
         SuspendControls suspend(*m_dm.Tb_Hist);
         openDatabase();
     } catch (...) {
+        // The open says why it failed itself; the folder with the data stays for the next start.
+        noteSwallowed("reopening after a failed close");
     }
     setTitle(title);
 }
@@ -747,12 +752,16 @@ void TDataFile::FlushPendingEdits()
             try {
                 acc.locate(QStringLiteral("Id_Account"), current);
             } catch (...) {
+                // The mark is written; only the cursor stays where the walk left it.
+                noteSwallowed("returning to the remembered account");
             }
         }
     } catch (...) {
         try {
             acc.cancel();
         } catch (...) {
+            // The remembered-account mark may fail quietly: it must not stop a save, a close or a view switch.
+            noteSwallowed("cancelling the account mark");
         }
     }
     for (Table* t : {m_dm.Tb_Person, m_dm.Tb_Family, m_dm.Tb_Firm, m_dm.Tb_Log}) {
@@ -764,6 +773,8 @@ void TDataFile::FlushPendingEdits()
             try {
                 t->cancel();
             } catch (...) {
+                // A pending edit that can neither post nor cancel is dropped with its table at the close.
+                noteSwallowed("cancelling a pending edit");
             }
         }
     }
@@ -773,6 +784,8 @@ void TDataFile::FlushPendingEdits()
         try {
             t->flush();
         } catch (...) {
+            // Every change is already on the disk once posted; flushing is a courtesy.
+            noteSwallowed("flushing a table");
         }
     }
 }
@@ -815,6 +828,8 @@ bool TDataFile::CloseDatabase()
             try {
                 t->flush();
             } catch (...) {
+                // Every change is already on the disk once posted; the close itself says whether it worked.
+                noteSwallowed("flushing before the close");
             }
         }
         try {

@@ -21,6 +21,7 @@
 #include "util/Clock.h"
 #include "util/DateScale.h"
 #include "util/FileUtil.h"
+#include "util/Swallowed.h"
 #include "widgets/ErrorGuard.h"
 
 #include <QActionGroup>
@@ -523,6 +524,8 @@ bool TFormMain::OpenDatabase()
     try {
         Money->ResetTrees();
     } catch (...) {
+        // The trees are a cache, filled again when a tree is next shown.
+        noteSwallowed("filling the category trees");
     }
     if (m_dm->Tb_Hist->active()) {
         if (!runGuarded(*m_prompts, [this] { Money->CbPerClick(); }))

@@ -6,6 +6,7 @@
 #include "data/DbError.h"
 #include "data/DorvDm.h"
 #include "util/Prompts.h"
+#include "util/Swallowed.h"
 #include "widgets/DbControls.h"
 #include "widgets/ErrorGuard.h"
 
@@ -165,6 +166,8 @@ void TCategoryEditor::OpenCategoryCard(int action)
         try {
             items.cancel();
         } catch (...) {
+            // The card's failure was told; a cancel that fails leaves a row that is never posted.
+            noteSwallowed("cancelling the category card");
         }
     }
     // The category page is done with; later changes of the items are not its business.

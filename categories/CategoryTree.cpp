@@ -2,6 +2,7 @@
 
 #include "data/DorvDm.h"
 #include "data/Table.h"
+#include "util/Swallowed.h"
 
 #include <QAction>
 #include <QApplication>
@@ -282,6 +283,8 @@ void TCategoryPane::FillCategoryTree(QTreeWidget* tree)
         try {
             items.setFiltered(false);
         } catch (...) {
+            // The filter is set again before the next walk over the items.
+            noteSwallowed("lifting the items filter");
         }
         items.setFilter(QString());
         items.enableControls();

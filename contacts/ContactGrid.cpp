@@ -7,6 +7,7 @@
 #include "util/Clock.h"
 #include "util/DateScale.h"
 #include "util/Prompts.h"
+#include "util/Swallowed.h"
 #include "widgets/DbGrid.h"
 #include "widgets/ErrorGuard.h"
 
@@ -53,6 +54,8 @@ void cancelQuietly(Dataset& table)
     try {
         table.cancel();
     } catch (...) {
+        // A row that cannot be cancelled stays in the grid to be corrected or posted.
+        noteSwallowed("cancelling a grid row");
     }
 }
 

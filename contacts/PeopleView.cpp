@@ -4,6 +4,7 @@
 #include "data/DorvDm.h"
 #include "data/TableModel.h"
 #include "util/Prompts.h"
+#include "util/Swallowed.h"
 #include "widgets/DbGrid.h"
 #include "widgets/ErrorGuard.h"
 
@@ -222,6 +223,8 @@ void TPeopleView::mpPersonNewClick(QAction* sender)
         try {
             t.deleteRecord();
         } catch (...) {
+            // A refusal has said why already; nothing more is said about a delete that failed.
+            noteSwallowed("deleting a row");
         }
         break;
     case 3:

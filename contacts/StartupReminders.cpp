@@ -6,6 +6,7 @@
 #include "util/Clock.h"
 #include "util/DateScale.h"
 #include "util/Prompts.h"
+#include "util/Swallowed.h"
 
 #include <QStyle>
 #include <QTimer>
@@ -71,6 +72,8 @@ void TStartupReminders::Run()
             m_people.ButFamily->setChecked(false);
             m_people.ButFamilyClick();
         } catch (...) {
+            // The filters are the next opening's to set again; their failure changes no data.
+            noteSwallowed("lifting the reminder filters");
         }
     }
 }

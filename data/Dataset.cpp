@@ -3,6 +3,7 @@
 #include "DataSource.h"
 #include "Database.h"
 #include "DbError.h"
+#include "util/Swallowed.h"
 #include "util/Win1251.h"
 
 #include <algorithm>
@@ -31,6 +32,8 @@ void quietly(Step step) noexcept
     try {
         step();
     } catch (...) {
+        // A clean-up step after a failure already on its way: that failure is the one to tell.
+        noteSwallowed("a quiet clean-up step");
     }
 }
 } // namespace

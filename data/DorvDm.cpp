@@ -6,6 +6,7 @@
 #include "util/Clock.h"
 #include "util/DateScale.h"
 #include "util/Money.h"
+#include "util/Swallowed.h"
 
 namespace dorv {
 
@@ -53,6 +54,8 @@ TDm::~TDm()
         try {
             d->close();
         } catch (...) {
+            // The data module goes with its datasets: one that cannot close is destroyed all the same.
+            noteSwallowed("closing a dataset");
         }
         delete d;
     }

@@ -3,6 +3,7 @@
 #include "DataSource.h"
 #include "Database.h"
 #include "DbError.h"
+#include "util/Swallowed.h"
 
 #include <QRegularExpression>
 
@@ -156,6 +157,8 @@ void Query::closeQuietly()
     try {
         close();
     } catch (...) {
+        // A query that cannot close is opened afresh next time.
+        noteSwallowed("closing a query");
     }
 }
 

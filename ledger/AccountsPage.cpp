@@ -7,6 +7,7 @@
 #include "data/Table.h"
 #include "data/TableModel.h"
 #include "util/Prompts.h"
+#include "util/Swallowed.h"
 #include "widgets/CellDelegate.h"
 #include "widgets/ErrorGuard.h"
 
@@ -240,6 +241,8 @@ void TAccountsPage::FillCur(Table& accounts, QStringList& list)
         try {
             accounts.gotoBookmark(mark);
         } catch (...) {
+            // The current account stays where the walk left it; the data is untouched.
+            noteSwallowed("returning to the account");
         }
     });
     const Field& currency = accounts.fieldByName(QStringLiteral("Currency"));

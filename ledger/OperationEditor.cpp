@@ -13,6 +13,7 @@
 #include "util/DateScale.h"
 #include "util/Money.h"
 #include "util/Prompts.h"
+#include "util/Swallowed.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -200,6 +201,8 @@ void TOperationEditor::OpenOperationCard(int mode)
         try {
             hist.cancel(); // whatever went wrong, no row is left half-made
         } catch (...) {
+            // Whatever went wrong is told by its own error; no row is left half-made.
+            noteSwallowed("cancelling the operation row");
         }
         req.CardMode = 0;
         req.CardPage = 0;

@@ -6,6 +6,7 @@
 #include "data/DorvDm.h"
 #include "util/Money.h"
 #include "util/Prompts.h"
+#include "util/Swallowed.h"
 #include "widgets/DbControls.h"
 
 #include <QCheckBox>
@@ -379,6 +380,8 @@ void TOperationPages::endFlow()
     try {
         Tb_Acc->close();
     } catch (...) {
+        // The card's own list of accounts is opened afresh with the next card.
+        noteSwallowed("closing the card's accounts");
     }
     GrRate->setVisible(false);
     m_rate = false;

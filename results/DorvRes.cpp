@@ -13,6 +13,7 @@
 #include "util/DateScale.h"
 #include "util/Money.h"
 #include "util/Prompts.h"
+#include "util/Swallowed.h"
 #include "widgets/DbGrid.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/WaitCursor.h"
@@ -411,6 +412,8 @@ void TFormRest::buildMenu()
         try {
             mpPrintClick();
         } catch (...) {
+            // Errors of building or previewing the report are not worth a word: the window stays as it was.
+            noteSwallowed("printing the results");
         }
     });
     TbPm->setMenu(Pm);
@@ -796,6 +799,8 @@ void TFormRest::stepTo(int step)
         try {
             RebuildResults();
         } catch (...) {
+            // The step that failed was told; the rows shown are those of the state before.
+            noteSwallowed("rebuilding the results");
         }
         throw;
     }
