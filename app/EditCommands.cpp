@@ -55,6 +55,7 @@ TEditCommands::TEditCommands(TFormMain& main) : QObject(&main), m_main(main), m_
     connect(m_journal, &Journal::stepsChanged, this, [this] { updateActions(); });
     connect(m_journal, &Journal::failed, this, [this](const QString& message) { m_main.prompts().error(message); });
     connect(main.Dm(), &TDm::changeNamed, m_journal, &Journal::nameStep);
+    connect(main.Dm(), &TDm::changeEnded, m_journal, &Journal::closeStep);
     connect(&main, &TFormMain::databaseOpened, this, [this] { dataOpened(); });
     updateActions();
 }

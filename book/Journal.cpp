@@ -69,7 +69,13 @@ void Journal::detach()
         emit stepsChanged();
 }
 
-void Journal::commandStarted() { ++m_depth; }
+void Journal::commandStarted()
+{
+    // What was written outside any command and not yet taken is a step of its own, never a part
+    // of the command that follows.
+    if (m_depth++ == 0)
+        closeStep();
+}
 
 void Journal::commandEnded()
 {

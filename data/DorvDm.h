@@ -84,6 +84,9 @@ public:
     // Names the change being made, for the command that undoes it, where its rows alone could not
     // tell what it was.
     void nameChange(const QString& what) { emit changeNamed(what); }
+    // Ends the change made so far as one the user can undo on its own, though the command goes on
+    // (each repair of a check is its own step).
+    void endChange() { emit changeEnded(); }
 
     // Red when the balance rounded to whole units (halves to even) is below zero.
     static bool BalanceIsNegative(double rest);
@@ -95,6 +98,7 @@ signals:
     void balanceColourChanged(bool negative); // the balance label's colour
     void personScrolled();                    // the current acquaintance changed
     void changeNamed(const QString& what);    // see nameChange()
+    void changeEnded();                       // see endChange()
 
 private:
     Table* makeTable(const QString& component, const QString& file, int tag);

@@ -20,6 +20,14 @@ namespace {
 constexpr int ShownBreaches = 30;
 } // namespace
 
+QString TBookCheckCommand::accountNameOf(qint64 account) const
+{
+    Statement st =
+        m_dm.Tb_Hist->database()->prepare(QStringLiteral("SELECT Account FROM TB_ACCOUNT WHERE Id_Account=?"));
+    st.bind(1, account);
+    return st.step() ? st.column(0).toString() : QString();
+}
+
 TBookCheckCommand::TBookCheckCommand(TMoneyView& view, TDm& dm, Prompts& prompts)
     : QObject(&view), m_view(view), m_dm(dm), m_prompts(prompts)
 {
@@ -80,6 +88,8 @@ void TBookCheckCommand::mCheckClick()
         }
         change.commit();
         m_dm.DataSaved = false;
+        m_dm.nameChange(QStringLiteral("исправление остатка счёта «%1»").arg(accountNameOf(b.account)));
+        m_dm.endChange();
     }
     acc.locate(QStringLiteral("Id_Account"), current);
     m_view.UpdateTotals(true, 0);

@@ -20,6 +20,8 @@ public:
     void mCheckClick();
 
 private:
+    QString accountNameOf(qint64 account) const;
+
     TMoneyView& m_view;
     TDm& m_dm;
     Prompts& m_prompts;

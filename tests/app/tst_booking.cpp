@@ -614,6 +614,26 @@ private slots:
         QCOMPARE(dm().DataSaved, false);
     }
 
+    void eachRepairIsAStepOfItsOwn()
+    {
+        unsound = true;
+        exec("UPDATE TB_ACCOUNT SET Rest = 7 WHERE Id_Account IN (1, 2)");
+        dm().Tb_Account->refresh();
+        prompts.threeWay.enqueue(Prompts::Answer::Yes);
+        prompts.threeWay.enqueue(Prompts::Answer::Yes);
+        w->action("mCheck")->trigger();
+        QCOMPARE(rest(1), 1000.0);
+        QCOMPARE(rest(2), 500.0);
+        // Accounts are checked in the order of their names: Карта, then Кошелёк.
+        QCOMPARE(w->action("mUndo")->text(), QString("&Отменить: исправление остатка счёта «Кошелёк»"));
+        w->action("mUndo")->trigger();
+        QCOMPARE(rest(1), 7.0);
+        QCOMPARE(rest(2), 500.0);
+        QCOMPARE(w->action("mUndo")->text(), QString("&Отменить: исправление остатка счёта «Карта»"));
+        w->action("mUndo")->trigger();
+        QCOMPARE(rest(2), 7.0);
+    }
+
     void failedClosingChangesNothing_data()
     {
         QTest::addColumn<int>("answer"); // Prompts::Answer
