@@ -197,7 +197,7 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     m_categories = new TCategoryEditor(*Pgd, categories);
     mCheck = (new TBookCheckCommand(*this, dm, *m_host.prompts))->mCheck;
     for (QAction* a : {Pgd->mCategoryView, Pgd->mpCategoryView})
-        connect(a, &QAction::triggered, this, [this] { guarded([this] { mCategoryViewClick(); }); });
+        connectGuarded(a, &QAction::triggered, this, *m_host.prompts, [this] { mCategoryViewClick(); });
     setBalanceColour(false);
     refreshAccountLabels();
     followDirection();
@@ -227,14 +227,14 @@ void TMoneyView::buildActions()
         a->setCheckable(true);
         a->setIconVisibleInMenu(false);
         m_modeGroup->addAction(a);
-        connect(a, &QAction::triggered, this, [this, a] { guarded([this, a] { mDtClick(a); }); });
+        connectGuarded(a, &QAction::triggered, this, *m_host.prompts, [this, a] { mDtClick(a); });
     }
     mCt->setChecked(true);
 
     mAccounts = make("mAccounts", QStringLiteral("&Счета..."));
     mAccounts->setIcon(QIcon(QStringLiteral(":/icons/accounts.svg")));
     mAccounts->setIconVisibleInMenu(false);
-    connect(mAccounts, &QAction::triggered, this, [this] { guarded([this] { ButAccClick(); }); });
+    connectGuarded(mAccounts, &QAction::triggered, this, *m_host.prompts, [this] { ButAccClick(); });
 
     mMoneyNew = make("mMoneyNew", QStringLiteral("&Добавить"));
     mMoneyNew->setEnabled(false);
@@ -257,7 +257,7 @@ void TMoneyView::buildActions()
         {mMoneyDelete, &TMoneyView::mMoneyDeleteClick}, {mpMoneyDelete, &TMoneyView::mMoneyDeleteClick},
         {mUpdate, &TMoneyView::mUpdateClick},           {mpUpdate, &TMoneyView::mUpdateClick}};
     for (const auto& [action, handler] : commands)
-        connect(action, &QAction::triggered, this, [this, h = handler] { guarded([this, h] { (this->*h)(); }); });
+        connectGuarded(action, &QAction::triggered, this, *m_host.prompts, [this, h = handler] { (this->*h)(); });
 
     m_rangeGroup = new QActionGroup(this);
     const char* ranges[][2] = {
@@ -268,7 +268,7 @@ void TMoneyView::buildActions()
         a->setCheckable(true);
         m_rangeGroup->addAction(a);
         *targets[i] = a;
-        connect(a, &QAction::triggered, this, [this, a] { guarded([this, a] { mTotalClick(a); }); });
+        connectGuarded(a, &QAction::triggered, this, *m_host.prompts, [this, a] { mTotalClick(a); });
     }
     mTotal->setChecked(true);
 
@@ -277,8 +277,8 @@ void TMoneyView::buildActions()
     mResult->setIconVisibleInMenu(false);
     mEmptyHist = make("mEmptyHist", QStringLiteral("&Закрыть счёт..."));
     mEmptyHist->setProperty("tag", 1);
-    connect(mEmptyHist, &QAction::triggered, this, [this] { guarded([this] { mEmptyHistClick(); }); });
-    connect(mResult, &QAction::triggered, this, [this] { guarded([this] { ButResultClick(); }); });
+    connectGuarded(mEmptyHist, &QAction::triggered, this, *m_host.prompts, [this] { mEmptyHistClick(); });
+    connectGuarded(mResult, &QAction::triggered, this, *m_host.prompts, [this] { ButResultClick(); });
 }
 
 QList<QAction*> TMoneyView::periodItems() const { return {mTotal, mYear, mMonth, mWeek, mDay}; }
@@ -332,7 +332,7 @@ void TMoneyView::buildToolBar()
                      QStringLiteral("Неделя"), QStringLiteral("День")});
     CbPer->setCurrentIndex(0);
     CbPer->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    connect(CbPer, &QComboBox::activated, this, [this] { guarded([this] { CbPerClick(); }); });
+    connectGuarded(CbPer, &QComboBox::activated, this, *m_host.prompts, [this] { CbPerClick(); });
     TbMoney->addWidget(CbPer);
 
     PanDate = new QFrame(TbMoney);
@@ -356,9 +356,9 @@ void TMoneyView::buildToolBar()
         b->setParent(PanDate);
         dateLayout->addWidget(b);
     }
-    connect(ButPrev, &QToolButton::clicked, this, [this] { guarded([this] { ButPrevClick(1); }); });
-    connect(ButNext, &QToolButton::clicked, this, [this] { guarded([this] { ButPrevClick(2); }); });
-    connect(ButDate, &QToolButton::clicked, this, [this] { guarded([this] { ButDateClick(); }); });
+    connectGuarded(ButPrev, &QToolButton::clicked, this, *m_host.prompts, [this] { ButPrevClick(1); });
+    connectGuarded(ButNext, &QToolButton::clicked, this, *m_host.prompts, [this] { ButPrevClick(2); });
+    connectGuarded(ButDate, &QToolButton::clicked, this, *m_host.prompts, [this] { ButDateClick(); });
     TbMoney->addWidget(PanDate);
     TbMoney->addSeparator();
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <QObject>
 #include <QString>
 
 #include <exception>
@@ -29,6 +30,15 @@ void removeHandlerListener(const void* owner);
 inline auto guarded(Prompts& prompts, std::function<void()> handler)
 {
     return [&prompts, handler = std::move(handler)] { runGuarded(prompts, handler); };
+}
+
+// Connects a signal to a handler run through the guard: one line where every command of a window
+// is wired, instead of a lambda that wraps a lambda.
+template <class Sender, class Signal>
+QMetaObject::Connection connectGuarded(Sender* sender, Signal signal, const QObject* context, Prompts& prompts,
+                                       std::function<void()> handler)
+{
+    return QObject::connect(sender, signal, context, guarded(prompts, std::move(handler)));
 }
 
 } // namespace dorv
