@@ -536,6 +536,14 @@ void TDataFile::mOpenClick(QWidget* dialogParent)
     replaceWithStaged(file, pass);
 }
 
+QString TDataFile::keepAsideAfterFailure(const QString& folder)
+{
+    // Out of the names a start clears, under one nothing else has.
+    QString reason;
+    const QString kept = MoveAside(folder, QStringLiteral(".kept-"), &reason);
+    return kept.isEmpty() ? folder : kept;
+}
+
 void TDataFile::replaceWithStaged(const QString& path, const QString& pass)
 {
     // The open data is put aside whole, not cleared, until the new file stands open: whatever
@@ -551,15 +559,24 @@ void TDataFile::replaceWithStaged(const QString& path, const QString& pass)
         throw DbError(QStringLiteral("Невозможно закрыть файл !"));
     }
     const QString aside = asideFolder();
+    bool movedAside = false;
     auto putBack = [&] {
         try {
             CloseDatabase();
         } catch (...) {
             // Whatever did not close is dropped with its folder below.
+            noteSwallowed("closing the file that failed to open");
         }
-        if (QFileInfo(aside).isDir()) {
+        // Only what this opening set aside comes back, and only in place of what it put there.
+        if (movedAside) {
             ClearDirectory(WorkingFolder);
-            QDir().rename(aside, WorkingFolder);
+            if (!QDir().rename(aside, WorkingFolder)) {
+                m_prompts.inform(
+                    QStringLiteral("Открытые данные не удалось вернуть на место; они сохранены в папке %1.")
+                        .arg(QDir::toNativeSeparators(keepAsideAfterFailure(aside))));
+                setTitle(QString());
+                return;
+            }
         }
         try {
             SuspendControls suspend(*m_dm.Tb_Hist);
@@ -572,7 +589,13 @@ void TDataFile::replaceWithStaged(const QString& path, const QString& pass)
         m_dm.DataSaved = oldSaved;
         m_unsavedNoted = oldNoted;
     };
-    if ((QFileInfo(aside).exists() && !ClearDirectory(aside)) || !QDir().rename(WorkingFolder, aside)) {
+    if (QFileInfo(aside).exists() && !ClearDirectory(aside)) {
+        discardStaging();
+        putBack();
+        throw DbError(folderError());
+    }
+    movedAside = QDir().rename(WorkingFolder, aside);
+    if (!movedAside) {
         discardStaging();
         putBack();
         throw DbError(folderError());

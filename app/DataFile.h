@@ -100,6 +100,7 @@ private:
     bool openStaged(const QString& path, const QString& pass);
     // Opens the staged file in place of the open data, which comes back as it was when that fails.
     void replaceWithStaged(const QString& path, const QString& pass);
+    QString keepAsideAfterFailure(const QString& folder);
     // After a close that failed half way: the same data opened again from the working folder.
     void reopenAfterFailedClose();
     void discardStaging();

@@ -68,7 +68,13 @@ QList<BookBreach> CheckBook(Database& db)
         while (rest.step())
             stored.insert(rest.columnInt(0), units(rest.column(1)));
         for (qint64 id : order) {
-            const qint64 expected = opening.value(id) + rows.value(id);
+            qint64 expected = 0;
+            if (!checkedAdd(opening.value(id), rows.value(id), &expected)) {
+                add(BookBreach::Kind::Amount,
+                    QStringLiteral("Остаток счёта %1 вне пределов, которые программа считает точно.")
+                        .arg(accountName(id)));
+                continue;
+            }
             if (stored.value(id) == expected)
                 continue;
             BookBreach b;

@@ -110,7 +110,7 @@ void Ledger::changeBalance(qint64 account, qint64 change, BookingResult* result)
     result->balanceChanges.append({account, change});
 }
 
-void Ledger::write(const OperationDraft& d, const OperationKey*, BookingResult* result)
+void Ledger::write(const OperationDraft& d, bool withoutReceiving, BookingResult* result)
 {
     check(d);
     const bool transfer = d.direction == OperationDraft::Direction::Transfer;
@@ -128,7 +128,7 @@ void Ledger::write(const OperationDraft& d, const OperationKey*, BookingResult* 
     if (d.planned)
         return;
     changeBalance(d.account, income ? d.amount : -d.amount, result);
-    if (!transfer)
+    if (!transfer || withoutReceiving)
         return;
     // The receiving row: made at the same moment, on the same day, for what the target gets.
     const qint64 received = d.received != 0 ? d.received : d.amount;
@@ -175,7 +175,7 @@ BookingResult Ledger::book(const OperationDraft& draft)
 {
     BookingResult result;
     Transaction change(m_db);
-    write(draft, nullptr, &result);
+    write(draft, false, &result);
     change.commit();
     return result;
 }
@@ -184,8 +184,23 @@ BookingResult Ledger::change(const OperationKey& old, const OperationDraft& draf
 {
     BookingResult result;
     Transaction change(m_db);
+    // A transfer whose receiving row went with the closing of its target stays without one while
+    // it goes to that target: its money is in the target's opening balance already.
+    bool closedAway = false;
+    {
+        Stored row;
+        if (read(old, &row) && row.real() && row.sending() && draft.direction == OperationDraft::Direction::Transfer
+            && !draft.planned && row.ref.toLongLong() == draft.target) {
+            Statement find = m_db.prepare(QStringLiteral(
+                "SELECT count(*) FROM TB_HIST WHERE Id_Account=? AND Date_Create=? AND Kind='1' AND Level1=-1 "
+                "AND Dt IS NOT NULL"));
+            find.bindAll({row.ref, old.created});
+            closedAway = find.step() && find.columnInt(0) == 0
+                         && old.created <= OpeningBalances::horizons(m_db).value(draft.target);
+        }
+    }
     unwrite(old, &result);
-    write(draft, &old, &result);
+    write(draft, closedAway, &result);
     change.commit();
     return result;
 }

@@ -78,7 +78,7 @@ private:
     struct Stored;
     bool read(const OperationKey& key, Stored* row);
     void check(const OperationDraft& draft);
-    void write(const OperationDraft& draft, const OperationKey* replacing, BookingResult* result);
+    void write(const OperationDraft& draft, bool withoutReceiving, BookingResult* result);
     void unwrite(const OperationKey& key, BookingResult* result);
     void changeBalance(qint64 account, qint64 change, BookingResult* result);
     QString accountName(qint64 account);

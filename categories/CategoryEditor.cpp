@@ -374,8 +374,8 @@ void TCategoryEditor::mCategoryDeleteClick()
         return;
     }
     ledger.deleteCategory(TCategoryPane::nodeId(node), p);
-    items.refresh();
     dm.DataSaved = false;
+    items.refresh();
     delete node;
     otherTree(tree)->clear();
 }
@@ -439,6 +439,7 @@ void TCategoryEditor::MoveCategory(QTreeWidgetItem* moved, QTreeWidgetItem* targ
         Ledger(*items.database())
             .moveCategory(id, parent ? QVariant(qint64(TCategoryPane::nodeId(parent))) : QVariant(), level, before,
                           after);
+        dm.DataSaved = false;
     } catch (...) {
         try {
             items.refresh();

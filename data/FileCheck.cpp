@@ -168,6 +168,18 @@ QString amountOutOfRangeOf(Database& db)
     if (acc.step())
         return QStringLiteral("остаток %1 счёта «%2» вне пределов, которые программа считает точно")
             .arg(acc.column(1).toString(), acc.column(0).toString());
+    Statement exists =
+        db.prepareOnce(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
+    exists.bind(1, QString::fromLatin1(OpeningBalances::TableName));
+    if (exists.step()) {
+        Statement opening = db.prepareOnce(QStringLiteral("SELECT Id_Account, Rest FROM %1 WHERE NOT (coalesce(Rest,0) "
+                                                          "BETWEEN -900000000000000 AND 900000000000000) "
+                                                          "OR NOT (typeof(Closed) IN ('integer', 'null')) LIMIT 1")
+                                               .arg(QLatin1String(OpeningBalances::TableName)));
+        if (opening.step())
+            return QStringLiteral("начальный остаток %1 счёта №%2 вне пределов, которые программа считает точно")
+                .arg(opening.column(1).toString(), opening.column(0).toString());
+    }
     return {};
 }
 

@@ -46,6 +46,8 @@ void TBookCheckCommand::mCheckClick()
     for (Table* t : m_dm.tables())
         if (t->active())
             t->flush();
+    // A pending edit written just now is a change of its own, never part of a repair.
+    m_dm.endChange();
     Database& db = *m_dm.Tb_Hist->database();
     const QList<BookBreach> found = CheckBook(db);
     if (found.isEmpty()) {
@@ -64,12 +66,15 @@ void TBookCheckCommand::mCheckClick()
     for (const BookBreach& b : found) {
         if (b.kind != BookBreach::Kind::Balance)
             continue;
+        qint64 difference = 0;
+        if (__builtin_sub_overflow(b.stored, b.fromRows, &difference))
+            continue; // said in the list above; no repair can count it exactly
         const Prompts::Answer answer = m_prompts.confirmOrCancel(
             b.text
             + QStringLiteral("\nВзять остаток из операций (%1) — Да;\nоставить %2 и записать разницу %3 в начальный "
                              "остаток — Нет;\nничего не менять — Отмена?")
                   .arg(formatMoney(fromTenThousandths(b.fromRows)), formatMoney(fromTenThousandths(b.stored)),
-                       formatMoney(fromTenThousandths(b.stored - b.fromRows))));
+                       formatMoney(fromTenThousandths(difference))));
         if (answer == Prompts::Answer::Cancel)
             continue;
         Transaction change(db);
@@ -81,7 +86,7 @@ void TBookCheckCommand::mCheckClick()
             acc.post();
         } else {
             qint64 opening = 0;
-            if (!checkedAdd(OpeningBalances::read(db).value(b.account), b.stored - b.fromRows, &opening))
+            if (!checkedAdd(OpeningBalances::read(db).value(b.account), difference, &opening))
                 throw DbError(QStringLiteral("Начальный остаток вышел бы за пределы чисел, которые программа "
                                              "считает точно"));
             OpeningBalances::set(db, b.account, opening);

@@ -726,6 +726,7 @@ void TMoneyView::mEmptyHistClick()
     dm.nameChange(QStringLiteral("закрытие счёта «%1»").arg(acc.fieldByName(QStringLiteral("Account")).asString()));
     try {
         Ledger(*hist.database()).closeAccount(account.toLongLong(), answer == Prompts::Answer::Yes);
+        dm.DataSaved = false;
     } catch (...) {
         try {
             acc.refresh();

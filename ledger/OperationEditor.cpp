@@ -249,14 +249,10 @@ void TOperationEditor::OpenOperationCard(int mode)
     const OperationDraft draft = draftOfBuffer(req.CardPage);
     hist.cancel();
     Ledger ledger(*hist.database());
-    apply(
-        [&] {
-            const BookingResult r = mode == 3 ? ledger.change(old, draft) : ledger.book(draft);
-            if (req.CardPage == 3 && !draft.planned)
-                PostTransferMirror();
-            return r;
-        },
-        draft.created);
+    const bool transfer = req.CardPage == 3;
+    apply([&] { return mode == 3 ? ledger.change(old, draft) : ledger.book(draft); }, draft.created);
+    if (transfer && !draft.planned)
+        PostTransferMirror();
 }
 
 void TOperationEditor::PostTransferMirror()

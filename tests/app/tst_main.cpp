@@ -978,6 +978,8 @@ private slots:
                                         << "много";
         QTest::addRow("balance beyond ten-thousandths") << "rest"
                                                         << "остаток";
+        QTest::addRow("opening balance beyond ten-thousandths") << "opening"
+                                                                << "начальный остаток";
     }
     void fileThatCannotBeOpenedKeepsTheOpenData()
     {
@@ -1025,6 +1027,7 @@ private slots:
                 {"negative", {account.arg(0), hist.arg("Ct").arg("-5")}},
                 {"text", {account.arg(0), hist.arg("Ct").arg("'много'")}},
                 {"rest", {account.arg("1e300")}},
+                {"opening", {account.arg(0), "INSERT INTO TB_OPENING (Id_Account, Rest) VALUES (1, 1e300)"}},
             };
             QVERIFY(statements.contains(kind));
             bad = makeCraftedFile(kind + ".den", statements.value(kind));

@@ -219,6 +219,26 @@ private slots:
         Q_UNUSED(before);
     }
 
+    void changingATransferIntoAClosedAccountCountsItOnce()
+    {
+        Ledger ledger(*db);
+        const BookingResult sent = ledger.book(transfer(100, 2, 1));
+        ledger.closeAccount(2, true); // Карта keeps its 100 as its opening balance
+        QCOMPARE(rest(2), 100.0);
+        // Another day for the old transfer: its money is in Карта's opening balance already.
+        OperationDraft moved = transfer(100, 2, 1);
+        moved.date = 36610;
+        const BookingResult r = ledger.change(sent.row, moved);
+        QCOMPARE(rest(1), -100.0);
+        QCOMPARE(rest(2), 100.0);
+        sound();
+        // Sent elsewhere, it arrives there, and Карта keeps what it had.
+        ledger.change(r.row, transfer(100, 3, 1, 2));
+        QCOMPARE(rest(2), 100.0);
+        QCOMPARE(rest(3), 2.0);
+        sound();
+    }
+
     void closingKeepsOrZeroesTheBalance_data()
     {
         QTest::addColumn<bool>("keep");

@@ -138,8 +138,11 @@ private slots:
                     m.drafts.insert(key.created, after);
                     const bool wasDetached = m.detached.contains(key.created);
                     for (int a = 1; a <= Accounts; ++a)
-                        m.balance[a] += effectOn(after, a) - effectOn(before, a, wasDetached);
-                    m.detached.remove(key.created); // changed, it is written whole again
+                        m.balance[a] += effectOn(after, a, wasDetached && after.target == before.target)
+                                        - effectOn(before, a, wasDetached);
+                    // Still to the closed target, it stays without its receiving row; to another, it gets one.
+                    if (!wasDetached || after.target != before.target)
+                        m.detached.remove(key.created);
                     did = "change";
                 } else if (what < 97) {
                     const int at = r.bounded(int(m.rows.size()));
