@@ -205,19 +205,7 @@ bool TDataFile::offerRecovery()
     // A change cut off half way is rolled back by the database itself as it opens; a file that
     // is damaged for another reason (or missing) is not offered.
     QString damage;
-    const QString dbFile = QDir(WorkingFolder).filePath(QString::fromLatin1(Database::FileName));
-    if (QFileInfo(dbFile).size() <= 0) {
-        damage = QStringLiteral("нет базы данных");
-    } else {
-        try {
-            auto db = Database::openFile(dbFile, false);
-            Statement check = db->prepareOnce(QStringLiteral("PRAGMA quick_check"));
-            if (check.step() && check.column(0).toString() != QLatin1String("ok"))
-                damage = check.column(0).toString();
-        } catch (const DbError& e) {
-            damage = e.message();
-        }
-    }
+    openWhole(QDir(WorkingFolder).filePath(QString::fromLatin1(Database::FileName)), &damage);
     if (!damage.isEmpty()) {
         m_prompts.inform(QStringLiteral("Несохранённые изменения файла %1 повреждены и не могут быть восстановлены; "
                                         "они удалены.")
@@ -399,22 +387,12 @@ int TDataFile::stageFile(const QString& path, QString* usedPassword)
     const QString dbFile = QDir(staging).filePath(QString::fromLatin1(Database::FileName));
     if (unpacked > 0) {
         QString damage, foreign;
-        if (QFileInfo(dbFile).size() <= 0) {
-            damage = QStringLiteral("нет базы данных");
-        } else {
+        if (auto db = openWhole(dbFile, &damage)) {
             try {
-                auto db = Database::openFile(dbFile, false);
-                Statement check = db->prepareOnce(QStringLiteral("PRAGMA quick_check"));
-                if (check.step()) {
-                    const QString result = check.column(0).toString();
-                    if (result != QLatin1String("ok"))
-                        damage = result;
-                }
-                if (damage.isEmpty())
-                    foreign = foreignContentOf(*db, m_dm.tables());
-                if (damage.isEmpty() && foreign.isEmpty())
+                foreign = foreignContentOf(*db, m_dm.tables());
+                if (foreign.isEmpty())
                     damage = missingTableOf(*db, m_dm.tables());
-                if (damage.isEmpty() && foreign.isEmpty())
+                if (foreign.isEmpty() && damage.isEmpty())
                     damage = amountOutOfRangeOf(*db);
             } catch (const DbError& e) {
                 damage = e.message();

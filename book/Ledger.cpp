@@ -140,6 +140,20 @@ void Ledger::write(const OperationDraft& d, bool withoutReceiving, BookingResult
     changeBalance(d.target, received, result);
 }
 
+bool Ledger::receivingRowOf(const QVariant& target, qint64 created, int* date, qint64* received)
+{
+    Statement find = m_db.prepare(QStringLiteral("SELECT Date_Real, Dt FROM TB_HIST WHERE Id_Account=? AND "
+                                                 "Date_Create=? AND Kind='1' AND Level1=-1 AND Dt IS NOT NULL"));
+    find.bindAll({target, created});
+    if (!find.step())
+        return false;
+    if (date)
+        *date = int(find.columnInt(0));
+    if (received)
+        *received = unitsOf(find.column(1));
+    return true;
+}
+
 void Ledger::unwrite(const OperationKey& key, BookingResult* result)
 {
     Stored row;
@@ -150,13 +164,9 @@ void Ledger::unwrite(const OperationKey& key, BookingResult* result)
     if (row.real()) {
         changeBalance(key.account, row.ct - row.dt, result);
         if (row.sending()) {
-            Statement find = m_db.prepare(QStringLiteral(
-                "SELECT Date_Real, Dt FROM TB_HIST WHERE Id_Account=? AND Date_Create=? AND Kind='1' AND Level1=-1 "
-                "AND Dt IS NOT NULL"));
-            find.bindAll({row.ref, key.created});
-            if (find.step()) {
-                const QVariant date = find.column(0);
-                const qint64 received = unitsOf(find.column(1));
+            int date = 0;
+            qint64 received = 0;
+            if (receivingRowOf(row.ref, key.created, &date, &received)) {
                 Statement del = m_db.prepare(QStringLiteral(
                     "DELETE FROM TB_HIST WHERE Id_Account=? AND Date_Real=? AND Date_Create=? AND Kind='1'"));
                 del.bindAll({row.ref, date, key.created});
@@ -191,11 +201,7 @@ BookingResult Ledger::change(const OperationKey& old, const OperationDraft& draf
         Stored row;
         if (read(old, &row) && row.real() && row.sending() && draft.direction == OperationDraft::Direction::Transfer
             && !draft.planned && row.ref.toLongLong() == draft.target) {
-            Statement find = m_db.prepare(QStringLiteral(
-                "SELECT count(*) FROM TB_HIST WHERE Id_Account=? AND Date_Create=? AND Kind='1' AND Level1=-1 "
-                "AND Dt IS NOT NULL"));
-            find.bindAll({row.ref, old.created});
-            closedAway = find.step() && find.columnInt(0) == 0
+            closedAway = !receivingRowOf(row.ref, old.created, nullptr, nullptr)
                          && old.created <= OpeningBalances::horizons(m_db).value(draft.target);
         }
     }
@@ -335,13 +341,8 @@ OperationDraft Ledger::draftOf(const OperationKey& key)
     d.person = row.person;
     d.place = row.place;
     d.target = row.ref.isNull() ? 0 : row.ref.toLongLong();
-    if (row.sending() && row.real()) {
-        Statement find = m_db.prepare(QStringLiteral("SELECT Dt FROM TB_HIST WHERE Id_Account=? AND Date_Create=? AND "
-                                                     "Kind='1' AND Level1=-1 AND Dt IS NOT NULL"));
-        find.bindAll({row.ref, key.created});
-        if (find.step())
-            d.received = unitsOf(find.column(0));
-    }
+    if (row.sending() && row.real())
+        receivingRowOf(row.ref, key.created, nullptr, &d.received);
     return d;
 }
 

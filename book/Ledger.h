@@ -80,6 +80,8 @@ private:
     void check(const OperationDraft& draft);
     void write(const OperationDraft& draft, bool withoutReceiving, BookingResult* result);
     void unwrite(const OperationKey& key, BookingResult* result);
+    // The receiving row of a transfer made at created into target: its day and amount.
+    bool receivingRowOf(const QVariant& target, qint64 created, int* date, qint64* received);
     void changeBalance(qint64 account, qint64 change, BookingResult* result);
     QString accountName(qint64 account);
 

@@ -304,4 +304,11 @@ QVariant Statement::column(int i) const
 
 qint64 Statement::columnInt(int i) const { return sqlite3_column_int64(m_stmt, i); }
 
+bool Database::hasTable(const QString& name)
+{
+    Statement st = prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
+    st.bind(1, name);
+    return st.step();
+}
+
 } // namespace dorv

@@ -72,6 +72,8 @@ public:
     Statement prepareOnce(const QString& sql);
     void exec(const QString& sql);
     int changes() const;
+    // Whether the database holds a table of that name (letter case aside).
+    bool hasTable(const QString& name);
     qint64 lastInsertRowId() const;
     // Rebuilds the file without the space of deleted rows.
     void pack();

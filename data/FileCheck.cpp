@@ -8,6 +8,7 @@
 #include "util/Money.h"
 
 #include <QDate>
+#include <QFileInfo>
 #include <QHash>
 
 namespace dorv {
@@ -57,6 +58,26 @@ QHash<QString, QStringList> indexesOf(const Table& t)
 }
 
 } // namespace
+
+std::shared_ptr<Database> openWhole(const QString& dbFile, QString* damage)
+{
+    if (QFileInfo(dbFile).size() <= 0) {
+        *damage = QStringLiteral("нет базы данных");
+        return nullptr;
+    }
+    try {
+        auto db = Database::openFile(dbFile, false);
+        Statement check = db->prepareOnce(QStringLiteral("PRAGMA quick_check"));
+        if (check.step() && check.column(0).toString() != QLatin1String("ok")) {
+            *damage = check.column(0).toString();
+            return nullptr;
+        }
+        return db;
+    } catch (const DbError& e) {
+        *damage = e.message();
+        return nullptr;
+    }
+}
 
 QString foreignContentOf(Database& db, const QList<Table*>& tables)
 {
@@ -125,13 +146,9 @@ QString foreignContentOf(Database& db, const QList<Table*>& tables)
 
 QString missingTableOf(Database& db, const QList<Table*>& tables)
 {
-    for (const Table* t : tables) {
-        Statement st =
-            db.prepareOnce(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
-        st.bind(1, t->tableName());
-        if (!st.step())
+    for (const Table* t : tables)
+        if (!db.hasTable(t->tableName()))
             return QStringLiteral("нет таблицы %1").arg(t->tableName());
-    }
     return {};
 }
 
@@ -168,10 +185,7 @@ QString amountOutOfRangeOf(Database& db)
     if (acc.step())
         return QStringLiteral("остаток %1 счёта «%2» вне пределов, которые программа считает точно")
             .arg(acc.column(1).toString(), acc.column(0).toString());
-    Statement exists =
-        db.prepareOnce(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
-    exists.bind(1, QString::fromLatin1(OpeningBalances::TableName));
-    if (exists.step()) {
+    if (db.hasTable(QLatin1String(OpeningBalances::TableName))) {
         Statement opening = db.prepareOnce(QStringLiteral("SELECT Id_Account, Rest FROM %1 WHERE NOT (coalesce(Rest,0) "
                                                           "BETWEEN -900000000000000 AND 900000000000000) "
                                                           "OR NOT (typeof(Closed) IN ('integer', 'null')) LIMIT 1")

@@ -2,10 +2,17 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 namespace dorv {
 
 class Database;
 class Table;
+
+// Opens the database file of a folder when it is there and whole; otherwise null, with what keeps it
+// from being used (missing or empty, unreadable, damaged) in damage. A change cut off half way is
+// rolled back by the database itself as it opens.
+std::shared_ptr<Database> openWhole(const QString& dbFile, QString* damage);
 
 // What a data file may hold before any of it is opened for work: the tables of the data module
 // and their indexes, as the program creates them, and nothing else. A database of a data file is

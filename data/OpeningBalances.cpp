@@ -12,20 +12,10 @@ QString OpeningBalances::createStatement()
         .arg(QLatin1String(TableName));
 }
 
-namespace {
-bool tableExists(Database& db)
-{
-    Statement exists =
-        db.prepareOnce(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
-    exists.bind(1, QString::fromLatin1(OpeningBalances::TableName));
-    return exists.step();
-}
-} // namespace
-
 QHash<qint64, qint64> OpeningBalances::read(Database& db)
 {
     QHash<qint64, qint64> out;
-    if (!tableExists(db))
+    if (!db.hasTable(QLatin1String(TableName)))
         return out;
     Statement st = db.prepareOnce(QStringLiteral("SELECT Id_Account, Rest FROM %1").arg(QLatin1String(TableName)));
     while (st.step()) {
@@ -39,7 +29,7 @@ QHash<qint64, qint64> OpeningBalances::read(Database& db)
 QHash<qint64, qint64> OpeningBalances::horizons(Database& db)
 {
     QHash<qint64, qint64> out;
-    if (!tableExists(db))
+    if (!db.hasTable(QLatin1String(TableName)))
         return out;
     Statement st = db.prepareOnce(
         QStringLiteral("SELECT Id_Account, Closed FROM %1 WHERE Closed <> 0").arg(QLatin1String(TableName)));

@@ -642,13 +642,6 @@ void Table::pack()
     Database::openFile(path, true)->pack();
 }
 
-bool Table::exists()
-{
-    auto db = Database::acquire(databaseName());
-    Statement st =
-        db->prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
-    st.bind(1, m_table);
-    return st.step();
-}
+bool Table::exists() { return Database::acquire(databaseName())->hasTable(m_table); }
 
 } // namespace dorv
