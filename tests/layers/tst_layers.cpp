@@ -18,6 +18,7 @@ const QHash<QString, QStringList>& allowedMatrix()
         {"util", {}},
         {"data", {"util"}},
         {"book", {"data", "util"}},
+        {"statements", {"book", "data", "util"}},
         {"resources", {"data", "util"}},
         {"widgets", {"data", "util"}},
         {"card", {"widgets", "data", "util"}},
@@ -46,7 +47,7 @@ const QSet<QString>& knownCrossings()
 }
 
 // The folders that must compile without the widgets: the data layer, its helpers and the booking core.
-const QStringList widgetlessFolders{"util", "data", "book"};
+const QStringList widgetlessFolders{"util", "data", "book", "statements"};
 
 // The Qt modules built on the widgets; a header of any of them pulls the widgets in.
 const QStringList widgetModules{"QtWidgets", "QtPrintSupport", "QtCharts", "QtSvgWidgets", "QtOpenGLWidgets"};
