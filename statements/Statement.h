@@ -45,8 +45,8 @@ struct StatementAccount {
 // How a date like 01/04/20 is to be read.
 enum class DateOrder { Unknown, DayMonthYear, MonthDayYear, YearMonthDay };
 
-// A whole statement file, read.
-struct Statement {
+// A whole statement file, read. (Not to be confused with the database's prepared Statement.)
+struct BankStatement {
     QString format;                   // what the user sees: "CSV, Windows-1251, разделитель «;»"
     QList<StatementAccount> accounts; // most files hold one
     QStringList notes;                // what was skipped or looks wrong, in the user's words
