@@ -3,6 +3,7 @@
 #include "data/Database.h"
 #include "data/DbError.h"
 #include "data/OpeningBalances.h"
+#include "data/OwnTables.h"
 #include "data/Transaction.h"
 #include "util/Money.h"
 
@@ -207,6 +208,13 @@ BookingResult Ledger::change(const OperationKey& old, const OperationDraft& draf
     }
     unwrite(old, &result);
     write(draft, closedAway, &result);
+    if (old.account != draft.account && m_db.hasTable(QLatin1String(OwnTables::BankText))) {
+        // The bank's text goes with the operation to its new account.
+        Statement move =
+            m_db.prepare(QStringLiteral("UPDATE TB_IMPORT_TEXT SET Id_Account=? WHERE Id_Account=? AND Date_Create=?"));
+        move.bindAll({draft.account, old.account, old.created});
+        move.step();
+    }
     change.commit();
     return result;
 }
@@ -215,6 +223,11 @@ BookingResult Ledger::remove(const OperationKey& key)
 {
     BookingResult result;
     Transaction change(m_db);
+    {
+        Stored row;
+        if (read(key, &row))
+            dropBankText(key.created, {key.account, row.ref.isNull() ? key.account : row.ref.toLongLong()});
+    }
     unwrite(key, &result);
     change.commit();
     return result;
@@ -238,6 +251,11 @@ BookingResult Ledger::closeAccount(qint64 account, bool keepBalance)
     Statement del = m_db.prepare(QStringLiteral("DELETE FROM TB_HIST WHERE Id_Account=?"));
     del.bind(1, account);
     del.step();
+    if (m_db.hasTable(QLatin1String(OwnTables::BankText))) {
+        Statement texts = m_db.prepare(QStringLiteral("DELETE FROM TB_IMPORT_TEXT WHERE Id_Account=?"));
+        texts.bind(1, account);
+        texts.step();
+    }
     qint64 balance = 0;
     {
         // Done with before the balance changes: the statement is the one that change reads with.
@@ -344,6 +362,20 @@ OperationDraft Ledger::draftOf(const OperationKey& key)
     if (row.sending() && row.real())
         receivingRowOf(row.ref, key.created, nullptr, &d.received);
     return d;
+}
+
+void Ledger::dropBankText(qint64 created, const QList<qint64>& accounts)
+{
+    // An imported operation that goes takes the bank's identifier with it, so that the same entry
+    // of a later statement is new again and not a duplicate of nothing.
+    if (!m_db.hasTable(QLatin1String(OwnTables::BankText)))
+        return;
+    Statement del = m_db.prepare(QStringLiteral("DELETE FROM TB_IMPORT_TEXT WHERE Id_Account=? AND Date_Create=?"));
+    for (const qint64 account : accounts) {
+        del.bindAll({account, created});
+        del.step();
+        del.reset();
+    }
 }
 
 } // namespace dorv

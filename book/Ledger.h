@@ -84,6 +84,7 @@ private:
     bool receivingRowOf(const QVariant& target, qint64 created, int* date, qint64* received);
     void changeBalance(qint64 account, qint64 change, BookingResult* result);
     QString accountName(qint64 account);
+    void dropBankText(qint64 created, const QList<qint64>& accounts);
 
     Database& m_db;
 };

@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "DbError.h"
 #include "OpeningBalances.h"
+#include "OwnTables.h"
 #include "Table.h"
 #include "util/DateScale.h"
 #include "util/Money.h"
@@ -93,17 +94,14 @@ QString foreignContentOf(Database& db, const QList<Table*>& tables)
         if (type == QLatin1String("table")) {
             if (name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive))
                 continue; // the database's own bookkeeping
-            if (name.compare(QLatin1String(OpeningBalances::TableName), Qt::CaseInsensitive) == 0
-                && !sql.contains(QLatin1String("VIRTUAL"), Qt::CaseInsensitive))
+            if (OwnTables::isOwnTable(name) && !sql.contains(QLatin1String("VIRTUAL"), Qt::CaseInsensitive))
                 continue; // the program's own, beside the data module's
             if (!ours.contains(name.toUpper()) || sql.contains(QLatin1String("VIRTUAL"), Qt::CaseInsensitive))
                 return named(type, name);
         } else if (type == QLatin1String("index")) {
-            const bool opening =
-                all.column(2).toString().compare(QLatin1String(OpeningBalances::TableName), Qt::CaseInsensitive) == 0;
-            // The opening balances have their primary key alone.
-            if (opening ? !name.startsWith(QLatin1String("sqlite_autoindex_"), Qt::CaseInsensitive)
-                        : !ours.contains(all.column(2).toString().toUpper()))
+            const QString table = all.column(2).toString();
+            // The program's own tables have their primary keys and the indexes they are made with.
+            if (OwnTables::isOwnTable(table) ? !OwnTables::isOwnIndex(table, name) : !ours.contains(table.toUpper()))
                 return named(type, name);
         } else {
             return named(type, name);
