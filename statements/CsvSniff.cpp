@@ -337,7 +337,8 @@ CsvSniff sniffCsv(const QByteArray& bytes)
                 p.incomeMarks = in;
                 p.expenseMarks = out;
             }
-        } else if (matches(h, DateWords) && f.dates * 2 >= f.nonEmpty && f.dates > 0) {
+        } else if (matches(h, DateWords) && (f.nonEmpty == 0 || (f.dates > 0 && f.dates * 2 >= f.nonEmpty))) {
+            // A statement of no entries is mapped by its header alone.
             take(&p.dateColumn, c);
         } else if (matches(h, AmountWords) && !matches(h, CreditWords) && !matches(h, DebitWords)) {
             if (f.amounts + f.dates >= f.nonEmpty && f.dates == 0)

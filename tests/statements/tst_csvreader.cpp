@@ -213,6 +213,16 @@ private slots:
         QCOMPARE(s.notes.size(), 2); // the two summary rows, named
     }
 
+    void headerOnlyIsAnEmptyStatement()
+    {
+        const QByteArray bytes = QStringLiteral("Дата;Сумма;Описание\r\n").toUtf8();
+        const CsvSniff sniff = sniffCsv(bytes);
+        QCOMPARE(sniff.unsettled, QStringList());
+        const Statement s = readCsv(bytes, sniff.profile, {});
+        QCOMPARE(s.accounts.size(), 1);
+        QVERIFY(s.accounts[0].entries.isEmpty());
+    }
+
     void brokenFilesNameTheLine_data()
     {
         QTest::addColumn<QByteArray>("bytes");
