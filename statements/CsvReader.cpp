@@ -137,7 +137,7 @@ bool dayMonthOpen(const QList<CsvRecord>& rows, int column, const DateShape& sha
 
 } // namespace
 
-Statement readCsv(const QByteArray& bytes, const CsvProfile& profile, const StatementOptions& options)
+BankStatement readCsv(const QByteArray& bytes, const CsvProfile& profile, const StatementOptions& options)
 {
     QString used;
     const QString text = decodeStatementText(bytes, profile.encoding, &used);
@@ -157,7 +157,7 @@ Statement readCsv(const QByteArray& bytes, const CsvProfile& profile, const Stat
     const qsizetype first = qMin<qsizetype>(records.size(), profile.skipLines + (profile.hasHeader ? 1 : 0));
     const QList<CsvRecord> rows = records.mid(first);
 
-    Statement statement;
+    BankStatement statement;
     statement.format = QStringLiteral("CSV, %1, разделитель %2").arg(used, separatorName(profile.separator));
     if (dayMonthOpen(rows, profile.dateColumn, shape)) {
         const DateOrder other =

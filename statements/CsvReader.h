@@ -28,9 +28,9 @@ CsvSniff sniffCsv(const QByteArray& bytes);
 // account column (one account without a number when there is none). Rows without a date or with a
 // word like "Итого"/"Остаток"/"Saldo" instead are summaries, not entries; a zero amount is an entry
 // noted "нулевая сумма", a pending row one with pending set and noted "в обработке". When the dates
-// leave day and month open (01/04/20 and no day above 12), Statement::dateOrders lists the orders and
+// leave day and month open (01/04/20 and no day above 12), BankStatement::dateOrders lists the orders and
 // the entries are read with the first, or with options.dateOrder when set. Throws StatementError
 // naming the line for an amount or a date it cannot read, or a file that ends inside a quote.
-Statement readCsv(const QByteArray& bytes, const CsvProfile& profile, const StatementOptions& options);
+BankStatement readCsv(const QByteArray& bytes, const CsvProfile& profile, const StatementOptions& options);
 
 } // namespace dorv

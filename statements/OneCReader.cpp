@@ -80,7 +80,7 @@ qint64 amountOf(const QString& text, int line)
 
 } // namespace
 
-Statement readOneC(const QByteArray& bytes, const StatementOptions& options)
+BankStatement readOneC(const QByteArray& bytes, const StatementOptions& options)
 {
     Q_UNUSED(options); // dates of the exchange format are always dd.MM.yyyy
     QString used;
@@ -154,7 +154,7 @@ Statement readOneC(const QByteArray& bytes, const StatementOptions& options)
         throw StatementError(lineError(lastLine, QStringLiteral("файл обрывается: нет строки «КонецФайла».")),
                              lastLine);
 
-    Statement statement;
+    BankStatement statement;
     statement.format = statementFormatName(StatementFormat::OneC) + QStringLiteral(", ") + used;
     for (const QString& number : accountOrder) {
         statement.accounts.append(StatementAccount{});

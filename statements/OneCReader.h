@@ -13,6 +13,6 @@ namespace dorv {
 // bankId "<Номер> от <Дата>". A file of only the header and КонецФайла is a statement without
 // entries. Throws StatementError naming the line for a file that is cut off, a document without a
 // readable date or sum, or one that none of the file's accounts pays or receives.
-Statement readOneC(const QByteArray& bytes, const StatementOptions& options);
+BankStatement readOneC(const QByteArray& bytes, const StatementOptions& options);
 
 } // namespace dorv

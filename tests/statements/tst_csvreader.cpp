@@ -30,7 +30,7 @@ QByteArray sample(const QString& name)
 int day(int y, int m, int d) { return dayNumber(QDate(y, m, d)); }
 
 // The entries of a statement, all accounts together.
-QList<StatementEntry> entriesOf(const Statement& s)
+QList<StatementEntry> entriesOf(const BankStatement& s)
 {
     QList<StatementEntry> all;
     for (const StatementAccount& a : s.accounts)
@@ -38,7 +38,7 @@ QList<StatementEntry> entriesOf(const Statement& s)
     return all;
 }
 
-Statement sniffAndRead(const QByteArray& bytes, const StatementOptions& options = {})
+BankStatement sniffAndRead(const QByteArray& bytes, const StatementOptions& options = {})
 {
     const CsvSniff sniff = sniffCsv(bytes);
     if (!sniff.unsettled.isEmpty())
@@ -179,7 +179,7 @@ private slots:
         QFETCH(QString, text);
         const CsvSniff sniff = sniffCsv(bytes);
         QCOMPARE(sniff.unsettled, QStringList());
-        const Statement s = readCsv(bytes, sniff.profile, {});
+        const BankStatement s = readCsv(bytes, sniff.profile, {});
         QCOMPARE(s.format, format);
         const QList<StatementEntry> entries = entriesOf(s);
         QCOMPARE(entries.size(), count);
@@ -200,7 +200,7 @@ private slots:
                                                 "Итого;-205,00;;\n"
                                                 "Остаток на конец;1000,00;;\n")
                                      .toUtf8();
-        const Statement s = sniffAndRead(bytes);
+        const BankStatement s = sniffAndRead(bytes);
         const QList<StatementEntry> e = entriesOf(s);
         QCOMPARE(e.size(), 4);
         QCOMPARE(e[0].amount, e[1].amount); // two identical purchases are two entries
@@ -218,7 +218,7 @@ private slots:
         const QByteArray bytes = QStringLiteral("Дата;Сумма;Описание\r\n").toUtf8();
         const CsvSniff sniff = sniffCsv(bytes);
         QCOMPARE(sniff.unsettled, QStringList());
-        const Statement s = readCsv(bytes, sniff.profile, {});
+        const BankStatement s = readCsv(bytes, sniff.profile, {});
         QCOMPARE(s.accounts.size(), 1);
         QVERIFY(s.accounts[0].entries.isEmpty());
     }
@@ -287,7 +287,7 @@ private slots:
         QFETCH(int, first);
         StatementOptions options;
         options.dateOrder = chosen;
-        const Statement s = sniffAndRead(bytes, options);
+        const BankStatement s = sniffAndRead(bytes, options);
         QCOMPARE(s.dateOrders, orders);
         QCOMPARE(entriesOf(s).first().date, first);
     }
@@ -401,7 +401,7 @@ private slots:
         const QByteArray bytes = sample(file);
         const CsvSniff sniff = sniffCsv(bytes);
         QCOMPARE(sniff.unsettled, QStringList());
-        const Statement s = readCsv(bytes, sniff.profile, {});
+        const BankStatement s = readCsv(bytes, sniff.profile, {});
         QCOMPARE(s.format, format);
         QCOMPARE(s.accounts.size(), 1);
         QCOMPARE(s.accounts[0].number, account);
@@ -416,12 +416,12 @@ private slots:
 
     void realStatementsKeepTheirDetails()
     {
-        const Statement alfa = sniffAndRead(sample(QStringLiteral("ru-alfabank-cp1251.csv")));
+        const BankStatement alfa = sniffAndRead(sample(QStringLiteral("ru-alfabank-cp1251.csv")));
         QCOMPARE(alfa.accounts[0].currency, QStringLiteral("RUR"));
         QCOMPARE(alfa.accounts[0].entries[0].bankId, QStringLiteral("ABCDEF11111111111"));
         const CsvSniff alfaSniff = sniffCsv(sample(QStringLiteral("ru-alfabank-cp1251.csv")));
         QCOMPARE(alfaSniff.header.value(3), QStringLiteral("Дата операции"));
-        const Statement knab = sniffAndRead(sample(QStringLiteral("nl-knab-creditdebet.csv")));
+        const BankStatement knab = sniffAndRead(sample(QStringLiteral("nl-knab-creditdebet.csv")));
         QCOMPARE(knab.accounts[0].currency, QStringLiteral("EUR"));
         QCOMPARE(knab.accounts[0].entries[0].counterAccount, QStringLiteral("FR9999999999999999999999999"));
         QCOMPARE(knab.accounts[0].entries[0].bankId, QStringLiteral("B9F21PGYA068V2KD"));
@@ -430,7 +430,7 @@ private slots:
         QCOMPARE(ing.samples.size(), 5);
         // Income and expense of the Soll/Haben file add up to what it shows.
         qint64 net = 0;
-        const Statement ingRead = sniffAndRead(sample(QStringLiteral("at-ingdiba-soll-haben-latin1.csv")));
+        const BankStatement ingRead = sniffAndRead(sample(QStringLiteral("at-ingdiba-soll-haben-latin1.csv")));
         for (const StatementEntry& e : ingRead.accounts[0].entries)
             net += e.income ? e.amount : -e.amount;
         QCOMPARE(net, qint64(122300 - 345600 + 5000000 + 203000 - 15000000 + 100000));

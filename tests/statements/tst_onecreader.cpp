@@ -74,7 +74,7 @@ class TestOneCReader : public QObject {
 private slots:
     void kilylabsSample()
     {
-        const Statement s = readOneC(sample(QStringLiteral("kilylabs-one_day-cp1251.txt")), {});
+        const BankStatement s = readOneC(sample(QStringLiteral("kilylabs-one_day-cp1251.txt")), {});
         QCOMPARE(s.format, QStringLiteral("1С: обмен с клиентом банка, Windows-1251"));
         QCOMPARE(s.accounts.size(), 1);
         const StatementAccount& a = s.accounts[0];
@@ -109,7 +109,7 @@ private slots:
 
     void headerOnlyIsAnEmptyStatement()
     {
-        const Statement s = readOneC(sample(QStringLiteral("odoo-ru-min-example-cp1251.txt")), {});
+        const BankStatement s = readOneC(sample(QStringLiteral("odoo-ru-min-example-cp1251.txt")), {});
         QCOMPARE(s.accounts.size(), 1);
         QVERIFY(s.accounts[0].entries.isEmpty());
         QVERIFY(!s.accounts[0].hasOpening);
@@ -132,7 +132,7 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, format);
-        const Statement s = readOneC(bytes, {});
+        const BankStatement s = readOneC(bytes, {});
         QCOMPARE(s.format, format);
         QCOMPARE(s.accounts.size(), 2);
         const StatementAccount& first = s.accounts[0];

@@ -28,6 +28,12 @@ private slots:
         QTest::newRow("ofx without header") << "ofx/ofxparse-fail-date_missing.ofx" << StatementFormat::Ofx;
         QTest::newRow("qif with comments") << "qif/quiffen-test.qif" << StatementFormat::Qif;
         QTest::newRow("qif split") << "qif/quiffen-split.qif" << StatementFormat::Qif;
+        QTest::newRow("qif dates in day order") << "qif/oca-test_qif_dmy.qif" << StatementFormat::Qif;
+        QTest::newRow("qif with broken dates") << "qif/gnucash-web-baddates.qif" << StatementFormat::Qif;
+        QTest::newRow("ofx on one line per entry") << "ofx/jgnash-bank1-commas.ofx" << StatementFormat::Ofx;
+        QTest::newRow("ofx tab-indented") << "ofx/ofxparse-checking.ofx" << StatementFormat::Ofx;
+        QTest::newRow("ofx broken") << "ofx/libofx-fuzz-null-ptr-deref-1.ofx" << StatementFormat::Ofx;
+        QTest::newRow("camt two statements") << "camt/genkgo-camt053.v2.multi.statement.xml" << StatementFormat::Camt;
     }
     void realFilesAreKnownByTheirContent()
     {
