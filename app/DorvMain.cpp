@@ -5,6 +5,7 @@
 #include "DorvAbt.h"
 #include "EditCommands.h"
 #include "HelpWindow.h"
+#include "ImportCommands.h"
 #include "QtPrompts.h"
 #include "WindowPlacement.h"
 #include "categories/CategoryTree.h"
@@ -171,6 +172,9 @@ void TFormMain::buildActions()
     m_saveAs =
         addAction(mFile, QStringLiteral("mSaveAs"), QStringLiteral("Сохранить &как..."), [this] { mSaveAsClick(); });
     mFile->addSeparator();
+    m_import = new TImportCommands(*this);
+    mFile->addAction(m_import->mImport);
+    mFile->addSeparator();
     QAction* exit = m_exit =
         addAction(mFile, QStringLiteral("mExit"), QStringLiteral("Вы&ход"), [this] { mExitClick(); });
     exit->setToolTip(QStringLiteral("Выход"));
@@ -241,6 +245,7 @@ void TFormMain::buildActions()
                            [this] { mPasswordClick(); });
     mService->addAction(Money->mEmptyHist);
     mService->addAction(Money->mCheck);
+    mService->addAction(m_import->mRules);
     mService->addSeparator();
     m_reg = addAction(mService, QStringLiteral("mReg"), QStringLiteral("&Очистить реестр..."), [this] { mRegClick(); });
     QAction* bak = m_bak =
@@ -681,6 +686,8 @@ void TFormMain::UpdateCommandStates()
         a->setEnabled(s.save);
     Money->mEmptyHist->setEnabled(s.save);
     Money->mCheck->setEnabled(s.save);
+    m_import->mImport->setEnabled(s.save);
+    m_import->mRules->setEnabled(s.save);
     Money->mResult->setEnabled(s.result);
     Money->mAccounts->setEnabled(s.accounts);
 }

@@ -30,6 +30,7 @@ class TPeopleView;
 class TFirmsView;
 class TDiaryView;
 class TEditCommands;
+class TImportCommands;
 class TStartupReminders;
 
 // Where a main window lives: its program folder, temporary folder, settings store and prompts.
@@ -210,6 +211,7 @@ private:
 
     TFormCard* m_card = nullptr;
     TEditCommands* m_edit = nullptr;
+    TImportCommands* m_import = nullptr;
     QPointer<TFormAbout> m_splash;
     TableModel* m_histModel = nullptr;
     bool m_failed = false;

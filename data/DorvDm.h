@@ -87,6 +87,8 @@ public:
     // Ends the change made so far as one the user can undo on its own, though the command goes on
     // (each repair of a check is its own step).
     void endChange() { emit changeEnded(); }
+    // A creation moment no row of the book has yet: later than every one handed out before.
+    qint64 nextCreationMoment();
 
     // Red when the balance rounded to whole units (halves to even) is below zero.
     static bool BalanceIsNegative(double rest);
@@ -106,7 +108,6 @@ private:
     Query* makeQuery(const QString& name);
     void declareFields();
     void attachRules();
-    qint64 nextCreationMoment();
     int countRefs(const QString& sql);
 
     QList<QObject*> m_components;

@@ -113,4 +113,18 @@ void ImportRules::reorder(Database& db, const QList<qint64>& ids)
     change.commit();
 }
 
+int ImportRules::countInBook(Database& db, const ImportRule& rule)
+{
+    if (!rule.valid() || !db.hasTable(QLatin1String(OwnTables::BankText)))
+        return 0;
+    Statement st = db.prepareOnce(
+        QStringLiteral("SELECT t.Bank_Text, h.Id_Account, coalesce(h.Dt, h.Ct) FROM TB_IMPORT_TEXT t JOIN TB_HIST h ON "
+                       "h.Id_Account=t.Id_Account AND h.Date_Create=t.Date_Create"));
+    int count = 0;
+    while (st.step())
+        if (rule.matches(st.column(0).toString(), toTenThousandths(st.column(2).toDouble()), st.columnInt(1)))
+            ++count;
+    return count;
+}
+
 } // namespace dorv

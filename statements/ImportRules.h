@@ -34,6 +34,8 @@ qint64 save(Database& db, ImportRule rule);
 void remove(Database& db, qint64 id);
 // Puts the rules in the order of the ids given.
 void reorder(Database& db, const QList<qint64>& ids);
+// How many operations of the book, imported with the bank's text, a rule would match.
+int countInBook(Database& db, const ImportRule& rule);
 } // namespace ImportRules
 
 } // namespace dorv

@@ -25,9 +25,11 @@ const QHash<QString, QStringList>& allowedMatrix()
         {"categories", {"book", "card", "widgets", "data", "util"}},
         {"results", {"widgets", "data", "util"}},
         {"contacts", {"card", "widgets", "data", "util"}},
+        {"import", {"statements", "book", "widgets", "data", "util"}},
         {"ledger", {"book", "card", "widgets", "data", "util"}},
         {"app",
-         {"book", "card", "categories", "contacts", "data", "ledger", "resources", "results", "util", "widgets"}},
+         {"book", "card", "categories", "contacts", "data", "import", "ledger", "resources", "results", "statements",
+          "util", "widgets"}},
     };
     return matrix;
 }
