@@ -1,6 +1,8 @@
 #include "CommandStates.h"
 
 #include "data/DorvDm.h"
+#include "data/Fields.h"
+#include "data/Meanings.h"
 
 namespace dorv {
 
@@ -13,7 +15,7 @@ CommandStates UpdateCommandStates(const CommandFacts& f)
     s.moneyNew = f.modeOn;
     s.moneyDelete = f.historyOpen && f.historyHasRows && !f.receivingRow;
     s.moneyEdit = s.moneyDelete && f.modeOn;
-    s.update = f.historyOpen && f.historyHasRows && f.kind > QLatin1String("1") && f.dateReal <= f.today && f.modeOn;
+    s.update = f.historyOpen && f.historyHasRows && storedPlanned(f.kind) && f.dateReal <= f.today && f.modeOn;
     s.save = f.historyOpen;
     s.result = f.historyOpen && f.historyHasRows;
     s.accounts = f.accountsOpen;
@@ -31,10 +33,10 @@ CommandFacts commandFactsOf(TDm& dm, bool modeOn, int today)
     f.modeOn = modeOn;
     f.today = today;
     if (f.historyHasRows) {
-        f.receivingRow = hist.fieldByName(QStringLiteral("Level1")).value() == QVariant(qint64(-1))
-                         && !hist.fieldByName(QStringLiteral("Dt")).isNull();
-        f.kind = hist.fieldByName(QStringLiteral("Kind")).asString();
-        f.dateReal = hist.fieldByName(QStringLiteral("Date_Real")).asDate();
+        f.receivingRow = hist.fieldByName(HistField::Level1).value() == QVariant(qint64(-1))
+                         && !hist.fieldByName(HistField::Dt).isNull();
+        f.kind = hist.fieldByName(HistField::Kind).asString();
+        f.dateReal = hist.fieldByName(HistField::DateReal).asDate();
     }
     return f;
 }

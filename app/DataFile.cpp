@@ -4,6 +4,7 @@
 #include "data/Database.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
+#include "data/Fields.h"
 #include "data/FileCheck.h"
 #include "data/SuspendControls.h"
 #include "util/FileUtil.h"
@@ -623,8 +624,8 @@ bool TDataFile::openTables(const std::function<void(int)>& started, const std::f
             return false;
         }
     }
-    if (m_dm.Tb_Account->findField(QStringLiteral("C")))
-        m_dm.Tb_Account->locate(QStringLiteral("C"), QStringLiteral("L"));
+    if (m_dm.Tb_Account->findField(AccountField::Mark))
+        m_dm.Tb_Account->locate(AccountField::Mark, QStringLiteral("L"));
     return true;
 }
 
@@ -730,16 +731,16 @@ void TDataFile::FlushPendingEdits()
     // must not stop a save, a close or a view switch: this is a step that may fail quietly.
     Table& acc = *m_dm.Tb_Account;
     try {
-        if (acc.active() && !acc.isEmpty() && acc.findField(QStringLiteral("C")) && !acc.editing()
-            && acc.fieldByName(QStringLiteral("C")).asString() != QLatin1String("L")) {
-            const qint64 current = acc.fieldByName(QStringLiteral("Id_Account")).asInteger();
+        if (acc.active() && !acc.isEmpty() && acc.findField(AccountField::Mark) && !acc.editing()
+            && acc.fieldByName(AccountField::Mark).asString() != QLatin1String("L")) {
+            const qint64 current = acc.fieldByName(AccountField::IdAccount).asInteger();
             // The mark is the program's own note, written on every save and view switch: no step
             // of the user's to undo.
             ChangeRecorder::Quiet quiet(acc.database());
             SuspendControls suspend(acc);
             for (acc.first(); !acc.eof(); acc.next()) {
-                Field& c = acc.fieldByName(QStringLiteral("C"));
-                const bool mine = acc.fieldByName(QStringLiteral("Id_Account")).asInteger() == current;
+                Field& c = acc.fieldByName(AccountField::Mark);
+                const bool mine = acc.fieldByName(AccountField::IdAccount).asInteger() == current;
                 if (mine == (c.asString() == QLatin1String("L")) && (mine || c.isNull()))
                     continue;
                 try {
@@ -751,7 +752,7 @@ void TDataFile::FlushPendingEdits()
                 }
             }
             try {
-                acc.locate(QStringLiteral("Id_Account"), current);
+                acc.locate(AccountField::IdAccount, current);
             } catch (...) {
                 // The mark is written; only the cursor stays where the walk left it.
                 noteSwallowed("returning to the remembered account");

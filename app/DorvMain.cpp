@@ -152,7 +152,7 @@ void TFormMain::buildMoneyPage()
     connect(m_dm.get(), &TDm::historyDataChanged, this, [this] { UpdateCommandStates(); });
     connect(m_state, &TMoneyState::directionChanged, this, [this] {
         if (mCategory)
-            mCategory->menuAction()->setVisible(m_view == 0 && m_state->modeOn());
+            mCategory->menuAction()->setVisible(m_view == View::Money && m_state->modeOn());
     });
 }
 
@@ -358,7 +358,7 @@ void TFormMain::buildContactPages()
     host.dm = m_dm.get();
     host.prompts = m_prompts;
     host.pickDate = [this](int day) { return PickDate(day); };
-    host.showView = [this](int view) { ShowView(view); };
+    host.showView = [this](View view) { ShowView(view); };
     host.currentView = [this] { return m_view; };
     host.pairs = [this] { return BirthdayPairs{TodayDay, TodayMonth, TomorrowDay, TomorrowMonth}; };
     People = new TPeopleView(host);
@@ -394,7 +394,7 @@ void TFormMain::wireDataFile()
             m_card->EdPas->setText(text);
     };
     f.askPassword = [this](const QString& caption) {
-        CardState.CardPage = 0;
+        CardState.CardPage = CardPage::CalendarOrPassword;
         TFormCard* card = Card();
         card->passwordCaption = caption;
         const bool ok = m_prompts->runModal(card) == QDialog::Accepted;
@@ -488,11 +488,11 @@ void TFormMain::hideSplash()
 
 bool TFormMain::OpenDatabase()
 {
-    CardState.CardPage = 0;
+    CardState.CardPage = CardPage::CalendarOrPassword;
     m_state->setWorkDate(dayNumber(Clock::today()));
     Money->showWorkDate();
     Pg->setCurrentWidget(ShMoney);
-    m_view = 0;
+    m_view = View::Money;
     Money->ResetForOpen();
     mCategory->menuAction()->setVisible(true);
     m_viewItems[0]->setChecked(true);
@@ -535,7 +535,7 @@ bool TFormMain::OpenDatabase()
     if (m_dm->Tb_Hist->active()) {
         if (!runGuarded(*m_prompts, [this] { Money->CbPerClick(); }))
             Money->ShowNoHistory();
-        runGuarded(*m_prompts, [this] { ShowView(0); });
+        runGuarded(*m_prompts, [this] { ShowView(View::Money); });
     }
     emit databaseOpened();
     Reminders->Announce(m_bar->isChecked());
@@ -558,18 +558,20 @@ TFormCard* TFormMain::Card()
 
 // ---- views ----
 
-void TFormMain::ShowView(int index)
+void TFormMain::ShowView(View view)
 {
+    const int index = int(view);
     if (index >= 0 && index < 4)
         m_viewItems[index]->setChecked(true);
     FlushPendingEdits();
     Pg->setCurrentIndex(index);
-    m_view = index;
-    mCategory->menuAction()->setVisible(index == 0 && m_state->modeOn());
-    mMoney->menuAction()->setVisible(index == 0);
-    Money->mAccounts->setVisible(index == 0);
+    m_view = view;
+    const bool money = view == View::Money;
+    mCategory->menuAction()->setVisible(money && m_state->modeOn());
+    mMoney->menuAction()->setVisible(money);
+    Money->mAccounts->setVisible(money);
     UpdateCommandStates();
-    People->ApplyPersonFilter(index);
+    People->ApplyPersonFilter(view);
     emit viewShown(index);
 }
 

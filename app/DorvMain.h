@@ -100,10 +100,12 @@ public:
     bool packOnClose() const { return PackOnClose; }
     void setPackOnClose(bool on) { PackOnClose = on; }
     bool startStop() const { return StartStop; }
-    int cardPage() const { return CardState.CardPage; }
-    void setCardPage(int page) { CardState.CardPage = page; }
-    int cardMode() const { return CardState.CardMode; }
-    void setCardMode(int mode) { CardState.CardMode = mode; }
+    // The properties keep the numbers the card has always been asked with; any number is kept as it
+    // is (one that names no page shows the calendar or the password page).
+    int cardPage() const { return int(CardState.CardPage); }
+    void setCardPage(int page) { CardState.CardPage = CardPage(page); }
+    int cardMode() const { return int(CardState.CardMode); }
+    void setCardMode(int mode) { CardState.CardMode = CardMode(mode); }
     bool realizing() const { return CardState.Realizing; }
     void setRealizing(bool on) { CardState.Realizing = on; }
     bool diaryFlag() const;
@@ -121,7 +123,7 @@ public:
     TDiaryView* Diary = nullptr;
     TStartupReminders* Reminders = nullptr;
     QTimer* Tm = nullptr;
-    int currentView() const { return m_view; }
+    View currentView() const { return m_view; }
     QTableView* DBG = nullptr;
     QMenu *mFile = nullptr, *mEdit = nullptr, *mView = nullptr, *mCategory = nullptr, *mMoney = nullptr,
           *mService = nullptr, *mHelp = nullptr, *mRange = nullptr;
@@ -132,7 +134,9 @@ public:
     bool CreateNewDataFile() { return m_file->CreateNewDataFile(); }
     bool OpenDatabase();
     void BindDatabaseName(TDm* dm);
-    void ShowView(int index);
+    // The index is the view buttons' tag; the window itself names its views.
+    void ShowView(int index) { ShowView(View(index)); }
+    void ShowView(View view);
     void mMoneyViewClick(QAction* sender);
     void FormShow();
     bool FormCloseQuery();
@@ -216,7 +220,7 @@ private:
     TableModel* m_histModel = nullptr;
     bool m_failed = false;
     bool m_closing = false;
-    int m_view = 0;
+    View m_view = View::Money;
     // The frame wanted while the window manager has not told its thickness yet, and the inside the
     // window was given meanwhile.
     QRect m_outer;

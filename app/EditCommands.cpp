@@ -7,6 +7,8 @@
 #include "contacts/PeopleView.h"
 #include "data/Database.h"
 #include "data/DorvDm.h"
+#include "data/Fields.h"
+#include "data/Meanings.h"
 #include "ledger/MoneyView.h"
 #include "util/Prompts.h"
 #include "widgets/ErrorGuard.h"
@@ -103,7 +105,7 @@ void TEditCommands::refreshViews()
     TMoneyView& money = *m_main.Money;
     Table& acc = *dm.Tb_Account;
     const QVariant account =
-        acc.active() && !acc.isEmpty() ? acc.fieldByName(QStringLiteral("Id_Account")).value() : QVariant();
+        acc.active() && !acc.isEmpty() ? acc.fieldByName(AccountField::IdAccount).value() : QVariant();
     for (Table* t : dm.tables()) {
         if (!t->active())
             continue;
@@ -114,7 +116,7 @@ void TEditCommands::refreshViews()
             t->refresh();
     }
     if (account.isValid())
-        acc.locate(QStringLiteral("Id_Account"), account);
+        acc.locate(AccountField::IdAccount, account);
     QList<Dataset*> others{dm.QPers_Firm};
     if (TFormCard* card = m_main.existingCard())
         others += card->ownedDatasets;
@@ -161,19 +163,19 @@ void TEditCommands::showTouched(const TouchedRow& row)
     const auto value = [&row](const char* column) { return row.values.value(QString::fromLatin1(column)); };
     const QString& table = row.table;
     if (table == QLatin1String("TB_HIST") || table == QLatin1String("TB_ACCOUNT")) {
-        if (m_main.currentView() != 0)
-            m_main.ShowView(0);
+        if (m_main.currentView() != View::Money)
+            m_main.ShowView(View::Money);
         Table& acc = *dm.Tb_Account;
         const QVariant account = value("ID_ACCOUNT");
         if (account.isValid() && !acc.isEmpty()
-            && acc.fieldByName(QStringLiteral("Id_Account")).value().toLongLong() != account.toLongLong()
-            && acc.locate(QStringLiteral("Id_Account"), account))
+            && acc.fieldByName(AccountField::IdAccount).value().toLongLong() != account.toLongLong()
+            && acc.locate(AccountField::IdAccount, account))
             money.ApplyPeriod();
         if (table == QLatin1String("TB_HIST") && row.present && dm.Tb_Hist->active())
             dm.Tb_Hist->findKey({value("ID_ACCOUNT"), value("DATE_REAL"), value("DATE_CREATE"), value("KIND")});
     } else if (table == QLatin1String("TB_ITEMS")) {
-        if (m_main.currentView() != 0)
-            m_main.ShowView(0);
+        if (m_main.currentView() != View::Money)
+            m_main.ShowView(View::Money);
         TCategoryPane& pane = *money.Pgd;
         // The item itself, or where it was: its parent.
         const QVariant id = row.present ? value("ID_ITM") : value("ID_REF");
@@ -184,7 +186,7 @@ void TEditCommands::showTouched(const TouchedRow& row)
         QTreeWidgetItem* node = state.modeOn() ? pane.FindCategoryNode(tree, id.toInt(), {}) : nullptr;
         if (!node) {
             // Only in the other direction's tree (or no tree shown): that one is shown.
-            const bool income = value("C").toString() == QLatin1String("+");
+            const bool income = itemDirectionFromStored(value("C").toString()) == ItemDirection::Income;
             state.setDirection(income ? TMoneyState::Direction::Income : TMoneyState::Direction::Expense);
             money.SwitchDirection();
             tree = income ? pane.TvDt : pane.TvCt;
@@ -204,8 +206,8 @@ void TEditCommands::showTouched(const TouchedRow& row)
     } else if (table == QLatin1String("TB_FIRM")) {
         m_main.Firms->OpenFirm(row.present ? value("ID_FIRM") : QVariant());
     } else if (table == QLatin1String("TB_LOG")) {
-        if (m_main.currentView() != 3)
-            m_main.ShowView(3);
+        if (m_main.currentView() != View::Diary)
+            m_main.ShowView(View::Diary);
         if (row.present && dm.Tb_Log->active())
             dm.Tb_Log->locate(QStringLiteral("Date_Create"), value("DATE_CREATE"));
     }

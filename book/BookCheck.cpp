@@ -1,6 +1,7 @@
 #include "BookCheck.h"
 
 #include "data/Database.h"
+#include "data/Meanings.h"
 #include "data/OpeningBalances.h"
 #include "util/DateScale.h"
 #include "util/Money.h"
@@ -122,8 +123,8 @@ QList<BookBreach> CheckBook(Database& db)
             const bool expense = st.columnInt(5) != 0, income = st.columnInt(17) != 0;
             const QVariant l1 = st.column(2), l2 = st.column(3), l3 = st.column(4);
             auto wrongWay = [&](int column) {
-                const QString c = st.column(column).toString();
-                return expense ? c == QLatin1String("+") : c == QLatin1String("-");
+                return !storedShownIn(st.column(column).toString(),
+                                      expense ? ItemDirection::Expense : ItemDirection::Income);
             };
             QString fault;
             if (l1.isNull() || !st.columnInt(14) || st.columnInt(6) != 0)

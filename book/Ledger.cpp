@@ -19,8 +19,6 @@ qint64 unitsOf(const QVariant& v) { return v.isNull() ? 0 : toTenThousandths(v.t
 
 QVariant amountOf(qint64 units) { return units == 0 ? QVariant() : QVariant(fromTenThousandths(units)); }
 
-const char* const RealKind = "1";
-const char* const PlannedKind = "2";
 constexpr qint64 TransferItem = -1;
 
 } // namespace
@@ -29,7 +27,7 @@ struct Ledger::Stored {
     OperationKey key;
     qint64 dt = 0, ct = 0, price = 0;
     QVariant level1, level2, level3, person, place, ref;
-    bool real() const { return key.kind == QLatin1String(RealKind); }
+    bool real() const { return storedReal(key.kind); }
     bool sending() const { return level1.toLongLong() == TransferItem && !level1.isNull() && ct > 0; }
     bool receiving() const { return level1.toLongLong() == TransferItem && !level1.isNull() && dt > 0; }
 };
@@ -116,7 +114,7 @@ void Ledger::write(const OperationDraft& d, bool withoutReceiving, BookingResult
     check(d);
     const bool transfer = d.direction == OperationDraft::Direction::Transfer;
     const bool income = d.direction == OperationDraft::Direction::Income;
-    const QString kind = QLatin1String(d.planned ? PlannedKind : RealKind);
+    const QString kind = toStored(d.kind);
     Statement ins = m_db.prepare(QStringLiteral(
         "INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Dt, Ct, Level1, Level2, Level3, Price, "
         "ID_Person, ID_Firm, Ref_Account) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"));
@@ -126,7 +124,7 @@ void Ledger::write(const OperationDraft& d, bool withoutReceiving, BookingResult
                  d.place, transfer ? QVariant(d.target) : QVariant()});
     ins.step();
     result->row = {d.account, d.date, d.created, kind};
-    if (d.planned)
+    if (d.kind != OperationKind::Real)
         return;
     changeBalance(d.account, income ? d.amount : -d.amount, result);
     if (!transfer || withoutReceiving)
@@ -201,7 +199,7 @@ BookingResult Ledger::change(const OperationKey& old, const OperationDraft& draf
     {
         Stored row;
         if (read(old, &row) && row.real() && row.sending() && draft.direction == OperationDraft::Direction::Transfer
-            && !draft.planned && row.ref.toLongLong() == draft.target) {
+            && draft.kind == OperationKind::Real && row.ref.toLongLong() == draft.target) {
             closedAway = !receivingRowOf(row.ref, old.created, nullptr, nullptr)
                          && old.created <= OpeningBalances::horizons(m_db).value(draft.target);
         }
@@ -347,7 +345,8 @@ OperationDraft Ledger::draftOf(const OperationKey& key)
     d.account = key.account;
     d.date = key.date;
     d.created = key.created;
-    d.planned = !row.real();
+    // A row whose mark names no kind has never counted as real: changed, it stays out of the balance.
+    d.kind = row.real() ? OperationKind::Real : OperationKind::Planned;
     d.direction = row.sending() ? OperationDraft::Direction::Transfer
                   : row.dt > 0  ? OperationDraft::Direction::Income
                                 : OperationDraft::Direction::Expense;

@@ -1,4 +1,6 @@
 #pragma once
+#include "data/Meanings.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -13,7 +15,8 @@ struct OperationKey {
     qint64 account = 0;
     int date = 0;
     qint64 created = 0;
-    QString kind; // "1" real, "2" planned, as stored
+    // As stored: the key finds the row whatever its mark, even one that names no kind.
+    QString kind;
     bool operator==(const OperationKey&) const = default;
 };
 
@@ -32,7 +35,7 @@ struct OperationDraft {
     qint64 price = 0;  // ten-thousandths, 0: none (for a transfer: the rate)
     QVariant level1, level2, level3;
     int date = 0;
-    bool planned = false;
+    OperationKind kind = OperationKind::Real;
     QVariant person, place;
     qint64 target = 0;   // a transfer's receiving account
     qint64 received = 0; // what the receiving account gets, 0: the amount itself

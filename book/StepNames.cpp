@@ -1,6 +1,7 @@
 #include "StepNames.h"
 
 #include "data/ChangeRecorder.h"
+#include "data/Meanings.h"
 #include "util/Money.h"
 
 #include <QHash>
@@ -174,8 +175,8 @@ QString operationName(const WholeRow& op, Names& names)
                                           : QStringLiteral("приход "))
                + tail;
     case ChangedRow::Op::Update: {
-        const bool realised = op.before.value("KIND").toString() > QLatin1String("1")
-                              && op.after.value("KIND").toString() == QLatin1String("1");
+        const bool realised =
+            storedPlanned(op.before.value("KIND").toString()) && storedReal(op.after.value("KIND").toString());
         return (realised ? QStringLiteral("реализация ") : QStringLiteral("изменение "))
                + (transfer ? QStringLiteral("перевода ") : QStringLiteral("операции ")) + tail;
     }

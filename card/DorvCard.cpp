@@ -179,17 +179,17 @@ void TFormCard::showEvent(QShowEvent* event)
 void TFormCard::FormShow()
 {
     switch (m_request.CardPage) {
-    case 1:
-    case 2:
-    case 3:
+    case CardPage::Expense:
+    case CardPage::Income:
+    case CardPage::Transfer:
         if (showOperationPage)
             showOperationPage();
         break;
-    case 4:
+    case CardPage::Accounts:
         if (showAccountsPage)
             showAccountsPage();
         break;
-    case 5:
+    case CardPage::Category:
         if (showCategoryPage)
             showCategoryPage();
         break;
@@ -235,12 +235,12 @@ void TFormCard::ButOkClick()
     ButOk->setFocus();
     bool close = true;
     switch (m_request.CardPage) {
-    case 1:
-    case 2:
-    case 3:
+    case CardPage::Expense:
+    case CardPage::Income:
+    case CardPage::Transfer:
         close = !operationOk || operationOk();
         break;
-    case 5:
+    case CardPage::Category:
         close = !categoryOk || categoryOk();
         break;
     default:
@@ -315,7 +315,7 @@ int TFormCard::PickDate(int initialDay)
     int picked = 0;
     try {
         setSizeableBorder(true);
-        m_request.CardPage = 0;
+        m_request.CardPage = CardPage::CalendarOrPassword;
         bool ready = true;
         if (initialDay > 0) {
             const QDate start = dateOfDay(initialDay);

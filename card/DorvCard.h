@@ -1,4 +1,6 @@
 #pragma once
+#include "data/Meanings.h"
+
 #include <QDialog>
 #include <QList>
 
@@ -20,8 +22,8 @@ class TDm;
 
 // Which page the card opens on and how; the main window owns it and sets it before showing the card.
 struct CardRequest {
-    int CardPage = 0;
-    int CardMode = 0;
+    dorv::CardPage CardPage = dorv::CardPage::CalendarOrPassword;
+    dorv::CardMode CardMode = dorv::CardMode::Idle;
     bool Realizing = false;
 };
 

@@ -93,20 +93,20 @@ void TCategoryEditor::installPage(TFormCard& card)
     layout->addStretch(1);
     connect(DBECat, &QLineEdit::textChanged, this, [this] { DBECatChange(); });
     connect(DBRgFirst, &QRadioButton::clicked, this, guarded(*m_host.prompts, [this] {
-                setDirection(m_tree == m_pane.TvDt ? QStringLiteral("+") : QStringLiteral("-"));
+                setDirection(m_tree == m_pane.TvDt ? ItemDirection::Income : ItemDirection::Expense);
             }));
     connect(DBRgBoth, &QRadioButton::clicked, this,
-            guarded(*m_host.prompts, [this] { setDirection(QStringLiteral("0")); }));
+            guarded(*m_host.prompts, [this] { setDirection(ItemDirection::Both); }));
     card.showCategoryPage = [this] { PrepareCategoryPage(); };
     card.categoryOk = [this] { return categoryOk(); };
 }
 
-void TCategoryEditor::setDirection(const QString& c)
+void TCategoryEditor::setDirection(ItemDirection direction)
 {
     Table& items = *m_host.dm->Tb_Items;
     if (!items.editing())
         items.edit();
-    items.fieldByName(QStringLiteral("C")).setValue(c);
+    items.fieldByName(QStringLiteral("C")).setValue(toStored(direction));
 }
 
 QTreeWidget* TCategoryEditor::cardTree() const
@@ -131,20 +131,23 @@ QTreeWidget* TCategoryEditor::otherTree(QTreeWidget* tree) const
     return tree == m_pane.TvCt ? m_pane.TvDt : m_pane.TvCt;
 }
 
-void TCategoryEditor::mCategoryNewClick(QAction* sender) { OpenCategoryCard(sender->property("tag").toInt()); }
+void TCategoryEditor::mCategoryNewClick(QAction* sender)
+{
+    OpenCategoryCard(CardMode(sender->property("tag").toInt()));
+}
 
-void TCategoryEditor::OpenCategoryCard(int action)
+void TCategoryEditor::OpenCategoryCard(CardMode action)
 {
     TFormCard* card = m_host.card();
     installPage(*card);
     CardRequest& req = card->request();
-    req.CardPage = 5;
+    req.CardPage = CardPage::Category;
     req.CardMode = action;
     m_action = action;
     m_tree = cardTree();
     if (!m_tree) {
-        req.CardPage = 0;
-        req.CardMode = 0;
+        req.CardPage = CardPage::CalendarOrPassword;
+        req.CardMode = CardMode::Idle;
         return;
     }
     m_node = m_tree->currentItem();
@@ -156,7 +159,7 @@ void TCategoryEditor::OpenCategoryCard(int action)
     // happen while the new item is being inserted (the walk would store it).
     for (QTreeWidget* t : {m_pane.TvCt, m_pane.TvDt})
         m_pane.FillCategoryTree(t);
-    if (action == 3 && m_node)
+    if (action == CardMode::Edit && m_node)
         items.locate(QStringLiteral("ID_ITM"), qint64(TCategoryPane::nodeId(m_node)));
     try {
         if (m_host.prompts->runModal(card) != QDialog::Accepted && items.editing())
@@ -171,7 +174,7 @@ void TCategoryEditor::OpenCategoryCard(int action)
         }
     }
     // The category page is done with; later changes of the items are not its business.
-    req.CardPage = 0;
+    req.CardPage = CardPage::CalendarOrPassword;
     m_node = nullptr;
     m_tree = nullptr;
 }
@@ -195,18 +198,19 @@ void TCategoryEditor::PrepareCategoryPage()
     const bool income = m_tree == m_pane.TvDt;
     DBRgFirst->setText(income ? QStringLiteral("приход") : QStringLiteral("расход"));
     static const char* const prefixes[] = {"", "Добавление статьи ", "Ответвление статьи ", "Изменение статьи "};
-    card.setWindowTitle(QString::fromUtf8(prefixes[qBound(0, m_action, 3)]) + DBRgFirst->text() + QStringLiteral("а"));
+    card.setWindowTitle(QString::fromUtf8(prefixes[qBound(0, int(m_action), 3)]) + DBRgFirst->text()
+                        + QStringLiteral("а"));
     const int level = m_node ? TCategoryPane::nodeLevel(m_node) : 0;
     static const char* const levels[] = {"Категория:", "Группа:", "Предмет:"};
     LabCat->setText(QString::fromUtf8(levels[qBound(0, level, 2)]));
-    DBRg->setVisible(!(m_action == 3 && m_node && TCategoryPane::nodeId(m_node) < 0));
+    DBRg->setVisible(!(m_action == CardMode::Edit && m_node && TCategoryPane::nodeId(m_node) < 0));
     Table& items = *m_host.dm->Tb_Items;
-    if (m_action == 1 || m_action == 2)
+    if (m_action == CardMode::New || m_action == CardMode::NewBranch)
         items.insert();
     DBECat->showValue();
-    const QString c = items.fieldByName(QStringLiteral("C")).asString();
-    DBRgBoth->setChecked(c == QLatin1String("0"));
-    DBRgFirst->setChecked(c != QLatin1String("0"));
+    const bool both = itemDirectionFromStored(items.fieldByName(QStringLiteral("C")).asString()) == ItemDirection::Both;
+    DBRgBoth->setChecked(both);
+    DBRgFirst->setChecked(!both);
     DBECatChange();
     DBECat->setFocus();
 }
@@ -214,7 +218,7 @@ void TCategoryEditor::PrepareCategoryPage()
 void TCategoryEditor::DBECatChange()
 {
     TFormCard* card = m_host.card();
-    if (card->request().CardPage == 5 && card->PgCard->currentWidget() == card->ShCat)
+    if (card->request().CardPage == CardPage::Category && card->PgCard->currentWidget() == card->ShCat)
         card->ButOk->setEnabled(!DBECat->text().isEmpty());
 }
 
@@ -238,7 +242,8 @@ bool TCategoryEditor::categoryOk()
     bool taken = false;
     for (QTreeWidget* tree : {m_pane.TvCt, m_pane.TvDt}) {
         if (const QTreeWidgetItem* found = m_pane.FindCategoryNode(tree, -10, name))
-            taken = taken || m_action != 3 || !m_node || TCategoryPane::nodeId(found) != TCategoryPane::nodeId(m_node);
+            taken = taken || m_action != CardMode::Edit || !m_node
+                    || TCategoryPane::nodeId(found) != TCategoryPane::nodeId(m_node);
     }
     if (taken) {
         m_host.prompts->inform(Taken);
@@ -254,12 +259,12 @@ void TCategoryEditor::SaveCategory()
     TFormCard& card = *m_host.card();
     Table& items = *m_host.dm->Tb_Items;
     QTreeWidgetItem* s = m_node;
-    if (m_action == 1 || m_action == 2) {
+    if (m_action == CardMode::New || m_action == CardMode::NewBranch) {
         Field& lev = items.fieldByName(QStringLiteral("LEV"));
         Field& ref = items.fieldByName(QStringLiteral("ID_REF"));
         if (!s) {
             lev.setValue(0);
-        } else if (m_action == 1) {
+        } else if (m_action == CardMode::New) {
             const int level = TCategoryPane::nodeLevel(s);
             lev.setValue(level);
             if (level > 0)
@@ -289,9 +294,9 @@ void TCategoryEditor::SaveCategory()
     const int id = int(items.fieldByName(QStringLiteral("ID_ITM")).asInteger());
     m_tree->setUpdatesEnabled(false);
     QTreeWidgetItem* chosen = s;
-    if (m_action == 1 || m_action == 2) {
+    if (m_action == CardMode::New || m_action == CardMode::NewBranch) {
         chosen = TCategoryPane::makeNode(name, id);
-        QTreeWidgetItem* parent = m_action == 1 ? (s ? s->parent() : nullptr) : s;
+        QTreeWidgetItem* parent = m_action == CardMode::New ? (s ? s->parent() : nullptr) : s;
         if (parent)
             parent->addChild(chosen);
         else
@@ -420,7 +425,7 @@ void TCategoryEditor::MoveCategory(QTreeWidgetItem* moved, QTreeWidgetItem* targ
     const qint64 id = TCategoryPane::nodeId(moved);
     if (!items.locate(QStringLiteral("ID_ITM"), id))
         return;
-    if (items.fieldByName(QStringLiteral("C")).asString() == QLatin1String("0")) {
+    if (itemDirectionFromStored(items.fieldByName(QStringLiteral("C")).asString()) == ItemDirection::Both) {
         prompts.inform(QStringLiteral("Перемещаемая статья не должна быть приходно-расходной"));
         return;
     }

@@ -1,4 +1,6 @@
 #pragma once
+#include "data/Meanings.h"
+
 #include <QObject>
 #include <QPoint>
 
@@ -47,7 +49,7 @@ public:
     QRadioButton* DBRgBoth = nullptr;  // "везде"
 
     void mCategoryNewClick(QAction* sender);
-    void OpenCategoryCard(int action);
+    void OpenCategoryCard(CardMode action);
     void PrepareCategoryPage();
     void DBECatChange();
     // The OK check of the category page: the name must be new; then the item is stored.
@@ -69,13 +71,13 @@ private:
     QTreeWidget* otherTree(QTreeWidget* tree) const;
     // Both trees hold all their items before a name is looked for.
     QTreeWidgetItem* findName(const QString& name);
-    void setDirection(const QString& c);
+    void setDirection(ItemDirection direction);
     void refreshHistory();
     bool hasBranches(qint64 id);
 
     TCategoryPane& m_pane;
     CategoryEditorHost m_host;
-    int m_action = 0;
+    CardMode m_action = CardMode::Idle;
     QTreeWidget* m_tree = nullptr;
     QTreeWidgetItem* m_node = nullptr;
 };

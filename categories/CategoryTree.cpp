@@ -1,6 +1,8 @@
 #include "categories/CategoryTree.h"
 
 #include "data/DorvDm.h"
+#include "data/Fields.h"
+#include "data/Meanings.h"
 #include "data/Table.h"
 #include "util/Swallowed.h"
 
@@ -117,7 +119,7 @@ TCategoryPane::TCategoryPane(TDm& dm, QWidget* parent) : QStackedWidget(parent),
 
     accountSelected = [this] {
         Table& account = *m_dm.Tb_Account;
-        return account.active() && !account.fieldByName(QStringLiteral("Id_Account")).isNull();
+        return account.active() && !account.fieldByName(AccountField::IdAccount).isNull();
     };
 
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { focusMoved(now); });
@@ -302,8 +304,7 @@ void TCategoryPane::FillCategoryTree(QTreeWidget* tree)
         for (int level = 0; level <= 2; ++level) {
             items.setFilter(QStringLiteral("Lev='%1'").arg(level));
             for (items.first(); !items.eof(); items.next()) {
-                const QString direction = fDir.asString();
-                if (direction == (expense ? QLatin1String("+") : QLatin1String("-")))
+                if (!storedShownIn(fDir.asString(), expense ? ItemDirection::Expense : ItemDirection::Income))
                     continue;
                 const int id = int(fId.asInteger());
                 QTreeWidgetItem* parent = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 #include "ContactFilters.h"
+#include "data/Meanings.h"
 
 #include <functional>
 
@@ -14,9 +15,9 @@ struct ContactsHost {
     Prompts* prompts = nullptr;
     // The one date picker: returns the chosen day, or 0 when cancelled.
     std::function<int(int)> pickDate;
-    // The main window's views: 0 money, 1 people, 2 firms, 3 diary.
-    std::function<void(int)> showView;
-    std::function<int()> currentView;
+    // The main window's views.
+    std::function<void(View)> showView;
+    std::function<View()> currentView;
     // The birthday pairs of the program's start.
     std::function<BirthdayPairs()> pairs;
 };

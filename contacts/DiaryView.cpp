@@ -280,7 +280,7 @@ void TDiaryView::ButLogFiltClick()
     Table& t = *m_host.dm->Tb_Log;
     if (t.active())
         t.setFiltered(ButLogFilt->isChecked());
-    if (ButLogFilt->isChecked() && m_host.currentView && m_host.currentView() == 3)
+    if (ButLogFilt->isChecked() && m_host.currentView && m_host.currentView() == View::Diary)
         emit diaryTasksSeen();
 }
 

@@ -140,7 +140,7 @@ void TFirmsView::mpFirmNewClick(QAction* sender)
 void TFirmsView::OpenFirm(const QVariant& firmId)
 {
     if (m_host.showView)
-        m_host.showView(2);
+        m_host.showView(View::Firms);
     Table& t = *m_host.dm->Tb_Firm;
     if (firmId.isValid() && t.active())
         t.locate(QStringLiteral("Id_Firm"), firmId);

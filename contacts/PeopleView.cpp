@@ -167,7 +167,7 @@ TDbGrid* TPeopleView::menuGrid() const
     return m_menuGrid;
 }
 
-bool TPeopleView::onThisPage() const { return m_host.currentView && m_host.currentView() == 1; }
+bool TPeopleView::onThisPage() const { return m_host.currentView && m_host.currentView() == View::People; }
 
 void TPeopleView::setMenuGrid(TDbGrid* grid)
 {
@@ -297,17 +297,17 @@ void TPeopleView::Tb_PersonAfterScroll()
     dm.Tb_Family->setFilter(familyFilterText(dm.Tb_Person->fieldByName(QStringLiteral("Id_Person")).value()));
 }
 
-void TPeopleView::ApplyPersonFilter(int view)
+void TPeopleView::ApplyPersonFilter(View view)
 {
     TDm& dm = *m_host.dm;
     if (!dm.Tb_Person->active())
         return;
-    const bool on = view == 1 && ButPerson->isChecked();
+    const bool on = view == View::People && ButPerson->isChecked();
     if (on)
         dm.Tb_Person->setFilter(birthdayFilterText(m_host.pairs()));
     dm.Tb_Person->setFiltered(on);
     // Away from the page the family was not kept following the current person.
-    if (view == 1 && !ButFamily->isChecked() && dm.Tb_Family->active())
+    if (view == View::People && !ButFamily->isChecked() && dm.Tb_Family->active())
         Tb_PersonAfterScroll();
 }
 
@@ -318,7 +318,7 @@ void TPeopleView::OpenPerson(const QVariant& personId)
         dm.Tb_Person->setFiltered(false);
     ButPerson->setChecked(false);
     if (m_host.showView)
-        m_host.showView(1);
+        m_host.showView(View::People);
     if (personId.isValid() && dm.Tb_Person->active())
         dm.Tb_Person->locate(QStringLiteral("ID_PERSON"), personId);
     DBGPerson->setFocus();

@@ -45,7 +45,7 @@ public:
     void ButFamilyClick();
     void Tb_PersonAfterScroll();
     // The person filter follows its button on this page and is off on every other one.
-    void ApplyPersonFilter(int view);
+    void ApplyPersonFilter(View view);
     // Shows this page on one acquaintance, with every acquaintance listed.
     void OpenPerson(const QVariant& personId);
 

@@ -2,6 +2,8 @@
 
 #include "Database.h"
 #include "DbError.h"
+#include "Fields.h"
+#include "Meanings.h"
 #include "OpeningBalances.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
@@ -100,40 +102,39 @@ void TDm::declareFields()
     // clang-format off
     {
         Table& t = *Tb_Account;
-        t.addField(QStringLiteral("Id_Account"), FT::SmallInt).setRequired(true).setVisible(false);
-        t.addField(QStringLiteral("Account"), FT::Text, 30).setRequired(true).setLabel(QStringLiteral("Наименование")).setDisplayWidth(30);
-        t.addField(QStringLiteral("Currency"), FT::Text, 15).setRequired(true).setLabel(QStringLiteral("Валюта")).setDisplayWidth(5);
-        t.addField(QStringLiteral("Rest"), FT::Float).setRequired(true).setDefaultValue(0.0).setLabel(QStringLiteral("Остаток")).setDisplayWidth(10).setDisplayFormat(QStringLiteral("0.00"));
-        t.addField(QStringLiteral("C"), FT::Text, 1).setVisible(false);
-        t.setPrimaryKey({QStringLiteral("Id_Account")});
-        t.addIndex(QStringLiteral("Уникальность счёта"), {QStringLiteral("Account"), QStringLiteral("Currency")});
+        t.addField(AccountField::IdAccount, FT::SmallInt).setRequired(true).setVisible(false);
+        t.addField(AccountField::Account, FT::Text, 30).setRequired(true).setLabel(QStringLiteral("Наименование")).setDisplayWidth(30);
+        t.addField(AccountField::Currency, FT::Text, 15).setRequired(true).setLabel(QStringLiteral("Валюта")).setDisplayWidth(5);
+        t.addField(AccountField::Rest, FT::Float).setRequired(true).setDefaultValue(0.0).setLabel(QStringLiteral("Остаток")).setDisplayWidth(10).setDisplayFormat(QStringLiteral("0.00"));
+        t.addField(AccountField::Mark, FT::Text, 1).setVisible(false);
+        t.setPrimaryKey({AccountField::IdAccount});
+        t.addIndex(QStringLiteral("Уникальность счёта"), {AccountField::Account, AccountField::Currency});
         t.setIndexName(QStringLiteral("Уникальность счёта"));
     }
     {
         Table& t = *Tb_Hist;
         const QString items = QStringLiteral("TB_ITEMS"), itm = QStringLiteral("ID_ITM"), name = QStringLiteral("ITM");
-        t.addField(QStringLiteral("Id_Account"), FT::SmallInt).setRequired(true).setVisible(false);
-        t.addField(QStringLiteral("Date_Real"), FT::Date).setLabel(QStringLiteral("Дата")).setDisplayWidth(8);
-        t.addLookupField(QStringLiteral("Category"), 30, QStringLiteral("Level1"), items, itm, name).setLabel(QStringLiteral("Категория")).setDisplayWidth(15);
-        t.addLookupField(QStringLiteral("Item"), 30, QStringLiteral("Level2"), items, itm, name).setLabel(QStringLiteral("Группа")).setDisplayWidth(13);
-        t.addLookupField(QStringLiteral("Article"), 30, QStringLiteral("Level3"), items, itm, name).setLabel(QStringLiteral("Предмет")).setDisplayWidth(15);
-        t.addField(QStringLiteral("Dt"), FT::Float).setLabel(QStringLiteral("Приход")).setDisplayWidth(11).setDisplayFormat(QStringLiteral("0.00"));
-        t.addField(QStringLiteral("Ct"), FT::Float).setLabel(QStringLiteral("Расход")).setDisplayWidth(11).setDisplayFormat(QStringLiteral("0.00"));
-        t.addField(QStringLiteral("Price"), FT::Float).setLabel(QStringLiteral("Цена")).setDisplayWidth(12).setDisplayFormat(QStringLiteral("0.00"));
-        t.addLookupField(QStringLiteral("Person"), 20, QStringLiteral("ID_Person"), QStringLiteral("TB_PERSON"), QStringLiteral("Id_Person"), QStringLiteral("Name")).setLabel(QStringLiteral("Кто?")).setDisplayWidth(18);
-        t.addLookupField(QStringLiteral("Firm"), 15, QStringLiteral("ID_Firm"), QStringLiteral("TB_FIRM"), QStringLiteral("Id_Firm"), QStringLiteral("Firm")).setLabel(QStringLiteral("Где?")).setDisplayWidth(18);
-        t.addLookupField(QStringLiteral("Ref_Acc"), 20, QStringLiteral("Ref_Account"), QStringLiteral("TB_ACCOUNT"), QStringLiteral("Id_Account"), QStringLiteral("Account")).setLabel(QStringLiteral("Кор.счёт")).setDisplayWidth(24);
-        t.addField(QStringLiteral("Date_Create"), FT::DateTime).setRequired(true).setDisplayWidth(10).setVisible(false);
-        t.addField(QStringLiteral("Ref_Account"), FT::SmallInt).setDisplayWidth(16).setVisible(false);
-        t.addField(QStringLiteral("Kind"), FT::Text, 1).setVisible(false);
-        for (const char* n : {"Level1", "Level2", "Level3", "ID_Person", "ID_Firm"})
-            t.addField(QString::fromLatin1(n), FT::SmallInt).setVisible(false);
-        t.setPrimaryKey({QStringLiteral("Id_Account"), QStringLiteral("Date_Real"), QStringLiteral("Date_Create"), QStringLiteral("Kind")});
-        t.addIndex(QStringLiteral("acc_date"), {QStringLiteral("Id_Account"), QStringLiteral("Date_Create"), QStringLiteral("Kind")});
+        t.addField(HistField::IdAccount, FT::SmallInt).setRequired(true).setVisible(false);
+        t.addField(HistField::DateReal, FT::Date).setLabel(QStringLiteral("Дата")).setDisplayWidth(8);
+        t.addLookupField(HistField::Category, 30, HistField::Level1, items, itm, name).setLabel(QStringLiteral("Категория")).setDisplayWidth(15);
+        t.addLookupField(HistField::Item, 30, HistField::Level2, items, itm, name).setLabel(QStringLiteral("Группа")).setDisplayWidth(13);
+        t.addLookupField(HistField::Article, 30, HistField::Level3, items, itm, name).setLabel(QStringLiteral("Предмет")).setDisplayWidth(15);
+        t.addField(HistField::Dt, FT::Float).setLabel(QStringLiteral("Приход")).setDisplayWidth(11).setDisplayFormat(QStringLiteral("0.00"));
+        t.addField(HistField::Ct, FT::Float).setLabel(QStringLiteral("Расход")).setDisplayWidth(11).setDisplayFormat(QStringLiteral("0.00"));
+        t.addField(HistField::Price, FT::Float).setLabel(QStringLiteral("Цена")).setDisplayWidth(12).setDisplayFormat(QStringLiteral("0.00"));
+        t.addLookupField(HistField::Person, 20, HistField::IdPerson, QStringLiteral("TB_PERSON"), QStringLiteral("Id_Person"), QStringLiteral("Name")).setLabel(QStringLiteral("Кто?")).setDisplayWidth(18);
+        t.addLookupField(HistField::Firm, 15, HistField::IdFirm, QStringLiteral("TB_FIRM"), QStringLiteral("Id_Firm"), QStringLiteral("Firm")).setLabel(QStringLiteral("Где?")).setDisplayWidth(18);
+        t.addLookupField(HistField::RefAcc, 20, HistField::RefAccount, QStringLiteral("TB_ACCOUNT"), AccountField::IdAccount, AccountField::Account).setLabel(QStringLiteral("Кор.счёт")).setDisplayWidth(24);
+        t.addField(HistField::DateCreate, FT::DateTime).setRequired(true).setDisplayWidth(10).setVisible(false);
+        t.addField(HistField::RefAccount, FT::SmallInt).setDisplayWidth(16).setVisible(false);
+        t.addField(HistField::Kind, FT::Text, 1).setVisible(false);
+        for (const QString* n : {&HistField::Level1, &HistField::Level2, &HistField::Level3, &HistField::IdPerson, &HistField::IdFirm})
+            t.addField(*n, FT::SmallInt).setVisible(false);
+        t.setPrimaryKey({HistField::IdAccount, HistField::DateReal, HistField::DateCreate, HistField::Kind});
+        t.addIndex(QStringLiteral("acc_date"), {HistField::IdAccount, HistField::DateCreate, HistField::Kind});
         // The period totals read only these columns: with them in one index the sums never touch
         // the rows themselves.
-        t.addIndex(QStringLiteral("hist_sums"), {QStringLiteral("Id_Account"), QStringLiteral("Date_Real"),
-                                                 QStringLiteral("Kind"), QStringLiteral("Dt"), QStringLiteral("Ct")});
+        t.addIndex(QStringLiteral("hist_sums"), {HistField::IdAccount, HistField::DateReal, HistField::Kind, HistField::Dt, HistField::Ct});
     }
     {
         Table& t = *Tb_Items;
@@ -272,18 +273,18 @@ void TDm::Tb_AccountNewRecord(Dataset& table)
     table.field(0)->setValue(0);
     if (&table == Tb_Items)
         table.fieldByName(QStringLiteral("C"))
-            .setValue(expenseMode && !expenseMode() ? QStringLiteral("+") : QStringLiteral("-"));
+            .setValue(toStored(expenseMode && !expenseMode() ? ItemDirection::Income : ItemDirection::Expense));
 }
 
 void TDm::Tb_HistNewRecord(Dataset& table)
 {
     QVariant account;
     if (Tb_Account->active() && !Tb_Account->isEmpty())
-        account = Tb_Account->fieldByName(QStringLiteral("Id_Account")).value();
-    table.fieldByName(QStringLiteral("Id_Account")).setValue(account);
-    table.fieldByName(QStringLiteral("Date_Create")).setValue(nextCreationMoment());
-    table.fieldByName(QStringLiteral("Date_Real")).setValue(workDate ? workDate() : dayNumber(Clock::today()));
-    table.fieldByName(QStringLiteral("Level1")).setValue(-10);
+        account = Tb_Account->fieldByName(AccountField::IdAccount).value();
+    table.fieldByName(HistField::IdAccount).setValue(account);
+    table.fieldByName(HistField::DateCreate).setValue(nextCreationMoment());
+    table.fieldByName(HistField::DateReal).setValue(workDate ? workDate() : dayNumber(Clock::today()));
+    table.fieldByName(HistField::Level1).setValue(-10);
 }
 
 void TDm::Tb_LogNewRecord(Dataset& table)
@@ -351,15 +352,16 @@ void TDm::Tb_HistBeforePost(Dataset& table)
 {
     // An operation is an income or an expense of some amount: a row with neither (or both) would
     // be counted by no total the way it reads, whatever path tried to write it.
-    auto positive = [&](const char* name) {
-        const Field& f = table.fieldByName(QString::fromLatin1(name));
+    auto positive = [&](const QString& name) {
+        const Field& f = table.fieldByName(name);
         return !f.isNull() && toTenThousandths(f.asFloat()) > 0;
     };
-    auto empty = [&](const char* name) {
-        const Field& f = table.fieldByName(QString::fromLatin1(name));
+    auto empty = [&](const QString& name) {
+        const Field& f = table.fieldByName(name);
         return f.isNull() || toTenThousandths(f.asFloat()) == 0;
     };
-    const bool income = positive("Dt") && empty("Ct"), expense = positive("Ct") && empty("Dt");
+    const bool income = positive(HistField::Dt) && empty(HistField::Ct);
+    const bool expense = positive(HistField::Ct) && empty(HistField::Dt);
     if (income != expense)
         return;
     if (inform)
@@ -426,7 +428,7 @@ void TDm::DataAccountDataChange()
 {
     bool negative = false;
     if (Tb_Account->active() && !Tb_Account->isEmpty())
-        negative = BalanceIsNegative(Tb_Account->fieldByName(QStringLiteral("Rest")).asFloat());
+        negative = BalanceIsNegative(Tb_Account->fieldByName(AccountField::Rest).asFloat());
     emit balanceColourChanged(negative);
 }
 

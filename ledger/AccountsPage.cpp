@@ -3,6 +3,7 @@
 #include "card/DorvCard.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
+#include "data/Fields.h"
 #include "data/SuspendControls.h"
 #include "data/Table.h"
 #include "data/TableModel.h"
@@ -93,7 +94,7 @@ TAccountsPage::TAccountsPage(TFormCard& card, TDm& dm, Prompts& prompts)
     layout->addWidget(PanAcc);
 
     // The balance is the sum of the account's history, kept by the ledger; nobody types it in.
-    if (Field* rest = dm.Tb_Account->findField(QStringLiteral("Rest")))
+    if (Field* rest = dm.Tb_Account->findField(AccountField::Rest))
         rest->setReadOnly(true);
 
     DBGAcTab = new QTableView(page);
@@ -101,7 +102,7 @@ TAccountsPage::TAccountsPage(TFormCard& card, TDm& dm, Prompts& prompts)
     // The grid works on the main accounts table itself: the row picked here is the current account.
     m_model = new TableModel(dm.Tb_Account, this);
     m_model->setObjectName(QStringLiteral("DBGAcTabModel"));
-    m_model->setColumns({QStringLiteral("Account"), QStringLiteral("Currency"), QStringLiteral("Rest")});
+    m_model->setColumns({AccountField::Account, AccountField::Currency, AccountField::Rest});
     DBGAcTab->setModel(m_model);
     m_model->bindSelection(DBGAcTab->selectionModel());
     DBGAcTab->verticalHeader()->hide();
@@ -245,7 +246,7 @@ void TAccountsPage::FillCur(Table& accounts, QStringList& list)
             noteSwallowed("returning to the account");
         }
     });
-    const Field& currency = accounts.fieldByName(QStringLiteral("Currency"));
+    const Field& currency = accounts.fieldByName(AccountField::Currency);
     for (accounts.first(); !accounts.eof(); accounts.next()) {
         const QString c = currency.asString();
         const bool known = std::any_of(list.cbegin(), list.cend(),

@@ -5,6 +5,7 @@
 #include "data/Database.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
+#include "data/Fields.h"
 #include "data/OpeningBalances.h"
 #include "data/Transaction.h"
 #include "util/Money.h"
@@ -62,7 +63,7 @@ void TBookCheckCommand::mCheckClick()
     m_prompts.inform(
         QStringLiteral("Найдено нарушений: %1\n\n%2").arg(found.size()).arg(lines.join(QLatin1Char('\n'))));
 
-    const QVariant current = acc.fieldByName(QStringLiteral("Id_Account")).value();
+    const QVariant current = acc.fieldByName(AccountField::IdAccount).value();
     for (const BookBreach& b : found) {
         if (b.kind != BookBreach::Kind::Balance)
             continue;
@@ -79,10 +80,10 @@ void TBookCheckCommand::mCheckClick()
             continue;
         Transaction change(db);
         if (answer == Prompts::Answer::Yes) {
-            if (!acc.locate(QStringLiteral("Id_Account"), b.account))
+            if (!acc.locate(AccountField::IdAccount, b.account))
                 continue;
             acc.edit();
-            acc.fieldByName(QStringLiteral("Rest")).setValue(fromTenThousandths(b.fromRows));
+            acc.fieldByName(AccountField::Rest).setValue(fromTenThousandths(b.fromRows));
             acc.post();
         } else {
             qint64 opening = 0;
@@ -96,7 +97,7 @@ void TBookCheckCommand::mCheckClick()
         m_dm.nameChange(QStringLiteral("исправление остатка счёта «%1»").arg(accountNameOf(b.account)));
         m_dm.endChange();
     }
-    acc.locate(QStringLiteral("Id_Account"), current);
+    acc.locate(AccountField::IdAccount, current);
     m_view.UpdateTotals(true, 0);
 }
 

@@ -8,6 +8,7 @@
 #include "categories/CategoryTree.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
+#include "data/Fields.h"
 #include "data/OpeningBalances.h"
 #include "data/SuspendControls.h"
 #include "data/TableModel.h"
@@ -121,12 +122,12 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     Pgd = new TCategoryPane(*m_host.dm, Splitter1);
     Pgd->accountSelected = [this] {
         Table& a = *m_host.dm->Tb_Account;
-        return a.active() && !a.isEmpty() && !a.fieldByName(QStringLiteral("Id_Account")).isNull();
+        return a.active() && !a.isEmpty() && !a.fieldByName(AccountField::IdAccount).isNull();
     };
     Pgd->openOperationCard = [this] {
         guarded([this] {
             if (openOperationCard)
-                openOperationCard(1);
+                openOperationCard(CardMode::New);
         });
     };
     connect(Pgd, &TCategoryPane::splitterColour, this, [this](const QColor& colour) {
@@ -147,7 +148,7 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     DBG->onDrop = [this] {
         guarded([this] {
             if (openOperationCard)
-                openOperationCard(1);
+                openOperationCard(CardMode::New);
         });
     };
     DBG->reportError = [this](const QString& message) { m_host.prompts->error(message); };
@@ -186,7 +187,7 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     connect(m_host.state, &TMoneyState::periodKindChanged, this, [this] { followPeriodKind(); });
     connect(m_host.state, &TMoneyState::workDateChanged, this, [this] { showWorkDate(); });
     m_editor = new TOperationEditor(*this, dm, *m_host.prompts, *m_host.state, m_host.card);
-    openOperationCard = [this](int mode) { m_editor->OpenOperationCard(mode); };
+    openOperationCard = [this](CardMode mode) { m_editor->OpenOperationCard(mode); };
     buildPopup();
     CategoryEditorHost categories;
     categories.dm = &dm;
@@ -393,13 +394,13 @@ void TMoneyView::refreshAccountLabels()
     // Labels follow every change of the accounts; showing them must never fail the change itself.
     Table& a = *m_host.dm->Tb_Account;
     const bool has = a.active() && !a.isEmpty();
-    auto text = [&](const char* name, bool formatted) {
-        const Field* f = has ? a.findField(QString::fromLatin1(name)) : nullptr;
+    auto text = [&](const QString& name, bool formatted) {
+        const Field* f = has ? a.findField(name) : nullptr;
         return f ? (formatted ? f->displayText() : f->asString()) : QString();
     };
-    DBTAccount->setText(text("Account", false));
-    DBTRest->setText(text("Rest", true));
-    DBTCurrency->setText(text("Currency", false));
+    DBTAccount->setText(text(AccountField::Account, false));
+    DBTRest->setText(text(AccountField::Rest, true));
+    DBTCurrency->setText(text(AccountField::Currency, false));
 }
 
 void TMoneyView::ButAccClick()
@@ -407,14 +408,14 @@ void TMoneyView::ButAccClick()
     if (!ButAcc->isEnabled())
         return;
     Table& a = *m_host.dm->Tb_Account;
-    const qint64 remembered = a.isEmpty() ? -1 : a.fieldByName(QStringLiteral("Id_Account")).asInteger();
+    const qint64 remembered = a.isEmpty() ? -1 : a.fieldByName(AccountField::IdAccount).asInteger();
     TFormCard* card = m_host.card();
-    card->request().CardPage = 4;
+    card->request().CardPage = CardPage::Accounts;
     if (m_host.prompts->runModal(card) == QDialog::Accepted) {
         ApplyPeriod();
     } else if (remembered >= 0) {
         try {
-            a.locate(QStringLiteral("Id_Account"), remembered);
+            a.locate(AccountField::IdAccount, remembered);
         } catch (const DbError&) {
         }
     }
@@ -457,7 +458,7 @@ void TMoneyView::ApplyPeriod()
         return;
     repaint();
     const PeriodKind kind = periodKind();
-    const int dateColumn = histModel->columnOf(QStringLiteral("DATE_REAL"));
+    const int dateColumn = histModel->columnOf(HistField::DateReal);
     if (dateColumn >= 0)
         DBG->setColumnHidden(dateColumn, kind == PeriodKind::Day);
     state().computeBounds();
@@ -472,7 +473,7 @@ void TMoneyView::ApplyPeriod()
 
 void TMoneyView::SetHistoryRange(Table& table)
 {
-    const QVariant id = m_host.dm->Tb_Account->fieldByName(QStringLiteral("Id_Account")).value();
+    const QVariant id = m_host.dm->Tb_Account->fieldByName(AccountField::IdAccount).value();
     const qint64 account = id.toLongLong();
     SuspendControls suspend(table);
     if (periodKind() == PeriodKind::Whole)
@@ -487,7 +488,7 @@ void TMoneyView::UpdateTotals(bool recomputeOpening, qint64 restDelta)
     Table& acc = *dm.Tb_Account;
     if (restDelta != 0) {
         SuspendControls suspend(acc);
-        Field& rest = acc.fieldByName(QStringLiteral("Rest"));
+        Field& rest = acc.fieldByName(AccountField::Rest);
         qint64 now = 0;
         if (!checkedAdd(toTenThousandths(rest.asFloat()), restDelta, &now))
             throw DbError(QStringLiteral("Остаток счёта вышел бы за пределы чисел, которые программа считает точно"));
@@ -497,7 +498,7 @@ void TMoneyView::UpdateTotals(bool recomputeOpening, qint64 restDelta)
     }
     Query& q = *dm.Qsum;
     q.close();
-    const qint64 account = acc.fieldByName(QStringLiteral("Id_Account")).asInteger();
+    const qint64 account = acc.fieldByName(AccountField::IdAccount).asInteger();
     q.paramByName(QStringLiteral("id_account")).setAsInteger(account);
     auto sums = [&](int d1, int d2, qint64* income, qint64* expense) {
         q.paramByName(QStringLiteral("d1")).setAsDate(d1);
@@ -687,13 +688,13 @@ void TMoneyView::buildPopup()
 void TMoneyView::mMoneyNewClick()
 {
     if (mMoneyNew->isEnabled() && openOperationCard)
-        openOperationCard(1);
+        openOperationCard(CardMode::New);
 }
 
 void TMoneyView::mMoneyEditClick()
 {
     if (mMoneyEdit->isEnabled() && openOperationCard)
-        openOperationCard(3);
+        openOperationCard(CardMode::Edit);
 }
 
 void TMoneyView::mMoneyDeleteClick() { m_editor->mMoneyDeleteClick(); }
@@ -708,7 +709,7 @@ void TMoneyView::mEmptyHistClick()
         return;
     const QChar cr(13);
     const QString question = QStringLiteral("Закрыть счёт ") + QLatin1Char('"')
-                             + acc.fieldByName(QStringLiteral("Account")).asString() + QLatin1Char('"')
+                             + acc.fieldByName(AccountField::Account).asString() + QLatin1Char('"')
                              + QStringLiteral(" ( очистить его историю )") + cr
                              + QStringLiteral("и сохранить остаток на нём       -  (YES)") + cr
                              + QStringLiteral("не сохранять остаток (обнулить)  -  (NO)") + cr
@@ -721,16 +722,16 @@ void TMoneyView::mEmptyHistClick()
     // The history goes and the balance is decided in one step: a failure leaves both as they were,
     // never a balance that no history explains.
     Table& hist = *dm.Tb_Hist;
-    const QVariant account = acc.fieldByName(QStringLiteral("Id_Account")).value();
+    const QVariant account = acc.fieldByName(AccountField::IdAccount).value();
     // An account with one row would read as the deletion of that row.
-    dm.nameChange(QStringLiteral("закрытие счёта «%1»").arg(acc.fieldByName(QStringLiteral("Account")).asString()));
+    dm.nameChange(QStringLiteral("закрытие счёта «%1»").arg(acc.fieldByName(AccountField::Account).asString()));
     try {
         Ledger(*hist.database()).closeAccount(account.toLongLong(), answer == Prompts::Answer::Yes);
         dm.DataSaved = false;
     } catch (...) {
         try {
             acc.refresh();
-            acc.locate(QStringLiteral("Id_Account"), account);
+            acc.locate(AccountField::IdAccount, account);
             hist.refresh();
             UpdateTotals(true, 0);
         } catch (...) {
@@ -739,7 +740,7 @@ void TMoneyView::mEmptyHistClick()
         throw;
     }
     acc.refresh();
-    acc.locate(QStringLiteral("Id_Account"), account);
+    acc.locate(AccountField::IdAccount, account);
     hist.refresh();
     if (m_host.packOnClose)
         m_host.packOnClose();
@@ -767,10 +768,10 @@ void TMoneyView::ButResultClick()
         return;
     TFormRest window(resultsHost(), this);
     Table& acc = *dm.Tb_Account;
-    window.setAccount(acc.fieldByName(QStringLiteral("Account")).asString() + QStringLiteral(" ...  ")
-                          + acc.fieldByName(QStringLiteral("Rest")).displayText() + QLatin1Char(' ')
-                          + acc.fieldByName(QStringLiteral("Currency")).asString(),
-                      acc.fieldByName(QStringLiteral("Id_Account")).asInteger());
+    window.setAccount(acc.fieldByName(AccountField::Account).asString() + QStringLiteral(" ...  ")
+                          + acc.fieldByName(AccountField::Rest).displayText() + QLatin1Char(' ')
+                          + acc.fieldByName(AccountField::Currency).asString(),
+                      acc.fieldByName(AccountField::IdAccount).asInteger());
     int from = PeriodStart, to = PeriodEnd;
     if (CbPer->currentIndex() == 0) {
         // The whole period: from the first to the last operation of any account.
@@ -806,11 +807,11 @@ void TMoneyView::mCategoryViewClick()
     TFormRest window(resultsHost(), this);
     // An empty account line makes the window the statement alone.
     window.Lab->clear();
-    window.setAccountId(acc.fieldByName(QStringLiteral("Id_Account")).asInteger());
+    window.setAccountId(acc.fieldByName(AccountField::IdAccount).asInteger());
     window.setRange(PeriodStart, PeriodEnd);
     const QString format = QStringLiteral("dd.MM.yyyy");
     window.setWindowTitle(QStringLiteral("Статья \"%1\", счёт \"%2\", период %3...%4")
-                              .arg(node->text(0), acc.fieldByName(QStringLiteral("Account")).asString(),
+                              .arg(node->text(0), acc.fieldByName(AccountField::Account).asString(),
                                    dateOfDay(PeriodStart).toString(format), dateOfDay(PeriodEnd).toString(format)));
     static const char* const levels[] = {"level1=%1", "level2=%1", "level3=%1"};
     window.Tb_Detail->setFilter(
@@ -821,7 +822,7 @@ void TMoneyView::mCategoryViewClick()
 void TMoneyView::DBGDblClick()
 {
     if (mMoneyEdit->isEnabled() && openOperationCard)
-        openOperationCard(3);
+        openOperationCard(CardMode::Edit);
 }
 
 void TMoneyView::setSplitterColour(const QColor& colour)

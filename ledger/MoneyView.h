@@ -1,5 +1,6 @@
 #pragma once
 #include "MoneyState.h"
+#include "data/Meanings.h"
 #include "widgets/DbGrid.h"
 
 #include <QWidget>
@@ -129,8 +130,8 @@ public:
     // The splitter's colour tells which side has the focus.
     QColor splitterColour() const { return m_splitterColour; }
 
-    // Opens the operation card: 1 new, 3 edit; the operation editing hooks in here.
-    std::function<void(int mode)> openOperationCard;
+    // Opens the operation card, new or to edit; the operation editing hooks in here.
+    std::function<void(CardMode mode)> openOperationCard;
 
 private:
     void buildActions();

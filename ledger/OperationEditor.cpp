@@ -7,6 +7,7 @@
 #include "categories/CategoryTree.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
+#include "data/Fields.h"
 #include "data/SuspendControls.h"
 #include "data/Transaction.h"
 #include "util/Clock.h"
@@ -31,8 +32,8 @@ qint64 unitsOf(const Field& f) { return f.isNull() ? 0 : toTenThousandths(f.asFl
 // The receiving row of a transfer: a filled income on the transfer item.
 bool receivingRow(Table& hist)
 {
-    return hist.fieldByName(QStringLiteral("Level1")).value() == QVariant(qint64(-1))
-           && !hist.fieldByName(QStringLiteral("Dt")).isNull();
+    return hist.fieldByName(HistField::Level1).value() == QVariant(qint64(-1))
+           && !hist.fieldByName(HistField::Dt).isNull();
 }
 
 } // namespace
@@ -67,9 +68,9 @@ void TOperationEditor::SetOperationCategory()
     QTreeWidgetItem* at = node;
     for (int i = level; i >= 0 && at; --i, at = at->parent())
         levels[i] = qint64(TCategoryPane::nodeId(at));
-    hist.fieldByName(QStringLiteral("Level1")).setValue(levels[0]);
-    hist.fieldByName(QStringLiteral("Level2")).setValue(levels[1]);
-    hist.fieldByName(QStringLiteral("Level3")).setValue(levels[2]);
+    hist.fieldByName(HistField::Level1).setValue(levels[0]);
+    hist.fieldByName(HistField::Level2).setValue(levels[1]);
+    hist.fieldByName(HistField::Level3).setValue(levels[2]);
 }
 
 bool TOperationEditor::MatchSelectedCategory()
@@ -83,9 +84,9 @@ bool TOperationEditor::MatchSelectedCategory()
     QTreeWidgetItem* at = node;
     for (int i = level; i >= 0 && at; --i, at = at->parent())
         levels[i] = qint64(TCategoryPane::nodeId(at));
-    const char* names[] = {"Level1", "Level2", "Level3"};
+    const QString* names[] = {&HistField::Level1, &HistField::Level2, &HistField::Level3};
     for (int i = 0; i < 3; ++i) {
-        const Field& f = hist.fieldByName(QString::fromLatin1(names[i]));
+        const Field& f = hist.fieldByName(*names[i]);
         if (f.isNull() != !levels[i].isValid() || (!f.isNull() && f.asInteger() != levels[i].toLongLong()))
             return false;
     }
@@ -94,33 +95,31 @@ bool TOperationEditor::MatchSelectedCategory()
 
 OperationKey TOperationEditor::keyOf(Table& hist)
 {
-    return {hist.fieldByName(QStringLiteral("Id_Account")).asInteger(),
-            int(hist.fieldByName(QStringLiteral("Date_Real")).asInteger()),
-            hist.fieldByName(QStringLiteral("Date_Create")).asInteger(),
-            hist.fieldByName(QStringLiteral("Kind")).asString()};
+    return {hist.fieldByName(HistField::IdAccount).asInteger(), int(hist.fieldByName(HistField::DateReal).asInteger()),
+            hist.fieldByName(HistField::DateCreate).asInteger(), hist.fieldByName(HistField::Kind).asString()};
 }
 
-OperationDraft TOperationEditor::draftOfBuffer(int page) const
+OperationDraft TOperationEditor::draftOfBuffer(CardPage page) const
 {
     Table& hist = *m_dm.Tb_Hist;
     OperationDraft d;
-    d.direction = page == 3   ? OperationDraft::Direction::Transfer
-                  : page == 2 ? OperationDraft::Direction::Income
-                              : OperationDraft::Direction::Expense;
-    d.account = hist.fieldByName(QStringLiteral("Id_Account")).asInteger();
-    d.date = int(hist.fieldByName(QStringLiteral("Date_Real")).asInteger());
-    d.created = hist.fieldByName(QStringLiteral("Date_Create")).asInteger();
-    d.planned = hist.fieldByName(QStringLiteral("Kind")).asString() != QLatin1String("1");
-    d.amount = unitsOf(hist.fieldByName(page == 2 ? QStringLiteral("Dt") : QStringLiteral("Ct")));
-    d.price = unitsOf(hist.fieldByName(QStringLiteral("Price")));
-    d.level1 = hist.fieldByName(QStringLiteral("Level1")).value();
-    d.level2 = hist.fieldByName(QStringLiteral("Level2")).value();
-    d.level3 = hist.fieldByName(QStringLiteral("Level3")).value();
-    d.person = hist.fieldByName(QStringLiteral("ID_Person")).value();
-    d.place = hist.fieldByName(QStringLiteral("ID_Firm")).value();
-    const Field& target = hist.fieldByName(QStringLiteral("Ref_Account"));
+    d.direction = page == CardPage::Transfer ? OperationDraft::Direction::Transfer
+                  : page == CardPage::Income ? OperationDraft::Direction::Income
+                                             : OperationDraft::Direction::Expense;
+    d.account = hist.fieldByName(HistField::IdAccount).asInteger();
+    d.date = int(hist.fieldByName(HistField::DateReal).asInteger());
+    d.created = hist.fieldByName(HistField::DateCreate).asInteger();
+    d.kind = storedReal(hist.fieldByName(HistField::Kind).asString()) ? OperationKind::Real : OperationKind::Planned;
+    d.amount = unitsOf(hist.fieldByName(page == CardPage::Income ? HistField::Dt : HistField::Ct));
+    d.price = unitsOf(hist.fieldByName(HistField::Price));
+    d.level1 = hist.fieldByName(HistField::Level1).value();
+    d.level2 = hist.fieldByName(HistField::Level2).value();
+    d.level3 = hist.fieldByName(HistField::Level3).value();
+    d.person = hist.fieldByName(HistField::IdPerson).value();
+    d.place = hist.fieldByName(HistField::IdFirm).value();
+    const Field& target = hist.fieldByName(HistField::RefAccount);
     d.target = target.isNull() ? 0 : target.asInteger();
-    d.received = page == 3 ? m_card()->ReceivedAmount : 0;
+    d.received = page == CardPage::Transfer ? m_card()->ReceivedAmount : 0;
     return d;
 }
 
@@ -129,18 +128,18 @@ void TOperationEditor::apply(const std::function<BookingResult()>& change, qint6
     Table& hist = *m_dm.Tb_Hist;
     const int row = hist.currentRow();
     Table& acc = *m_dm.Tb_Account;
-    const QVariant current = acc.fieldByName(QStringLiteral("Id_Account")).value();
+    const QVariant current = acc.fieldByName(AccountField::IdAccount).value();
     bool done = false;
     const auto show = qScopeGuard([&] {
         // The ledger wrote past the tables: they read the rows and balances again, whatever came of it.
         try {
             hist.cancel();
             acc.refresh();
-            acc.locate(QStringLiteral("Id_Account"), current);
+            acc.locate(AccountField::IdAccount, current);
             hist.refresh();
             // The row the change made stands current; after a removal (or a failure) the place where
             // the user was.
-            if (!done || created == 0 || !hist.locate(QStringLiteral("Date_Create"), created)) {
+            if (!done || created == 0 || !hist.locate(HistField::DateCreate, created)) {
                 if (!hist.isEmpty())
                     hist.setCurrentRow(qBound(0, row, hist.recordCount() - 1));
             }
@@ -155,7 +154,7 @@ void TOperationEditor::apply(const std::function<BookingResult()>& change, qint6
     m_dm.DataSaved = false;
 }
 
-void TOperationEditor::OpenOperationCard(int mode)
+void TOperationEditor::OpenOperationCard(CardMode mode)
 {
     Table& acc = *m_dm.Tb_Account;
     Table& hist = *m_dm.Tb_Hist;
@@ -167,32 +166,32 @@ void TOperationEditor::OpenOperationCard(int mode)
         return;
     }
     TOperationPages& pages = *card->findChild<TOperationPages*>();
-    req.CardPage = 0;
+    req.CardPage = CardPage::CalendarOrPassword;
     TCategoryPane& pane = *m_view.Pgd;
-    if (mode == 1) {
+    if (mode == CardMode::New) {
         if (m_state.expenseMode() && pane.TvCt->currentItem()) {
             if (TCategoryPane::nodeId(pane.TvCt->currentItem()) != -1) {
-                req.CardPage = 1;
+                req.CardPage = CardPage::Expense;
             } else if (acc.active()) {
                 if (acc.recordCount() < 2)
                     m_prompts.inform(QStringLiteral("Должно быть хотя бы 2 счёта!"));
                 else
-                    req.CardPage = 3;
+                    req.CardPage = CardPage::Transfer;
             }
         } else if (m_state.incomeMode() && pane.TvDt->currentItem()) {
-            req.CardPage = 2;
+            req.CardPage = CardPage::Income;
         }
-    } else if (mode == 3 && !hist.isEmpty() && !receivingRow(hist)
-               && (!req.Realizing || hist.fieldByName(QStringLiteral("Kind")).asString() > QLatin1String("1"))) {
+    } else if (mode == CardMode::Edit && !hist.isEmpty() && !receivingRow(hist)
+               && (!req.Realizing || storedPlanned(hist.fieldByName(HistField::Kind).asString()))) {
         // Only a planned row is realised.
         // The receiving row of a transfer changes only through its sending row.
-        const qint64 level1 = hist.fieldByName(QStringLiteral("Level1")).asInteger();
+        const qint64 level1 = hist.fieldByName(HistField::Level1).asInteger();
         if (level1 < 0)
-            req.CardPage = level1 == -1 ? 3 : 0;
+            req.CardPage = level1 == -1 ? CardPage::Transfer : CardPage::CalendarOrPassword;
         else
-            req.CardPage = hist.fieldByName(QStringLiteral("Dt")).isNull() ? 1 : 2;
+            req.CardPage = hist.fieldByName(HistField::Dt).isNull() ? CardPage::Expense : CardPage::Income;
     }
-    if (req.CardPage == 0) {
+    if (req.CardPage == CardPage::CalendarOrPassword) {
         req.Realizing = false;
         return;
     }
@@ -204,28 +203,29 @@ void TOperationEditor::OpenOperationCard(int mode)
             // Whatever went wrong is told by its own error; no row is left half-made.
             noteSwallowed("cancelling the operation row");
         }
-        req.CardMode = 0;
-        req.CardPage = 0;
+        req.CardMode = CardMode::Idle;
+        req.CardPage = CardPage::CalendarOrPassword;
         req.Realizing = false;
         pages.endFlow();
     });
 
     OperationKey old;
-    if (mode == 1) {
+    if (mode == CardMode::New) {
         hist.insert();
         SetOperationCategory();
         const bool planned = dayNumber(Clock::today()) < m_state.workDate();
-        hist.fieldByName(QStringLiteral("Kind")).setValue(planned ? QStringLiteral("2") : QStringLiteral("1"));
+        hist.fieldByName(HistField::Kind).setValue(toStored(planned ? OperationKind::Planned : OperationKind::Real));
     } else {
-        const bool noIncome = hist.fieldByName(QStringLiteral("Dt")).isNull();
-        const bool noExpense = hist.fieldByName(QStringLiteral("Ct")).isNull();
+        const bool noIncome = hist.fieldByName(HistField::Dt).isNull();
+        const bool noExpense = hist.fieldByName(HistField::Ct).isNull();
         if (noIncome && m_state.incomeMode())
             m_state.setDirection(TMoneyState::Direction::Expense);
         else if (noExpense && m_state.expenseMode())
             m_state.setDirection(TMoneyState::Direction::Income);
         m_view.SwitchDirection();
-        pages.ChCategory->setVisible((req.CardPage == 1 || req.CardPage == 2) && !MatchSelectedCategory());
-        pages.ChDate->setVisible(hist.fieldByName(QStringLiteral("Date_Real")).asDate() != m_state.workDate());
+        pages.ChCategory->setVisible((req.CardPage == CardPage::Expense || req.CardPage == CardPage::Income)
+                                     && !MatchSelectedCategory());
+        pages.ChDate->setVisible(hist.fieldByName(HistField::DateReal).asDate() != m_state.workDate());
         if (QTreeWidgetItem* node = selectedNode())
             m_dm.Tb_Items->locate(QStringLiteral("ID_ITM"), qint64(TCategoryPane::nodeId(node)));
         old = keyOf(hist);
@@ -236,22 +236,22 @@ void TOperationEditor::OpenOperationCard(int mode)
         hist.cancel();
         return;
     }
-    if (mode == 3 && hist.editing()) {
+    if (mode == CardMode::Edit && hist.editing()) {
         const Field* item = m_dm.Tb_Items->findField(QStringLiteral("ID_ITM"));
         if (!pages.ChCategory->isHidden() && pages.ChCategory->isChecked() && item && !item->isNull()
             && item->asInteger() >= 0)
             SetOperationCategory();
         if (!pages.ChDate->isHidden() && pages.ChDate->isChecked())
-            hist.fieldByName(QStringLiteral("Date_Real")).setValue(m_state.workDate());
+            hist.fieldByName(HistField::DateReal).setValue(m_state.workDate());
         if (req.Realizing)
-            hist.fieldByName(QStringLiteral("Kind")).setValue(QStringLiteral("1"));
+            hist.fieldByName(HistField::Kind).setValue(toStored(OperationKind::Real));
     }
     const OperationDraft draft = draftOfBuffer(req.CardPage);
     hist.cancel();
     Ledger ledger(*hist.database());
-    const bool transfer = req.CardPage == 3;
-    apply([&] { return mode == 3 ? ledger.change(old, draft) : ledger.book(draft); }, draft.created);
-    if (transfer && !draft.planned)
+    const bool transfer = req.CardPage == CardPage::Transfer;
+    apply([&] { return mode == CardMode::Edit ? ledger.change(old, draft) : ledger.book(draft); }, draft.created);
+    if (transfer && draft.kind == OperationKind::Real)
         PostTransferMirror();
 }
 
@@ -281,11 +281,10 @@ void TOperationEditor::mMoneyDeleteClick()
 void TOperationEditor::mUpdateClick()
 {
     Table& hist = *m_dm.Tb_Hist;
-    if (!m_view.mUpdate->isEnabled() || hist.isEmpty()
-        || hist.fieldByName(QStringLiteral("Kind")).asString() <= QLatin1String("1"))
+    if (!m_view.mUpdate->isEnabled() || hist.isEmpty() || !storedPlanned(hist.fieldByName(HistField::Kind).asString()))
         return;
     m_card()->request().Realizing = true;
-    OpenOperationCard(3);
+    OpenOperationCard(CardMode::Edit);
 }
 
 } // namespace dorv

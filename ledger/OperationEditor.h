@@ -28,8 +28,8 @@ public:
     TOperationEditor(TMoneyView& view, TDm& dm, Prompts& prompts, TMoneyState& state, std::function<TFormCard*()> card);
     ~TOperationEditor() override;
 
-    // mode 1 new, 3 edit.
-    void OpenOperationCard(int mode);
+    // New or Edit.
+    void OpenOperationCard(CardMode mode);
     void SetOperationCategory();
     bool MatchSelectedCategory();
     void PostTransferMirror();
@@ -39,7 +39,7 @@ public:
 private:
     QTreeWidgetItem* selectedNode() const;
     // The card's row as the user left it, as a draft for the ledger.
-    OperationDraft draftOfBuffer(int page) const;
+    OperationDraft draftOfBuffer(CardPage page) const;
     // Runs one change of the ledger; afterwards (also after a failure, when the database is as it
     // was) every table shows the data as it now is, and the history stands on row.
     void apply(const std::function<BookingResult()>& change, qint64 created);

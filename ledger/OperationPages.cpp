@@ -4,6 +4,7 @@
 #include "data/DataSource.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
+#include "data/Fields.h"
 #include "util/Money.h"
 #include "util/Prompts.h"
 #include "util/Swallowed.h"
@@ -48,10 +49,10 @@ TOperationPages::TOperationPages(TFormCard& card, TDm& dm, Prompts& prompts)
 {
     setObjectName(QStringLiteral("OperationPages"));
     Tb_Acc = new Table(QStringLiteral("Tb_Acc"), QStringLiteral("TB_ACCOUNT"), this);
-    Tb_Acc->addField(QStringLiteral("Id_Account"), FieldType::SmallInt);
-    Tb_Acc->addField(QStringLiteral("Account"), FieldType::Text, 30).setLabel(QStringLiteral("Наименование"));
-    Tb_Acc->addField(QStringLiteral("Currency"), FieldType::Text, 15).setLabel(QStringLiteral("Валюта"));
-    Tb_Acc->addField(QStringLiteral("Rest"), FieldType::Float).setDisplayFormat(QStringLiteral("0.00"));
+    Tb_Acc->addField(AccountField::IdAccount, FieldType::SmallInt);
+    Tb_Acc->addField(AccountField::Account, FieldType::Text, 30).setLabel(QStringLiteral("Наименование"));
+    Tb_Acc->addField(AccountField::Currency, FieldType::Text, 15).setLabel(QStringLiteral("Валюта"));
+    Tb_Acc->addField(AccountField::Rest, FieldType::Float).setDisplayFormat(QStringLiteral("0.00"));
     DataAcc = new DataSource(QStringLiteral("DataAcc"), Tb_Acc, this);
     connect(DataAcc, &DataSource::dataChanged, this, [this] { DataAccDataChange(); });
     card.ownedDatasets << Tb_Acc;
@@ -87,8 +88,8 @@ void TOperationPages::buildShared()
         list->setToolTip(QStringLiteral("Для удаления - клавиша DEL"));
         list->deletePressed = [this, list] { DBLWhoKeyDown(list); };
     }
-    DBLWho->bind(m_dm.Tb_Hist, QStringLiteral("ID_Person"));
-    DBLWhere->bind(m_dm.Tb_Hist, QStringLiteral("ID_Firm"));
+    DBLWho->bind(m_dm.Tb_Hist, HistField::IdPerson);
+    DBLWhere->bind(m_dm.Tb_Hist, HistField::IdFirm);
     ChDate =
         makeCheck(QStringLiteral("ChDate"), QStringLiteral("Дата"), QStringLiteral("Заменить на новую дату"), m_shared);
     grid->addWidget(LabWho, 0, 0);
@@ -107,7 +108,7 @@ void TOperationPages::buildOperationPage()
     DBESum = new TDbEdit(QStringLiteral("DBESum"), page);
     LabPrice = makeLabel(QStringLiteral("LabPrice"), QStringLiteral("Цена"), page);
     DBEPrice = new TDbEdit(QStringLiteral("DBEPrice"), page);
-    DBEPrice->bind(m_dm.Tb_Hist, QStringLiteral("PRICE"));
+    DBEPrice->bind(m_dm.Tb_Hist, HistField::Price);
     ChCategory = makeCheck(QStringLiteral("ChCategory"), QStringLiteral("За что?"),
                            QStringLiteral("Заменить на новую статью расхода-прихода"), page);
     for (QWidget* w : {static_cast<QWidget*>(Label8), static_cast<QWidget*>(DBESum), static_cast<QWidget*>(LabPrice),
@@ -125,15 +126,15 @@ void TOperationPages::buildTransferPage()
     layout->setContentsMargins(10, 8, 10, 4);
     Label10 = makeLabel(QStringLiteral("Label10"), QStringLiteral("Сумма"), page);
     DBETrans = new TDbEdit(QStringLiteral("DBETrans"), page);
-    DBETrans->bind(m_dm.Tb_Hist, QStringLiteral("CT"));
+    DBETrans->bind(m_dm.Tb_Hist, HistField::Ct);
     LabAcc = makeLabel(QStringLiteral("LabAcc"), QStringLiteral("Счёт"), page);
     DBLTrans = new TDbLookupCombo(QStringLiteral("DBLTrans"), page);
-    DBLTrans->bind(m_dm.Tb_Hist, QStringLiteral("REF_ACCOUNT"));
+    DBLTrans->bind(m_dm.Tb_Hist, HistField::RefAccount);
     DBLTrans->reportError = [this](const QString& message) { m_prompts.error(message); };
-    DBLTrans->setList(Tb_Acc, QStringLiteral("ID_ACCOUNT"), {QStringLiteral("ACCOUNT"), QStringLiteral("CURRENCY")});
+    DBLTrans->setList(Tb_Acc, AccountField::IdAccount, {AccountField::Account, AccountField::Currency});
     // The target's row of the other accounts follows the pick, and with it the rate rule.
     DBLTrans->picked = [this](const QVariant& key) {
-        Tb_Acc->locate(QStringLiteral("Id_Account"), key);
+        Tb_Acc->locate(AccountField::IdAccount, key);
         // The cursor may already stand there: the rule is asked either way.
         DataAccDataChange();
     };
@@ -142,10 +143,10 @@ void TOperationPages::buildTransferPage()
     // Each of the two fields says what it asks for: the amount the target receives, the rate.
     auto* rate = new QFormLayout(GrRate);
     DBETrans_Ref = new TDbEdit(QStringLiteral("DBETrans_Ref"), GrRate);
-    DBETrans_Ref->bind(m_dm.Qtrans, QStringLiteral("Dt"));
+    DBETrans_Ref->bind(m_dm.Qtrans, HistField::Dt);
     DBERate = new TDbEdit(QStringLiteral("DBERate"), GrRate);
     DBERate->setToolTip(QStringLiteral("Курс"));
-    DBERate->bind(m_dm.Tb_Hist, QStringLiteral("PRICE"));
+    DBERate->bind(m_dm.Tb_Hist, HistField::Price);
     LabTrans_Ref = makeLabel(QStringLiteral("LabTrans_Ref"), QStringLiteral("Сумма:"), GrRate);
     LabTrans_Ref->setBuddy(DBETrans_Ref);
     LabRate = makeLabel(QStringLiteral("LabRate"), QStringLiteral("Курс:"), GrRate);
@@ -178,23 +179,24 @@ void TOperationPages::focus(QWidget* control)
 
 void TOperationPages::ShowOperationPage()
 {
-    const int page = m_card.request().CardPage;
+    const CardPage page = m_card.request().CardPage;
     Table& hist = *m_dm.Tb_Hist;
-    static const char* const captions[] = {"", "Расход", "Приход", "Перевод на другой счёт"};
-    QString caption = QString::fromUtf8(captions[page]);
+    QString caption = page == CardPage::Expense  ? QStringLiteral("Расход")
+                      : page == CardPage::Income ? QStringLiteral("Приход")
+                                                 : QStringLiteral("Перевод на другой счёт");
     DBLWho->setList(m_dm.Tb_Person, QStringLiteral("ID_PERSON"), {QStringLiteral("NAME")});
     DBLWhere->setList(m_dm.Tb_Firm, QStringLiteral("ID_FIRM"), {QStringLiteral("FIRM")});
     DBEPrice->showValue();
-    if (page == 1 || page == 2) {
+    if (page == CardPage::Expense || page == CardPage::Income) {
         m_card.PgCard->setCurrentWidget(m_card.ShHist);
         moveSharedTo(m_card.ShHist);
-        DBESum->bind(&hist, page == 1 ? QStringLiteral("CT") : QStringLiteral("DT"));
+        DBESum->bind(&hist, page == CardPage::Expense ? HistField::Ct : HistField::Dt);
         m_card.RestDelta = unitsOf(hist.findField(DBESum->fieldName()));
         focus(DBESum);
         if (!hist.isEmpty() || hist.state() == DatasetState::Insert) {
             QString deepest;
-            for (const char* name : {"Article", "Item", "Category"}) {
-                const Field* f = hist.findField(QString::fromLatin1(name));
+            for (const QString* name : {&HistField::Article, &HistField::Item, &HistField::Category}) {
+                const Field* f = hist.findField(*name);
                 if (f && !f->asString().isEmpty()) {
                     deepest = f->asString();
                     break;
@@ -205,22 +207,22 @@ void TOperationPages::ShowOperationPage()
     } else {
         m_card.PgCard->setCurrentWidget(m_card.ShTrans);
         moveSharedTo(m_card.ShTrans);
-        m_card.RestDelta = unitsOf(hist.findField(QStringLiteral("CT")));
+        m_card.RestDelta = unitsOf(hist.findField(HistField::Ct));
         m_card.ReceivedAmount = 0;
         openOtherAccounts();
-        const bool planned = hist.fieldByName(QStringLiteral("Kind")).asString() == QLatin1String("2");
-        DBLTrans->setEnabled(m_card.request().CardMode == 1 || planned);
+        const bool planned = storedPlanned(hist.fieldByName(HistField::Kind).asString());
+        DBLTrans->setEnabled(m_card.request().CardMode == CardMode::New || planned);
         DBETrans->showValue();
         DataAccDataChange();
         Query& q = *m_dm.Qtrans;
         q.close();
-        const Field& ref = hist.fieldByName(QStringLiteral("REF_ACCOUNT"));
+        const Field& ref = hist.fieldByName(HistField::RefAccount);
         q.paramByName(QStringLiteral("Ref_Account")).setAsInteger(ref.isNull() ? 0 : ref.asInteger());
-        q.paramByName(QStringLiteral("Date_Create")).value = hist.fieldByName(QStringLiteral("DATE_CREATE")).value();
+        q.paramByName(QStringLiteral("Date_Create")).value = hist.fieldByName(HistField::DateCreate).value();
         q.open();
         DBETrans_Ref->showValue();
         if (GrRate->isVisible() || m_rate)
-            m_card.ReceivedAmount = q.isEmpty() ? 0 : unitsOf(q.findField(QStringLiteral("Dt")));
+            m_card.ReceivedAmount = q.isEmpty() ? 0 : unitsOf(q.findField(HistField::Dt));
         DBERate->showValue();
         focus(DBETrans);
     }
@@ -233,13 +235,13 @@ void TOperationPages::openOtherAccounts()
 {
     Tb_Acc->close();
     Tb_Acc->setDatabaseName(m_dm.Tb_Account->databaseName());
-    const qint64 current = m_dm.Tb_Account->fieldByName(QStringLiteral("Id_Account")).asInteger();
+    const qint64 current = m_dm.Tb_Account->fieldByName(AccountField::IdAccount).asInteger();
     Tb_Acc->setFilter(QStringLiteral("id_Account<>'%1'").arg(current));
     Tb_Acc->setFiltered(true);
     Tb_Acc->open();
-    const Field& ref = m_dm.Tb_Hist->fieldByName(QStringLiteral("REF_ACCOUNT"));
+    const Field& ref = m_dm.Tb_Hist->fieldByName(HistField::RefAccount);
     if (!ref.isNull())
-        Tb_Acc->locate(QStringLiteral("Id_Account"), ref.value());
+        Tb_Acc->locate(AccountField::IdAccount, ref.value());
     DBLTrans->reload();
 }
 
@@ -248,14 +250,14 @@ bool TOperationPages::rateRule() const
     Table& hist = *m_dm.Tb_Hist;
     if (!Tb_Acc->active() || Tb_Acc->isEmpty() || !hist.active())
         return false;
-    const Field* ref = hist.findField(QStringLiteral("REF_ACCOUNT"));
-    const Field* kind = hist.findField(QStringLiteral("Kind"));
+    const Field* ref = hist.findField(HistField::RefAccount);
+    const Field* kind = hist.findField(HistField::Kind);
     if (!ref || ref->isNull())
         return false;
-    const bool real = (kind && kind->asString() == QLatin1String("1")) || m_card.request().Realizing;
+    const bool real = (kind && storedReal(kind->asString())) || m_card.request().Realizing;
     // The target's currency, wherever the list's cursor stands.
-    const Field& id = Tb_Acc->fieldByName(QStringLiteral("Id_Account"));
-    const Field& currency = Tb_Acc->fieldByName(QStringLiteral("Currency"));
+    const Field& id = Tb_Acc->fieldByName(AccountField::IdAccount);
+    const Field& currency = Tb_Acc->fieldByName(AccountField::Currency);
     QString target;
     bool found = false;
     for (int row = 0; row < Tb_Acc->recordCount() && !found; ++row) {
@@ -265,7 +267,7 @@ bool TOperationPages::rateRule() const
             found = true;
         }
     }
-    const QString own = m_dm.Tb_Account->fieldByName(QStringLiteral("Currency")).asString();
+    const QString own = m_dm.Tb_Account->fieldByName(AccountField::Currency).asString();
     return real && found && target != own;
 }
 
@@ -287,7 +289,7 @@ void TOperationPages::DBLWhoKeyDown(TDbLookupCombo* list)
         return;
     if (!hist.editing())
         hist.edit();
-    hist.fieldByName(list == DBLWho ? QStringLiteral("ID_Person") : QStringLiteral("ID_Firm")).clear();
+    hist.fieldByName(list == DBLWho ? HistField::IdPerson : HistField::IdFirm).clear();
 }
 
 void TOperationPages::writeEdits()
@@ -301,10 +303,10 @@ bool TOperationPages::ValidateOperation(qint64& delta)
 {
     writeEdits();
     Table& hist = *m_dm.Tb_Hist;
-    const Field& dt = hist.fieldByName(QStringLiteral("Dt"));
-    const Field& ct = hist.fieldByName(QStringLiteral("Ct"));
+    const Field& dt = hist.fieldByName(HistField::Dt);
+    const Field& ct = hist.fieldByName(HistField::Ct);
     const bool realizing = m_card.request().Realizing;
-    const bool real = hist.fieldByName(QStringLiteral("Kind")).asString() == QLatin1String("1") || realizing;
+    const bool real = storedReal(hist.fieldByName(HistField::Kind).asString()) || realizing;
     // 1. An amount, and a positive one.
     const bool bad = dt.isNull() ? !(ct.asFloat() > 0) : (ct.isNull() && !(dt.asFloat() > 0));
     if (bad) {
@@ -314,7 +316,7 @@ bool TOperationPages::ValidateOperation(qint64& delta)
         return false;
     }
     // No amount the program cannot count to the ten-thousandth exactly.
-    const Field& price = hist.fieldByName(QStringLiteral("Price"));
+    const Field& price = hist.fieldByName(HistField::Price);
     qint64 newCt = 0, newDt = 0, units = 0;
     const bool amountFits = checkedTenThousandths(ct.isNull() ? 0 : ct.asFloat(), &newCt)
                             && checkedTenThousandths(dt.isNull() ? 0 : dt.asFloat(), &newDt);
@@ -340,8 +342,8 @@ bool TOperationPages::ValidateOperation(qint64& delta)
     }
     // 3. A transfer.
     qint64 received = m_card.ReceivedAmount;
-    if (m_card.request().CardPage == 3) {
-        if (hist.fieldByName(QStringLiteral("REF_ACCOUNT")).isNull()) {
+    if (m_card.request().CardPage == CardPage::Transfer) {
+        if (hist.fieldByName(HistField::RefAccount).isNull()) {
             m_prompts.inform(QStringLiteral("Не выбран целевой счёт ( куда перевести деньги ? ) !"));
             focus(DBLTrans);
             return false;
@@ -351,7 +353,7 @@ bool TOperationPages::ValidateOperation(qint64& delta)
             focus(DBERate);
             return false;
         }
-        const Field* got = m_dm.Qtrans->active() ? m_dm.Qtrans->findField(QStringLiteral("Dt")) : nullptr;
+        const Field* got = m_dm.Qtrans->active() ? m_dm.Qtrans->findField(HistField::Dt) : nullptr;
         const double gotAmount = got && !got->isNull() ? got->asFloat() : 0;
         if (m_rate && !(gotAmount > 0)) {
             m_prompts.inform(PositiveNumber);

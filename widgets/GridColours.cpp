@@ -1,5 +1,7 @@
 #include "GridColours.h"
 
+#include "data/Meanings.h"
+
 namespace dorv {
 
 CellColours DrawGridCell(int tag, const RowFacts& row, bool selected, const QPalette& palette, int todayDay,
@@ -11,7 +13,7 @@ CellColours DrawGridCell(int tag, const RowFacts& row, bool selected, const QPal
     switch (tag) {
     case 1:
     case 2:
-        if (row.kind > QLatin1String("1")) {
+        if (storedPlanned(row.kind)) {
             marked = true;
             highlight = QColor(205, 231, 231);
             selectedBackground = QColor(0, 255, 255);

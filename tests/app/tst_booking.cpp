@@ -275,7 +275,7 @@ private slots:
         QVERIFY(!w->action("mMoneyDelete")->isEnabled());
         QVERIFY(w->action("mMoneyNew")->isEnabled());
         prompts.asked.clear();
-        money().editor().OpenOperationCard(3);
+        money().editor().OpenOperationCard(CardMode::Edit);
         money().editor().mMoneyDeleteClick();
         QVERIFY(prompts.asked.isEmpty());
         QCOMPARE(rows().size(), 2);

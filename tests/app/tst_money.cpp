@@ -310,7 +310,7 @@ private slots:
         reopenAccounts();
         money().ApplyPeriod();
         QList<int> opened;
-        money().openOperationCard = [&](int mode) { opened << mode; };
+        money().openOperationCard = [&](CardMode mode) { opened << int(mode); };
         QTest::keyClick(money().DBG, Qt::Key_Return);
         QVERIFY(opened.isEmpty()); // no rows: nothing to edit
         addOperation(1, day(2000, 2, 1), 1, "1", 1.0, {});
@@ -416,7 +416,7 @@ private slots:
         tree->clear();
         tree->parentWidget()->installEventFilter(&counter);
         QList<int> opened;
-        money().openOperationCard = [&](int mode) { opened << mode; };
+        money().openOperationCard = [&](CardMode mode) { opened << int(mode); };
         QTest::keyClick(tree, Qt::Key_Return);
         QCOMPARE(counter.keys, 0);
         QVERIFY(opened.isEmpty());

@@ -501,7 +501,7 @@ private slots:
         QCOMPARE(redo()->text(), step("&Повторить", name));
         const QStringList where = current.split(' ');
         if (where.value(0) == "TvCt") {
-            QCOMPARE(w->currentView(), 0);
+            QCOMPARE(w->currentView(), View::Money);
             QVERIFY(pane().TvCt->currentItem());
             QCOMPARE(TCategoryPane::nodeId(pane().TvCt->currentItem()), where.value(1).toInt());
         } else if (!current.isEmpty()) {

@@ -31,7 +31,7 @@ class TestLedgerModel : public QObject {
 
     static qint64 effectOn(const OperationDraft& d, qint64 account, bool detached = false)
     {
-        if (d.planned)
+        if (d.kind == OperationKind::Planned)
             return 0;
         qint64 e = 0;
         if (d.account == account)
@@ -47,7 +47,7 @@ class TestLedgerModel : public QObject {
         d.account = 1 + r.bounded(Accounts);
         d.created = created;
         d.date = 36000 + r.bounded(400);
-        d.planned = r.bounded(5) == 0;
+        d.kind = r.bounded(5) == 0 ? OperationKind::Planned : OperationKind::Real;
         d.amount = 1 + r.bounded(100000000); // up to 10 000.0000
         d.price = r.bounded(3) == 0 ? qint64(r.bounded(1000000)) : 0;
         switch (r.bounded(3)) {
@@ -122,8 +122,8 @@ private slots:
                     after.amount = 1 + r.bounded(100000000);
                     after.date = 36000 + r.bounded(400);
                     after.price = r.bounded(2) ? qint64(r.bounded(1000000)) : 0;
-                    if (before.planned)
-                        after.planned = r.bounded(2); // only realising turns a kind
+                    if (before.kind == OperationKind::Planned) // only realising turns a kind
+                        after.kind = r.bounded(2) ? OperationKind::Planned : OperationKind::Real;
                     if (after.direction == OperationDraft::Direction::Transfer) {
                         if (r.bounded(3) == 0) {
                             do
@@ -168,7 +168,8 @@ private slots:
                     }
                     for (const OperationKey& k : m.rows) {
                         const OperationDraft& d = m.drafts[k.created];
-                        if (d.direction == OperationDraft::Direction::Transfer && d.target == account && !d.planned)
+                        if (d.direction == OperationDraft::Direction::Transfer && d.target == account
+                            && d.kind == OperationKind::Real)
                             m.detached.insert(k.created);
                     }
                     if (!keep)

@@ -159,7 +159,7 @@ private slots:
             pane().TvCt->setCurrentItem(nullptr);
         QStringList seen;
         nextCard("Новая", {}, &seen);
-        editor().OpenCategoryCard(tag);
+        editor().OpenCategoryCard(CardMode(tag));
         QCOMPARE(seen.value(0), caption);
         QCOMPARE(query("SELECT LEV, ID_REF, C FROM TB_ITEMS WHERE ITM = 'Новая'"), QStringList{stored});
         QTreeWidgetItem* node = pane().TvCt->currentItem();
@@ -235,7 +235,7 @@ private slots:
             return open ? int(QDialog::Rejected) : int(QDialog::Accepted);
         });
         pane().TvDt->clear();
-        editor().OpenCategoryCard(1);
+        editor().OpenCategoryCard(CardMode::New);
         QCOMPARE(prompts.messages(), QStringList{"Такая статья уже есть!"});
         QCOMPARE(query("SELECT count(*) FROM TB_ITEMS WHERE ITM = 'Зарплата'"), QStringList{"1"});
         QCOMPARE(dm().Tb_Items->state(), DatasetState::Browse);
@@ -259,7 +259,7 @@ private slots:
             ok->click();
             return d->isVisible() ? int(QDialog::Rejected) : d->result();
         });
-        editor().OpenCategoryCard(1);
+        editor().OpenCategoryCard(CardMode::New);
         QVERIFY(keptOpen);
         QCOMPARE(kept, QString("Кофе ☕"));
         QCOMPARE(prompts.messages().size(), 1);

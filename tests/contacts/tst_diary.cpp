@@ -178,12 +178,12 @@ private slots:
         f.w->ShowView(3);
         diary().PmLogPopup();
         diary().mpLogFindPerson->trigger();
-        QCOMPARE(f.w->currentView(), 1);
+        QCOMPARE(f.w->currentView(), View::People);
         QVERIFY(!f.people().ButPerson->isChecked());
         QCOMPARE(f.dm().Tb_Person->fieldByName("Name").asString(), QStringLiteral("Иванов И.И."));
         f.w->ShowView(3);
         QTest::keyClick(diary().DBGLog, Qt::Key_F4);
-        QCOMPARE(f.w->currentView(), 2);
+        QCOMPARE(f.w->currentView(), View::Firms);
         QCOMPARE(f.dm().Tb_Firm->fieldByName("Firm").asString(), QStringLiteral("Аптека"));
     }
 
@@ -231,7 +231,7 @@ private slots:
             QCOMPARE(f.prompts.messages(), barShown || message.isEmpty() ? QStringList() : QStringList{message});
             // After the step: the filters off with their texts kept, the family of the current
             // person listed, the money page shown.
-            QCOMPARE(f.w->currentView(), 0);
+            QCOMPARE(f.w->currentView(), View::Money);
             QVERIFY(!log().filtered());
             QVERIFY(!log().filter().isEmpty());
             QVERIFY(!f.dm().Tb_Person->filtered());

@@ -447,7 +447,7 @@ private slots:
         QVERIFY(f.dm().Tb_Firm->locate("Id_Firm", 3));
         QCOMPARE(pane.recordCount(), 0);
         firms.DBGPers_FirmDblClick();
-        QCOMPARE(f.w->currentView(), 2);
+        QCOMPARE(f.w->currentView(), View::Firms);
         // A worker opens on the people page, even when its birthday filter hid them.
         f.w->ShowView(1);
         click(people().ButPerson);
@@ -456,7 +456,7 @@ private slots:
         QVERIFY(f.dm().Tb_Firm->locate("Id_Firm", 1));
         pane.last();
         QTest::keyClick(firms.DBGPers_Firm, Qt::Key_Return);
-        QCOMPARE(f.w->currentView(), 1);
+        QCOMPARE(f.w->currentView(), View::People);
         QVERIFY(!people().ButPerson->isChecked());
         QVERIFY(!persons().filtered());
         QCOMPARE(persons().fieldByName("Name").asString(), QStringLiteral("Петров П.П."));

@@ -116,7 +116,7 @@ private slots:
 
         prompts = ScriptedPrompts();
         request = CardRequest();
-        request.CardPage = 4;
+        request.CardPage = CardPage::Accounts;
         card = std::make_unique<TFormCard>(request, prompts, dm.get());
         new TAccountsPage(*card, *dm, prompts);
     }

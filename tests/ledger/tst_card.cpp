@@ -90,7 +90,7 @@ private slots:
     {
         QFETCH(bool, accept);
         QFETCH(bool, escape);
-        request.CardPage = 3;
+        request.CardPage = CardPage::Transfer;
         whenShown([&] {
             QCOMPARE(currentPage(), part<QWidget>("ShCal"));
             QCOMPARE(card->windowTitle(), QString("Календарь...чик"));
@@ -109,7 +109,7 @@ private slots:
         });
         const int picked = card->PickDate(dayNumber(QDate(2001, 3, 5)));
         QCOMPARE(picked, accept ? dayNumber(QDate(2001, 3, 10)) : 0);
-        QCOMPARE(request.CardPage, 0);
+        QCOMPARE(request.CardPage, CardPage::CalendarOrPassword);
         QVERIFY(!card->sizeableBorder());
         QVERIFY(prompts.modals.isEmpty());
     }
@@ -237,7 +237,7 @@ private slots:
         card->showAccountsPage = [&] { ran << "accounts"; };
         card->showCategoryPage = [&] { ran << "category"; };
         card->setSizeableBorder(sizeable);
-        request.CardPage = page;
+        request.CardPage = CardPage(page);
         card->show();
         if (ran.isEmpty())
             ran << currentPage()->objectName();
@@ -272,7 +272,7 @@ private slots:
             card->categoryOk = [check] { return check == 1; };
         }
         card->setSizeableBorder(sizeable);
-        request.CardPage = page;
+        request.CardPage = CardPage(page);
         whenShown([&] {
             part<QLineEdit>("EdPas")->setFocus();
             clickOk();
@@ -297,7 +297,7 @@ private slots:
         QFETCH(int, page);
         QFETCH(bool, escape);
         card->operationOk = [] { return true; };
-        request.CardPage = page;
+        request.CardPage = CardPage(page);
         whenShown([&] {
             if (escape)
                 QTest::keyClick(part<QLineEdit>("EdPas"), Qt::Key_Escape);
@@ -319,7 +319,7 @@ private slots:
             card->resize(310, card->height());
             part<QPushButton>("ButOk")->setEnabled(false);
         };
-        request.CardPage = 4;
+        request.CardPage = CardPage::Accounts;
         whenShown([&] {
             QCOMPARE(card->width(), 310);
             clickCancel();
@@ -371,8 +371,8 @@ private slots:
         hist.fieldByName("Level1").setValue(-1);
         if (!pickedOnTheCard)
             hist.fieldByName("REF_ACCOUNT").setValue(dollars);
-        request.CardPage = 3;
-        request.CardMode = 1;
+        request.CardPage = CardPage::Transfer;
+        request.CardMode = CardMode::New;
         const int restHeight = card->height();
         whenShown([&] {
             auto* group = part<QGroupBox>("GrRate");
