@@ -323,6 +323,30 @@ qint64 Ledger::moveCategory(qint64 item, const QVariant& parent, int level, cons
     return moved;
 }
 
+// ---- accounts ----
+
+QString Ledger::accountRemovalRefusal(qint64 account)
+{
+    Statement st = m_db.prepare(QStringLiteral("SELECT 1 FROM TB_HIST WHERE Id_Account=? LIMIT 1"));
+    st.bind(1, account);
+    return st.step() ? QStringLiteral("Есть связи в истории!") : QString();
+}
+
+void Ledger::removeAccount(qint64 account)
+{
+    Transaction change(m_db);
+    const QString refusal = accountRemovalRefusal(account);
+    if (!refusal.isEmpty())
+        throw DbError(refusal);
+    Statement del = m_db.prepare(QStringLiteral("DELETE FROM TB_ACCOUNT WHERE Id_Account=?"));
+    del.bind(1, account);
+    del.step();
+    // An opening balance left behind would be the next account's of that identifier.
+    if (m_db.hasTable(QLatin1String(OpeningBalances::TableName)))
+        OpeningBalances::set(m_db, account, 0, 0);
+    change.commit();
+}
+
 // ---- adding and renaming categories ----
 
 namespace {

@@ -65,7 +65,7 @@ struct CategoryResult {
 
 // Every change of the money and category data, each in one transaction of the database: book,
 // change (and realise) and remove an operation, with a transfer's receiving row and both balances;
-// close an account; add, rename, move and delete a category. Nothing here reads a
+// close and delete an account; add, rename, move and delete a category. Nothing here reads a
 // control or a view; the windows build a draft and show the result. A refusal raises DbError with
 // the words the user is shown, and every failure leaves the database as it was.
 class Ledger final {
@@ -78,6 +78,11 @@ public:
     BookingResult remove(const OperationKey& key);
     // Empties an account's history; its balance stays (the opening balance then) or becomes 0.
     BookingResult closeAccount(qint64 account, bool keepBalance);
+    // Why an account cannot be deleted ("Есть связи в истории!" while rows of its own are in the
+    // history); empty when it can.
+    QString accountRemovalRefusal(qint64 account);
+    // Deletes an account with its opening balance, or raises the refusal and changes nothing.
+    void removeAccount(qint64 account);
 
     // Stores a new item one level below its parent under the next free identifier. Refused: a
     // name that is empty, that the file cannot hold or that another item has ("Такая статья уже

@@ -497,6 +497,29 @@ private slots:
         sound();
     }
 
+    void removingAccounts()
+    {
+        Ledger ledger(*db);
+        OperationDraft salary = income(10, 1);
+        salary.account = 2;
+        ledger.book(salary);
+        ledger.closeAccount(2, true); // Карта keeps its 10 as its opening balance
+        ledger.book(expense(3, 2));
+        // Кошелёк has rows of its own: refused, nothing changed.
+        QCOMPARE(ledger.accountRemovalRefusal(1), QString("Есть связи в истории!"));
+        QCOMPARE(refusalOf([&] { ledger.removeAccount(1); }), QString("Есть связи в истории!"));
+        QCOMPARE(rest(1), -3.0);
+        // Карта goes with its opening balance: an account given its identifier later starts at 0.
+        QCOMPARE(ledger.accountRemovalRefusal(2), QString());
+        ledger.removeAccount(2);
+        QCOMPARE(rest(2), -1.0);
+        Statement opening = db->prepareOnce("SELECT count(*) FROM TB_OPENING WHERE Id_Account = 2");
+        QVERIFY(opening.step());
+        QCOMPARE(opening.columnInt(0), qint64(0));
+        db->exec("INSERT INTO TB_ACCOUNT (Id_Account, Account, Currency, Rest) VALUES (2, 'Вклад', 'руб', 0)");
+        sound();
+    }
+
 private:
     static constexpr double MaxAmountForTest = 900000000000.0;
 };
