@@ -453,7 +453,9 @@ void TCategoryEditor::MoveCategory(QTreeWidgetItem* moved, QTreeWidgetItem* targ
         try {
             items.refresh();
         } catch (...) {
-            // The failure that brought us here is the one to tell.
+            // The failure that brought us here is the one to tell; the tables are read again
+            // when next shown.
+            noteSwallowed("reading the items again after a failed move");
         }
         throw;
     }
