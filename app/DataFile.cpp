@@ -253,6 +253,8 @@ bool TDataFile::openRecovered()
         SuspendControls suspend(*m_dm.Tb_Hist); // the history shows once the database stands
         opened = openDatabase();
     } catch (...) {
+        // Told below as a whole: the changes that cannot be opened are kept aside with a message.
+        noteSwallowed("opening the unsaved changes");
         opened = false;
     }
     if (!opened) {
@@ -562,6 +564,7 @@ void TDataFile::replaceWithStaged(const QString& path, const QString& pass)
             openDatabase();
         } catch (...) {
             // Said by the open itself; the folder with the data stays for the next start.
+            noteSwallowed("opening the data put back");
         }
         setPassword(oldPassword);
         setTitle(oldTitle);
@@ -748,6 +751,9 @@ void TDataFile::FlushPendingEdits()
                     c.setValue(mine ? QVariant(QStringLiteral("L")) : QVariant());
                     acc.post();
                 } catch (...) {
+                    // The remembered-account mark may fail quietly, row by row: it must not stop a
+                    // save, a close or a view switch.
+                    noteSwallowed("marking the remembered account");
                     acc.cancel();
                 }
             }
@@ -837,6 +843,8 @@ bool TDataFile::CloseDatabase()
         try {
             d->close();
         } catch (...) {
+            // The others are closed all the same; the caller learns from the result that the close failed.
+            noteSwallowed("closing a dataset of the data");
             closed = false;
         }
     }

@@ -6,6 +6,9 @@
 #include "data/OwnTables.h"
 #include "data/Transaction.h"
 #include "util/Money.h"
+#include "util/Win1251.h"
+
+#include <algorithm>
 
 namespace dorv {
 
@@ -334,6 +337,209 @@ qint64 Ledger::moveCategory(qint64 item, const QVariant& parent, int level, cons
     const qint64 moved = m_db.changes();
     change.commit();
     return moved;
+}
+
+// ---- accounts ----
+
+QString Ledger::accountRemovalRefusal(qint64 account)
+{
+    Statement st = m_db.prepare(QStringLiteral("SELECT 1 FROM TB_HIST WHERE Id_Account=? LIMIT 1"));
+    st.bind(1, account);
+    return st.step() ? QStringLiteral("Есть связи в истории!") : QString();
+}
+
+void Ledger::removeAccount(qint64 account)
+{
+    Transaction change(m_db);
+    const QString refusal = accountRemovalRefusal(account);
+    if (!refusal.isEmpty())
+        throw DbError(refusal);
+    Statement del = m_db.prepare(QStringLiteral("DELETE FROM TB_ACCOUNT WHERE Id_Account=?"));
+    del.bind(1, account);
+    del.step();
+    // An opening balance left behind would be the next account's of that identifier.
+    if (m_db.hasTable(QLatin1String(OpeningBalances::TableName)))
+        OpeningBalances::set(m_db, account, 0, 0);
+    // Nor does it inherit the bank account numbers that statements were imported under.
+    if (m_db.hasTable(QLatin1String(OwnTables::BankAccounts))) {
+        Statement numbers = m_db.prepare(QStringLiteral("DELETE FROM TB_IMPORT_ACCOUNT WHERE Id_Account=?"));
+        numbers.bind(1, account);
+        numbers.step();
+    }
+    change.commit();
+}
+
+// ---- adding and renaming categories ----
+
+namespace {
+
+// The name column holds one line of up to 30 characters of the file's code page; the messages are
+// those the column's own check gives.
+constexpr int ItemNameSize = 30;
+constexpr qint64 MaxItemId = 32767;
+
+void checkStorable(const QString& name)
+{
+    if (name.size() > ItemNameSize)
+        throw DbError(QStringLiteral("Поле «ITM»: текст длиннее %1 символов").arg(ItemNameSize));
+    if (std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; }))
+        throw DbError(QStringLiteral("Поле «ITM»: недопустимый управляющий символ"));
+    const qsizetype bad = firstNonWin1251(name);
+    if (bad >= 0)
+        throw DbError(QStringLiteral("Поле «ITM»: символ «%1» не может быть сохранён")
+                          .arg(name.mid(bad, name.at(bad).isHighSurrogate() ? 2 : 1)));
+}
+
+// The other direction: what may not lie on or below an item of this one ("0" goes both ways).
+QString opposite(const QString& direction)
+{
+    if (direction == QLatin1String("-"))
+        return QStringLiteral("+");
+    if (direction == QLatin1String("+"))
+        return QStringLiteral("-");
+    return {};
+}
+
+QString sideName(const QString& direction)
+{
+    return direction == QLatin1String("+") ? QStringLiteral("прихода") : QStringLiteral("расхода");
+}
+
+const QString ItemNotFound = QStringLiteral("Статья не найдена: возможно, она уже удалена.");
+
+} // namespace
+
+QString Ledger::categoryNameKey(const QString& name)
+{
+    QString key = name;
+    for (QChar& c : key)
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + ('a' - 'A'));
+    return key;
+}
+
+QString Ledger::checkedCategoryName(const QString& name, const QVariant& item)
+{
+    const QString stored = name.trimmed();
+    if (stored.isEmpty())
+        throw DbError(QStringLiteral("Нужно ввести название статьи!"));
+    checkStorable(stored);
+    // Names are unique across both directions; the categories are few enough to compare them all.
+    const QString key = categoryNameKey(stored);
+    Statement st = m_db.prepare(QStringLiteral("SELECT ID_ITM, ITM FROM TB_ITEMS"));
+    while (st.step()) {
+        const bool itself = !item.isNull() && st.columnInt(0) == item.toLongLong();
+        if (!itself && categoryNameKey(st.column(1).toString().trimmed()) == key)
+            throw DbError(QStringLiteral("Такая статья уже есть!"));
+    }
+    return stored;
+}
+
+bool Ledger::readCategory(qint64 item, CategoryResult* out)
+{
+    Statement st = m_db.prepare(QStringLiteral("SELECT ITM, LEV, ID_REF, C FROM TB_ITEMS WHERE ID_ITM=?"));
+    st.bind(1, item);
+    if (!st.step())
+        return false;
+    out->item = item;
+    out->name = st.column(0).toString();
+    out->level = int(st.columnInt(1));
+    out->parent = st.column(2).isNull() ? QVariant() : QVariant(st.columnInt(2));
+    out->direction = st.column(3).toString();
+    return true;
+}
+
+CategoryResult Ledger::addCategory(const CategoryDraft& draft)
+{
+    Transaction change(m_db);
+    CategoryResult made;
+    made.name = checkedCategoryName(draft.name, QVariant());
+    made.direction = draft.direction;
+    if (draft.direction != QLatin1String("-") && draft.direction != QLatin1String("+")
+        && draft.direction != QLatin1String("0"))
+        throw DbError(QStringLiteral("Неизвестное направление статьи: «%1»").arg(draft.direction));
+    if (!draft.parent.isNull()) {
+        CategoryResult parent;
+        if (!readCategory(draft.parent.toLongLong(), &parent))
+            throw DbError(ItemNotFound);
+        if (parent.item < 0)
+            throw DbError(QStringLiteral("Ответвления зелёной статьи не поддерживаются!"));
+        if (parent.level >= 2)
+            throw DbError(QStringLiteral("Невозможно добавить статью на более правый уровень!"));
+        const QString against = opposite(draft.direction);
+        if (!against.isEmpty() && parent.direction == against)
+            throw DbError(QStringLiteral("Ответвление статьи %1 не может быть статьёй %2!")
+                              .arg(sideName(parent.direction), sideName(draft.direction)));
+        made.parent = parent.item;
+        made.level = parent.level + 1;
+    }
+    // The next identifier after the highest one given, as the record rules give them.
+    {
+        Statement last = m_db.prepare(QStringLiteral("SELECT max(ID_ITM) FROM TB_ITEMS"));
+        const qint64 highest = last.step() && !last.column(0).isNull() ? last.columnInt(0) : 0;
+        if (highest >= MaxItemId)
+            throw DbError(QStringLiteral("Переполнение: в таблице Tb_Items исчерпаны номера записей (не более %1)")
+                              .arg(MaxItemId));
+        made.item = highest + 1;
+    }
+    Statement ins =
+        m_db.prepare(QStringLiteral("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C) VALUES (?,?,?,?,?)"));
+    ins.bindAll({made.item, made.name, made.parent, made.level, made.direction});
+    ins.step();
+    change.commit();
+    return made;
+}
+
+CategoryResult Ledger::renameCategory(qint64 item, const QString& name, const QString& direction)
+{
+    Transaction change(m_db);
+    CategoryResult now;
+    if (!readCategory(item, &now))
+        throw DbError(ItemNotFound);
+    now.name = checkedCategoryName(name, item);
+    if (!direction.isEmpty() && direction != now.direction) {
+        if (direction != QLatin1String("-") && direction != QLatin1String("+") && direction != QLatin1String("0"))
+            throw DbError(QStringLiteral("Неизвестное направление статьи: «%1»").arg(direction));
+        if (item < 0)
+            throw DbError(QStringLiteral("Направление зелёной статьи не меняется!"));
+        // Whatever lies on the item must still be shown in the tree of its direction: its parent,
+        // its branches and the rows booked through it.
+        const QString against = opposite(direction);
+        const QString becomes =
+            QStringLiteral("Статья «%1» не может стать статьёй %2: ").arg(now.name, sideName(direction));
+        if (!against.isEmpty()) {
+            CategoryResult parent;
+            if (!now.parent.isNull() && readCategory(now.parent.toLongLong(), &parent) && parent.direction == against)
+                throw DbError(QStringLiteral("Ответвление статьи %1 не может быть статьёй %2!")
+                                  .arg(sideName(against), sideName(direction)));
+            Statement branches = m_db.prepare(
+                QStringLiteral("SELECT count(*) FROM TB_ITEMS WHERE C=?2 AND (ID_REF=?1 OR ID_REF IN (SELECT ID_ITM "
+                               "FROM TB_ITEMS WHERE ID_REF=?1))"));
+            branches.bindAll({item, against});
+            if (branches.step() && branches.columnInt(0) > 0)
+                throw DbError(becomes + QStringLiteral("у неё есть ответвления %1.").arg(sideName(against)));
+            // A row goes through the item at the item's own level of its path.
+            Statement rows = m_db.prepare(
+                QStringLiteral("SELECT count(*) FROM TB_HIST WHERE Level%1=?1 AND round(coalesce(%2,0)*10000) > 0")
+                    .arg(qBound(0, now.level, 2) + 1)
+                    .arg(against == QLatin1String("+") ? QLatin1String("Dt") : QLatin1String("Ct")));
+            rows.bind(1, item);
+            if (rows.step() && rows.columnInt(0) > 0)
+                throw DbError(becomes
+                              + QStringLiteral("по ней записаны операции %1 (%2).")
+                                    .arg(sideName(against))
+                                    .arg(rows.columnInt(0)));
+        }
+        now.direction = direction;
+        Statement turn = m_db.prepare(QStringLiteral("UPDATE TB_ITEMS SET C=? WHERE ID_ITM=?"));
+        turn.bindAll({direction, item});
+        turn.step();
+    }
+    Statement up = m_db.prepare(QStringLiteral("UPDATE TB_ITEMS SET ITM=? WHERE ID_ITM=?"));
+    up.bindAll({now.name, item});
+    up.step();
+    change.commit();
+    return now;
 }
 
 OperationDraft Ledger::draftOf(const OperationKey& key)

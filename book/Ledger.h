@@ -49,10 +49,28 @@ struct BookingResult {
     qint64 changeOf(qint64 account) const;
 };
 
-// Every change of the money data, each in one transaction of the database: book, change (and
-// realise) and remove an operation, with a transfer's receiving row and both balances, and close an
-// account. Nothing here reads a control or a view; the windows build a draft and show the result.
-// A failure raises the error and leaves the database as it was.
+// A category item as the user means it, in plain values: what the category card builds from its
+// controls and hands to the ledger.
+struct CategoryDraft {
+    QString name;
+    QVariant parent;                         // the item it branches from; none: the first level
+    QString direction = QStringLiteral("-"); // "-" expense, "+" income, "0" both, as stored
+};
+
+// An item as the ledger stored it.
+struct CategoryResult {
+    qint64 item = 0;
+    QString name;
+    int level = 0; // 0 first, 1 second, 2 third
+    QVariant parent;
+    QString direction;
+};
+
+// Every change of the money and category data, each in one transaction of the database: book,
+// change (and realise) and remove an operation, with a transfer's receiving row and both balances;
+// close and delete an account; add, rename, move and delete a category. Nothing here reads a
+// control or a view; the windows build a draft and show the result. A refusal raises DbError with
+// the words the user is shown, and every failure leaves the database as it was.
 class Ledger final {
 public:
     explicit Ledger(Database& db) : m_db(db) {}
@@ -63,6 +81,23 @@ public:
     BookingResult remove(const OperationKey& key);
     // Empties an account's history; its balance stays (the opening balance then) or becomes 0.
     BookingResult closeAccount(qint64 account, bool keepBalance);
+    // Why an account cannot be deleted ("Есть связи в истории!" while rows of its own are in the
+    // history); empty when it can.
+    QString accountRemovalRefusal(qint64 account);
+    // Deletes an account with its opening balance, or raises the refusal and changes nothing.
+    void removeAccount(qint64 account);
+
+    // Stores a new item one level below its parent under the next free identifier. Refused: a
+    // name that is empty, that the file cannot hold or that another item has ("Такая статья уже
+    // есть!"), a parent that is missing, the transfer item or on the third level, and a direction
+    // opposite to the parent's.
+    CategoryResult addCategory(const CategoryDraft& draft);
+    // Gives an item a new name and, when one is given, a new direction (empty: as it stands). The
+    // same refusals, and a direction that the item's parent, branches or booked rows go against.
+    CategoryResult renameCategory(qint64 item, const QString& name, const QString& direction = {});
+    // The form in which two category names are compared: Latin letters lose their case, every
+    // other letter keeps it.
+    static QString categoryNameKey(const QString& name);
 
     // The history rows booked exactly on a path (not on its branches).
     qint64 rowsOn(const CategoryPath& path);
@@ -88,6 +123,9 @@ private:
     void changeBalance(qint64 account, qint64 change, BookingResult* result);
     QString accountName(qint64 account);
     void dropBankText(qint64 created, const QList<qint64>& accounts);
+    // Raises the refusal of a name for item (0: a new item), or gives the name as it is stored.
+    QString checkedCategoryName(const QString& name, const QVariant& item);
+    bool readCategory(qint64 item, CategoryResult* out);
 
     Database& m_db;
 };

@@ -5,6 +5,7 @@
 #include "util/Clock.h"
 #include "util/DateScale.h"
 #include "util/Prompts.h"
+#include "util/Swallowed.h"
 #include "widgets/ErrorGuard.h"
 
 #include <QAction>
@@ -326,6 +327,8 @@ int TFormCard::PickDate(int initialDay)
         if (ready && m_prompts.runModal(this) == QDialog::Accepted)
             picked = dayNumber(Dt->selectedDate());
     } catch (...) {
+        // The picker answers 0 when anything fails, as when it is cancelled: no date is changed.
+        noteSwallowed("picking a date");
         picked = 0;
     }
     setSizeableBorder(false);

@@ -257,52 +257,60 @@ bool TCategoryEditor::categoryOk()
 void TCategoryEditor::SaveCategory()
 {
     TFormCard& card = *m_host.card();
-    Table& items = *m_host.dm->Tb_Items;
+    TDm& dm = *m_host.dm;
+    Table& items = *dm.Tb_Items;
     QTreeWidgetItem* s = m_node;
-    if (m_action == CardMode::New || m_action == CardMode::NewBranch) {
-        Field& lev = items.fieldByName(QStringLiteral("LEV"));
-        Field& ref = items.fieldByName(QStringLiteral("ID_REF"));
-        if (!s) {
-            lev.setValue(0);
-        } else if (m_action == CardMode::New) {
-            const int level = TCategoryPane::nodeLevel(s);
-            lev.setValue(level);
-            if (level > 0)
-                ref.setValue(qint64(TCategoryPane::nodeId(s->parent())));
+    const bool adding = m_action == CardMode::New || m_action == CardMode::NewBranch;
+    if (!adding && !s) {
+        card.done(QDialog::Rejected);
+        return;
+    }
+    // The card's values: the name typed and the direction chosen, which the card's row holds.
+    const QString name = DBECat->text();
+    const QString direction = items.fieldByName(QStringLiteral("C")).asString();
+    CategoryResult stored;
+    try {
+        Ledger ledger(*items.database());
+        if (adding) {
+            CategoryDraft draft;
+            draft.name = name;
+            draft.direction = direction;
+            // Beside the node: under its parent; a branch: under the node itself.
+            if (const QTreeWidgetItem* parent = !s ? nullptr : m_action == CardMode::New ? s->parent() : s)
+                draft.parent = qint64(TCategoryPane::nodeId(parent));
+            stored = ledger.addCategory(draft);
         } else {
-            lev.setValue(TCategoryPane::nodeLevel(s) + 1);
-            ref.setValue(qint64(TCategoryPane::nodeId(s)));
+            stored = ledger.renameCategory(TCategoryPane::nodeId(s), name, direction);
         }
+    } catch (...) {
+        // What the ledger refuses (a name the file cannot hold) is said, and stays in the card to
+        // be corrected; the card's row is kept for it.
+        const QString message = messageOf(std::current_exception());
+        if (!message.isEmpty())
+            m_host.prompts->error(message);
+        DBECat->setFocus();
+        return;
     }
-    if (items.editing()) {
-        try {
-            items.post();
-        } catch (...) {
-            // A name the file cannot hold is said, and stays in the card to be corrected.
-            const QString message = messageOf(std::current_exception());
-            if (!message.isEmpty())
-                m_host.prompts->error(message);
-            if (items.editing()) {
-                DBECat->setFocus();
-                return;
-            }
-            card.done(QDialog::Rejected);
-            return;
-        }
-    }
-    const QString name = items.fieldByName(QStringLiteral("ITM")).asString();
-    const int id = int(items.fieldByName(QStringLiteral("ID_ITM")).asInteger());
+    // The ledger stored the item: the card's row is given up and the table reads the item back.
+    items.cancel();
+    dm.DataSaved = false;
+    if (adding)
+        dm.IdCounters[size_t(items.tag())] = int(stored.item); // the last identifier handed out
+    items.refresh();
+    items.locate(QStringLiteral("ID_ITM"), stored.item);
+
+    const int id = int(stored.item);
     m_tree->setUpdatesEnabled(false);
     QTreeWidgetItem* chosen = s;
-    if (m_action == CardMode::New || m_action == CardMode::NewBranch) {
-        chosen = TCategoryPane::makeNode(name, id);
+    if (adding) {
+        chosen = TCategoryPane::makeNode(stored.name, id);
         QTreeWidgetItem* parent = m_action == CardMode::New ? (s ? s->parent() : nullptr) : s;
         if (parent)
             parent->addChild(chosen);
         else
             m_tree->addTopLevelItem(chosen);
-    } else if (s && s->text(0) != name) {
-        TCategoryPane::renameNode(s, name);
+    } else if (s->text(0) != stored.name) {
+        TCategoryPane::renameNode(s, stored.name);
         refreshHistory();
     }
     m_tree->sortItems(0, Qt::AscendingOrder);
@@ -334,21 +342,22 @@ void TCategoryEditor::TvCtEdited(QTreeWidgetItem* node, QString& text)
         text = node->text(0);
         return;
     }
-    Table& items = *m_host.dm->Tb_Items;
+    TDm& dm = *m_host.dm;
+    Table& items = *dm.Tb_Items;
     const int id = TCategoryPane::nodeId(node);
     if (!items.locate(QStringLiteral("ID_ITM"), qint64(id))) {
         text = node->text(0);
         return;
     }
-    items.edit();
-    items.fieldByName(QStringLiteral("Itm")).setValue(text);
     try {
-        items.post();
+        text = Ledger(*items.database()).renameCategory(id, text).name;
     } catch (...) {
-        items.cancel();
         text = node->text(0);
         throw;
     }
+    dm.DataSaved = false;
+    items.refresh();
+    items.locate(QStringLiteral("ID_ITM"), qint64(id));
     TCategoryPane::renameNode(node, text);
     if (tree)
         tree->sortItems(0, Qt::AscendingOrder);
@@ -449,7 +458,9 @@ void TCategoryEditor::MoveCategory(QTreeWidgetItem* moved, QTreeWidgetItem* targ
         try {
             items.refresh();
         } catch (...) {
-            // The failure that brought us here is the one to tell.
+            // The failure that brought us here is the one to tell; the tables are read again
+            // when next shown.
+            noteSwallowed("reading the items again after a failed move");
         }
         throw;
     }

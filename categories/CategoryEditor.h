@@ -31,8 +31,9 @@ struct CategoryEditorHost {
 };
 
 // Adding, branching, renaming, deleting, finding and moving the items of the category trees: the
-// category page of the card, the in-place rename and the drops between nodes of a tree. A move
-// writes the item's place and the paths of the history in one transaction.
+// category page of the card, the in-place rename and the drops between nodes of a tree. The ledger
+// stores each change in one transaction (a move: the item's place and the paths of the history);
+// the editor builds its values from the controls and shows what was stored.
 class TCategoryEditor final : public QObject {
     Q_OBJECT
 public:

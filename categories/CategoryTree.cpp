@@ -1,5 +1,6 @@
 #include "categories/CategoryTree.h"
 
+#include "book/Ledger.h"
 #include "data/DorvDm.h"
 #include "data/Fields.h"
 #include "data/Meanings.h"
@@ -31,15 +32,6 @@ public:
         return QString::localeAwareCompare(text(0), other.text(0)) < 0;
     }
 };
-
-// Only the Latin letters lose their case: a category name typed in Cyrillic must match exactly.
-QString latinLower(QString text)
-{
-    for (QChar& c : text)
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() + ('a' - 'A'));
-    return text;
-}
 
 const QColor Navy(0, 0, 128);
 
@@ -344,9 +336,9 @@ QTreeWidgetItem* TCategoryPane::FindCategoryNode(QTreeWidget* tree, int id, cons
     }
     if ((id != -10 && id != -11) || name.isEmpty())
         return nullptr;
-    const QString wanted = latinLower(name);
+    const QString wanted = Ledger::categoryNameKey(name);
     for (QTreeWidgetItemIterator it(tree); *it; ++it) {
-        if (latinLower((*it)->text(0)) == wanted) {
+        if (Ledger::categoryNameKey((*it)->text(0)) == wanted) {
             if (id == -11)
                 tree->setCurrentItem(*it);
             return *it;

@@ -2,6 +2,7 @@
 
 #include "Collation.h"
 #include "DbError.h"
+#include "util/Swallowed.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -34,6 +35,8 @@ int runChangeHook(void* folderKey)
     try {
         return (*it)() ? 0 : 1;
     } catch (...) {
+        // Nothing may unwind through SQLite: the commit fails, and that failure is what is told.
+        noteSwallowed("the commit hook");
         return 1;
     }
 }

@@ -668,7 +668,9 @@ void Dataset::recoverAfterWrite(qint64 written, qint64 removed, int nearRow)
     try {
         m_handles = loadHandles();
     } catch (...) {
-        // The rows cannot be listed again: mend the list at hand so that it matches the file.
+        // The rows cannot be listed again: mend the list at hand so that it matches the file. The
+        // write's own failure, which brought us here, is the one the caller raises.
+        noteSwallowed("listing the rows again after a write");
         if (removed >= 0)
             std::erase(m_handles, removed);
         if (written >= 0 && positionOf(written) < 0)

@@ -1,5 +1,6 @@
 #pragma once
 #include "Dataset.h"
+#include "util/Swallowed.h"
 
 namespace dorv {
 
@@ -14,6 +15,8 @@ public:
         try {
             m_dataset.enableControls();
         } catch (...) {
+            // A view that fails to follow says so itself when next shown; a destructor may not throw.
+            noteSwallowed("showing a dataset again");
         }
     }
     SuspendControls(const SuspendControls&) = delete;

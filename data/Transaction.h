@@ -1,6 +1,7 @@
 #pragma once
 #include "Database.h"
 #include "DbError.h"
+#include "util/Swallowed.h"
 
 namespace dorv {
 
@@ -18,6 +19,9 @@ public:
             m_db.exec(QStringLiteral("ROLLBACK TO dorv_change"));
             m_db.exec(QStringLiteral("RELEASE dorv_change"));
         } catch (...) {
+            // The error that left the block is the one to tell, and a destructor may not throw; a
+            // database that cannot roll back fails its next write as well.
+            noteSwallowed("rolling back a change");
         }
     }
     void commit()

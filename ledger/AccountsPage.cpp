@@ -1,5 +1,6 @@
 #include "AccountsPage.h"
 
+#include "book/Ledger.h"
 #include "card/DorvCard.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
@@ -63,6 +64,35 @@ QToolButton* makeNavigatorButton(QWidget* parent, const QString& name, const QSt
     b->setAutoRaise(true);
     parent->layout()->addWidget(b);
     return b;
+}
+
+// Deletes the account the grid stands on through the ledger, which takes its opening balance with
+// it; an account still being added is only given up, and an edit going on is dropped first.
+void removeCurrentAccount(TDm& dm)
+{
+    Table& t = *dm.Tb_Account;
+    if (t.state() == DatasetState::Insert) {
+        t.cancel();
+        return;
+    }
+    if (t.isEmpty())
+        throw DbError(QStringLiteral("Нет записи для удаления (%1)").arg(t.name()));
+    t.cancel();
+    const qint64 account = t.fieldByName(QStringLiteral("Id_Account")).asInteger();
+    Ledger ledger(*t.database());
+    const QString refusal = ledger.accountRemovalRefusal(account);
+    if (!refusal.isEmpty()) {
+        // Said where the record rules say their refusals, and nothing more.
+        if (dm.inform)
+            dm.inform(refusal);
+        return;
+    }
+    const int row = t.currentRow();
+    ledger.removeAccount(account);
+    dm.DataSaved = false;
+    t.refresh();
+    if (!t.isEmpty())
+        t.setCurrentRow(qBound(0, row, t.recordCount() - 1));
 }
 
 } // namespace
@@ -167,10 +197,10 @@ void TAccountsPage::buildNavigator()
         navigate([t] { t->insert(); });
         DBGAcTab->setFocus();
     });
-    connect(DBNAccDelete, &QToolButton::clicked, this, [this, t] {
+    connect(DBNAccDelete, &QToolButton::clicked, this, [this] {
         if (!m_prompts.confirm(QStringLiteral("Удалить запись?")))
             return;
-        navigate([t] { t->deleteRecord(); });
+        navigate([this] { removeCurrentAccount(m_dm); });
     });
     connect(DBNAccPost, &QToolButton::clicked, this, [this, t] {
         finishGridEdit();

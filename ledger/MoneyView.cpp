@@ -17,6 +17,7 @@
 #include "util/DateScale.h"
 #include "util/Money.h"
 #include "util/Prompts.h"
+#include "util/Swallowed.h"
 #include "widgets/ErrorGuard.h"
 #include "widgets/WaitCursor.h"
 
@@ -736,6 +737,7 @@ void TMoneyView::mEmptyHistClick()
             UpdateTotals(true, 0);
         } catch (...) {
             // The failure that brought us here is the one to tell.
+            noteSwallowed("reading the accounts again after a failed closing");
         }
         throw;
     }

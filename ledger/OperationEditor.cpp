@@ -147,6 +147,7 @@ void TOperationEditor::apply(const std::function<BookingResult()>& change, qint6
         } catch (...) {
             // Told by the table that cannot be read when it is shown; the change itself stands or
             // fell whole.
+            noteSwallowed("reading the money page again after a change");
         }
     });
     change();

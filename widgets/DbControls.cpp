@@ -3,6 +3,7 @@
 #include "ErrorGuard.h"
 #include "data/Dataset.h"
 #include "data/DbError.h"
+#include "util/Swallowed.h"
 
 #include <QKeyEvent>
 
@@ -68,6 +69,7 @@ void TDbEdit::focusOutEvent(QFocusEvent* event)
         writeValue();
     } catch (...) {
         // A text the field refuses stays in the edit; the post reports it.
+        noteSwallowed("handing over the typed text");
     }
 }
 

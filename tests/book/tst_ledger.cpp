@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
+
 using namespace dorv;
 
 // The booking core on a small database without windows: each case books, changes or removes and
@@ -74,6 +76,41 @@ class TestLedger : public QObject {
         for (const BookBreach& b : CheckBook(*db))
             texts << b.text;
         QVERIFY2(texts.isEmpty(), qPrintable(texts.join('\n')));
+    }
+
+    // The items as "id name level parent direction", by identifier.
+    QStringList items()
+    {
+        Statement st = db->prepareOnce("SELECT ID_ITM, ITM, LEV, ID_REF, C FROM TB_ITEMS ORDER BY ID_ITM");
+        QStringList out;
+        while (st.step()) {
+            QStringList parts;
+            for (int i = 0; i < 5; ++i)
+                parts << (st.column(i).isNull() ? QStringLiteral("-") : st.column(i).toString());
+            out << parts.join(' ');
+        }
+        return out;
+    }
+    // Besides the fixture's: a Latin name, a third-level item, items of both directions (Подарки
+    // with an income booked on it, Праздники with an income branch) and a salary received.
+    void moreItems()
+    {
+        db->exec("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C) VALUES (3, 'Pizza', 1, 1, '-'), (5, 'Батон', 2, "
+                 "2, '-'), (6, 'Подарки', NULL, 0, '0'), (7, 'Праздники', NULL, 0, '0'), (8, 'Торт', 7, 1, '+')");
+        Ledger ledger(*db);
+        OperationDraft gift = income(10, 1);
+        gift.level1 = 6;
+        ledger.book(gift);
+        ledger.book(expense(3, 2)); // Еда ▸ Хлеб
+    }
+    QString refusalOf(const std::function<void()>& change)
+    {
+        try {
+            change();
+        } catch (const DbError& e) {
+            return e.message();
+        }
+        return {};
     }
 
 private slots:
@@ -328,6 +365,188 @@ private slots:
         Statement st = db->prepareOnce("SELECT count(*) FROM TB_ITEMS WHERE ID_ITM = 2");
         QVERIFY(st.step());
         QCOMPARE(st.columnInt(0), qint64(0));
+    }
+
+    void addingCategories_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("parent"); // 0: none
+        QTest::addColumn<QString>("direction");
+        QTest::addColumn<QString>("stored"); // the new row, or the refusal
+        const QString taken = "Такая статья уже есть!";
+        QTest::addRow("first level") << "Дом" << 0 << "-"
+                                     << "9 Дом 0 - -";
+        QTest::addRow("second level") << "Молоко" << 1 << "-"
+                                      << "9 Молоко 1 1 -";
+        QTest::addRow("third level, both ways") << "Сушки" << 2 << "0"
+                                                << "9 Сушки 2 2 0";
+        QTest::addRow("both ways under an income item") << "Премия" << 4 << "0"
+                                                        << "9 Премия 1 4 0";
+        QTest::addRow("one way under a both-ways item") << "Цветы" << 6 << "+"
+                                                        << "9 Цветы 1 6 +";
+        QTest::addRow("spaces around the name go") << "  Чай  " << 1 << "-"
+                                                   << "9 Чай 1 1 -";
+        QTest::addRow("Cyrillic case makes another name") << "ХЛЕБ" << 1 << "-"
+                                                          << "9 ХЛЕБ 1 1 -";
+        QTest::addRow("taken in the same direction") << "Хлеб" << 0 << "-" << taken;
+        QTest::addRow("taken in the other direction") << "Зарплата" << 1 << "-" << taken;
+        QTest::addRow("taken, Latin case aside") << "PIZZA" << 0 << "-" << taken;
+        QTest::addRow("taken, spaces aside") << " Еда " << 0 << "-" << taken;
+        QTest::addRow("empty") << "   " << 0 << "-"
+                               << "Нужно ввести название статьи!";
+        QTest::addRow("not in the code page") << "Кофе ☕" << 1 << "-"
+                                              << "Поле «ITM»: символ «☕» не может быть сохранён";
+        QTest::addRow("longer than the column") << QString(31, QChar(u'Я')) << 0 << "-"
+                                                << "Поле «ITM»: текст длиннее 30 символов";
+        QTest::addRow("a control character") << "Чай\tзелёный" << 0 << "-"
+                                             << "Поле «ITM»: недопустимый управляющий символ";
+        QTest::addRow("no such parent") << "Чай" << 99 << "-"
+                                        << "Статья не найдена: возможно, она уже удалена.";
+        QTest::addRow("below the third level") << "Крошки" << 5 << "-"
+                                               << "Невозможно добавить статью на более правый уровень!";
+        QTest::addRow("under the transfer item") << "Чай" << -1 << "-"
+                                                 << "Ответвления зелёной статьи не поддерживаются!";
+        QTest::addRow("against its parent") << "Премия" << 4 << "-"
+                                            << "Ответвление статьи прихода не может быть статьёй расхода!";
+        QTest::addRow("no such direction") << "Чай" << 0 << "x"
+                                           << "Неизвестное направление статьи: «x»";
+    }
+    void addingCategories()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, parent);
+        QFETCH(QString, direction);
+        QFETCH(QString, stored);
+        moreItems();
+        const QStringList before = items();
+        Ledger ledger(*db);
+        CategoryDraft draft;
+        draft.name = name;
+        draft.direction = direction;
+        if (parent != 0)
+            draft.parent = parent;
+        CategoryResult made;
+        const QString refusal = refusalOf([&] { made = ledger.addCategory(draft); });
+        if (stored.front().isDigit()) {
+            QCOMPARE(refusal, QString());
+            QCOMPARE(items(), before + QStringList{stored});
+            const QStringList parts = stored.split(' ');
+            QCOMPARE(made.item, parts[0].toLongLong());
+            QCOMPARE(made.name, parts[1]);
+            QCOMPARE(made.level, parts[2].toInt());
+            QCOMPARE(made.parent.isNull() ? QString("-") : made.parent.toString(), parts[3]);
+            QCOMPARE(made.direction, parts[4]);
+        } else {
+            QCOMPARE(refusal, stored);
+            QCOMPARE(items(), before);
+        }
+        sound();
+    }
+
+    void renamingCategories_data()
+    {
+        QTest::addColumn<int>("item");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("direction"); // empty: as it stands
+        QTest::addColumn<QString>("stored");    // the item's row after, or the refusal
+        QTest::addRow("a new name") << 2 << "Булка"
+                                    << ""
+                                    << "2 Булка 1 1 -";
+        QTest::addRow("its own name, Latin case changed") << 3 << "PIZZA"
+                                                          << ""
+                                                          << "3 PIZZA 1 1 -";
+        QTest::addRow("spaces around the name go") << 2 << " Булка "
+                                                   << "-"
+                                                   << "2 Булка 1 1 -";
+        QTest::addRow("the transfer item") << -1 << "ПЕРЕВОДЫ"
+                                           << "-"
+                                           << "-1 ПЕРЕВОДЫ 0 - -";
+        QTest::addRow("one way to both ways") << 1 << "Еда"
+                                              << "0"
+                                              << "1 Еда 0 - 0";
+        QTest::addRow("both ways to the one booked") << 6 << "Подарки"
+                                                     << "+"
+                                                     << "6 Подарки 0 - +";
+        QTest::addRow("both ways to the one of its branches") << 7 << "Праздники"
+                                                              << "+"
+                                                              << "7 Праздники 0 - +";
+        QTest::addRow("taken in the other direction") << 2 << "Зарплата"
+                                                      << ""
+                                                      << "Такая статья уже есть!";
+        QTest::addRow("empty") << 2 << ""
+                               << ""
+                               << "Нужно ввести название статьи!";
+        QTest::addRow("not in the code page") << 2 << "Хлеб ☕"
+                                              << ""
+                                              << "Поле «ITM»: символ «☕» не может быть сохранён";
+        QTest::addRow("no such item") << 99 << "Чай"
+                                      << ""
+                                      << "Статья не найдена: возможно, она уже удалена.";
+        QTest::addRow("the transfer item's direction") << -1 << "ПЕРЕВОД"
+                                                       << "+"
+                                                       << "Направление зелёной статьи не меняется!";
+        QTest::addRow("against the rows booked on it")
+            << 6 << "Подарки"
+            << "-"
+            << "Статья «Подарки» не может стать статьёй расхода: по ней записаны операции прихода (1).";
+        QTest::addRow("against a branch")
+            << 7 << "Праздники"
+            << "-"
+            << "Статья «Праздники» не может стать статьёй расхода: у неё есть ответвления прихода.";
+        QTest::addRow("against its parent") << 2 << "Хлеб"
+                                            << "+"
+                                            << "Ответвление статьи расхода не может быть статьёй прихода!";
+        QTest::addRow("no such direction") << 1 << "Еда"
+                                           << "x"
+                                           << "Неизвестное направление статьи: «x»";
+    }
+    void renamingCategories()
+    {
+        QFETCH(int, item);
+        QFETCH(QString, name);
+        QFETCH(QString, direction);
+        QFETCH(QString, stored);
+        moreItems();
+        const QStringList before = items();
+        Ledger ledger(*db);
+        CategoryResult now;
+        const QString refusal = refusalOf([&] { now = ledger.renameCategory(item, name, direction); });
+        if (stored.front().isDigit() || stored.startsWith('-')) {
+            QCOMPARE(refusal, QString());
+            const QStringList after = items();
+            QVERIFY(after.contains(stored));
+            QCOMPARE(after.size(), before.size());
+            QCOMPARE(now.item, qint64(item));
+            QCOMPARE(now.name, stored.section(' ', 1, 1));
+            QCOMPARE(now.direction, stored.section(' ', 4, 4));
+        } else {
+            QCOMPARE(refusal, stored);
+            QCOMPARE(items(), before);
+        }
+        sound();
+    }
+
+    void removingAccounts()
+    {
+        Ledger ledger(*db);
+        OperationDraft salary = income(10, 1);
+        salary.account = 2;
+        ledger.book(salary);
+        ledger.closeAccount(2, true); // Карта keeps its 10 as its opening balance
+        ledger.book(expense(3, 2));
+        // Кошелёк has rows of its own: refused, nothing changed.
+        QCOMPARE(ledger.accountRemovalRefusal(1), QString("Есть связи в истории!"));
+        QCOMPARE(refusalOf([&] { ledger.removeAccount(1); }), QString("Есть связи в истории!"));
+        QCOMPARE(rest(1), -3.0);
+        // Карта goes with its opening balance: an account given its identifier later starts at 0.
+        QCOMPARE(ledger.accountRemovalRefusal(2), QString());
+        ledger.removeAccount(2);
+        QCOMPARE(rest(2), -1.0);
+        Statement opening = db->prepareOnce("SELECT count(*) FROM TB_OPENING WHERE Id_Account = 2");
+        QVERIFY(opening.step());
+        QCOMPARE(opening.columnInt(0), qint64(0));
+        db->exec("INSERT INTO TB_ACCOUNT (Id_Account, Account, Currency, Rest) VALUES (2, 'Вклад', 'руб', 0)");
+        sound();
     }
 
 private:

@@ -1,4 +1,5 @@
 #include "book/Journal.h"
+#include "book/Ledger.h"
 #include "data/ChangeRecorder.h"
 #include "data/Database.h"
 #include "data/DbError.h"
@@ -185,6 +186,43 @@ private slots:
         // Undone again after the redo: still exact.
         QVERIFY(journal->undo().done);
         QCOMPARE(dump(), before);
+    }
+
+    void categoryChangesOfTheLedgerAreOneStepEach_data()
+    {
+        QTest::addColumn<int>("change"); // 0 add, 1 add a branch, 2 rename, 3 rename and turn both ways
+        QTest::addColumn<QString>("name");
+        QTest::addRow("an item added") << 0 << "статья «Чай»";
+        QTest::addRow("a branch added") << 1 << "статья «Молотый»";
+        QTest::addRow("an item renamed") << 2 << "переименование статьи «Кофе в зёрнах»";
+        QTest::addRow("renamed and turned both ways") << 3 << "переименование статьи «Кофе и чай»";
+    }
+    void categoryChangesOfTheLedgerAreOneStepEach()
+    {
+        QFETCH(int, change);
+        QFETCH(QString, name);
+        const QStringList before = dump();
+        journal->commandStarted();
+        Ledger ledger(*db);
+        CategoryDraft draft;
+        draft.parent = change == 1 ? 3 : 1;
+        draft.name = change == 1 ? QStringLiteral("Молотый") : QStringLiteral("Чай");
+        if (change < 2)
+            ledger.addCategory(draft);
+        else if (change == 2)
+            ledger.renameCategory(3, QStringLiteral("Кофе в зёрнах"));
+        else
+            ledger.renameCategory(3, QStringLiteral("Кофе и чай"), QStringLiteral("0"));
+        journal->commandEnded();
+        const QStringList after = dump();
+        QVERIFY(after != before);
+        QCOMPARE(journal->undoCount(), 1);
+        QCOMPARE(journal->undoName(), name);
+        QVERIFY(journal->undo().done);
+        QCOMPARE(dump(), before);
+        QCOMPARE(journal->redoName(), name);
+        QVERIFY(journal->redo().done);
+        QCOMPARE(dump(), after);
     }
 
     void theTouchedRowIsTheOneToShow()

@@ -269,6 +269,27 @@ private slots:
         QCOMPARE(dm().Tb_Items->state(), DatasetState::Browse);
     }
 
+    void aDirectionTheBookedRowsGoAgainstIsRefused()
+    {
+        // Подарки goes both ways and has an income booked on it: it cannot become an expense item.
+        exec("INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Dt, Level1) VALUES (1, 36500, 1, '1', 5, "
+             "20)");
+        select(pane().TvCt, 20);
+        bool keptOpen = false;
+        prompts.modals.enqueue([&](QDialog* d) {
+            d->findChild<QRadioButton*>("DBRgFirst")->click();
+            d->findChild<QPushButton*>("ButOk")->click();
+            keptOpen = d->isVisible();
+            return int(QDialog::Rejected);
+        });
+        w->action("mCategoryEdit")->trigger();
+        QVERIFY(keptOpen);
+        QCOMPARE(prompts.messages(),
+                 QStringList{"Статья «Подарки» не может стать статьёй расхода: по ней записаны операции прихода (1)."});
+        QCOMPARE(query("SELECT C FROM TB_ITEMS WHERE ID_ITM = 20"), QStringList{"0"});
+        QCOMPARE(dm().Tb_Items->state(), DatasetState::Browse);
+    }
+
     void enterThatEndsARenameOpensNoCard()
     {
         QTreeWidget* tree = pane().TvCt;
