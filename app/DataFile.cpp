@@ -43,7 +43,6 @@ QString folderError() { return QStringLiteral("Невозможно создат
 TDataFile::TDataFile(TDm& dm, Prompts& prompts, QObject* parent) : QObject(parent), m_dm(dm), m_prompts(prompts)
 {
     setObjectName(QStringLiteral("DataFile"));
-    openDatabase = [this] { return openTables(); };
 }
 
 TDataFile::~TDataFile()
@@ -230,7 +229,7 @@ bool TDataFile::openRecovered()
         // when there is one (else typed twice). Without it nothing is opened and nothing is lost.
         for (;;) {
             setPassword(QString());
-            if (!askPassword || !askPassword(QStringLiteral("Введите пароль:"))) {
+            if (!askPassword(QStringLiteral("Введите пароль:"))) {
                 keepAside(QStringLiteral("Пароль не введён."));
                 return false;
             }
@@ -304,12 +303,12 @@ QString TDataFile::dialogFolder() const
 
 // ---- the password ----
 
-QString TDataFile::password() const { return passwordText ? passwordText() : m_password; }
+QString TDataFile::password() const { return m_owner ? m_owner->passwordText() : m_password; }
 
 void TDataFile::setPassword(const QString& text)
 {
-    if (setPasswordText)
-        setPasswordText(text);
+    if (m_owner)
+        m_owner->setPasswordText(text);
     else
         m_password = text;
 }
@@ -325,7 +324,7 @@ void TDataFile::VzpBadPassword(int index)
 void TDataFile::mPasswordClick()
 {
     const QString old = password();
-    if (!askPassword || !askPassword(QStringLiteral("Введите пароль:"))) {
+    if (!askPassword(QStringLiteral("Введите пароль:"))) {
         setPassword(old);
         return;
     }
@@ -367,7 +366,7 @@ int TDataFile::stageFile(const QString& path, QString* usedPassword)
         throw DbError(error);
     QString pass;
     if (!entries.isEmpty() && entries.first().encrypted) {
-        if (askPassword && askPassword(QStringLiteral("Введите пароль:")))
+        if (askPassword(QStringLiteral("Введите пароль:")))
             pass = password();
         else
             setPassword(QString());
@@ -457,8 +456,7 @@ bool TDataFile::OpenDataFile(QString path)
 {
     if (!QFileInfo(path).isFile())
         return false;
-    if (repaint)
-        repaint();
+    emit repaintNeeded();
     QString pass;
     const int unpacked = stageFile(path, &pass);
     if (unpacked > 0) {
@@ -480,8 +478,7 @@ bool TDataFile::OpenDataFile(QString path)
 
 void TDataFile::mOpenClick(QWidget* dialogParent)
 {
-    if (repaint)
-        repaint();
+    emit repaintNeeded();
     const QString file = m_prompts.openFile(dialogParent, QStringLiteral("Открытие данных"), DenFilter);
     if (file.isEmpty())
         return;
@@ -808,8 +805,8 @@ bool TDataFile::CloseDataFile()
 
 bool TDataFile::CloseDatabase()
 {
-    if (databaseClosing)
-        databaseClosing();
+    if (m_owner)
+        m_owner->databaseClosing();
     std::shared_ptr<Database> db;
     if (m_dm.Tb_Account->active()) {
         try {
@@ -819,8 +816,8 @@ bool TDataFile::CloseDatabase()
         }
     }
     QList<Dataset*> datasets = m_dm.datasets();
-    if (otherDatasets)
-        datasets += otherDatasets();
+    if (m_owner)
+        datasets += m_owner->otherDatasets();
     // Every dataset is closed even when one refuses: a half-closed database helps nobody.
     bool closed = true;
     for (Dataset* d : datasets) {
@@ -851,8 +848,7 @@ bool TDataFile::CloseDatabase()
     }
     db.reset();
     if (!StartStop) {
-        if (databaseClosed)
-            databaseClosed();
+        emit databaseClosed();
         setTitle(QString());
         setPassword(QString());
     }

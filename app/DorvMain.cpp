@@ -115,7 +115,7 @@ QAction* TFormMain::addAction(QMenu* menu, const QString& name, const QString& c
     a->setObjectName(name);
     menu->addAction(a);
     if (handler)
-        connect(a, &QAction::triggered, this, dorv::guarded(*m_prompts, handler));
+        connectGuarded(a, &QAction::triggered, this, *m_prompts, handler);
     return a;
 }
 
@@ -208,7 +208,7 @@ void TFormMain::buildActions()
         a->setChecked(tag == 0);
         m_viewGroup->addAction(a);
         m_viewItems[tag] = a;
-        connect(a, &QAction::triggered, this, dorv::guarded(*m_prompts, [this, a] { mMoneyViewClick(a); }));
+        connectGuarded(a, &QAction::triggered, this, *m_prompts, [this, a] { mMoneyViewClick(a); });
     }
 
     mCategory = bar->addMenu(QStringLiteral("&Статья"));
@@ -368,12 +368,10 @@ void TFormMain::buildContactPages()
     }
     Reminders = new TStartupReminders(host, *People, *Diary, ButLog, ButFace, this);
     Tm = Reminders->Tm;
-    connect(Firms, &TFirmsView::openPerson, this,
-            [this](const QVariant& id) { runGuarded(*m_prompts, [this, id] { People->OpenPerson(id); }); });
-    connect(Diary, &TDiaryView::openPerson, this,
-            [this](const QVariant& id) { runGuarded(*m_prompts, [this, id] { People->OpenPerson(id); }); });
-    connect(Diary, &TDiaryView::openFirm, this,
-            [this](const QVariant& id) { runGuarded(*m_prompts, [this, id] { Firms->OpenFirm(id); }); });
+    const auto openPerson = [this](const QVariant& id) { People->OpenPerson(id); };
+    connectGuarded(Firms, &TFirmsView::openPerson, this, *m_prompts, openPerson);
+    connectGuarded(Diary, &TDiaryView::openPerson, this, *m_prompts, openPerson);
+    connectGuarded(Diary, &TDiaryView::openFirm, this, *m_prompts, [this](const QVariant& id) { Firms->OpenFirm(id); });
 }
 
 bool TFormMain::diaryFlag() const { return Reminders && Reminders->diaryFlag; }
@@ -382,32 +380,41 @@ bool TFormMain::familyFlag() const { return Reminders && Reminders->familyFlag; 
 
 void TFormMain::wireDataFile()
 {
-    TDataFile& f = *m_file;
-    f.passwordText = [this] { return m_card ? m_card->EdPas->text() : QString(); };
-    f.setPasswordText = [this](const QString& text) {
-        if (m_card)
-            m_card->EdPas->setText(text);
-    };
-    f.askPassword = [this](const QString& caption) {
-        CardState.CardPage = 0;
-        TFormCard* card = Card();
-        card->passwordCaption = caption;
-        const bool ok = m_prompts->runModal(card) == QDialog::Accepted;
-        card->passwordCaption.clear();
-        return ok;
-    };
-    f.openDatabase = [this] { return OpenDatabase(); };
-    f.databaseClosing = [this] {
-        m_edit->dataClosing();
-        Money->ClearForClose();
-        Reminders->Clear();
-        Firms->ResetForClose();
-    };
-    f.databaseClosed = [this] { UpdateCommandStates(); };
-    f.repaint = [this] { repaint(); };
-    f.otherDatasets = [this] { return m_card ? m_card->ownedDatasets : QList<Dataset*>(); };
-    connect(&f, &TDataFile::titleChanged, this, [this](const QString& path) { setWindowTitle(path); });
+    m_file->setOwner(this);
+    connect(m_file, &TDataFile::databaseClosed, this, [this] { UpdateCommandStates(); });
+    connect(m_file, &TDataFile::repaintNeeded, this, [this] { repaint(); });
+    connect(m_file, &TDataFile::titleChanged, this, [this](const QString& path) { setWindowTitle(path); });
 }
+
+QString TFormMain::passwordText() const { return m_card ? m_card->EdPas->text() : QString(); }
+
+void TFormMain::setPasswordText(const QString& text)
+{
+    if (m_card)
+        m_card->EdPas->setText(text);
+}
+
+bool TFormMain::askPassword(const QString& caption)
+{
+    CardState.CardPage = 0;
+    TFormCard* card = Card();
+    card->passwordCaption = caption;
+    const bool ok = m_prompts->runModal(card) == QDialog::Accepted;
+    card->passwordCaption.clear();
+    return ok;
+}
+
+bool TFormMain::openDatabase() { return OpenDatabase(); }
+
+void TFormMain::databaseClosing()
+{
+    m_edit->dataClosing();
+    Money->ClearForClose();
+    Reminders->Clear();
+    Firms->ResetForClose();
+}
+
+QList<Dataset*> TFormMain::otherDatasets() const { return m_card ? m_card->ownedDatasets : QList<Dataset*>(); }
 
 // ---- start-up ----
 
@@ -543,7 +550,7 @@ TFormCard* TFormMain::Card()
 {
     if (!m_card) {
         m_card = new TFormCard(CardState, *m_prompts, m_dm.get(), this);
-        m_card->calculator = [this] { mCalcClick(); };
+        connect(m_card, &TFormCard::calculatorRequested, this, [this] { mCalcClick(); });
         new TAccountsPage(*m_card, *m_dm, *m_prompts);   // owned by the card
         new TOperationPages(*m_card, *m_dm, *m_prompts); // owned by the card
         m_card->BindDatabaseName(WorkingFolder);

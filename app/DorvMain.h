@@ -45,7 +45,7 @@ struct MainEnvironment {
 // The main window: the frame of tool bar, menus and the four views, start-up and shutdown. The
 // data file's life is TDataFile's, the money commands the money page's, the category commands
 // the category pane's; the frame places their commands and keeps the named handlers.
-class TFormMain final : public QMainWindow {
+class TFormMain final : public QMainWindow, private DataFileOwner {
     Q_OBJECT
     Q_PROPERTY(int WorkDate READ workDate WRITE setWorkDate)
     Q_PROPERTY(bool PackOnClose READ packOnClose WRITE setPackOnClose)
@@ -194,6 +194,14 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // What the data file asks of the window.
+    QString passwordText() const override;
+    void setPasswordText(const QString& text) override;
+    bool askPassword(const QString& caption) override;
+    bool openDatabase() override;
+    void databaseClosing() override;
+    QList<Dataset*> otherDatasets() const override;
+
     void buildMoneyPage();
     void buildActions();
     void buildToolBar();

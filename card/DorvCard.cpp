@@ -81,7 +81,7 @@ TFormCard::TFormCard(CardRequest& request, Prompts& prompts, TDm* dm, QWidget* p
     buttons->addWidget(ButOk);
     buttons->addWidget(BitBtn2);
     outer->addWidget(PanOk);
-    connect(ButOk, &QPushButton::clicked, this, guarded(m_prompts, [this] { ButOkClick(); }));
+    connectGuarded(ButOk, &QPushButton::clicked, this, m_prompts, [this] { ButOkClick(); });
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
     // The password is masked with "$" rather than the style's bullet; Qt offers no other
@@ -109,7 +109,7 @@ TFormCard::TFormCard(CardRequest& request, Prompts& prompts, TDm* dm, QWidget* p
     Dt->setSelectedDate(Clock::today());
     calLayout->addWidget(Dt);
     // Enter or a double click on a day chooses it, as OK does.
-    connect(Dt, &QCalendarWidget::activated, this, guarded(m_prompts, [this] { ButOkClick(); }));
+    connectGuarded(Dt, &QCalendarWidget::activated, this, m_prompts, [this] { ButOkClick(); });
 
     Pmdate = new QMenu(this);
     Pmdate->setObjectName(QStringLiteral("Pmdate"));
@@ -117,8 +117,8 @@ TFormCard::TFormCard(CardRequest& request, Prompts& prompts, TDm* dm, QWidget* p
     mpYear->setObjectName(QStringLiteral("mpYear"));
     mpToday = Pmdate->addAction(QStringLiteral("К &сегодняшнему дню"));
     mpToday->setObjectName(QStringLiteral("mpToday"));
-    connect(mpYear, &QAction::triggered, this, guarded(m_prompts, [this] { mpYearClick(); }));
-    connect(mpToday, &QAction::triggered, this, guarded(m_prompts, [this] { mpTodayClick(); }));
+    connectGuarded(mpYear, &QAction::triggered, this, m_prompts, [this] { mpYearClick(); });
+    connectGuarded(mpToday, &QAction::triggered, this, m_prompts, [this] { mpTodayClick(); });
     Dt->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Dt, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { Pmdate->popup(Dt->mapToGlobal(at)); });
@@ -149,8 +149,7 @@ bool TFormCard::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::KeyPress:
         if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_F9) {
-            if (calculator)
-                calculator();
+            emit calculatorRequested();
             return true;
         }
         break;
@@ -159,6 +158,8 @@ bool TFormCard::eventFilter(QObject* watched, QEvent* event)
     }
     return QDialog::eventFilter(watched, event);
 }
+
+void TFormCard::setPage(int cardPage, TCardPage* page) { m_pages.insert(cardPage, page); }
 
 void TFormCard::setSizeableBorder(bool on)
 {
@@ -178,24 +179,11 @@ void TFormCard::showEvent(QShowEvent* event)
 
 void TFormCard::FormShow()
 {
-    switch (m_request.CardPage) {
-    case 1:
-    case 2:
-    case 3:
-        if (showOperationPage)
-            showOperationPage();
-        break;
-    case 4:
-        if (showAccountsPage)
-            showAccountsPage();
-        break;
-    case 5:
-        if (showCategoryPage)
-            showCategoryPage();
-        break;
-    default:
+    if (m_request.CardPage >= 1 && m_request.CardPage <= 5) {
+        if (TCardPage* page = m_pages.value(m_request.CardPage))
+            page->showPage();
+    } else {
         ShowCalendarOrPasswordPage();
-        break;
     }
     // The page owners resize the card while preparing; the page's controls follow the new size.
     if (QWidget* page = PgCard->currentWidget()) {
@@ -233,20 +221,8 @@ void TFormCard::ButOkClick()
 {
     // Taking the focus away makes the control being edited hand over its text first.
     ButOk->setFocus();
-    bool close = true;
-    switch (m_request.CardPage) {
-    case 1:
-    case 2:
-    case 3:
-        close = !operationOk || operationOk();
-        break;
-    case 5:
-        close = !categoryOk || categoryOk();
-        break;
-    default:
-        break;
-    }
-    if (close)
+    TCardPage* page = m_pages.value(m_request.CardPage);
+    if (!page || page->pageOk())
         done(QDialog::Accepted);
 }
 
@@ -267,8 +243,12 @@ void TFormCard::FormClose()
         }
     }
     ButOk->setEnabled(true);
-    if (accountsReset)
-        accountsReset();
+    QList<TCardPage*> told;
+    for (TCardPage* page : std::as_const(m_pages)) {
+        if (!told.contains(page))
+            page->cardClosed();
+        told << page;
+    }
     // Every page starts from the same place and size, whatever the last one made of the card.
     resize(RestSize);
     move(RestPosition);

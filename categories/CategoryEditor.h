@@ -1,4 +1,6 @@
 #pragma once
+#include "card/DorvCard.h"
+
 #include <QObject>
 #include <QPoint>
 
@@ -31,7 +33,7 @@ struct CategoryEditorHost {
 // Adding, branching, renaming, deleting, finding and moving the items of the category trees: the
 // category page of the card, the in-place rename and the drops between nodes of a tree. A move
 // writes the item's place and the paths of the history in one transaction.
-class TCategoryEditor final : public QObject {
+class TCategoryEditor final : public QObject, private TCardPage {
     Q_OBJECT
 public:
     TCategoryEditor(TCategoryPane& pane, const CategoryEditorHost& host);
@@ -63,6 +65,8 @@ public:
     void TvCtDragDrop(QTreeWidget* tree, const QPoint& at);
 
 private:
+    void showPage() override { PrepareCategoryPage(); }
+    bool pageOk() override { return categoryOk(); }
     void installPage(TFormCard& card);
     QTreeWidget* cardTree() const;
     QTreeWidget* focusedTree() const;

@@ -62,17 +62,19 @@ TPeopleView::TPeopleView(const ContactsHost& host, QWidget* parent) : QWidget(pa
     for (TDbGrid* g : {DBGPerson, DBGFamily}) {
         g->gridModel()->setColumnReadOnly(1);
         g->setEllipsisColumn(1);
-        g->onEditButton = [this, g] { runGuarded(*m_host.prompts, [this, g] { DBGPersonEditButtonClick(g); }); };
-        g->onEnter = [this, g] {
-            setMenuGrid(g);
-            // A person still being added is posted (or dropped) before its family is worked on.
-            if (g == DBGFamily && m_host.dm->Tb_Person->editing())
-                runGuarded(*m_host.prompts, [this] { PostOrDrop(*m_host.dm->Tb_Person, *m_host.prompts); });
-        };
-        g->beforeKeyAction = [this, g] {
+        connectGuarded(g, &TDbGrid::editButtonClicked, this, *m_host.prompts,
+                       [this, g] { DBGPersonEditButtonClick(g); });
+        connect(g, &TDbGrid::focusEntered, this, [this, g] { setMenuGrid(g); });
+        // A person still being added is posted (or dropped) before its family is worked on.
+        if (g == DBGFamily)
+            connectGuarded(g, &TDbGrid::focusEntered, this, *m_host.prompts, [this] {
+                if (m_host.dm->Tb_Person->editing())
+                    PostOrDrop(*m_host.dm->Tb_Person, *m_host.prompts);
+            });
+        connect(g, &TDbGrid::aboutToTryKeyAction, this, [this, g] {
             setMenuGrid(g);
             PmPersonPopup();
-        };
+        });
         connect(g, &QWidget::customContextMenuRequested, this, [this, g](const QPoint& at) {
             setMenuGrid(g);
             if (m_host.dm->Tb_Person->active() && m_host.dm->Tb_Family->active())
@@ -96,23 +98,23 @@ TPeopleView::TPeopleView(const ContactsHost& host, QWidget* parent) : QWidget(pa
     buildPopup();
 
     // The two buttons are one group: pressing one down raises the other.
-    connect(ButPerson, &QToolButton::clicked, this, guarded(prompts, [this] {
-                if (ButPerson->isChecked() && ButFamily->isChecked()) {
-                    ButFamily->setChecked(false);
-                    ButFamilyClick();
-                }
-                ButPersonClick();
-            }));
-    connect(ButFamily, &QToolButton::clicked, this, guarded(prompts, [this] {
-                if (ButFamily->isChecked())
-                    ButPerson->setChecked(false);
-                ButFamilyClick();
-            }));
+    connectGuarded(ButPerson, &QToolButton::clicked, this, prompts, [this] {
+        if (ButPerson->isChecked() && ButFamily->isChecked()) {
+            ButFamily->setChecked(false);
+            ButFamilyClick();
+        }
+        ButPersonClick();
+    });
+    connectGuarded(ButFamily, &QToolButton::clicked, this, prompts, [this] {
+        if (ButFamily->isChecked())
+            ButPerson->setChecked(false);
+        ButFamilyClick();
+    });
     // The family follows the current person however it became current: a scroll, a post that
     // moved the cursor, a delete.
-    connect(&dm, &TDm::personScrolled, this, guarded(prompts, [this] { Tb_PersonAfterScroll(); }));
-    connect(dm.Tb_Person, &Dataset::currentRowChanged, this, guarded(prompts, [this] { Tb_PersonAfterScroll(); }));
-    connect(dm.Tb_Person, &Dataset::rowsReset, this, guarded(prompts, [this] { Tb_PersonAfterScroll(); }));
+    connectGuarded(&dm, &TDm::personScrolled, this, prompts, [this] { Tb_PersonAfterScroll(); });
+    connectGuarded(dm.Tb_Person, &Dataset::currentRowChanged, this, prompts, [this] { Tb_PersonAfterScroll(); });
+    connectGuarded(dm.Tb_Person, &Dataset::rowsReset, this, prompts, [this] { Tb_PersonAfterScroll(); });
     // The popup's states follow the tables, so that its keys and items are right whenever used.
     for (Table* t : {dm.Tb_Person, dm.Tb_Family}) {
         connect(t, &Dataset::stateChanged, this, [this] { PmPersonPopup(); });
@@ -136,7 +138,7 @@ void TPeopleView::buildPopup()
             DBGPerson->addKeyAction(a);
             DBGFamily->addKeyAction(a);
         }
-        connect(a, &QAction::triggered, this, guarded(*m_host.prompts, [this, a] { mpPersonNewClick(a); }));
+        connectGuarded(a, &QAction::triggered, this, *m_host.prompts, [this, a] { mpPersonNewClick(a); });
         return a;
     };
     mpPersonNew = item("mpPersonNew", QStringLiteral("&Добавить запись  Ins"));

@@ -45,6 +45,7 @@ namespace {
 
 // A data label that reports clicks, as the account labels open the accounts card.
 class ClickLabel final : public QLabel {
+    Q_OBJECT
 public:
     ClickLabel(const QString& name, const QString& hint, QWidget* parent) : QLabel(parent)
     {
@@ -55,14 +56,15 @@ public:
         setFont(f);
         setMargin(2);
     }
-    std::function<void()> clicked;
+
+signals:
+    void clicked();
 
 protected:
     void mousePressEvent(QMouseEvent* e) override
     {
         QLabel::mousePressEvent(e);
-        if (clicked)
-            clicked();
+        emit clicked();
     }
 };
 
@@ -119,16 +121,7 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
     Splitter1->setHandleWidth(4);
     Pgd = new TCategoryPane(*m_host.dm, Splitter1);
-    Pgd->accountSelected = [this] {
-        Table& a = *m_host.dm->Tb_Account;
-        return a.active() && !a.isEmpty() && !a.fieldByName(QStringLiteral("Id_Account")).isNull();
-    };
-    Pgd->openOperationCard = [this] {
-        guarded([this] {
-            if (openOperationCard)
-                openOperationCard(1);
-        });
-    };
+    connect(Pgd, &TCategoryPane::operationCardRequested, this, [this] { emit operationCardRequested(1); });
     connect(Pgd, &TCategoryPane::splitterColour, this, [this](const QColor& colour) {
         // Leaving a tree for the history is entering the history: its colour wins.
         setSplitterColour(DBG->hasFocus() ? QColor(128, 0, 0) : colour);
@@ -140,17 +133,12 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     histModel = new TableModel(m_host.dm->Tb_Hist, this);
     DBG->setGridModel(histModel);
     DBG->setContextMenuPolicy(Qt::CustomContextMenu);
-    DBG->onDblClick = [this] { guarded([this] { DBGDblClick(); }); };
-    DBG->onEnterKey = [this] { guarded([this] { DBGDblClick(); }); };
-    DBG->onEnter = [this] { setSplitterColour(QColor(128, 0, 0)); };
-    DBG->onExit = [this] { setSplitterColour(palette().color(QPalette::Button)); };
-    DBG->onDrop = [this] {
-        guarded([this] {
-            if (openOperationCard)
-                openOperationCard(1);
-        });
-    };
-    DBG->reportError = [this](const QString& message) { m_host.prompts->error(message); };
+    connectGuarded(DBG, &TDbGrid::rowDoubleClicked, this, *m_host.prompts, [this] { DBGDblClick(); });
+    connectGuarded(DBG, &TDbGrid::enterPressed, this, *m_host.prompts, [this] { DBGDblClick(); });
+    connect(DBG, &TDbGrid::focusEntered, this, [this] { setSplitterColour(QColor(128, 0, 0)); });
+    connect(DBG, &TDbGrid::focusLeft, this, [this] { setSplitterColour(palette().color(QPalette::Button)); });
+    connect(DBG, &TDbGrid::dropped, this, [this] { emit operationCardRequested(1); });
+    connect(DBG, &TDbGrid::readFailed, this, [this](const QString& message) { m_host.prompts->error(message); });
     applyDefaultWidths();
     Splitter1->addWidget(Pgd);
     Splitter1->addWidget(DBG);
@@ -186,7 +174,8 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     connect(m_host.state, &TMoneyState::periodKindChanged, this, [this] { followPeriodKind(); });
     connect(m_host.state, &TMoneyState::workDateChanged, this, [this] { showWorkDate(); });
     m_editor = new TOperationEditor(*this, dm, *m_host.prompts, *m_host.state, m_host.card);
-    openOperationCard = [this](int mode) { m_editor->OpenOperationCard(mode); };
+    connectGuarded(this, &TMoneyView::operationCardRequested, this, *m_host.prompts,
+                   [this](int mode) { m_editor->OpenOperationCard(mode); });
     buildPopup();
     CategoryEditorHost categories;
     categories.dm = &dm;
@@ -306,7 +295,7 @@ void TMoneyView::buildToolBar()
     account->setMinimumWidth(120);
     rest->setMinimumWidth(80);
     for (ClickLabel* l : {account, rest, currency}) {
-        l->clicked = [this] { guarded([this] { ButAccClick(); }); };
+        connectGuarded(l, &ClickLabel::clicked, this, *m_host.prompts, [this] { ButAccClick(); });
         accLayout->addWidget(l);
     }
     DBTAccount = account;
@@ -374,8 +363,6 @@ void TMoneyView::buildToolBar()
     ButResult->setDefaultAction(mResult);
     TbMoney->addWidget(ButResult);
 }
-
-void TMoneyView::guarded(const std::function<void()>& handler) { runGuarded(*m_host.prompts, handler); }
 
 void TMoneyView::setBalanceColour(bool negative)
 {
@@ -686,14 +673,14 @@ void TMoneyView::buildPopup()
 
 void TMoneyView::mMoneyNewClick()
 {
-    if (mMoneyNew->isEnabled() && openOperationCard)
-        openOperationCard(1);
+    if (mMoneyNew->isEnabled())
+        emit operationCardRequested(1);
 }
 
 void TMoneyView::mMoneyEditClick()
 {
-    if (mMoneyEdit->isEnabled() && openOperationCard)
-        openOperationCard(3);
+    if (mMoneyEdit->isEnabled())
+        emit operationCardRequested(3);
 }
 
 void TMoneyView::mMoneyDeleteClick() { m_editor->mMoneyDeleteClick(); }
@@ -820,8 +807,8 @@ void TMoneyView::mCategoryViewClick()
 
 void TMoneyView::DBGDblClick()
 {
-    if (mMoneyEdit->isEnabled() && openOperationCard)
-        openOperationCard(3);
+    if (mMoneyEdit->isEnabled())
+        emit operationCardRequested(3);
 }
 
 void TMoneyView::setSplitterColour(const QColor& colour)
@@ -831,3 +818,5 @@ void TMoneyView::setSplitterColour(const QColor& colour)
 }
 
 } // namespace dorv
+
+#include "MoneyView.moc"

@@ -124,13 +124,12 @@ public:
     // The grid's own column widths: the fields' display widths, the date 77 pixels.
     void applyDefaultWidths();
     void setPanel(int panel, const QString& text);
-    // Runs a handler as an event of the page.
-    void guarded(const std::function<void()>& handler);
     // The splitter's colour tells which side has the focus.
     QColor splitterColour() const { return m_splitterColour; }
 
-    // Opens the operation card: 1 new, 3 edit; the operation editing hooks in here.
-    std::function<void(int mode)> openOperationCard;
+signals:
+    // The operation card is to open: 1 new, 3 edit. The operation editing listens.
+    void operationCardRequested(int mode);
 
 private:
     void buildActions();

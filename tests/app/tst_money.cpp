@@ -309,14 +309,14 @@ private slots:
         addAccount(1, "Счёт");
         reopenAccounts();
         money().ApplyPeriod();
-        QList<int> opened;
-        money().openOperationCard = [&](int mode) { opened << mode; };
+        QSignalSpy opened(&money(), &TMoneyView::operationCardRequested);
         QTest::keyClick(money().DBG, Qt::Key_Return);
         QVERIFY(opened.isEmpty()); // no rows: nothing to edit
         addOperation(1, day(2000, 2, 1), 1, "1", 1.0, {});
         money().ApplyPeriod();
         QTest::keyClick(money().DBG, Qt::Key_Return);
-        QCOMPARE(opened, QList<int>{3});
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened.first().first().toInt(), 3);
     }
 
     void plannedRowsColoured_data()
@@ -415,8 +415,7 @@ private slots:
         QTreeWidget* tree = money().Pgd->TvCt;
         tree->clear();
         tree->parentWidget()->installEventFilter(&counter);
-        QList<int> opened;
-        money().openOperationCard = [&](int mode) { opened << mode; };
+        QSignalSpy opened(&money(), &TMoneyView::operationCardRequested);
         QTest::keyClick(tree, Qt::Key_Return);
         QCOMPARE(counter.keys, 0);
         QVERIFY(opened.isEmpty());

@@ -275,7 +275,7 @@ private slots:
             QCOMPARE(r.pricePoints().first().second, 3.0);
             // Going to the operation makes it current in the main window.
             r.Tb_Detail->first();
-            r.DBGDet->onDblClick();
+            QTest::keyClick(r.DBGDet, Qt::Key_Return);
             QCOMPARE(w->Dm()->Tb_Hist->fieldByName("Date_Create").asInteger(), qint64(1));
             // Closed and opened again: the statement of the current row.
             r.ButTable->click();
