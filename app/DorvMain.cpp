@@ -52,11 +52,35 @@ constexpr int FrameLookInterval = 50;
 constexpr int FrameLooks = 200;
 } // namespace
 
+class TFormMain::MainServices final : public Services {
+public:
+    explicit MainServices(TFormMain& window) : Services(*window.m_dm, *window.m_prompts, *window.m_state), m_w(window)
+    {
+    }
+    TFormCard* card() override { return m_w.Card(); }
+    int pickDate(int initialDay) override { return m_w.PickDate(initialDay); }
+    void calculator() override { m_w.mCalcClick(); }
+    void showView(int view) override { m_w.ShowView(view); }
+    int currentView() const override { return m_w.m_view; }
+    BirthdayPairs birthdayPairs() const override
+    {
+        return {m_w.TodayDay, m_w.TodayMonth, m_w.TomorrowDay, m_w.TomorrowMonth};
+    }
+    void updateCommandStates() override { m_w.UpdateCommandStates(); }
+    void packOnClose() override { m_w.PackOnClose = true; }
+    bool expenseMode() const override { return m_w.m_state->expenseMode(); }
+    bool incomeMode() const override { return m_w.m_state->incomeMode(); }
+
+private:
+    TFormMain& m_w;
+};
+
 TFormMain::TFormMain(const MainEnvironment& env, QWidget* parent)
     : QMainWindow(parent), m_env(env), m_ownPrompts(env.prompts ? nullptr : std::make_unique<QtPrompts>(this)),
       m_prompts(env.prompts ? env.prompts : m_ownPrompts.get()),
       m_settings(std::make_unique<Settings>(env.settingsFile)), m_dm(std::make_unique<TDm>()),
-      m_state(new TMoneyState(this)), m_file(new TDataFile(*m_dm, *m_prompts, this)), TempFolder(m_file->TempFolder),
+      m_state(new TMoneyState(this)), m_file(new TDataFile(*m_dm, *m_prompts, this)),
+      m_services(std::make_unique<MainServices>(*this)), TempFolder(m_file->TempFolder),
       WorkingFolder(m_file->WorkingFolder), WholeStart(m_state->WholeStart), WholeEnd(m_state->WholeEnd),
       StartStop(m_file->StartStop), PackOnClose(m_file->PackOnClose), WorkDate(m_state->WorkDate)
 {
@@ -136,16 +160,7 @@ void TFormMain::buildMoneyPage()
     m_dm->workDate = [this] { return m_state->workDate(); };
     m_dm->expenseMode = [this] { return m_state->expenseMode(); };
     m_dm->inform = [this](const QString& text) { m_prompts->inform(text); };
-    MoneyHost host;
-    host.dm = m_dm.get();
-    host.prompts = m_prompts;
-    host.state = m_state;
-    host.card = [this] { return Card(); };
-    host.pickDate = [this](int day) { return PickDate(day); };
-    host.updateCommandStates = [this] { UpdateCommandStates(); };
-    host.packOnClose = [this] { PackOnClose = true; };
-    host.calculator = [this] { mCalcClick(); };
-    Money = new TMoneyView(host);
+    Money = new TMoneyView(*m_services);
     DBG = Money->DBG;
     m_histModel = Money->histModel;
     connect(m_dm.get(), &TDm::historyDataChanged, this, [this] { UpdateCommandStates(); });
@@ -349,16 +364,9 @@ void TFormMain::buildPages()
 
 void TFormMain::buildContactPages()
 {
-    ContactsHost host;
-    host.dm = m_dm.get();
-    host.prompts = m_prompts;
-    host.pickDate = [this](int day) { return PickDate(day); };
-    host.showView = [this](int view) { ShowView(view); };
-    host.currentView = [this] { return m_view; };
-    host.pairs = [this] { return BirthdayPairs{TodayDay, TodayMonth, TomorrowDay, TomorrowMonth}; };
-    People = new TPeopleView(host);
-    Firms = new TFirmsView(host);
-    Diary = new TDiaryView(host);
+    People = new TPeopleView(*m_services);
+    Firms = new TFirmsView(*m_services);
+    Diary = new TDiaryView(*m_services);
     QWidget* pages[] = {ShPers, ShFirm, ShDiary};
     QWidget* views[] = {People, Firms, Diary};
     for (int i = 0; i < 3; ++i) {
@@ -366,7 +374,7 @@ void TFormMain::buildContactPages()
         lay->setContentsMargins(0, 0, 0, 0);
         lay->addWidget(views[i]);
     }
-    Reminders = new TStartupReminders(host, *People, *Diary, ButLog, ButFace, this);
+    Reminders = new TStartupReminders(*m_services, *People, *Diary, ButLog, ButFace, this);
     Tm = Reminders->Tm;
     const auto openPerson = [this](const QVariant& id) { People->OpenPerson(id); };
     connectGuarded(Firms, &TFirmsView::openPerson, this, *m_prompts, openPerson);

@@ -66,6 +66,9 @@ class TFormMain final : public QMainWindow, private DataFileOwner {
     std::unique_ptr<TDm> m_dm;
     TMoneyState* m_state = nullptr;
     TDataFile* m_file = nullptr;
+    // What the window gives the windows it holds.
+    class MainServices;
+    std::unique_ptr<MainServices> m_services;
 
 public:
     explicit TFormMain(const MainEnvironment& env, QWidget* parent = nullptr);

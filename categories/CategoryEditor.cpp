@@ -41,8 +41,7 @@ Path pathOf(const QTreeWidgetItem* node)
 
 } // namespace
 
-TCategoryEditor::TCategoryEditor(TCategoryPane& pane, const CategoryEditorHost& host)
-    : QObject(&pane), m_pane(pane), m_host(host)
+TCategoryEditor::TCategoryEditor(TCategoryPane& pane, Services& host) : QObject(&pane), m_pane(pane), m_host(host)
 {
     setObjectName(QStringLiteral("CategoryEditor"));
     Prompts& prompts = *m_host.prompts;
@@ -107,9 +106,9 @@ void TCategoryEditor::setDirection(const QString& c)
 
 QTreeWidget* TCategoryEditor::cardTree() const
 {
-    if (m_host.expenseMode && m_host.expenseMode())
+    if (m_host.expenseMode())
         return m_pane.TvCt;
-    if (m_host.incomeMode && m_host.incomeMode())
+    if (m_host.incomeMode())
         return m_pane.TvDt;
     return nullptr;
 }

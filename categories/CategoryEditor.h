@@ -1,10 +1,9 @@
 #pragma once
 #include "card/DorvCard.h"
+#include "widgets/Services.h"
 
 #include <QObject>
 #include <QPoint>
-
-#include <functional>
 
 class QAction;
 class QGroupBox;
@@ -21,22 +20,13 @@ class TDbEdit;
 class TDm;
 class TFormCard;
 
-// What category editing needs of the program around it.
-struct CategoryEditorHost {
-    TDm* dm = nullptr;
-    Prompts* prompts = nullptr;
-    std::function<TFormCard*()> card;
-    std::function<bool()> expenseMode;
-    std::function<bool()> incomeMode;
-};
-
 // Adding, branching, renaming, deleting, finding and moving the items of the category trees: the
 // category page of the card, the in-place rename and the drops between nodes of a tree. A move
 // writes the item's place and the paths of the history in one transaction.
 class TCategoryEditor final : public QObject, private TCardPage {
     Q_OBJECT
 public:
-    TCategoryEditor(TCategoryPane& pane, const CategoryEditorHost& host);
+    TCategoryEditor(TCategoryPane& pane, Services& host);
     ~TCategoryEditor() override;
 
     enum class Attach { Child, Sibling };
@@ -78,7 +68,7 @@ private:
     bool hasBranches(qint64 id);
 
     TCategoryPane& m_pane;
-    CategoryEditorHost m_host;
+    Services& m_host;
     int m_action = 0;
     QTreeWidget* m_tree = nullptr;
     QTreeWidgetItem* m_node = nullptr;

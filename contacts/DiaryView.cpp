@@ -27,7 +27,7 @@ const char* const PositionProperty = "position";
 const char* const ModeCaptions[] = {"Не напоминать", "Начиная с даты", "Ежемесячно"};
 } // namespace
 
-TDiaryView::TDiaryView(const ContactsHost& host, QWidget* parent) : QWidget(parent), m_host(host)
+TDiaryView::TDiaryView(Services& host, QWidget* parent) : QWidget(parent), m_host(host)
 {
     setObjectName(QStringLiteral("DiaryView"));
     TDm& dm = *m_host.dm;
@@ -250,7 +250,7 @@ void TDiaryView::mpLogNewClick(QAction* sender)
 
 void TDiaryView::DBGLogEditButtonClick()
 {
-    EditDateField(*m_host.dm->Tb_Log, QStringLiteral("Date_Remind"), m_host.pickDate);
+    EditDateField(*m_host.dm->Tb_Log, QStringLiteral("Date_Remind"), [this](int day) { return m_host.pickDate(day); });
     DBGLog->setFocus();
 }
 
@@ -279,7 +279,7 @@ void TDiaryView::ButLogFiltClick()
     Table& t = *m_host.dm->Tb_Log;
     if (t.active())
         t.setFiltered(ButLogFilt->isChecked());
-    if (ButLogFilt->isChecked() && m_host.currentView && m_host.currentView() == 3)
+    if (ButLogFilt->isChecked() && m_host.currentView() == 3)
         emit diaryTasksSeen();
 }
 

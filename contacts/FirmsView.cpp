@@ -19,7 +19,7 @@
 
 namespace dorv {
 
-TFirmsView::TFirmsView(const ContactsHost& host, QWidget* parent) : QWidget(parent), m_host(host)
+TFirmsView::TFirmsView(Services& host, QWidget* parent) : QWidget(parent), m_host(host)
 {
     setObjectName(QStringLiteral("FirmsView"));
     TDm& dm = *m_host.dm;
@@ -139,8 +139,7 @@ void TFirmsView::mpFirmNewClick(QAction* sender)
 
 void TFirmsView::OpenFirm(const QVariant& firmId)
 {
-    if (m_host.showView)
-        m_host.showView(2);
+    m_host.showView(2);
     Table& t = *m_host.dm->Tb_Firm;
     if (firmId.isValid() && t.active())
         t.locate(QStringLiteral("Id_Firm"), firmId);

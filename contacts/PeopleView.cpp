@@ -26,7 +26,7 @@ const char* const PositionProperty = "position";
 
 } // namespace
 
-TPeopleView::TPeopleView(const ContactsHost& host, QWidget* parent) : QWidget(parent), m_host(host)
+TPeopleView::TPeopleView(Services& host, QWidget* parent) : QWidget(parent), m_host(host)
 {
     setObjectName(QStringLiteral("PeopleView"));
     TDm& dm = *m_host.dm;
@@ -169,7 +169,7 @@ TDbGrid* TPeopleView::menuGrid() const
     return m_menuGrid;
 }
 
-bool TPeopleView::onThisPage() const { return m_host.currentView && m_host.currentView() == 1; }
+bool TPeopleView::onThisPage() const { return m_host.currentView() == 1; }
 
 void TPeopleView::setMenuGrid(TDbGrid* grid)
 {
@@ -257,7 +257,7 @@ void TPeopleView::mpPersonNewClick(QAction* sender)
 
 void TPeopleView::DBGPersonEditButtonClick(TDbGrid* grid)
 {
-    EditDateField(tableOf(grid), QStringLiteral("Birthday"), m_host.pickDate);
+    EditDateField(tableOf(grid), QStringLiteral("Birthday"), [this](int day) { return m_host.pickDate(day); });
     grid->setFocus();
 }
 
@@ -266,7 +266,7 @@ void TPeopleView::ButPersonClick()
     TDm& dm = *m_host.dm;
     const bool down = ButPerson->isChecked();
     if (dm.Tb_Person->active()) {
-        dm.Tb_Person->setFilter(birthdayFilterText(m_host.pairs()));
+        dm.Tb_Person->setFilter(birthdayFilterText(m_host.birthdayPairs()));
         dm.Tb_Person->setFiltered(down);
     }
     if (down && onThisPage())
@@ -278,7 +278,7 @@ void TPeopleView::ButFamilyClick()
     TDm& dm = *m_host.dm;
     const bool down = ButFamily->isChecked();
     if (down) {
-        dm.Tb_Family->setFilter(birthdayFilterText(m_host.pairs()));
+        dm.Tb_Family->setFilter(birthdayFilterText(m_host.birthdayPairs()));
         if (dm.Tb_Person->active())
             dm.Tb_Person->setFiltered(false);
     } else {
@@ -306,7 +306,7 @@ void TPeopleView::ApplyPersonFilter(int view)
         return;
     const bool on = view == 1 && ButPerson->isChecked();
     if (on)
-        dm.Tb_Person->setFilter(birthdayFilterText(m_host.pairs()));
+        dm.Tb_Person->setFilter(birthdayFilterText(m_host.birthdayPairs()));
     dm.Tb_Person->setFiltered(on);
     // Away from the page the family was not kept following the current person.
     if (view == 1 && !ButFamily->isChecked() && dm.Tb_Family->active())
@@ -319,8 +319,7 @@ void TPeopleView::OpenPerson(const QVariant& personId)
     if (dm.Tb_Person->active())
         dm.Tb_Person->setFiltered(false);
     ButPerson->setChecked(false);
-    if (m_host.showView)
-        m_host.showView(1);
+    m_host.showView(1);
     if (personId.isValid() && dm.Tb_Person->active())
         dm.Tb_Person->locate(QStringLiteral("ID_PERSON"), personId);
     DBGPerson->setFocus();

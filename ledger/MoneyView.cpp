@@ -106,7 +106,7 @@ void fitPanel(QLabel* panel, int least)
 
 } // namespace
 
-TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
+TMoneyView::TMoneyView(Services& host, QWidget* parent)
     : QWidget(parent), PeriodStart(host.state->PeriodStart), PeriodEnd(host.state->PeriodEnd), m_host(host)
 {
     setObjectName(QStringLiteral("MoneyView"));
@@ -173,17 +173,11 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     connect(m_host.state, &TMoneyState::directionChanged, this, [this] { followDirection(); });
     connect(m_host.state, &TMoneyState::periodKindChanged, this, [this] { followPeriodKind(); });
     connect(m_host.state, &TMoneyState::workDateChanged, this, [this] { showWorkDate(); });
-    m_editor = new TOperationEditor(*this, dm, *m_host.prompts, *m_host.state, m_host.card);
+    m_editor = new TOperationEditor(*this, m_host);
     connectGuarded(this, &TMoneyView::operationCardRequested, this, *m_host.prompts,
                    [this](int mode) { m_editor->OpenOperationCard(mode); });
     buildPopup();
-    CategoryEditorHost categories;
-    categories.dm = &dm;
-    categories.prompts = m_host.prompts;
-    categories.card = m_host.card;
-    categories.expenseMode = [this] { return state().expenseMode(); };
-    categories.incomeMode = [this] { return state().incomeMode(); };
-    m_categories = new TCategoryEditor(*Pgd, categories);
+    m_categories = new TCategoryEditor(*Pgd, m_host);
     mCheck = (new TBookCheckCommand(*this, dm, *m_host.prompts))->mCheck;
     for (QAction* a : {Pgd->mCategoryView, Pgd->mpCategoryView})
         connectGuarded(a, &QAction::triggered, this, *m_host.prompts, [this] { mCategoryViewClick(); });
@@ -728,21 +722,9 @@ void TMoneyView::mEmptyHistClick()
     acc.refresh();
     acc.locate(QStringLiteral("Id_Account"), account);
     hist.refresh();
-    if (m_host.packOnClose)
-        m_host.packOnClose();
+    m_host.packOnClose();
     dm.DataSaved = false;
     UpdateTotals(true, 0);
-}
-
-ResultsHost TMoneyView::resultsHost() const
-{
-    ResultsHost host;
-    host.dm = m_host.dm;
-    host.prompts = m_host.prompts;
-    host.pickDate = m_host.pickDate;
-    host.calculator = m_host.calculator;
-    host.gotoOperation = [this](const QVariantList& key) { m_host.dm->Tb_Hist->findKey(key); };
-    return host;
 }
 
 void TMoneyView::ButResultClick()
@@ -752,7 +734,7 @@ void TMoneyView::ButResultClick()
     Table& hist = *dm.Tb_Hist;
     if (!hist.active() || hist.isEmpty())
         return;
-    TFormRest window(resultsHost(), this);
+    TFormRest window(m_host, this);
     Table& acc = *dm.Tb_Account;
     window.setAccount(acc.fieldByName(QStringLiteral("Account")).asString() + QStringLiteral(" ...  ")
                           + acc.fieldByName(QStringLiteral("Rest")).displayText() + QLatin1Char(' ')
@@ -790,7 +772,7 @@ void TMoneyView::mCategoryViewClick()
     tree->setFocus();
     TDm& dm = *m_host.dm;
     Table& acc = *dm.Tb_Account;
-    TFormRest window(resultsHost(), this);
+    TFormRest window(m_host, this);
     // An empty account line makes the window the statement alone.
     window.Lab->clear();
     window.setAccountId(acc.fieldByName(QStringLiteral("Id_Account")).asInteger());

@@ -68,7 +68,7 @@ QString dayText(int day) { return dateOfDay(day).toString(QStringLiteral("dd.MM.
 
 } // namespace
 
-TFormRest::TFormRest(const ResultsHost& host, QWidget* parent)
+TFormRest::TFormRest(Services& host, QWidget* parent)
     : QDialog(parent), m_host(host), m_chartPrinter(std::make_unique<TChartPrinter>(*host.prompts))
 {
     setObjectName(QStringLiteral("TFormRest"));
@@ -132,10 +132,7 @@ TFormRest::TFormRest(const ResultsHost& host, QWidget* parent)
 
     auto* calc = new QShortcut(QKeySequence(Qt::Key_F9), this);
     calc->setContext(Qt::WindowShortcut);
-    connect(calc, &QShortcut::activated, this, [this] {
-        if (m_host.calculator)
-            m_host.calculator();
-    });
+    connect(calc, &QShortcut::activated, this, [this] { m_host.calculator(); });
     DBGRes->setFocus();
 }
 
@@ -641,12 +638,13 @@ void TFormRest::reloadPrices() { Charts->setPricePoints(pricePoints()); }
 
 void TFormRest::gotoOperation()
 {
-    if (!Tb_Detail->active() || Tb_Detail->isEmpty() || !m_host.gotoOperation)
+    if (!Tb_Detail->active() || Tb_Detail->isEmpty())
         return;
     QVariantList key;
     for (const char* f : {"ID_ACCOUNT", "DATE_REAL", "DATE_CREATE", "Kind"})
         key << Tb_Detail->fieldByName(QString::fromLatin1(f)).value();
-    m_host.gotoOperation(key);
+    // The main window's history shows that row.
+    m_host.dm->Tb_Hist->findKey(key);
 }
 
 void TFormRest::showStatementOnly()
@@ -836,7 +834,7 @@ void TFormRest::mpLimitValueClick()
 void TFormRest::dateClicked(int tag)
 {
     int& date = tag == 1 ? DateFrom : DateTo;
-    if (date == 0 || !m_host.pickDate)
+    if (date == 0)
         return;
     const int picked = m_host.pickDate(date);
     if (picked <= 0 || picked == date)
