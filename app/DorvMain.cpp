@@ -67,7 +67,7 @@ public:
         return {m_w.TodayDay, m_w.TodayMonth, m_w.TomorrowDay, m_w.TomorrowMonth};
     }
     void updateCommandStates() override { m_w.UpdateCommandStates(); }
-    void packOnClose() override { m_w.PackOnClose = true; }
+    void packOnClose() override { m_w.setPackOnClose(true); }
     bool expenseMode() const override { return m_w.m_state->expenseMode(); }
     bool incomeMode() const override { return m_w.m_state->incomeMode(); }
 
@@ -80,9 +80,7 @@ TFormMain::TFormMain(const MainEnvironment& env, QWidget* parent)
       m_prompts(env.prompts ? env.prompts : m_ownPrompts.get()),
       m_settings(std::make_unique<Settings>(env.settingsFile)), m_dm(std::make_unique<TDm>()),
       m_state(new TMoneyState(this)), m_file(new TDataFile(*m_dm, *m_prompts, this)),
-      m_services(std::make_unique<MainServices>(*this)), TempFolder(m_file->TempFolder),
-      WorkingFolder(m_file->WorkingFolder), WholeStart(m_state->WholeStart), WholeEnd(m_state->WholeEnd),
-      StartStop(m_file->StartStop), PackOnClose(m_file->PackOnClose), WorkDate(m_state->WorkDate)
+      m_services(std::make_unique<MainServices>(*this))
 {
     setObjectName(QStringLiteral("TFormMain"));
     if (!m_env.programFolder.isEmpty())
@@ -126,7 +124,7 @@ TFormMain::~TFormMain()
     m_dm.reset();
 }
 
-bool TFormMain::started() const { return !m_failed && m_dm && m_dm->Tb_Account->active() && !StartStop; }
+bool TFormMain::started() const { return !m_failed && m_dm && m_dm->Tb_Account->active() && !startStop(); }
 
 void TFormMain::guarded(const std::function<void()>& handler) { runGuarded(*m_prompts, handler); }
 
@@ -479,14 +477,14 @@ void TFormMain::FormCreate()
         CreateNewDataFile();
 
     if (m_dm->Tb_Account->active()) {
-        StartStop = false;
+        setStartStop(false);
         m_dm->Tb_Hist->enableControls();
     } else {
-        ClearDirectory(WorkingFolder);
+        ClearDirectory(workingFolder());
     }
 }
 
-void TFormMain::BindDatabaseName(TDm* dm) { dm->BindDatabaseName(WorkingFolder); }
+void TFormMain::BindDatabaseName(TDm* dm) { dm->BindDatabaseName(workingFolder()); }
 
 void TFormMain::hideSplash()
 {
@@ -508,7 +506,7 @@ bool TFormMain::OpenDatabase()
     m_viewItems[0]->setChecked(true);
 
     auto started = [this](int count) {
-        if (!StartStop || !m_env.splash)
+        if (!startStop() || !m_env.splash)
             return;
         m_splash = new TFormAbout(nullptr);
         const QLocale ru(QLocale::Russian);
@@ -561,7 +559,7 @@ TFormCard* TFormMain::Card()
         connect(m_card, &TFormCard::calculatorRequested, this, [this] { mCalcClick(); });
         new TAccountsPage(*m_card, *m_dm, *m_prompts);   // owned by the card
         new TOperationPages(*m_card, *m_dm, *m_prompts); // owned by the card
-        m_card->BindDatabaseName(WorkingFolder);
+        m_card->BindDatabaseName(workingFolder());
     }
     return m_card;
 }
@@ -706,14 +704,14 @@ bool TFormMain::FormCloseQuery()
 {
     if (!m_prompts->confirm(QStringLiteral("Закрыть программу?")))
         return false;
-    StartStop = true;
+    setStartStop(true);
     if (m_dm && !m_dm->DataSaved && m_dm->Tb_Account->active()) {
         // A save that fails or whose dialog is cancelled must not throw the changes away behind
         // the user's back.
         bool saved = false;
         runGuarded(*m_prompts, [&] { saved = SaveDataFile(false); });
         if (!saved && !m_prompts->confirm(QStringLiteral("Данные не сохранены! Выйти без сохранения?"))) {
-            StartStop = false;
+            setStartStop(false);
             return false;
         }
     }

@@ -49,7 +49,7 @@ class TFormMain final : public QMainWindow, private DataFileOwner {
     Q_OBJECT
     Q_PROPERTY(int WorkDate READ workDate WRITE setWorkDate)
     Q_PROPERTY(bool PackOnClose READ packOnClose WRITE setPackOnClose)
-    Q_PROPERTY(bool StartStop READ startStop)
+    Q_PROPERTY(bool StartStop READ startStop WRITE setStartStop)
     Q_PROPERTY(int CardPage READ cardPage WRITE setCardPage)
     Q_PROPERTY(int CardMode READ cardMode WRITE setCardMode)
     Q_PROPERTY(bool Realizing READ realizing WRITE setRealizing)
@@ -58,7 +58,7 @@ class TFormMain final : public QMainWindow, private DataFileOwner {
     Q_PROPERTY(bool PersonFlag READ personFlag)
     Q_PROPERTY(bool FamilyFlag READ familyFlag)
 
-    // Declared first: the names below refer into them.
+    // Declared first: the services refer into them.
     MainEnvironment m_env;
     std::unique_ptr<Prompts> m_ownPrompts;
     Prompts* m_prompts = nullptr;
@@ -85,23 +85,20 @@ public:
     TFormCard* Card();
     TFormCard* existingCard() const { return m_card; }
 
-    // State of the window, under the names the program has always used for it.
-    QString& TempFolder;
-    QString& WorkingFolder;
+    // State of the window, under the names the program has always used for it; the working folder,
+    // the start and stop and the packing belong to the data file, the working date to the money state.
     QString HelpFilePath;
     int TodayDay = 0, TodayMonth = 0, TomorrowDay = 0, TomorrowMonth = 0;
-    int& WholeStart;
-    int& WholeEnd;
-    bool& StartStop;
-    bool& PackOnClose;
-    int& WorkDate;
     CardRequest CardState;
 
+    const QString& workingFolder() const { return m_file->WorkingFolder; }
     int workDate() const { return m_state->workDate(); }
     void setWorkDate(int day) { m_state->setWorkDate(day); }
-    bool packOnClose() const { return PackOnClose; }
-    void setPackOnClose(bool on) { PackOnClose = on; }
-    bool startStop() const { return StartStop; }
+    bool packOnClose() const { return m_file->PackOnClose; }
+    void setPackOnClose(bool on) { m_file->PackOnClose = on; }
+    bool startStop() const { return m_file->StartStop; }
+    // Set while the program starts and once closing is confirmed: no question is asked then.
+    void setStartStop(bool on) { m_file->StartStop = on; }
     int cardPage() const { return CardState.CardPage; }
     void setCardPage(int page) { CardState.CardPage = page; }
     int cardMode() const { return CardState.CardMode; }
@@ -112,21 +109,8 @@ public:
     bool personFlag() const;
     bool familyFlag() const;
 
-    // Components, by their names.
-    QToolBar* TbMain = nullptr;
-    QToolButton *ButMoney = nullptr, *ButFace = nullptr, *ToolButton5 = nullptr, *ButLog = nullptr, *ButExit = nullptr;
-    QStackedWidget* Pg = nullptr;
-    QWidget *ShMoney = nullptr, *ShPers = nullptr, *ShFirm = nullptr, *ShDiary = nullptr;
-    TMoneyView* Money = nullptr;
-    TPeopleView* People = nullptr;
-    TFirmsView* Firms = nullptr;
-    TDiaryView* Diary = nullptr;
-    TStartupReminders* Reminders = nullptr;
-    QTimer* Tm = nullptr;
     int currentView() const { return m_view; }
-    QTableView* DBG = nullptr;
-    QMenu *mFile = nullptr, *mEdit = nullptr, *mView = nullptr, *mCategory = nullptr, *mMoney = nullptr,
-          *mService = nullptr, *mHelp = nullptr, *mRange = nullptr;
+    // A command of the window or of one of its views, by its name.
     QAction* action(const QString& name) const;
 
     // Start, views and shutdown.
@@ -197,6 +181,24 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Undo and redo select the rows they touched in the views.
+    friend class TEditCommands;
+
+    // Components, by their names (objectName); tests find them by these.
+    QToolBar* TbMain = nullptr;
+    QToolButton *ButMoney = nullptr, *ButFace = nullptr, *ToolButton5 = nullptr, *ButLog = nullptr, *ButExit = nullptr;
+    QStackedWidget* Pg = nullptr;
+    QWidget *ShMoney = nullptr, *ShPers = nullptr, *ShFirm = nullptr, *ShDiary = nullptr;
+    TMoneyView* Money = nullptr;
+    TPeopleView* People = nullptr;
+    TFirmsView* Firms = nullptr;
+    TDiaryView* Diary = nullptr;
+    TStartupReminders* Reminders = nullptr;
+    QTimer* Tm = nullptr;
+    QTableView* DBG = nullptr;
+    QMenu *mFile = nullptr, *mEdit = nullptr, *mView = nullptr, *mCategory = nullptr, *mMoney = nullptr,
+          *mService = nullptr, *mHelp = nullptr, *mRange = nullptr;
+
     // What the data file asks of the window.
     QString passwordText() const override;
     void setPasswordText(const QString& text) override;

@@ -62,7 +62,7 @@ TEditCommands::TEditCommands(TFormMain& main) : QObject(&main), m_main(main), m_
 
 TEditCommands::~TEditCommands() { removeHandlerListener(this); }
 
-void TEditCommands::dataOpened() { m_journal->attach(Database::acquire(m_main.WorkingFolder)); }
+void TEditCommands::dataOpened() { m_journal->attach(Database::acquire(m_main.workingFolder())); }
 
 void TEditCommands::dataClosing() { m_journal->detach(); }
 
