@@ -44,7 +44,6 @@ QString folderError() { return QStringLiteral("Невозможно создат
 TDataFile::TDataFile(TDm& dm, Prompts& prompts, QObject* parent) : QObject(parent), m_dm(dm), m_prompts(prompts)
 {
     setObjectName(QStringLiteral("DataFile"));
-    openDatabase = [this] { return openTables(); };
 }
 
 TDataFile::~TDataFile()
@@ -231,7 +230,7 @@ bool TDataFile::openRecovered()
         // when there is one (else typed twice). Without it nothing is opened and nothing is lost.
         for (;;) {
             setPassword(QString());
-            if (!askPassword || !askPassword(QStringLiteral("Введите пароль:"))) {
+            if (!askPassword(QStringLiteral("Введите пароль:"))) {
                 keepAside(QStringLiteral("Пароль не введён."));
                 return false;
             }
@@ -307,12 +306,12 @@ QString TDataFile::dialogFolder() const
 
 // ---- the password ----
 
-QString TDataFile::password() const { return passwordText ? passwordText() : m_password; }
+QString TDataFile::password() const { return m_owner ? m_owner->passwordText() : m_password; }
 
 void TDataFile::setPassword(const QString& text)
 {
-    if (setPasswordText)
-        setPasswordText(text);
+    if (m_owner)
+        m_owner->setPasswordText(text);
     else
         m_password = text;
 }
@@ -328,7 +327,7 @@ void TDataFile::VzpBadPassword(int index)
 void TDataFile::mPasswordClick()
 {
     const QString old = password();
-    if (!askPassword || !askPassword(QStringLiteral("Введите пароль:"))) {
+    if (!askPassword(QStringLiteral("Введите пароль:"))) {
         setPassword(old);
         return;
     }
@@ -370,7 +369,7 @@ int TDataFile::stageFile(const QString& path, QString* usedPassword)
         throw DbError(error);
     QString pass;
     if (!entries.isEmpty() && entries.first().encrypted) {
-        if (askPassword && askPassword(QStringLiteral("Введите пароль:")))
+        if (askPassword(QStringLiteral("Введите пароль:")))
             pass = password();
         else
             setPassword(QString());
@@ -460,8 +459,7 @@ bool TDataFile::OpenDataFile(QString path)
 {
     if (!QFileInfo(path).isFile())
         return false;
-    if (repaint)
-        repaint();
+    emit repaintNeeded();
     QString pass;
     const int unpacked = stageFile(path, &pass);
     if (unpacked > 0) {
@@ -483,8 +481,7 @@ bool TDataFile::OpenDataFile(QString path)
 
 void TDataFile::mOpenClick(QWidget* dialogParent)
 {
-    if (repaint)
-        repaint();
+    emit repaintNeeded();
     const QString file = m_prompts.openFile(dialogParent, QStringLiteral("Открытие данных"), DenFilter);
     if (file.isEmpty())
         return;
@@ -815,8 +812,8 @@ bool TDataFile::CloseDataFile()
 
 bool TDataFile::CloseDatabase()
 {
-    if (databaseClosing)
-        databaseClosing();
+    if (m_owner)
+        m_owner->databaseClosing();
     std::shared_ptr<Database> db;
     if (m_dm.Tb_Account->active()) {
         try {
@@ -826,8 +823,8 @@ bool TDataFile::CloseDatabase()
         }
     }
     QList<Dataset*> datasets = m_dm.datasets();
-    if (otherDatasets)
-        datasets += otherDatasets();
+    if (m_owner)
+        datasets += m_owner->otherDatasets();
     // Every dataset is closed even when one refuses: a half-closed database helps nobody.
     bool closed = true;
     for (Dataset* d : datasets) {
@@ -860,8 +857,7 @@ bool TDataFile::CloseDatabase()
     }
     db.reset();
     if (!StartStop) {
-        if (databaseClosed)
-            databaseClosed();
+        emit databaseClosed();
         setTitle(QString());
         setPassword(QString());
     }

@@ -13,10 +13,32 @@ class Dataset;
 class Prompts;
 class TDm;
 
+// What the data file needs of the window that shows its data. Each step answers something, so it
+// is asked through this interface rather than told by a signal. Without an owner the data file
+// keeps the password itself, asks for none, and opening the database opens the tables.
+class DataFileOwner {
+public:
+    // The archive password, as the card's password field holds it.
+    virtual QString passwordText() const = 0;
+    virtual void setPasswordText(const QString& text) = 0;
+    // Asks for the password of an encrypted file (or a new one) with the caption given; false when
+    // cancelled. The answer is left in the password text.
+    virtual bool askPassword(const QString& caption) = 0;
+    // Opens the tables and shows the data.
+    virtual bool openDatabase() = 0;
+    // The views let go of the data before it closes; an error stops the close.
+    virtual void databaseClosing() = 0;
+    // Datasets outside the data module that work on the working folder (the card's own).
+    virtual QList<Dataset*> otherDatasets() const = 0;
+
+protected:
+    ~DataFileOwner() = default;
+};
+
 // The life of the data file: the private working folder and its lock, opening a data file into
 // the folder, saving the folder back into it (with its backup copy and password), closing and
 // packing the database, and starting a new one from the template. It works without a window; the
-// main window plugs its own steps in through the hooks below.
+// main window is its owner.
 class TDataFile final : public QObject {
     Q_OBJECT
 public:
@@ -52,22 +74,7 @@ public:
     // Where the file dialogs start: the current data file's folder, else the user's home.
     QString dialogFolder() const;
 
-    // The archive password. Without a window it is kept here; the main window keeps it in the
-    // card's password field and says so through these hooks.
-    std::function<QString()> passwordText;
-    std::function<void(const QString&)> setPasswordText;
-    // Asks for the password of an encrypted file (or a new one) with the caption given; false
-    // when cancelled. The answer is left in the password text.
-    std::function<bool(const QString& caption)> askPassword;
-
-    // The main window's steps: opening the database shows it, closing clears its views, a
-    // closed database outside start and exit updates the commands.
-    std::function<bool()> openDatabase;
-    std::function<void()> databaseClosing;
-    std::function<void()> databaseClosed;
-    std::function<void()> repaint;
-    // Datasets outside the data module that work on the working folder (the card's own).
-    std::function<QList<Dataset*>()> otherDatasets;
+    void setOwner(DataFileOwner* owner) { m_owner = owner; }
 
     // The commands.
     bool OpenDataFile(QString path); // a copy: callers may pass the title, which an open clears
@@ -89,6 +96,10 @@ public:
 
 signals:
     void titleChanged(const QString& path);
+    // A database closed outside start and exit.
+    void databaseClosed();
+    // A long step is about to start: the window is to be painted as it stands first.
+    void repaintNeeded();
 
 private:
     // Unpacks a data file into the staging folder and checks its database, so that a file that
@@ -124,12 +135,15 @@ private:
     // A lock that is a link, a folder or anything but a file is reported; false then.
     bool lockIsAFile();
     QString password() const;
+    bool askPassword(const QString& caption) { return m_owner && m_owner->askPassword(caption); }
+    bool openDatabase() { return m_owner ? m_owner->openDatabase() : openTables(); }
     // Unsaved data is saved before it is left (New, Open); false when it is to stay as it is.
     bool saveBeforeLeaving(QWidget* dialogParent);
     void setPassword(const QString& text);
 
     TDm& m_dm;
     Prompts& m_prompts;
+    DataFileOwner* m_owner = nullptr;
     std::unique_ptr<QLockFile> m_lock;
     QString m_title;
     QString m_password;

@@ -53,13 +53,35 @@ constexpr int FrameLookInterval = 50;
 constexpr int FrameLooks = 200;
 } // namespace
 
+class TFormMain::MainServices final : public Services {
+public:
+    explicit MainServices(TFormMain& window) : Services(*window.m_dm, *window.m_prompts, *window.m_state), m_w(window)
+    {
+    }
+    TFormCard* card() override { return m_w.Card(); }
+    int pickDate(int initialDay) override { return m_w.PickDate(initialDay); }
+    void calculator() override { m_w.mCalcClick(); }
+    void showView(View view) override { m_w.ShowView(view); }
+    View currentView() const override { return m_w.m_view; }
+    BirthdayPairs birthdayPairs() const override
+    {
+        return {m_w.TodayDay, m_w.TodayMonth, m_w.TomorrowDay, m_w.TomorrowMonth};
+    }
+    void updateCommandStates() override { m_w.UpdateCommandStates(); }
+    void packOnClose() override { m_w.setPackOnClose(true); }
+    bool expenseMode() const override { return m_w.m_state->expenseMode(); }
+    bool incomeMode() const override { return m_w.m_state->incomeMode(); }
+
+private:
+    TFormMain& m_w;
+};
+
 TFormMain::TFormMain(const MainEnvironment& env, QWidget* parent)
     : QMainWindow(parent), m_env(env), m_ownPrompts(env.prompts ? nullptr : std::make_unique<QtPrompts>(this)),
       m_prompts(env.prompts ? env.prompts : m_ownPrompts.get()),
       m_settings(std::make_unique<Settings>(env.settingsFile)), m_dm(std::make_unique<TDm>()),
-      m_state(new TMoneyState(this)), m_file(new TDataFile(*m_dm, *m_prompts, this)), TempFolder(m_file->TempFolder),
-      WorkingFolder(m_file->WorkingFolder), WholeStart(m_state->WholeStart), WholeEnd(m_state->WholeEnd),
-      StartStop(m_file->StartStop), PackOnClose(m_file->PackOnClose), WorkDate(m_state->WorkDate)
+      m_state(new TMoneyState(this)), m_file(new TDataFile(*m_dm, *m_prompts, this)),
+      m_services(std::make_unique<MainServices>(*this))
 {
     setObjectName(QStringLiteral("TFormMain"));
     if (!m_env.programFolder.isEmpty())
@@ -103,7 +125,7 @@ TFormMain::~TFormMain()
     m_dm.reset();
 }
 
-bool TFormMain::started() const { return !m_failed && m_dm && m_dm->Tb_Account->active() && !StartStop; }
+bool TFormMain::started() const { return !m_failed && m_dm && m_dm->Tb_Account->active() && !startStop(); }
 
 void TFormMain::guarded(const std::function<void()>& handler) { runGuarded(*m_prompts, handler); }
 
@@ -116,7 +138,7 @@ QAction* TFormMain::addAction(QMenu* menu, const QString& name, const QString& c
     a->setObjectName(name);
     menu->addAction(a);
     if (handler)
-        connect(a, &QAction::triggered, this, dorv::guarded(*m_prompts, handler));
+        connectGuarded(a, &QAction::triggered, this, *m_prompts, handler);
     return a;
 }
 
@@ -137,16 +159,7 @@ void TFormMain::buildMoneyPage()
     m_dm->workDate = [this] { return m_state->workDate(); };
     m_dm->expenseMode = [this] { return m_state->expenseMode(); };
     m_dm->inform = [this](const QString& text) { m_prompts->inform(text); };
-    MoneyHost host;
-    host.dm = m_dm.get();
-    host.prompts = m_prompts;
-    host.state = m_state;
-    host.card = [this] { return Card(); };
-    host.pickDate = [this](int day) { return PickDate(day); };
-    host.updateCommandStates = [this] { UpdateCommandStates(); };
-    host.packOnClose = [this] { PackOnClose = true; };
-    host.calculator = [this] { mCalcClick(); };
-    Money = new TMoneyView(host);
+    Money = new TMoneyView(*m_services);
     DBG = Money->DBG;
     m_histModel = Money->histModel;
     connect(m_dm.get(), &TDm::historyDataChanged, this, [this] { UpdateCommandStates(); });
@@ -212,7 +225,7 @@ void TFormMain::buildActions()
         a->setChecked(tag == 0);
         m_viewGroup->addAction(a);
         m_viewItems[tag] = a;
-        connect(a, &QAction::triggered, this, dorv::guarded(*m_prompts, [this, a] { mMoneyViewClick(a); }));
+        connectGuarded(a, &QAction::triggered, this, *m_prompts, [this, a] { mMoneyViewClick(a); });
     }
 
     mCategory = bar->addMenu(QStringLiteral("&Статья"));
@@ -354,16 +367,9 @@ void TFormMain::buildPages()
 
 void TFormMain::buildContactPages()
 {
-    ContactsHost host;
-    host.dm = m_dm.get();
-    host.prompts = m_prompts;
-    host.pickDate = [this](int day) { return PickDate(day); };
-    host.showView = [this](View view) { ShowView(view); };
-    host.currentView = [this] { return m_view; };
-    host.pairs = [this] { return BirthdayPairs{TodayDay, TodayMonth, TomorrowDay, TomorrowMonth}; };
-    People = new TPeopleView(host);
-    Firms = new TFirmsView(host);
-    Diary = new TDiaryView(host);
+    People = new TPeopleView(*m_services);
+    Firms = new TFirmsView(*m_services);
+    Diary = new TDiaryView(*m_services);
     QWidget* pages[] = {ShPers, ShFirm, ShDiary};
     QWidget* views[] = {People, Firms, Diary};
     for (int i = 0; i < 3; ++i) {
@@ -371,14 +377,12 @@ void TFormMain::buildContactPages()
         lay->setContentsMargins(0, 0, 0, 0);
         lay->addWidget(views[i]);
     }
-    Reminders = new TStartupReminders(host, *People, *Diary, ButLog, ButFace, this);
+    Reminders = new TStartupReminders(*m_services, *People, *Diary, ButLog, ButFace, this);
     Tm = Reminders->Tm;
-    connect(Firms, &TFirmsView::openPerson, this,
-            [this](const QVariant& id) { runGuarded(*m_prompts, [this, id] { People->OpenPerson(id); }); });
-    connect(Diary, &TDiaryView::openPerson, this,
-            [this](const QVariant& id) { runGuarded(*m_prompts, [this, id] { People->OpenPerson(id); }); });
-    connect(Diary, &TDiaryView::openFirm, this,
-            [this](const QVariant& id) { runGuarded(*m_prompts, [this, id] { Firms->OpenFirm(id); }); });
+    const auto openPerson = [this](const QVariant& id) { People->OpenPerson(id); };
+    connectGuarded(Firms, &TFirmsView::openPerson, this, *m_prompts, openPerson);
+    connectGuarded(Diary, &TDiaryView::openPerson, this, *m_prompts, openPerson);
+    connectGuarded(Diary, &TDiaryView::openFirm, this, *m_prompts, [this](const QVariant& id) { Firms->OpenFirm(id); });
 }
 
 bool TFormMain::diaryFlag() const { return Reminders && Reminders->diaryFlag; }
@@ -387,32 +391,41 @@ bool TFormMain::familyFlag() const { return Reminders && Reminders->familyFlag; 
 
 void TFormMain::wireDataFile()
 {
-    TDataFile& f = *m_file;
-    f.passwordText = [this] { return m_card ? m_card->EdPas->text() : QString(); };
-    f.setPasswordText = [this](const QString& text) {
-        if (m_card)
-            m_card->EdPas->setText(text);
-    };
-    f.askPassword = [this](const QString& caption) {
-        CardState.CardPage = CardPage::CalendarOrPassword;
-        TFormCard* card = Card();
-        card->passwordCaption = caption;
-        const bool ok = m_prompts->runModal(card) == QDialog::Accepted;
-        card->passwordCaption.clear();
-        return ok;
-    };
-    f.openDatabase = [this] { return OpenDatabase(); };
-    f.databaseClosing = [this] {
-        m_edit->dataClosing();
-        Money->ClearForClose();
-        Reminders->Clear();
-        Firms->ResetForClose();
-    };
-    f.databaseClosed = [this] { UpdateCommandStates(); };
-    f.repaint = [this] { repaint(); };
-    f.otherDatasets = [this] { return m_card ? m_card->ownedDatasets : QList<Dataset*>(); };
-    connect(&f, &TDataFile::titleChanged, this, [this](const QString& path) { setWindowTitle(path); });
+    m_file->setOwner(this);
+    connect(m_file, &TDataFile::databaseClosed, this, [this] { UpdateCommandStates(); });
+    connect(m_file, &TDataFile::repaintNeeded, this, [this] { repaint(); });
+    connect(m_file, &TDataFile::titleChanged, this, [this](const QString& path) { setWindowTitle(path); });
 }
+
+QString TFormMain::passwordText() const { return m_card ? m_card->EdPas->text() : QString(); }
+
+void TFormMain::setPasswordText(const QString& text)
+{
+    if (m_card)
+        m_card->EdPas->setText(text);
+}
+
+bool TFormMain::askPassword(const QString& caption)
+{
+    CardState.CardPage = CardPage::CalendarOrPassword;
+    TFormCard* card = Card();
+    card->passwordCaption = caption;
+    const bool ok = m_prompts->runModal(card) == QDialog::Accepted;
+    card->passwordCaption.clear();
+    return ok;
+}
+
+bool TFormMain::openDatabase() { return OpenDatabase(); }
+
+void TFormMain::databaseClosing()
+{
+    m_edit->dataClosing();
+    Money->ClearForClose();
+    Reminders->Clear();
+    Firms->ResetForClose();
+}
+
+QList<Dataset*> TFormMain::otherDatasets() const { return m_card ? m_card->ownedDatasets : QList<Dataset*>(); }
 
 // ---- start-up ----
 
@@ -469,14 +482,14 @@ void TFormMain::FormCreate()
         CreateNewDataFile();
 
     if (m_dm->Tb_Account->active()) {
-        StartStop = false;
+        setStartStop(false);
         m_dm->Tb_Hist->enableControls();
     } else {
-        ClearDirectory(WorkingFolder);
+        ClearDirectory(workingFolder());
     }
 }
 
-void TFormMain::BindDatabaseName(TDm* dm) { dm->BindDatabaseName(WorkingFolder); }
+void TFormMain::BindDatabaseName(TDm* dm) { dm->BindDatabaseName(workingFolder()); }
 
 void TFormMain::hideSplash()
 {
@@ -498,7 +511,7 @@ bool TFormMain::OpenDatabase()
     m_viewItems[0]->setChecked(true);
 
     auto started = [this](int count) {
-        if (!StartStop || !m_env.splash)
+        if (!startStop() || !m_env.splash)
             return;
         m_splash = new TFormAbout(nullptr);
         const QLocale ru(QLocale::Russian);
@@ -548,10 +561,10 @@ TFormCard* TFormMain::Card()
 {
     if (!m_card) {
         m_card = new TFormCard(CardState, *m_prompts, m_dm.get(), this);
-        m_card->calculator = [this] { mCalcClick(); };
+        connect(m_card, &TFormCard::calculatorRequested, this, [this] { mCalcClick(); });
         new TAccountsPage(*m_card, *m_dm, *m_prompts);   // owned by the card
         new TOperationPages(*m_card, *m_dm, *m_prompts); // owned by the card
-        m_card->BindDatabaseName(WorkingFolder);
+        m_card->BindDatabaseName(workingFolder());
     }
     return m_card;
 }
@@ -700,14 +713,14 @@ bool TFormMain::FormCloseQuery()
 {
     if (!m_prompts->confirm(QStringLiteral("Закрыть программу?")))
         return false;
-    StartStop = true;
+    setStartStop(true);
     if (m_dm && !m_dm->DataSaved && m_dm->Tb_Account->active()) {
         // A save that fails or whose dialog is cancelled must not throw the changes away behind
         // the user's back.
         bool saved = false;
         runGuarded(*m_prompts, [&] { saved = SaveDataFile(false); });
         if (!saved && !m_prompts->confirm(QStringLiteral("Данные не сохранены! Выйти без сохранения?"))) {
-            StartStop = false;
+            setStartStop(false);
             return false;
         }
     }

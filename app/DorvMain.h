@@ -46,11 +46,11 @@ struct MainEnvironment {
 // The main window: the frame of tool bar, menus and the four views, start-up and shutdown. The
 // data file's life is TDataFile's, the money commands the money page's, the category commands
 // the category pane's; the frame places their commands and keeps the named handlers.
-class TFormMain final : public QMainWindow {
+class TFormMain final : public QMainWindow, private DataFileOwner {
     Q_OBJECT
     Q_PROPERTY(int WorkDate READ workDate WRITE setWorkDate)
     Q_PROPERTY(bool PackOnClose READ packOnClose WRITE setPackOnClose)
-    Q_PROPERTY(bool StartStop READ startStop)
+    Q_PROPERTY(bool StartStop READ startStop WRITE setStartStop)
     Q_PROPERTY(int CardPage READ cardPage WRITE setCardPage)
     Q_PROPERTY(int CardMode READ cardMode WRITE setCardMode)
     Q_PROPERTY(bool Realizing READ realizing WRITE setRealizing)
@@ -59,7 +59,7 @@ class TFormMain final : public QMainWindow {
     Q_PROPERTY(bool PersonFlag READ personFlag)
     Q_PROPERTY(bool FamilyFlag READ familyFlag)
 
-    // Declared first: the names below refer into them.
+    // Declared first: the services refer into them.
     MainEnvironment m_env;
     std::unique_ptr<Prompts> m_ownPrompts;
     Prompts* m_prompts = nullptr;
@@ -67,6 +67,9 @@ class TFormMain final : public QMainWindow {
     std::unique_ptr<TDm> m_dm;
     TMoneyState* m_state = nullptr;
     TDataFile* m_file = nullptr;
+    // What the window gives the windows it holds.
+    class MainServices;
+    std::unique_ptr<MainServices> m_services;
 
 public:
     explicit TFormMain(const MainEnvironment& env, QWidget* parent = nullptr);
@@ -83,23 +86,20 @@ public:
     TFormCard* Card();
     TFormCard* existingCard() const { return m_card; }
 
-    // State of the window, under the names the program has always used for it.
-    QString& TempFolder;
-    QString& WorkingFolder;
+    // State of the window, under the names the program has always used for it; the working folder,
+    // the start and stop and the packing belong to the data file, the working date to the money state.
     QString HelpFilePath;
     int TodayDay = 0, TodayMonth = 0, TomorrowDay = 0, TomorrowMonth = 0;
-    int& WholeStart;
-    int& WholeEnd;
-    bool& StartStop;
-    bool& PackOnClose;
-    int& WorkDate;
     CardRequest CardState;
 
+    const QString& workingFolder() const { return m_file->WorkingFolder; }
     int workDate() const { return m_state->workDate(); }
     void setWorkDate(int day) { m_state->setWorkDate(day); }
-    bool packOnClose() const { return PackOnClose; }
-    void setPackOnClose(bool on) { PackOnClose = on; }
-    bool startStop() const { return StartStop; }
+    bool packOnClose() const { return m_file->PackOnClose; }
+    void setPackOnClose(bool on) { m_file->PackOnClose = on; }
+    bool startStop() const { return m_file->StartStop; }
+    // Set while the program starts and once closing is confirmed: no question is asked then.
+    void setStartStop(bool on) { m_file->StartStop = on; }
     // The properties keep the numbers the card has always been asked with; any number is kept as it
     // is (one that names no page shows the calendar or the password page).
     int cardPage() const { return int(CardState.CardPage); }
@@ -112,21 +112,8 @@ public:
     bool personFlag() const;
     bool familyFlag() const;
 
-    // Components, by their names.
-    QToolBar* TbMain = nullptr;
-    QToolButton *ButMoney = nullptr, *ButFace = nullptr, *ToolButton5 = nullptr, *ButLog = nullptr, *ButExit = nullptr;
-    QStackedWidget* Pg = nullptr;
-    QWidget *ShMoney = nullptr, *ShPers = nullptr, *ShFirm = nullptr, *ShDiary = nullptr;
-    TMoneyView* Money = nullptr;
-    TPeopleView* People = nullptr;
-    TFirmsView* Firms = nullptr;
-    TDiaryView* Diary = nullptr;
-    TStartupReminders* Reminders = nullptr;
-    QTimer* Tm = nullptr;
     View currentView() const { return m_view; }
-    QTableView* DBG = nullptr;
-    QMenu *mFile = nullptr, *mEdit = nullptr, *mView = nullptr, *mCategory = nullptr, *mMoney = nullptr,
-          *mService = nullptr, *mHelp = nullptr, *mRange = nullptr;
+    // A command of the window or of one of its views, by its name.
     QAction* action(const QString& name) const;
 
     // Start, views and shutdown.
@@ -199,6 +186,32 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Undo and redo select the rows they touched in the views.
+    friend class TEditCommands;
+
+    // Components, by their names (objectName); tests find them by these.
+    QToolBar* TbMain = nullptr;
+    QToolButton *ButMoney = nullptr, *ButFace = nullptr, *ToolButton5 = nullptr, *ButLog = nullptr, *ButExit = nullptr;
+    QStackedWidget* Pg = nullptr;
+    QWidget *ShMoney = nullptr, *ShPers = nullptr, *ShFirm = nullptr, *ShDiary = nullptr;
+    TMoneyView* Money = nullptr;
+    TPeopleView* People = nullptr;
+    TFirmsView* Firms = nullptr;
+    TDiaryView* Diary = nullptr;
+    TStartupReminders* Reminders = nullptr;
+    QTimer* Tm = nullptr;
+    QTableView* DBG = nullptr;
+    QMenu *mFile = nullptr, *mEdit = nullptr, *mView = nullptr, *mCategory = nullptr, *mMoney = nullptr,
+          *mService = nullptr, *mHelp = nullptr, *mRange = nullptr;
+
+    // What the data file asks of the window.
+    QString passwordText() const override;
+    void setPasswordText(const QString& text) override;
+    bool askPassword(const QString& caption) override;
+    bool openDatabase() override;
+    void databaseClosing() override;
+    QList<Dataset*> otherDatasets() const override;
+
     void buildMoneyPage();
     void buildActions();
     void buildToolBar();

@@ -44,8 +44,8 @@ TEditCommands::TEditCommands(TFormMain& main) : QObject(&main), m_main(main), m_
     mRedo = new QAction(QStringLiteral("&Повторить"), &main);
     mRedo->setObjectName(QStringLiteral("mRedo"));
     mRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    connect(mUndo, &QAction::triggered, this, guarded(prompts, [this] { mUndoClick(); }));
-    connect(mRedo, &QAction::triggered, this, guarded(prompts, [this] { mRedoClick(); }));
+    connectGuarded(mUndo, &QAction::triggered, this, prompts, [this] { mUndoClick(); });
+    connectGuarded(mRedo, &QAction::triggered, this, prompts, [this] { mRedoClick(); });
 
     // A step is what one command changed, whatever handlers it ran on the way.
     addHandlerListener(this, [this](bool started) {
@@ -64,7 +64,7 @@ TEditCommands::TEditCommands(TFormMain& main) : QObject(&main), m_main(main), m_
 
 TEditCommands::~TEditCommands() { removeHandlerListener(this); }
 
-void TEditCommands::dataOpened() { m_journal->attach(Database::acquire(m_main.WorkingFolder)); }
+void TEditCommands::dataOpened() { m_journal->attach(Database::acquire(m_main.workingFolder())); }
 
 void TEditCommands::dataClosing() { m_journal->detach(); }
 

@@ -21,7 +21,7 @@ void screenshotAndEnd(dorv::TFormMain& window, const QString& file)
         const bool saved = shot.save(file);
         std::fprintf(saved ? stdout : stderr, saved ? "Screenshot of the main window: %s\n" : "Cannot save %s\n",
                      qPrintable(file));
-        window.StartStop = true;
+        window.setStartStop(true);
         window.CloseDataFile();
         QCoreApplication::exit(saved ? 0 : 1);
     });

@@ -82,7 +82,7 @@ TFormCard::TFormCard(CardRequest& request, Prompts& prompts, TDm* dm, QWidget* p
     buttons->addWidget(ButOk);
     buttons->addWidget(BitBtn2);
     outer->addWidget(PanOk);
-    connect(ButOk, &QPushButton::clicked, this, guarded(m_prompts, [this] { ButOkClick(); }));
+    connectGuarded(ButOk, &QPushButton::clicked, this, m_prompts, [this] { ButOkClick(); });
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
     // The password is masked with "$" rather than the style's bullet; Qt offers no other
@@ -110,7 +110,7 @@ TFormCard::TFormCard(CardRequest& request, Prompts& prompts, TDm* dm, QWidget* p
     Dt->setSelectedDate(Clock::today());
     calLayout->addWidget(Dt);
     // Enter or a double click on a day chooses it, as OK does.
-    connect(Dt, &QCalendarWidget::activated, this, guarded(m_prompts, [this] { ButOkClick(); }));
+    connectGuarded(Dt, &QCalendarWidget::activated, this, m_prompts, [this] { ButOkClick(); });
 
     Pmdate = new QMenu(this);
     Pmdate->setObjectName(QStringLiteral("Pmdate"));
@@ -118,8 +118,8 @@ TFormCard::TFormCard(CardRequest& request, Prompts& prompts, TDm* dm, QWidget* p
     mpYear->setObjectName(QStringLiteral("mpYear"));
     mpToday = Pmdate->addAction(QStringLiteral("К &сегодняшнему дню"));
     mpToday->setObjectName(QStringLiteral("mpToday"));
-    connect(mpYear, &QAction::triggered, this, guarded(m_prompts, [this] { mpYearClick(); }));
-    connect(mpToday, &QAction::triggered, this, guarded(m_prompts, [this] { mpTodayClick(); }));
+    connectGuarded(mpYear, &QAction::triggered, this, m_prompts, [this] { mpYearClick(); });
+    connectGuarded(mpToday, &QAction::triggered, this, m_prompts, [this] { mpTodayClick(); });
     Dt->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Dt, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { Pmdate->popup(Dt->mapToGlobal(at)); });
@@ -150,8 +150,7 @@ bool TFormCard::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::KeyPress:
         if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_F9) {
-            if (calculator)
-                calculator();
+            emit calculatorRequested();
             return true;
         }
         break;
@@ -160,6 +159,8 @@ bool TFormCard::eventFilter(QObject* watched, QEvent* event)
     }
     return QDialog::eventFilter(watched, event);
 }
+
+void TFormCard::setPage(int cardPage, TCardPage* page) { m_pages.insert(cardPage, page); }
 
 void TFormCard::setSizeableBorder(bool on)
 {
@@ -179,24 +180,11 @@ void TFormCard::showEvent(QShowEvent* event)
 
 void TFormCard::FormShow()
 {
-    switch (m_request.CardPage) {
-    case CardPage::Expense:
-    case CardPage::Income:
-    case CardPage::Transfer:
-        if (showOperationPage)
-            showOperationPage();
-        break;
-    case CardPage::Accounts:
-        if (showAccountsPage)
-            showAccountsPage();
-        break;
-    case CardPage::Category:
-        if (showCategoryPage)
-            showCategoryPage();
-        break;
-    default:
+    if (int(m_request.CardPage) >= 1 && int(m_request.CardPage) <= 5) {
+        if (TCardPage* page = m_pages.value(int(m_request.CardPage)))
+            page->showPage();
+    } else {
         ShowCalendarOrPasswordPage();
-        break;
     }
     // The page owners resize the card while preparing; the page's controls follow the new size.
     if (QWidget* page = PgCard->currentWidget()) {
@@ -234,20 +222,8 @@ void TFormCard::ButOkClick()
 {
     // Taking the focus away makes the control being edited hand over its text first.
     ButOk->setFocus();
-    bool close = true;
-    switch (m_request.CardPage) {
-    case CardPage::Expense:
-    case CardPage::Income:
-    case CardPage::Transfer:
-        close = !operationOk || operationOk();
-        break;
-    case CardPage::Category:
-        close = !categoryOk || categoryOk();
-        break;
-    default:
-        break;
-    }
-    if (close)
+    TCardPage* page = m_pages.value(int(m_request.CardPage));
+    if (!page || page->pageOk())
         done(QDialog::Accepted);
 }
 
@@ -268,8 +244,12 @@ void TFormCard::FormClose()
         }
     }
     ButOk->setEnabled(true);
-    if (accountsReset)
-        accountsReset();
+    QList<TCardPage*> told;
+    for (TCardPage* page : std::as_const(m_pages)) {
+        if (!told.contains(page))
+            page->cardClosed();
+        told << page;
+    }
     // Every page starts from the same place and size, whatever the last one made of the card.
     resize(RestSize);
     move(RestPosition);

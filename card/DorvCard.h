@@ -2,9 +2,8 @@
 #include "data/Meanings.h"
 
 #include <QDialog>
+#include <QHash>
 #include <QList>
-
-#include <functional>
 
 class QAction;
 class QCalendarWidget;
@@ -25,6 +24,17 @@ struct CardRequest {
     dorv::CardPage CardPage = dorv::CardPage::CalendarOrPassword;
     dorv::CardMode CardMode = dorv::CardMode::Idle;
     bool Realizing = false;
+};
+
+// A page of the card that another window owns: prepared each time the card opens on it, asked
+// before OK closes it, and told of every close of the card (whatever page it showed).
+class TCardPage {
+public:
+    virtual ~TCardPage() = default;
+    virtual void showPage() = 0;
+    // True lets OK close the card.
+    virtual bool pageOk() { return true; }
+    virtual void cardClosed() {}
 };
 
 // The one small modal card of the ledger: an operation, an account, a category, the date picker or
@@ -62,15 +72,9 @@ public:
     qint64 RestDelta = 0;
     qint64 ReceivedAmount = 0;
 
-    // The main window's calculator, run by F9 from anywhere in the card.
-    std::function<void()> calculator;
-    // Filled in by the windows that own the other pages; each is run only when set.
-    std::function<void()> showOperationPage; // CardPage 1, 2, 3
-    std::function<bool()> operationOk;       // true lets OK close an operation page
-    std::function<void()> showAccountsPage;  // CardPage 4
-    std::function<bool()> categoryOk;        // true lets OK close the category page
-    std::function<void()> showCategoryPage;  // CardPage 5
-    std::function<void()> accountsReset;     // run on every close
+    // The windows that own the other pages hand them in: 1, 2 and 3 the operation pages, 4 the
+    // accounts, 5 the category. A page without an owner shows nothing of its own.
+    void setPage(int cardPage, TCardPage* page);
 
     // The caption of the password page when it asks for something else than the password itself
     // (the repeated new password); empty: "Введите пароль:".
@@ -102,6 +106,10 @@ public:
     // Every close, whatever the page and the result, goes through here.
     void done(int result) override;
 
+signals:
+    // F9, from anywhere in the card: the main window's calculator.
+    void calculatorRequested();
+
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -115,6 +123,7 @@ private:
     Prompts& m_prompts;
     TDm* m_dm;
     bool m_sizeable = false;
+    QHash<int, TCardPage*> m_pages;
 };
 
 } // namespace dorv

@@ -41,26 +41,23 @@ Path pathOf(const QTreeWidgetItem* node)
 
 } // namespace
 
-TCategoryEditor::TCategoryEditor(TCategoryPane& pane, const CategoryEditorHost& host)
-    : QObject(&pane), m_pane(pane), m_host(host)
+TCategoryEditor::TCategoryEditor(TCategoryPane& pane, Services& host) : QObject(&pane), m_pane(pane), m_host(host)
 {
     setObjectName(QStringLiteral("CategoryEditor"));
-    const auto run = [this](std::function<void()> handler) { return guarded(*m_host.prompts, std::move(handler)); };
+    Prompts& prompts = *m_host.prompts;
     for (QAction* a : {pane.mCategoryNew, pane.mCategoryNewChild, pane.mCategoryEdit, pane.mpCategoryNew,
                        pane.mpCategoryNewChild, pane.mpCategoryEdit})
-        connect(a, &QAction::triggered, this, run([this, a] { mCategoryNewClick(a); }));
+        connectGuarded(a, &QAction::triggered, this, prompts, [this, a] { mCategoryNewClick(a); });
     for (QAction* a : {pane.mCategoryDelete, pane.mpCategoryDelete})
-        connect(a, &QAction::triggered, this, run([this] { mCategoryDeleteClick(); }));
+        connectGuarded(a, &QAction::triggered, this, prompts, [this] { mCategoryDeleteClick(); });
     for (QAction* a : {pane.mCategoryFind, pane.mpCategoryFind})
-        connect(a, &QAction::triggered, this, run([this] { mCategoryFindClick(); }));
+        connectGuarded(a, &QAction::triggered, this, prompts, [this] { mCategoryFindClick(); });
     for (QAction* a : {pane.mCategoryMove, pane.mpCategoryMove})
-        connect(a, &QAction::triggered, this, run([this] { mCategoryMoveClick(); }));
-    pane.edited = [this](QTreeWidgetItem* node, QString& text) {
-        runGuarded(*m_host.prompts, [&] { TvCtEdited(node, text); });
-    };
-    pane.dropped = [this](QTreeWidget* tree, const QPoint& at) {
-        runGuarded(*m_host.prompts, [&] { TvCtDragDrop(tree, at); });
-    };
+        connectGuarded(a, &QAction::triggered, this, prompts, [this] { mCategoryMoveClick(); });
+    connectGuarded(&pane, &TCategoryPane::nodeRenamed, this, prompts,
+                   [this](QTreeWidgetItem* node, QString text) { TvCtEdited(node, text); });
+    connectGuarded(&pane, &TCategoryPane::nodeDropped, this, prompts,
+                   [this](QTreeWidget* tree, const QPoint& at) { TvCtDragDrop(tree, at); });
 }
 
 TCategoryEditor::~TCategoryEditor() = default;
@@ -92,13 +89,11 @@ void TCategoryEditor::installPage(TFormCard& card)
     layout->addWidget(DBRg);
     layout->addStretch(1);
     connect(DBECat, &QLineEdit::textChanged, this, [this] { DBECatChange(); });
-    connect(DBRgFirst, &QRadioButton::clicked, this, guarded(*m_host.prompts, [this] {
-                setDirection(m_tree == m_pane.TvDt ? ItemDirection::Income : ItemDirection::Expense);
-            }));
-    connect(DBRgBoth, &QRadioButton::clicked, this,
-            guarded(*m_host.prompts, [this] { setDirection(ItemDirection::Both); }));
-    card.showCategoryPage = [this] { PrepareCategoryPage(); };
-    card.categoryOk = [this] { return categoryOk(); };
+    connectGuarded(DBRgFirst, &QRadioButton::clicked, this, *m_host.prompts,
+                   [this] { setDirection(m_tree == m_pane.TvDt ? ItemDirection::Income : ItemDirection::Expense); });
+    connectGuarded(DBRgBoth, &QRadioButton::clicked, this, *m_host.prompts,
+                   [this] { setDirection(ItemDirection::Both); });
+    card.setPage(5, this);
 }
 
 void TCategoryEditor::setDirection(ItemDirection direction)
@@ -111,9 +106,9 @@ void TCategoryEditor::setDirection(ItemDirection direction)
 
 QTreeWidget* TCategoryEditor::cardTree() const
 {
-    if (m_host.expenseMode && m_host.expenseMode())
+    if (m_host.expenseMode())
         return m_pane.TvCt;
-    if (m_host.incomeMode && m_host.incomeMode())
+    if (m_host.incomeMode())
         return m_pane.TvDt;
     return nullptr;
 }

@@ -1,10 +1,10 @@
 #pragma once
+#include "card/DorvCard.h"
 #include "data/Meanings.h"
+#include "widgets/Services.h"
 
 #include <QObject>
 #include <QPoint>
-
-#include <functional>
 
 class QAction;
 class QGroupBox;
@@ -21,23 +21,14 @@ class TDbEdit;
 class TDm;
 class TFormCard;
 
-// What category editing needs of the program around it.
-struct CategoryEditorHost {
-    TDm* dm = nullptr;
-    Prompts* prompts = nullptr;
-    std::function<TFormCard*()> card;
-    std::function<bool()> expenseMode;
-    std::function<bool()> incomeMode;
-};
-
 // Adding, branching, renaming, deleting, finding and moving the items of the category trees: the
 // category page of the card, the in-place rename and the drops between nodes of a tree. The ledger
 // stores each change in one transaction (a move: the item's place and the paths of the history);
 // the editor builds its values from the controls and shows what was stored.
-class TCategoryEditor final : public QObject {
+class TCategoryEditor final : public QObject, private TCardPage {
     Q_OBJECT
 public:
-    TCategoryEditor(TCategoryPane& pane, const CategoryEditorHost& host);
+    TCategoryEditor(TCategoryPane& pane, Services& host);
     ~TCategoryEditor() override;
 
     enum class Attach { Child, Sibling };
@@ -66,6 +57,8 @@ public:
     void TvCtDragDrop(QTreeWidget* tree, const QPoint& at);
 
 private:
+    void showPage() override { PrepareCategoryPage(); }
+    bool pageOk() override { return categoryOk(); }
     void installPage(TFormCard& card);
     QTreeWidget* cardTree() const;
     QTreeWidget* focusedTree() const;
@@ -77,7 +70,7 @@ private:
     bool hasBranches(qint64 id);
 
     TCategoryPane& m_pane;
-    CategoryEditorHost m_host;
+    Services& m_host;
     CardMode m_action = CardMode::Idle;
     QTreeWidget* m_tree = nullptr;
     QTreeWidgetItem* m_node = nullptr;

@@ -109,11 +109,6 @@ TCategoryPane::TCategoryPane(TDm& dm, QWidget* parent) : QStackedWidget(parent),
     mCategoryView = menuItem("mCategoryView", QStringLiteral("В&ыписка..."), 0);
     mCategoryMove = menuItem("mCategoryMove", QStringLiteral("&Переместить..."), 0);
 
-    accountSelected = [this] {
-        Table& account = *m_dm.Tb_Account;
-        return account.active() && !account.fieldByName(AccountField::IdAccount).isNull();
-    };
-
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { focusMoved(now); });
     TvCtChange(nullptr);
 }
@@ -244,8 +239,13 @@ void TCategoryPane::itemRenamed(QTreeWidgetItem* node)
         const QSignalBlocker quiet(node->treeWidget());
         node->setText(0, stored);
     }
-    if (edited)
-        edited(node, text);
+    emit nodeRenamed(node, text);
+}
+
+bool TCategoryPane::accountSelected() const
+{
+    Table& account = *m_dm.Tb_Account;
+    return account.active() && !account.isEmpty() && !account.fieldByName(QStringLiteral("Id_Account")).isNull();
 }
 
 int TCategoryPane::nodeId(const QTreeWidgetItem* node) { return node->data(0, Qt::UserRole).toInt(); }
@@ -380,7 +380,7 @@ void TCategoryPane::TvCtChange(QTreeWidgetItem* node)
     setCommandEnabled(QStringLiteral("mCategoryEdit"), mpCategoryEdit, editable);
     setCommandEnabled(QStringLiteral("mCategoryMove"), mpCategoryMove, editable);
     QAction* edit = m_menu.value(QStringLiteral("mCategoryEdit"));
-    const bool view = (edit ? edit->isEnabled() : editable) && accountSelected && accountSelected();
+    const bool view = (edit ? edit->isEnabled() : editable) && accountSelected();
     setCommandEnabled(QStringLiteral("mCategoryView"), mpCategoryView, view);
 
     if (node) {
@@ -472,8 +472,8 @@ bool TCategoryPane::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::KeyPress) {
             if (command)
                 command->trigger();
-            else if (tree->currentItem() && openOperationCard)
-                openOperationCard();
+            else if (tree->currentItem())
+                emit operationCardRequested();
         }
         return true;
     }
@@ -503,8 +503,7 @@ bool TCategoryPane::eventFilter(QObject* watched, QEvent* event)
         // The tree never moves nodes by itself: the move goes through the checks and the history.
         drop->setDropAction(Qt::IgnoreAction);
         drop->accept();
-        if (dropped)
-            dropped(tree, drop->position().toPoint());
+        emit nodeDropped(tree, drop->position().toPoint());
         return true;
     }
     case QEvent::MouseButtonPress:

@@ -5,8 +5,6 @@
 #include <QStackedWidget>
 #include <QStyledItemDelegate>
 
-#include <functional>
-
 class QAction;
 class QKeyEvent;
 class QMenu;
@@ -63,15 +61,6 @@ public:
     // The main menu's items in their order; a null entry stands for a separator.
     QList<QAction*> menuItems() const;
 
-    // True when an account row is current; by default asks the account table itself.
-    std::function<bool()> accountSelected;
-    // Run by Enter on a node.
-    std::function<void()> openOperationCard;
-    // The end of an in-place rename of a node: the text may be set back to the old name.
-    std::function<void(QTreeWidgetItem* node, QString& text)> edited;
-    // A node was dropped on a tree, at a point of its viewport.
-    std::function<void(QTreeWidget* tree, const QPoint& at)> dropped;
-
     // Other main menu items whose states follow the current node, by object name, in place of
     // the pane's own.
     void setMenuActions(const QHash<QString, QAction*>& byName);
@@ -98,6 +87,13 @@ public:
 signals:
     // The colour of the splitter beside the pane: navy while a tree has the focus.
     void splitterColour(const QColor& colour);
+    // Enter on a node.
+    void operationCardRequested();
+    // The end of an in-place rename of a node to the text typed; the node shows its stored name
+    // until the rename is stored.
+    void nodeRenamed(QTreeWidgetItem* node, const QString& text);
+    // A node was dropped on a tree, at a point of its viewport.
+    void nodeDropped(QTreeWidget* tree, const QPoint& at);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -110,6 +106,8 @@ private:
     void focusMoved(QWidget* now);
     void setCommandEnabled(const QString& name, QAction* popup, bool on);
     void itemRenamed(QTreeWidgetItem* node);
+    // An account row is current: the statement needs one.
+    bool accountSelected() const;
 
     TDm& m_dm;
     QHash<QString, QPointer<QAction>> m_menu;

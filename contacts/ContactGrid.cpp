@@ -93,29 +93,23 @@ TDbGrid* makeContactGrid(const QString& name, int tag, Table& table, const QStri
     grid->setEditable(true);
     grid->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(model, &TableModel::editFailed, grid, [&prompts](const QString& m) { prompts.error(m); });
-    grid->reportError = [&prompts](const QString& m) { prompts.error(m); };
+    QObject::connect(grid, &TDbGrid::readFailed, grid, [&prompts](const QString& m) { prompts.error(m); });
     Table* t = &table;
-    grid->onEnterKey = [t, &prompts] { runGuarded(prompts, [t, &prompts] { PostOrDrop(*t, prompts); }); };
-    grid->onCancelKey = [t, &prompts] {
-        runGuarded(prompts, [t] {
-            if (t->editing())
-                t->cancel();
-        });
-    };
-    grid->onInsertKey = [t, &prompts] {
-        runGuarded(prompts, [t] {
-            if (t->active())
-                t->insert();
-        });
-    };
-    grid->onDeleteKey = [t, &prompts] {
-        runGuarded(prompts, [t, &prompts] {
-            if (!t->active() || t->isEmpty() || t->state() == DatasetState::Insert)
-                return;
-            if (prompts.confirm(QStringLiteral("Удалить запись ?")))
-                t->deleteRecord();
-        });
-    };
+    connectGuarded(grid, &TDbGrid::enterPressed, grid, prompts, [t, &prompts] { PostOrDrop(*t, prompts); });
+    connectGuarded(grid, &TDbGrid::cancelPressed, grid, prompts, [t] {
+        if (t->editing())
+            t->cancel();
+    });
+    connectGuarded(grid, &TDbGrid::insertPressed, grid, prompts, [t] {
+        if (t->active())
+            t->insert();
+    });
+    connectGuarded(grid, &TDbGrid::deletePressed, grid, prompts, [t, &prompts] {
+        if (!t->active() || t->isEmpty() || t->state() == DatasetState::Insert)
+            return;
+        if (prompts.confirm(QStringLiteral("Удалить запись ?")))
+            t->deleteRecord();
+    });
     return grid;
 }
 

@@ -27,7 +27,7 @@ const char* const PositionProperty = "position";
 const char* const ModeCaptions[] = {"Не напоминать", "Начиная с даты", "Ежемесячно"};
 } // namespace
 
-TDiaryView::TDiaryView(const ContactsHost& host, QWidget* parent) : QWidget(parent), m_host(host)
+TDiaryView::TDiaryView(Services& host, QWidget* parent) : QWidget(parent), m_host(host)
 {
     setObjectName(QStringLiteral("DiaryView"));
     TDm& dm = *m_host.dm;
@@ -75,14 +75,14 @@ TDiaryView::TDiaryView(const ContactsHost& host, QWidget* parent) : QWidget(pare
     model->setColumnReadOnly(0);
     model->setColumnReadOnly(4);
     DBGLog->setEllipsisColumn(0);
-    DBGLog->onEditButton = [this] { runGuarded(*m_host.prompts, [this] { DBGLogEditButtonClick(); }); };
+    connectGuarded(DBGLog, &TDbGrid::editButtonClicked, this, prompts, [this] { DBGLogEditButtonClick(); });
     DBGLog->setPickColumn(
         2, [this] { return pickListOf(*m_host.dm->Tb_Person, QStringLiteral("Id_Person"), QStringLiteral("Name")); });
     DBGLog->setPickColumn(
         3, [this] { return pickListOf(*m_host.dm->Tb_Firm, QStringLiteral("Id_Firm"), QStringLiteral("Firm")); });
     DBGLog->columnBackground.insert(4, palette().color(QPalette::Button));
     fitContactColumns(*DBGLog, {{QStringLiteral("Date_Remind"), 80}, {QStringLiteral("Date_Create"), 125}});
-    DBGLog->beforeKeyAction = [this] { PmLogPopup(); };
+    connect(DBGLog, &TDbGrid::aboutToTryKeyAction, this, [this] { PmLogPopup(); });
     connect(DBGLog, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         if (m_host.dm->Tb_Log->active())
             PmLog->popup(DBGLog->viewport()->mapToGlobal(at));
@@ -90,9 +90,8 @@ TDiaryView::TDiaryView(const ContactsHost& host, QWidget* parent) : QWidget(pare
     layout->addWidget(DBGLog, 1);
     buildPopup();
 
-    connect(ButLogFilt, &QToolButton::clicked, this, guarded(prompts, [this] { ButLogFiltClick(); }));
-    connect(m_modes, &QButtonGroup::idClicked, this,
-            [this](int id) { runGuarded(*m_host.prompts, [this, id] { DBRgLogClick(id); }); });
+    connectGuarded(ButLogFilt, &QToolButton::clicked, this, prompts, [this] { ButLogFiltClick(); });
+    connectGuarded(m_modes, &QButtonGroup::idClicked, this, prompts, [this](int id) { DBRgLogClick(id); });
     Table* log = dm.Tb_Log;
     auto follow = [this] {
         showMode();
@@ -121,7 +120,7 @@ void TDiaryView::buildPopup()
             a->setShortcut(key);
             DBGLog->addKeyAction(a);
         }
-        connect(a, &QAction::triggered, this, guarded(*m_host.prompts, [a, handler] { handler(a); }));
+        connectGuarded(a, &QAction::triggered, this, *m_host.prompts, [a, handler] { handler(a); });
         return a;
     };
     auto onClick = [this](QAction* a) { mpLogNewClick(a); };
@@ -251,7 +250,7 @@ void TDiaryView::mpLogNewClick(QAction* sender)
 
 void TDiaryView::DBGLogEditButtonClick()
 {
-    EditDateField(*m_host.dm->Tb_Log, QStringLiteral("Date_Remind"), m_host.pickDate);
+    EditDateField(*m_host.dm->Tb_Log, QStringLiteral("Date_Remind"), [this](int day) { return m_host.pickDate(day); });
     DBGLog->setFocus();
 }
 
@@ -280,7 +279,7 @@ void TDiaryView::ButLogFiltClick()
     Table& t = *m_host.dm->Tb_Log;
     if (t.active())
         t.setFiltered(ButLogFilt->isChecked());
-    if (ButLogFilt->isChecked() && m_host.currentView && m_host.currentView() == View::Diary)
+    if (ButLogFilt->isChecked() && m_host.currentView() == View::Diary)
         emit diaryTasksSeen();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-#include "ContactsHost.h"
+#include "ContactFilters.h"
+#include "widgets/Services.h"
 
 #include <QWidget>
 
@@ -22,7 +23,7 @@ class TDbGrid;
 class TDiaryView final : public QWidget {
     Q_OBJECT
 public:
-    explicit TDiaryView(const ContactsHost& host, QWidget* parent = nullptr);
+    explicit TDiaryView(Services& host, QWidget* parent = nullptr);
 
     QFrame* PanDiary = nullptr;
     QLabel* LabDiary = nullptr;
@@ -57,7 +58,7 @@ private:
     // Sets the current entry's mode, putting it in edit state; the change waits for the post.
     void setMode(int mode);
 
-    ContactsHost m_host;
+    Services& m_host;
     QButtonGroup* m_modes = nullptr;
     QActionGroup* m_modeItems = nullptr;
     bool m_showing = false;

@@ -19,7 +19,7 @@
 
 namespace dorv {
 
-TFirmsView::TFirmsView(const ContactsHost& host, QWidget* parent) : QWidget(parent), m_host(host)
+TFirmsView::TFirmsView(Services& host, QWidget* parent) : QWidget(parent), m_host(host)
 {
     setObjectName(QStringLiteral("FirmsView"));
     TDm& dm = *m_host.dm;
@@ -61,9 +61,9 @@ TFirmsView::TFirmsView(const ContactsHost& host, QWidget* parent) : QWidget(pare
     face.setColor(QPalette::Base, face.color(QPalette::Button));
     DBGPers_Firm->setPalette(face);
     DBGPers_Firm->hide();
-    DBGPers_Firm->reportError = [&prompts](const QString& m) { prompts.error(m); };
-    DBGPers_Firm->onDblClick = [this] { runGuarded(*m_host.prompts, [this] { DBGPers_FirmDblClick(); }); };
-    DBGPers_Firm->onEnterKey = DBGPers_Firm->onDblClick;
+    connect(DBGPers_Firm, &TDbGrid::readFailed, this, [&prompts](const QString& m) { prompts.error(m); });
+    for (auto signal : {&TDbGrid::rowDoubleClicked, &TDbGrid::enterPressed})
+        connectGuarded(DBGPers_Firm, signal, this, prompts, [this] { DBGPers_FirmDblClick(); });
     fitContactColumns(*DBGPers_Firm);
     layout->addWidget(DBGPers_Firm);
 
@@ -76,7 +76,7 @@ TFirmsView::TFirmsView(const ContactsHost& host, QWidget* parent) : QWidget(pare
         a->setObjectName(QString::fromLatin1(name));
         a->setProperty("position", position++);
         PmFirm->addAction(a);
-        connect(a, &QAction::triggered, this, guarded(prompts, [this, a] { mpFirmNewClick(a); }));
+        connectGuarded(a, &QAction::triggered, this, prompts, [this, a] { mpFirmNewClick(a); });
         *target = a;
     }
     connect(PmFirm, &QMenu::aboutToShow, this, [this] { PmFirmPopup(); });
@@ -84,7 +84,7 @@ TFirmsView::TFirmsView(const ContactsHost& host, QWidget* parent) : QWidget(pare
         connect(dm.Tb_Firm, signal, this, [this] { PmFirmPopup(); });
     connect(dm.Tb_Firm, &Dataset::currentRowChanged, this, [this] { PmFirmPopup(); });
 
-    connect(ButPers_Firm, &QToolButton::clicked, this, guarded(prompts, [this] { ButPers_FirmClick(); }));
+    connectGuarded(ButPers_Firm, &QToolButton::clicked, this, prompts, [this] { ButPers_FirmClick(); });
     // The pane follows the current firm; a firm whose workers cannot be read closes it, saying why.
     connect(dm.QPers_Firm, &Query::masterFailed, this, [this, &prompts](const QString& message) {
         prompts.error(message);
@@ -139,8 +139,7 @@ void TFirmsView::mpFirmNewClick(QAction* sender)
 
 void TFirmsView::OpenFirm(const QVariant& firmId)
 {
-    if (m_host.showView)
-        m_host.showView(View::Firms);
+    m_host.showView(View::Firms);
     Table& t = *m_host.dm->Tb_Firm;
     if (firmId.isValid() && t.active())
         t.locate(QStringLiteral("Id_Firm"), firmId);

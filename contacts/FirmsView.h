@@ -1,5 +1,6 @@
 #pragma once
-#include "ContactsHost.h"
+#include "ContactFilters.h"
+#include "widgets/Services.h"
 
 #include <QWidget>
 
@@ -18,7 +19,7 @@ class TDbGrid;
 class TFirmsView final : public QWidget {
     Q_OBJECT
 public:
-    explicit TFirmsView(const ContactsHost& host, QWidget* parent = nullptr);
+    explicit TFirmsView(Services& host, QWidget* parent = nullptr);
 
     QFrame* Panel1 = nullptr;
     QLabel* LabFirm = nullptr;
@@ -42,7 +43,7 @@ signals:
     void openPerson(const QVariant& personId);
 
 private:
-    ContactsHost m_host;
+    Services& m_host;
 };
 
 } // namespace dorv

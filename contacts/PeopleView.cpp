@@ -26,7 +26,7 @@ const char* const PositionProperty = "position";
 
 } // namespace
 
-TPeopleView::TPeopleView(const ContactsHost& host, QWidget* parent) : QWidget(parent), m_host(host)
+TPeopleView::TPeopleView(Services& host, QWidget* parent) : QWidget(parent), m_host(host)
 {
     setObjectName(QStringLiteral("PeopleView"));
     TDm& dm = *m_host.dm;
@@ -62,17 +62,19 @@ TPeopleView::TPeopleView(const ContactsHost& host, QWidget* parent) : QWidget(pa
     for (TDbGrid* g : {DBGPerson, DBGFamily}) {
         g->gridModel()->setColumnReadOnly(1);
         g->setEllipsisColumn(1);
-        g->onEditButton = [this, g] { runGuarded(*m_host.prompts, [this, g] { DBGPersonEditButtonClick(g); }); };
-        g->onEnter = [this, g] {
-            setMenuGrid(g);
-            // A person still being added is posted (or dropped) before its family is worked on.
-            if (g == DBGFamily && m_host.dm->Tb_Person->editing())
-                runGuarded(*m_host.prompts, [this] { PostOrDrop(*m_host.dm->Tb_Person, *m_host.prompts); });
-        };
-        g->beforeKeyAction = [this, g] {
+        connectGuarded(g, &TDbGrid::editButtonClicked, this, *m_host.prompts,
+                       [this, g] { DBGPersonEditButtonClick(g); });
+        connect(g, &TDbGrid::focusEntered, this, [this, g] { setMenuGrid(g); });
+        // A person still being added is posted (or dropped) before its family is worked on.
+        if (g == DBGFamily)
+            connectGuarded(g, &TDbGrid::focusEntered, this, *m_host.prompts, [this] {
+                if (m_host.dm->Tb_Person->editing())
+                    PostOrDrop(*m_host.dm->Tb_Person, *m_host.prompts);
+            });
+        connect(g, &TDbGrid::aboutToTryKeyAction, this, [this, g] {
             setMenuGrid(g);
             PmPersonPopup();
-        };
+        });
         connect(g, &QWidget::customContextMenuRequested, this, [this, g](const QPoint& at) {
             setMenuGrid(g);
             if (m_host.dm->Tb_Person->active() && m_host.dm->Tb_Family->active())
@@ -96,23 +98,23 @@ TPeopleView::TPeopleView(const ContactsHost& host, QWidget* parent) : QWidget(pa
     buildPopup();
 
     // The two buttons are one group: pressing one down raises the other.
-    connect(ButPerson, &QToolButton::clicked, this, guarded(prompts, [this] {
-                if (ButPerson->isChecked() && ButFamily->isChecked()) {
-                    ButFamily->setChecked(false);
-                    ButFamilyClick();
-                }
-                ButPersonClick();
-            }));
-    connect(ButFamily, &QToolButton::clicked, this, guarded(prompts, [this] {
-                if (ButFamily->isChecked())
-                    ButPerson->setChecked(false);
-                ButFamilyClick();
-            }));
+    connectGuarded(ButPerson, &QToolButton::clicked, this, prompts, [this] {
+        if (ButPerson->isChecked() && ButFamily->isChecked()) {
+            ButFamily->setChecked(false);
+            ButFamilyClick();
+        }
+        ButPersonClick();
+    });
+    connectGuarded(ButFamily, &QToolButton::clicked, this, prompts, [this] {
+        if (ButFamily->isChecked())
+            ButPerson->setChecked(false);
+        ButFamilyClick();
+    });
     // The family follows the current person however it became current: a scroll, a post that
     // moved the cursor, a delete.
-    connect(&dm, &TDm::personScrolled, this, guarded(prompts, [this] { Tb_PersonAfterScroll(); }));
-    connect(dm.Tb_Person, &Dataset::currentRowChanged, this, guarded(prompts, [this] { Tb_PersonAfterScroll(); }));
-    connect(dm.Tb_Person, &Dataset::rowsReset, this, guarded(prompts, [this] { Tb_PersonAfterScroll(); }));
+    connectGuarded(&dm, &TDm::personScrolled, this, prompts, [this] { Tb_PersonAfterScroll(); });
+    connectGuarded(dm.Tb_Person, &Dataset::currentRowChanged, this, prompts, [this] { Tb_PersonAfterScroll(); });
+    connectGuarded(dm.Tb_Person, &Dataset::rowsReset, this, prompts, [this] { Tb_PersonAfterScroll(); });
     // The popup's states follow the tables, so that its keys and items are right whenever used.
     for (Table* t : {dm.Tb_Person, dm.Tb_Family}) {
         connect(t, &Dataset::stateChanged, this, [this] { PmPersonPopup(); });
@@ -136,7 +138,7 @@ void TPeopleView::buildPopup()
             DBGPerson->addKeyAction(a);
             DBGFamily->addKeyAction(a);
         }
-        connect(a, &QAction::triggered, this, guarded(*m_host.prompts, [this, a] { mpPersonNewClick(a); }));
+        connectGuarded(a, &QAction::triggered, this, *m_host.prompts, [this, a] { mpPersonNewClick(a); });
         return a;
     };
     mpPersonNew = item("mpPersonNew", QStringLiteral("&Добавить запись  Ins"));
@@ -167,7 +169,7 @@ TDbGrid* TPeopleView::menuGrid() const
     return m_menuGrid;
 }
 
-bool TPeopleView::onThisPage() const { return m_host.currentView && m_host.currentView() == View::People; }
+bool TPeopleView::onThisPage() const { return m_host.currentView() == View::People; }
 
 void TPeopleView::setMenuGrid(TDbGrid* grid)
 {
@@ -255,7 +257,7 @@ void TPeopleView::mpPersonNewClick(QAction* sender)
 
 void TPeopleView::DBGPersonEditButtonClick(TDbGrid* grid)
 {
-    EditDateField(tableOf(grid), QStringLiteral("Birthday"), m_host.pickDate);
+    EditDateField(tableOf(grid), QStringLiteral("Birthday"), [this](int day) { return m_host.pickDate(day); });
     grid->setFocus();
 }
 
@@ -264,7 +266,7 @@ void TPeopleView::ButPersonClick()
     TDm& dm = *m_host.dm;
     const bool down = ButPerson->isChecked();
     if (dm.Tb_Person->active()) {
-        dm.Tb_Person->setFilter(birthdayFilterText(m_host.pairs()));
+        dm.Tb_Person->setFilter(birthdayFilterText(m_host.birthdayPairs()));
         dm.Tb_Person->setFiltered(down);
     }
     if (down && onThisPage())
@@ -276,7 +278,7 @@ void TPeopleView::ButFamilyClick()
     TDm& dm = *m_host.dm;
     const bool down = ButFamily->isChecked();
     if (down) {
-        dm.Tb_Family->setFilter(birthdayFilterText(m_host.pairs()));
+        dm.Tb_Family->setFilter(birthdayFilterText(m_host.birthdayPairs()));
         if (dm.Tb_Person->active())
             dm.Tb_Person->setFiltered(false);
     } else {
@@ -304,7 +306,7 @@ void TPeopleView::ApplyPersonFilter(View view)
         return;
     const bool on = view == View::People && ButPerson->isChecked();
     if (on)
-        dm.Tb_Person->setFilter(birthdayFilterText(m_host.pairs()));
+        dm.Tb_Person->setFilter(birthdayFilterText(m_host.birthdayPairs()));
     dm.Tb_Person->setFiltered(on);
     // Away from the page the family was not kept following the current person.
     if (view == View::People && !ButFamily->isChecked() && dm.Tb_Family->active())
@@ -317,8 +319,7 @@ void TPeopleView::OpenPerson(const QVariant& personId)
     if (dm.Tb_Person->active())
         dm.Tb_Person->setFiltered(false);
     ButPerson->setChecked(false);
-    if (m_host.showView)
-        m_host.showView(View::People);
+    m_host.showView(View::People);
     if (personId.isValid() && dm.Tb_Person->active())
         dm.Tb_Person->locate(QStringLiteral("ID_PERSON"), personId);
     DBGPerson->setFocus();

@@ -1,5 +1,6 @@
 #pragma once
-#include "ContactsHost.h"
+#include "ContactFilters.h"
+#include "widgets/Services.h"
 
 #include <QWidget>
 
@@ -21,7 +22,7 @@ class TDbGrid;
 class TPeopleView final : public QWidget {
     Q_OBJECT
 public:
-    explicit TPeopleView(const ContactsHost& host, QWidget* parent = nullptr);
+    explicit TPeopleView(Services& host, QWidget* parent = nullptr);
 
     QFrame* PanPers = nullptr;
     QLabel* LabPers = nullptr;
@@ -59,7 +60,7 @@ private:
     Table& tableOf(TDbGrid* grid) const;
     bool onThisPage() const;
 
-    ContactsHost m_host;
+    Services& m_host;
     TDbGrid* m_menuGrid = nullptr;
 };
 

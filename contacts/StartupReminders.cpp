@@ -18,8 +18,8 @@ namespace {
 const char* const MarkedProperty = "Marked";
 }
 
-TStartupReminders::TStartupReminders(const ContactsHost& host, TPeopleView& people, TDiaryView& diary,
-                                     QToolButton* butLog, QToolButton* butFace, QObject* parent)
+TStartupReminders::TStartupReminders(Services& host, TPeopleView& people, TDiaryView& diary, QToolButton* butLog,
+                                     QToolButton* butFace, QObject* parent)
     : QObject(parent), m_host(host), m_people(people), m_diary(diary), m_butLog(butLog), m_butFace(butFace)
 {
     setObjectName(QStringLiteral("StartupReminders"));
@@ -81,7 +81,7 @@ void TStartupReminders::Run()
 void TStartupReminders::step()
 {
     TDm& dm = *m_host.dm;
-    const BirthdayPairs pairs = m_host.pairs();
+    const BirthdayPairs pairs = m_host.birthdayPairs();
     auto shows = [](const Table& t) { return !t.isEmpty() && !t.field(0)->isNull(); };
 
     Table& log = *dm.Tb_Log;

@@ -1,5 +1,6 @@
 #pragma once
-#include "ContactsHost.h"
+#include "ContactFilters.h"
+#include "widgets/Services.h"
 
 #include <QObject>
 #include <QString>
@@ -18,8 +19,8 @@ class TPeopleView;
 class TStartupReminders final : public QObject {
     Q_OBJECT
 public:
-    TStartupReminders(const ContactsHost& host, TPeopleView& people, TDiaryView& diary, QToolButton* butLog,
-                      QToolButton* butFace, QObject* parent);
+    TStartupReminders(Services& host, TPeopleView& people, TDiaryView& diary, QToolButton* butLog, QToolButton* butFace,
+                      QObject* parent);
 
     bool diaryFlag = false, personFlag = false, familyFlag = false;
     // The message the last opening chose; empty when nothing was due.
@@ -42,7 +43,7 @@ public:
 private:
     void step();
 
-    ContactsHost m_host;
+    Services& m_host;
     TPeopleView& m_people;
     TDiaryView& m_diary;
     QToolButton *m_butLog, *m_butFace;

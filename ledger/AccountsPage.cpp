@@ -157,8 +157,8 @@ TAccountsPage::TAccountsPage(TFormCard& card, TDm& dm, Prompts& prompts)
     fitColumns();
     layout->addWidget(DBGAcTab, 1);
 
-    connect(ButAcc, &QToolButton::clicked, this, guarded(m_prompts, [this] { ButAccClick(); }));
-    connect(DBGAcTab, &QTableView::doubleClicked, this, guarded(m_prompts, [this] { DBGAcTabDblClick(); }));
+    connectGuarded(ButAcc, &QToolButton::clicked, this, m_prompts, [this] { ButAccClick(); });
+    connectGuarded(DBGAcTab, &QTableView::doubleClicked, this, m_prompts, [this] { DBGAcTabDblClick(); });
     // In-place edits and moves that post cannot throw through the view; their errors come here.
     connect(m_model, &TableModel::editFailed, this, [this](const QString& message) { m_prompts.error(message); });
     connect(m_model, &TableModel::readFailed, this, [this](const QString& message) { m_prompts.error(message); });
@@ -169,8 +169,7 @@ TAccountsPage::TAccountsPage(TFormCard& card, TDm& dm, Prompts& prompts)
     connect(accounts, &Dataset::rowsReset, this, [this] { updateNavigator(); });
     updateNavigator();
 
-    card.showAccountsPage = [this] { ShowAccountsPage(); };
-    card.accountsReset = [this] { resetOnClose(); };
+    card.setPage(4, this);
 }
 
 TAccountsPage::~TAccountsPage() = default;

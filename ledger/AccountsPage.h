@@ -1,4 +1,6 @@
 #pragma once
+#include "card/DorvCard.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -17,7 +19,7 @@ class TableModel;
 
 // The card's accounts page: the list of accounts to pick one from, and, with the edit button down,
 // the place to add, rename and delete them. It lives as long as the card, which owns it.
-class TAccountsPage final : public QObject {
+class TAccountsPage final : public QObject, private TCardPage {
     Q_OBJECT
 public:
     TAccountsPage(TFormCard& card, TDm& dm, Prompts& prompts);
@@ -52,6 +54,8 @@ private:
     // Hands the text of an open cell editor to the row before the row is posted.
     void finishGridEdit();
     void resetOnClose();
+    void showPage() override { ShowAccountsPage(); }
+    void cardClosed() override { resetOnClose(); }
 
     TFormCard& m_card;
     TDm& m_dm;

@@ -35,7 +35,7 @@ TBookCheckCommand::TBookCheckCommand(TMoneyView& view, TDm& dm, Prompts& prompts
     setObjectName(QStringLiteral("BookCheck"));
     mCheck = new QAction(QStringLiteral("Проверка данных..."), this);
     mCheck->setObjectName(QStringLiteral("mCheck"));
-    connect(mCheck, &QAction::triggered, this, dorv::guarded(m_prompts, [this] { mCheckClick(); }));
+    connectGuarded(mCheck, &QAction::triggered, this, m_prompts, [this] { mCheckClick(); });
 }
 
 void TBookCheckCommand::mCheckClick()

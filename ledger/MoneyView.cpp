@@ -47,6 +47,7 @@ namespace {
 
 // A data label that reports clicks, as the account labels open the accounts card.
 class ClickLabel final : public QLabel {
+    Q_OBJECT
 public:
     ClickLabel(const QString& name, const QString& hint, QWidget* parent) : QLabel(parent)
     {
@@ -57,14 +58,15 @@ public:
         setFont(f);
         setMargin(2);
     }
-    std::function<void()> clicked;
+
+signals:
+    void clicked();
 
 protected:
     void mousePressEvent(QMouseEvent* e) override
     {
         QLabel::mousePressEvent(e);
-        if (clicked)
-            clicked();
+        emit clicked();
     }
 };
 
@@ -106,7 +108,7 @@ void fitPanel(QLabel* panel, int least)
 
 } // namespace
 
-TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
+TMoneyView::TMoneyView(Services& host, QWidget* parent)
     : QWidget(parent), PeriodStart(host.state->PeriodStart), PeriodEnd(host.state->PeriodEnd), m_host(host)
 {
     setObjectName(QStringLiteral("MoneyView"));
@@ -121,16 +123,7 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
     Splitter1->setHandleWidth(4);
     Pgd = new TCategoryPane(*m_host.dm, Splitter1);
-    Pgd->accountSelected = [this] {
-        Table& a = *m_host.dm->Tb_Account;
-        return a.active() && !a.isEmpty() && !a.fieldByName(AccountField::IdAccount).isNull();
-    };
-    Pgd->openOperationCard = [this] {
-        guarded([this] {
-            if (openOperationCard)
-                openOperationCard(CardMode::New);
-        });
-    };
+    connect(Pgd, &TCategoryPane::operationCardRequested, this, [this] { emit operationCardRequested(CardMode::New); });
     connect(Pgd, &TCategoryPane::splitterColour, this, [this](const QColor& colour) {
         // Leaving a tree for the history is entering the history: its colour wins.
         setSplitterColour(DBG->hasFocus() ? QColor(128, 0, 0) : colour);
@@ -142,17 +135,12 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     histModel = new TableModel(m_host.dm->Tb_Hist, this);
     DBG->setGridModel(histModel);
     DBG->setContextMenuPolicy(Qt::CustomContextMenu);
-    DBG->onDblClick = [this] { guarded([this] { DBGDblClick(); }); };
-    DBG->onEnterKey = [this] { guarded([this] { DBGDblClick(); }); };
-    DBG->onEnter = [this] { setSplitterColour(QColor(128, 0, 0)); };
-    DBG->onExit = [this] { setSplitterColour(palette().color(QPalette::Button)); };
-    DBG->onDrop = [this] {
-        guarded([this] {
-            if (openOperationCard)
-                openOperationCard(CardMode::New);
-        });
-    };
-    DBG->reportError = [this](const QString& message) { m_host.prompts->error(message); };
+    connectGuarded(DBG, &TDbGrid::rowDoubleClicked, this, *m_host.prompts, [this] { DBGDblClick(); });
+    connectGuarded(DBG, &TDbGrid::enterPressed, this, *m_host.prompts, [this] { DBGDblClick(); });
+    connect(DBG, &TDbGrid::focusEntered, this, [this] { setSplitterColour(QColor(128, 0, 0)); });
+    connect(DBG, &TDbGrid::focusLeft, this, [this] { setSplitterColour(palette().color(QPalette::Button)); });
+    connect(DBG, &TDbGrid::dropped, this, [this] { emit operationCardRequested(CardMode::New); });
+    connect(DBG, &TDbGrid::readFailed, this, [this](const QString& message) { m_host.prompts->error(message); });
     applyDefaultWidths();
     Splitter1->addWidget(Pgd);
     Splitter1->addWidget(DBG);
@@ -187,16 +175,11 @@ TMoneyView::TMoneyView(const MoneyHost& host, QWidget* parent)
     connect(m_host.state, &TMoneyState::directionChanged, this, [this] { followDirection(); });
     connect(m_host.state, &TMoneyState::periodKindChanged, this, [this] { followPeriodKind(); });
     connect(m_host.state, &TMoneyState::workDateChanged, this, [this] { showWorkDate(); });
-    m_editor = new TOperationEditor(*this, dm, *m_host.prompts, *m_host.state, m_host.card);
-    openOperationCard = [this](CardMode mode) { m_editor->OpenOperationCard(mode); };
+    m_editor = new TOperationEditor(*this, m_host);
+    connectGuarded(this, &TMoneyView::operationCardRequested, this, *m_host.prompts,
+                   [this](CardMode mode) { m_editor->OpenOperationCard(mode); });
     buildPopup();
-    CategoryEditorHost categories;
-    categories.dm = &dm;
-    categories.prompts = m_host.prompts;
-    categories.card = m_host.card;
-    categories.expenseMode = [this] { return state().expenseMode(); };
-    categories.incomeMode = [this] { return state().incomeMode(); };
-    m_categories = new TCategoryEditor(*Pgd, categories);
+    m_categories = new TCategoryEditor(*Pgd, m_host);
     mCheck = (new TBookCheckCommand(*this, dm, *m_host.prompts))->mCheck;
     for (QAction* a : {Pgd->mCategoryView, Pgd->mpCategoryView})
         connectGuarded(a, &QAction::triggered, this, *m_host.prompts, [this] { mCategoryViewClick(); });
@@ -308,7 +291,7 @@ void TMoneyView::buildToolBar()
     account->setMinimumWidth(120);
     rest->setMinimumWidth(80);
     for (ClickLabel* l : {account, rest, currency}) {
-        l->clicked = [this] { guarded([this] { ButAccClick(); }); };
+        connectGuarded(l, &ClickLabel::clicked, this, *m_host.prompts, [this] { ButAccClick(); });
         accLayout->addWidget(l);
     }
     DBTAccount = account;
@@ -376,8 +359,6 @@ void TMoneyView::buildToolBar()
     ButResult->setDefaultAction(mResult);
     TbMoney->addWidget(ButResult);
 }
-
-void TMoneyView::guarded(const std::function<void()>& handler) { runGuarded(*m_host.prompts, handler); }
 
 void TMoneyView::setBalanceColour(bool negative)
 {
@@ -688,14 +669,14 @@ void TMoneyView::buildPopup()
 
 void TMoneyView::mMoneyNewClick()
 {
-    if (mMoneyNew->isEnabled() && openOperationCard)
-        openOperationCard(CardMode::New);
+    if (mMoneyNew->isEnabled())
+        emit operationCardRequested(CardMode::New);
 }
 
 void TMoneyView::mMoneyEditClick()
 {
-    if (mMoneyEdit->isEnabled() && openOperationCard)
-        openOperationCard(CardMode::Edit);
+    if (mMoneyEdit->isEnabled())
+        emit operationCardRequested(CardMode::Edit);
 }
 
 void TMoneyView::mMoneyDeleteClick() { m_editor->mMoneyDeleteClick(); }
@@ -744,21 +725,9 @@ void TMoneyView::mEmptyHistClick()
     acc.refresh();
     acc.locate(AccountField::IdAccount, account);
     hist.refresh();
-    if (m_host.packOnClose)
-        m_host.packOnClose();
+    m_host.packOnClose();
     dm.DataSaved = false;
     UpdateTotals(true, 0);
-}
-
-ResultsHost TMoneyView::resultsHost() const
-{
-    ResultsHost host;
-    host.dm = m_host.dm;
-    host.prompts = m_host.prompts;
-    host.pickDate = m_host.pickDate;
-    host.calculator = m_host.calculator;
-    host.gotoOperation = [this](const QVariantList& key) { m_host.dm->Tb_Hist->findKey(key); };
-    return host;
 }
 
 void TMoneyView::ButResultClick()
@@ -768,7 +737,7 @@ void TMoneyView::ButResultClick()
     Table& hist = *dm.Tb_Hist;
     if (!hist.active() || hist.isEmpty())
         return;
-    TFormRest window(resultsHost(), this);
+    TFormRest window(m_host, this);
     Table& acc = *dm.Tb_Account;
     window.setAccount(acc.fieldByName(AccountField::Account).asString() + QStringLiteral(" ...  ")
                           + acc.fieldByName(AccountField::Rest).displayText() + QLatin1Char(' ')
@@ -806,7 +775,7 @@ void TMoneyView::mCategoryViewClick()
     tree->setFocus();
     TDm& dm = *m_host.dm;
     Table& acc = *dm.Tb_Account;
-    TFormRest window(resultsHost(), this);
+    TFormRest window(m_host, this);
     // An empty account line makes the window the statement alone.
     window.Lab->clear();
     window.setAccountId(acc.fieldByName(AccountField::IdAccount).asInteger());
@@ -823,8 +792,8 @@ void TMoneyView::mCategoryViewClick()
 
 void TMoneyView::DBGDblClick()
 {
-    if (mMoneyEdit->isEnabled() && openOperationCard)
-        openOperationCard(CardMode::Edit);
+    if (mMoneyEdit->isEnabled())
+        emit operationCardRequested(CardMode::Edit);
 }
 
 void TMoneyView::setSplitterColour(const QColor& colour)
@@ -834,3 +803,5 @@ void TMoneyView::setSplitterColour(const QColor& colour)
 }
 
 } // namespace dorv
+
+#include "MoneyView.moc"

@@ -2,10 +2,9 @@
 #include "MoneyState.h"
 #include "data/Meanings.h"
 #include "widgets/DbGrid.h"
+#include "widgets/Services.h"
 
 #include <QWidget>
-
-#include <functional>
 
 class QAction;
 class QActionGroup;
@@ -24,26 +23,11 @@ namespace dorv {
 class Prompts;
 class TCategoryPane;
 class TDm;
-struct ResultsHost;
 class TFormCard;
 class Table;
 class TableModel;
 class TOperationEditor;
 class TCategoryEditor;
-
-// What the money page needs of the program around it.
-struct MoneyHost {
-    TDm* dm = nullptr;
-    Prompts* prompts = nullptr;
-    TMoneyState* state = nullptr;
-    std::function<TFormCard*()> card;
-    std::function<int(int)> pickDate;
-    std::function<void()> updateCommandStates;
-    // The tables are to be packed when the database is next closed (an account was emptied).
-    std::function<void()> packOnClose;
-    // The calculator (F9 in the windows the page opens).
-    std::function<void()> calculator;
-};
 
 // The money page: the money tool bar with the current account, the period and the working date;
 // the category pane beside the history grid; the status bar with the period's totals. It owns the
@@ -51,7 +35,7 @@ struct MoneyHost {
 class TMoneyView final : public QWidget {
     Q_OBJECT
 public:
-    TMoneyView(const MoneyHost& host, QWidget* parent = nullptr);
+    TMoneyView(Services& host, QWidget* parent = nullptr);
     ~TMoneyView() override;
 
     TMoneyState& state() const { return *m_host.state; }
@@ -125,13 +109,12 @@ public:
     // The grid's own column widths: the fields' display widths, the date 77 pixels.
     void applyDefaultWidths();
     void setPanel(int panel, const QString& text);
-    // Runs a handler as an event of the page.
-    void guarded(const std::function<void()>& handler);
     // The splitter's colour tells which side has the focus.
     QColor splitterColour() const { return m_splitterColour; }
 
-    // Opens the operation card, new or to edit; the operation editing hooks in here.
-    std::function<void(CardMode mode)> openOperationCard;
+signals:
+    // The operation card is to open: new or to edit. The operation editing listens.
+    void operationCardRequested(dorv::CardMode mode);
 
 private:
     void buildActions();
@@ -144,10 +127,8 @@ private:
     void followPeriodKind();
 
     void buildPopup();
-    // What a results window opened from here works with: this page's data, prompts and pickers.
-    ResultsHost resultsHost() const;
 
-    MoneyHost m_host;
+    Services& m_host;
     TOperationEditor* m_editor = nullptr;
     TCategoryEditor* m_categories = nullptr;
     QActionGroup* m_modeGroup = nullptr;

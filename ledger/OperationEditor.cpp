@@ -38,9 +38,9 @@ bool receivingRow(Table& hist)
 
 } // namespace
 
-TOperationEditor::TOperationEditor(TMoneyView& view, TDm& dm, Prompts& prompts, TMoneyState& state,
-                                   std::function<TFormCard*()> card)
-    : QObject(&view), m_view(view), m_dm(dm), m_prompts(prompts), m_state(state), m_card(std::move(card))
+TOperationEditor::TOperationEditor(TMoneyView& view, Services& services)
+    : QObject(&view), m_view(view), m_dm(*services.dm), m_prompts(*services.prompts), m_state(*services.state),
+      m_services(services)
 {
     setObjectName(QStringLiteral("OperationEditor"));
 }
@@ -119,7 +119,7 @@ OperationDraft TOperationEditor::draftOfBuffer(CardPage page) const
     d.place = hist.fieldByName(HistField::IdFirm).value();
     const Field& target = hist.fieldByName(HistField::RefAccount);
     d.target = target.isNull() ? 0 : target.asInteger();
-    d.received = page == CardPage::Transfer ? m_card()->ReceivedAmount : 0;
+    d.received = page == CardPage::Transfer ? m_services.card()->ReceivedAmount : 0;
     return d;
 }
 
@@ -159,7 +159,7 @@ void TOperationEditor::OpenOperationCard(CardMode mode)
 {
     Table& acc = *m_dm.Tb_Account;
     Table& hist = *m_dm.Tb_Hist;
-    TFormCard* card = m_card();
+    TFormCard* card = m_services.card();
     CardRequest& req = card->request();
     if (!acc.active() || acc.isEmpty()) {
         req.Realizing = false;
@@ -260,7 +260,7 @@ void TOperationEditor::PostTransferMirror()
 {
     // The receiving row and the target's balance are written by the ledger with the sending row;
     // what is left here is the card's list of the other accounts, which shows the target's balance.
-    TFormCard* card = m_card();
+    TFormCard* card = m_services.card();
     for (Dataset* d : card->ownedDatasets)
         if (auto* t = qobject_cast<Table*>(d); t && t->active())
             t->refresh();
@@ -284,7 +284,7 @@ void TOperationEditor::mUpdateClick()
     Table& hist = *m_dm.Tb_Hist;
     if (!m_view.mUpdate->isEnabled() || hist.isEmpty() || !storedPlanned(hist.fieldByName(HistField::Kind).asString()))
         return;
-    m_card()->request().Realizing = true;
+    m_services.card()->request().Realizing = true;
     OpenOperationCard(CardMode::Edit);
 }
 

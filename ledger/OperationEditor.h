@@ -1,5 +1,6 @@
 #pragma once
 #include "book/Ledger.h"
+#include "widgets/Services.h"
 
 #include <QObject>
 #include <QVariant>
@@ -25,7 +26,7 @@ class TOperationPages;
 class TOperationEditor final : public QObject {
     Q_OBJECT
 public:
-    TOperationEditor(TMoneyView& view, TDm& dm, Prompts& prompts, TMoneyState& state, std::function<TFormCard*()> card);
+    TOperationEditor(TMoneyView& view, Services& services);
     ~TOperationEditor() override;
 
     // New or Edit.
@@ -49,7 +50,7 @@ private:
     TDm& m_dm;
     Prompts& m_prompts;
     TMoneyState& m_state;
-    std::function<TFormCard*()> m_card;
+    Services& m_services;
 };
 
 } // namespace dorv

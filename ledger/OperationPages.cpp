@@ -9,6 +9,7 @@
 #include "util/Prompts.h"
 #include "util/Swallowed.h"
 #include "widgets/DbControls.h"
+#include "widgets/ErrorGuard.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -61,17 +62,20 @@ TOperationPages::TOperationPages(TFormCard& card, TDm& dm, Prompts& prompts)
     buildOperationPage();
     buildTransferPage();
 
-    card.showOperationPage = [this] { ShowOperationPage(); };
-    card.operationOk = [this] {
-        qint64 delta = m_card.RestDelta;
-        if (!ValidateOperation(delta))
-            return false;
-        m_card.RestDelta = delta;
-        return true;
-    };
+    for (int page : {1, 2, 3})
+        card.setPage(page, this);
 }
 
 TOperationPages::~TOperationPages() = default;
+
+bool TOperationPages::pageOk()
+{
+    qint64 delta = m_card.RestDelta;
+    if (!ValidateOperation(delta))
+        return false;
+    m_card.RestDelta = delta;
+    return true;
+}
 
 void TOperationPages::buildShared()
 {
@@ -84,9 +88,9 @@ void TOperationPages::buildShared()
     LabWhere = makeLabel(QStringLiteral("LabWhere"), QStringLiteral("Откуда ( Куда )"), m_shared);
     DBLWhere = new TDbLookupCombo(QStringLiteral("DBLWhere"), m_shared);
     for (TDbLookupCombo* list : {DBLWho, DBLWhere}) {
-        list->reportError = [this](const QString& message) { m_prompts.error(message); };
+        connect(list, &TDbLookupCombo::pickFailed, this, [this](const QString& message) { m_prompts.error(message); });
         list->setToolTip(QStringLiteral("Для удаления - клавиша DEL"));
-        list->deletePressed = [this, list] { DBLWhoKeyDown(list); };
+        connectGuarded(list, &TDbLookupCombo::deletePressed, this, m_prompts, [this, list] { DBLWhoKeyDown(list); });
     }
     DBLWho->bind(m_dm.Tb_Hist, HistField::IdPerson);
     DBLWhere->bind(m_dm.Tb_Hist, HistField::IdFirm);
@@ -130,14 +134,14 @@ void TOperationPages::buildTransferPage()
     LabAcc = makeLabel(QStringLiteral("LabAcc"), QStringLiteral("Счёт"), page);
     DBLTrans = new TDbLookupCombo(QStringLiteral("DBLTrans"), page);
     DBLTrans->bind(m_dm.Tb_Hist, HistField::RefAccount);
-    DBLTrans->reportError = [this](const QString& message) { m_prompts.error(message); };
+    connect(DBLTrans, &TDbLookupCombo::pickFailed, this, [this](const QString& message) { m_prompts.error(message); });
     DBLTrans->setList(Tb_Acc, AccountField::IdAccount, {AccountField::Account, AccountField::Currency});
     // The target's row of the other accounts follows the pick, and with it the rate rule.
-    DBLTrans->picked = [this](const QVariant& key) {
+    connectGuarded(DBLTrans, &TDbLookupCombo::keyPicked, this, m_prompts, [this](const QVariant& key) {
         Tb_Acc->locate(AccountField::IdAccount, key);
         // The cursor may already stand there: the rule is asked either way.
         DataAccDataChange();
-    };
+    });
     GrRate = new QGroupBox(QStringLiteral("Сумма перевода и курс"), page);
     GrRate->setObjectName(QStringLiteral("GrRate"));
     // Each of the two fields says what it asks for: the amount the target receives, the rate.

@@ -1,4 +1,6 @@
 #pragma once
+#include "card/DorvCard.h"
+
 #include <QObject>
 
 class QCheckBox;
@@ -19,7 +21,7 @@ class TFormCard;
 // The card's money pages: an income or an expense (ShHist) and a transfer to another account
 // (ShTrans), prepared for the history row being booked, and the checks of OK, which also work out
 // how the current account's balance changes. It lives as long as the card, which owns it.
-class TOperationPages final : public QObject {
+class TOperationPages final : public QObject, private TCardPage {
     Q_OBJECT
 public:
     TOperationPages(TFormCard& card, TDm& dm, Prompts& prompts);
@@ -64,6 +66,9 @@ public:
     void endFlow();
 
 private:
+    void showPage() override { ShowOperationPage(); }
+    // The OK check on a copy of RestDelta, kept only when the operation is accepted.
+    bool pageOk() override;
     void buildOperationPage();
     void buildTransferPage();
     void buildShared();

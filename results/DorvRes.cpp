@@ -68,7 +68,7 @@ QString dayText(int day) { return dateOfDay(day).toString(QStringLiteral("dd.MM.
 
 } // namespace
 
-TFormRest::TFormRest(const ResultsHost& host, QWidget* parent)
+TFormRest::TFormRest(Services& host, QWidget* parent)
     : QDialog(parent), m_host(host), m_chartPrinter(std::make_unique<TChartPrinter>(*host.prompts))
 {
     setObjectName(QStringLiteral("TFormRest"));
@@ -127,15 +127,12 @@ TFormRest::TFormRest(const ResultsHost& host, QWidget* parent)
     buildMenu();
     for (QToolButton* b : {Charts->ButPrnPie, Charts->ButPrnBar}) {
         const int tag = b->property("tag").toInt();
-        connect(b, &QToolButton::clicked, this, guarded(*m_host.prompts, [this, tag] { printChart(tag); }));
+        connectGuarded(b, &QToolButton::clicked, this, *m_host.prompts, [this, tag] { printChart(tag); });
     }
 
     auto* calc = new QShortcut(QKeySequence(Qt::Key_F9), this);
     calc->setContext(Qt::WindowShortcut);
-    connect(calc, &QShortcut::activated, this, [this] {
-        if (m_host.calculator)
-            m_host.calculator();
-    });
+    connect(calc, &QShortcut::activated, this, [this] { m_host.calculator(); });
     DBGRes->setFocus();
 }
 
@@ -167,7 +164,7 @@ void TFormRest::buildTools()
         b->setFixedSize(37, 37);
         b->setProperty("tag", tag);
         const Dimension d = Dimension(tag++);
-        connect(b, &QToolButton::clicked, this, guarded(*m_host.prompts, [this, d] { dimensionClicked(d); }));
+        connectGuarded(b, &QToolButton::clicked, this, *m_host.prompts, [this, d] { dimensionClicked(d); });
         row->addWidget(b);
     }
     ButWhat->setChecked(true);
@@ -175,8 +172,8 @@ void TFormRest::buildTools()
     ButUp->setEnabled(false);
     ButDn = toolButton(QStringLiteral("ButDn"), QStringLiteral("↓"), QStringLiteral("Вниз на уровень"), PanRest);
     ButDn->setProperty("tag", 1);
-    connect(ButUp, &QToolButton::clicked, this, guarded(*m_host.prompts, [this] { drillUp(); }));
-    connect(ButDn, &QToolButton::clicked, this, guarded(*m_host.prompts, [this] { drillDown(); }));
+    connectGuarded(ButUp, &QToolButton::clicked, this, *m_host.prompts, [this] { drillUp(); });
+    connectGuarded(ButDn, &QToolButton::clicked, this, *m_host.prompts, [this] { drillDown(); });
     CbReal = new QComboBox(PanRest);
     CbReal->setObjectName(QStringLiteral("CbReal"));
     CbReal->addItems({QStringLiteral("Реальные"), QStringLiteral("Планируемые"), QStringLiteral("Все")});
@@ -184,13 +181,13 @@ void TFormRest::buildTools()
     boldItalic.setBold(true);
     boldItalic.setItalic(true);
     CbReal->setFont(boldItalic);
-    connect(CbReal, &QComboBox::activated, this, guarded(*m_host.prompts, [this] { RebuildResults(); }));
+    connectGuarded(CbReal, &QComboBox::activated, this, *m_host.prompts, [this] { RebuildResults(); });
     ButDetail = toolButton(QStringLiteral("ButDetail"), QStringLiteral("Выписка"), QString(), PanRest);
     QFont bold = ButDetail->font();
     bold.setBold(true);
     ButDetail->setFont(bold);
     ButDetail->setMinimumWidth(100);
-    connect(ButDetail, &QToolButton::clicked, this, guarded(*m_host.prompts, [this] { ButDetailClick(); }));
+    connectGuarded(ButDetail, &QToolButton::clicked, this, *m_host.prompts, [this] { ButDetailClick(); });
     ButTable = toolButton(QStringLiteral("ButTable"), QStringLiteral("Таблица"), QStringLiteral("Таблица"), PanRest);
     ButTable->setProperty("tag", 0);
     ButPrice = toolButton(QStringLiteral("ButPrice"), QStringLiteral("Цены"), QStringLiteral("Цены"), PanRest);
@@ -201,7 +198,7 @@ void TFormRest::buildTools()
         pages->addButton(b);
         b->setVisible(false);
         const int t = b->property("tag").toInt();
-        connect(b, &QToolButton::clicked, this, guarded(*m_host.prompts, [this, t] { pageClicked(t); }));
+        connectGuarded(b, &QToolButton::clicked, this, *m_host.prompts, [this, t] { pageClicked(t); });
     }
     ButTable->setChecked(true);
     Lab = new QLabel(PanRest);
@@ -219,7 +216,7 @@ void TFormRest::buildTools()
     for (QToolButton* b : {ButDate1, ButDate2}) {
         b->setAutoRaise(true);
         const int t = b->property("tag").toInt();
-        connect(b, &QToolButton::clicked, this, guarded(*m_host.prompts, [this, t] { dateClicked(t); }));
+        connectGuarded(b, &QToolButton::clicked, this, *m_host.prompts, [this, t] { dateClicked(t); });
         dates->addWidget(b);
     }
     for (QWidget* w :
@@ -285,9 +282,9 @@ void TFormRest::buildDetail()
     det->setSpacing(0);
     DBGDet = new TDbGrid(QStringLiteral("DBGDet"), 2, ShDet);
     DBGDet->setGridModel(new TableModel(Tb_Detail, this));
-    DBGDet->onDblClick = [this] { runGuarded(*m_host.prompts, [this] { gotoOperation(); }); };
-    DBGDet->onEnterKey = [this] { runGuarded(*m_host.prompts, [this] { gotoOperation(); }); };
-    DBGDet->reportError = [this](const QString& message) { m_host.prompts->error(message); };
+    for (auto signal : {&TDbGrid::rowDoubleClicked, &TDbGrid::enterPressed})
+        connectGuarded(DBGDet, signal, this, *m_host.prompts, [this] { gotoOperation(); });
+    connect(DBGDet, &TDbGrid::readFailed, this, [this](const QString& message) { m_host.prompts->error(message); });
     det->addWidget(DBGDet, 1);
     SbDet = new QStatusBar(ShDet);
     SbDet->setObjectName(QStringLiteral("SbDet"));
@@ -332,13 +329,14 @@ void TFormRest::buildLeft()
     DBGRes->setGridModel(m_model);
     m_model->setHeaderRole(0, Qt::ForegroundRole, Maroon);
     DBGRes->setContextMenuPolicy(Qt::CustomContextMenu);
-    DBGRes->onDblClick = [this] { runGuarded(*m_host.prompts, [this] { drillDown(); }); };
-    DBGRes->onEnterKey = [this] { runGuarded(*m_host.prompts, [this] { drillDown(); }); };
-    DBGRes->reportError = [this](const QString& message) { m_host.prompts->error(message); };
-    connect(DBGRes->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
-        if (section >= 1 && section <= 3)
-            runGuarded(*m_host.prompts, [this, section] { SetAnalysisMode(section); });
-    });
+    for (auto signal : {&TDbGrid::rowDoubleClicked, &TDbGrid::enterPressed})
+        connectGuarded(DBGRes, signal, this, *m_host.prompts, [this] { drillDown(); });
+    connect(DBGRes, &TDbGrid::readFailed, this, [this](const QString& message) { m_host.prompts->error(message); });
+    connectGuarded(DBGRes->horizontalHeader(), &QHeaderView::sectionClicked, this, *m_host.prompts,
+                   [this](int section) {
+                       if (section >= 1 && section <= 3)
+                           SetAnalysisMode(section);
+                   });
     column->addWidget(DBGRes, 1);
     auto* bottom = new QHBoxLayout;
     TbPm = toolButton(QStringLiteral("TbPm"), QStringLiteral("▼"), QStringLiteral("Выбор режима..."), PanLeft);
@@ -377,7 +375,7 @@ void TFormRest::buildMenu()
     for (QAction* a : {mpSortName, mpSortDebit, mpSortCredit}) {
         a->setCheckable(true);
         sortGroup->addAction(a);
-        connect(a, &QAction::triggered, this, guarded(*m_host.prompts, [this, a] { sortClicked(a); }));
+        connectGuarded(a, &QAction::triggered, this, *m_host.prompts, [this, a] { sortClicked(a); });
     }
     mpSortName->setChecked(true);
     Pm->addSeparator();
@@ -391,19 +389,19 @@ void TFormRest::buildMenu()
         a->setCheckable(true);
         analysGroup->addAction(a);
         const int mode = a->property("tag").toInt();
-        connect(a, &QAction::triggered, this, guarded(*m_host.prompts, [this, mode] { SetAnalysisMode(mode); }));
+        connectGuarded(a, &QAction::triggered, this, *m_host.prompts, [this, mode] { SetAnalysisMode(mode); });
     }
     mpAnalysCredit->setChecked(true);
     Pm->addSeparator();
     mpLimitValue = menuItem(Pm, "mpLimitValue", QStringLiteral("&Значение границы = 0"), 0);
-    connect(mpLimitValue, &QAction::triggered, this, guarded(*m_host.prompts, [this] { mpLimitValueClick(); }));
+    connectGuarded(mpLimitValue, &QAction::triggered, this, *m_host.prompts, [this] { mpLimitValueClick(); });
     QMenu* limits = Pm->addMenu(QStringLiteral("&Ограничить"));
     limits->menuAction()->setObjectName(QStringLiteral("mpLimits"));
     mpLimitDebit = menuItem(limits, "mpLimitDebit", QStringLiteral("&Доходы"), 0);
     mpLimitCredit = menuItem(limits, "mpLimitCredit", QStringLiteral("&Расходы"), 0);
     for (QAction* a : {mpLimitDebit, mpLimitCredit}) {
         a->setCheckable(true);
-        connect(a, &QAction::triggered, this, guarded(*m_host.prompts, [this] { RebuildResults(); }));
+        connectGuarded(a, &QAction::triggered, this, *m_host.prompts, [this] { RebuildResults(); });
     }
     Pm->addSeparator();
     mpPrint = menuItem(Pm, "mpPrint", QStringLiteral("&Печать..."), 0);
@@ -640,12 +638,13 @@ void TFormRest::reloadPrices() { Charts->setPricePoints(pricePoints()); }
 
 void TFormRest::gotoOperation()
 {
-    if (!Tb_Detail->active() || Tb_Detail->isEmpty() || !m_host.gotoOperation)
+    if (!Tb_Detail->active() || Tb_Detail->isEmpty())
         return;
     QVariantList key;
     for (const char* f : {"ID_ACCOUNT", "DATE_REAL", "DATE_CREATE", "Kind"})
         key << Tb_Detail->fieldByName(QString::fromLatin1(f)).value();
-    m_host.gotoOperation(key);
+    // The main window's history shows that row.
+    m_host.dm->Tb_Hist->findKey(key);
 }
 
 void TFormRest::showStatementOnly()
@@ -722,17 +721,16 @@ void TFormRest::mpPrintClick()
     if (auto* tools = preview.findChild<QToolBar*>()) {
         QAction* save = tools->addAction(QStringLiteral("Сохранить как текст..."));
         save->setObjectName(QStringLiteral("TQrSaveText"));
-        connect(save, &QAction::triggered, this, guarded(*m_host.prompts, [this, &report, &preview] {
-                    const QString file =
-                        m_host.prompts->saveFile(&preview, QStringLiteral("Сохранение отчёта"),
-                                                 QStringLiteral("Текст (*.txt)"), QStringLiteral("txt"));
-                    if (file.isEmpty())
-                        return;
-                    QSaveFile out(file);
-                    const QByteArray bytes = report.plainText().toUtf8();
-                    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
-                        throw DbError(QStringLiteral("Невозможно записать файл %1").arg(file));
-                }));
+        connectGuarded(save, &QAction::triggered, this, *m_host.prompts, [this, &report, &preview] {
+            const QString file = m_host.prompts->saveFile(&preview, QStringLiteral("Сохранение отчёта"),
+                                                          QStringLiteral("Текст (*.txt)"), QStringLiteral("txt"));
+            if (file.isEmpty())
+                return;
+            QSaveFile out(file);
+            const QByteArray bytes = report.plainText().toUtf8();
+            if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+                throw DbError(QStringLiteral("Невозможно записать файл %1").arg(file));
+        });
     }
     m_host.prompts->runModal(&preview);
 }
@@ -836,7 +834,7 @@ void TFormRest::mpLimitValueClick()
 void TFormRest::dateClicked(int tag)
 {
     int& date = tag == 1 ? DateFrom : DateTo;
-    if (date == 0 || !m_host.pickDate)
+    if (date == 0)
         return;
     const int picked = m_host.pickDate(date);
     if (picked <= 0 || picked == date)

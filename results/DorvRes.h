@@ -1,9 +1,9 @@
 #pragma once
 #include "ResultsQuery.h"
+#include "widgets/Services.h"
 
 #include <QDialog>
 
-#include <functional>
 #include <memory>
 
 class QAction;
@@ -27,16 +27,6 @@ class TDbGrid;
 class TDm;
 class TResultCharts;
 class TChartPrinter;
-
-// What the results window needs of the program around it.
-struct ResultsHost {
-    TDm* dm = nullptr;
-    Prompts* prompts = nullptr;
-    std::function<int(int)> pickDate; // the date picker; 0 when cancelled
-    std::function<void()> calculator; // F9
-    // Makes the operation of this primary key current in the main window's history.
-    std::function<void(const QVariantList& key)> gotoOperation;
-};
 
 // The results window: the grouped sums of one account and a date range, drilled down by category,
 // person or place, with their totals and a pie and a bar chart of one chosen column.
@@ -65,7 +55,7 @@ class TFormRest final : public QDialog {
     Q_PROPERTY(int AnalysisMode READ analysisMode)
     Q_PROPERTY(bool RowHasData MEMBER RowHasData)
 public:
-    TFormRest(const ResultsHost& host, QWidget* parent = nullptr);
+    TFormRest(Services& host, QWidget* parent = nullptr);
     ~TFormRest() override;
 
     ResultsState state;
@@ -164,7 +154,7 @@ private:
     void reloadPrices();
     void showStatementOnly();
 
-    ResultsHost m_host;
+    Services& m_host;
     std::unique_ptr<TChartPrinter> m_chartPrinter;
     TableModel* m_model = nullptr;
     QActionGroup* m_dimensions = nullptr;

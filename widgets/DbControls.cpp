@@ -6,6 +6,7 @@
 #include "util/Swallowed.h"
 
 #include <QKeyEvent>
+#include <QMetaMethod>
 
 namespace dorv {
 
@@ -81,8 +82,8 @@ TDbLookupCombo::TDbLookupCombo(const QString& name, QWidget* parent) : QComboBox
         try {
             pick(index);
         } catch (...) {
-            if (reportError)
-                reportError(messageOf(std::current_exception()));
+            // Refused by the data: the listener says why.
+            emit pickFailed(messageOf(std::current_exception()));
         }
     });
 }
@@ -152,21 +153,15 @@ void TDbLookupCombo::pick(int index)
     if (!m_target->editing())
         m_target->edit();
     f->setValue(key);
-    if (picked)
-        picked(key);
+    emit keyPicked(key);
 }
 
 void TDbLookupCombo::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Delete && deletePressed) {
+    if (event->key() == Qt::Key_Delete && isSignalConnected(QMetaMethod::fromSignal(&TDbLookupCombo::deletePressed))) {
         event->accept();
-        try {
-            deletePressed();
-            showValue();
-        } catch (...) {
-            if (reportError)
-                reportError(messageOf(std::current_exception()));
-        }
+        emit deletePressed();
+        showValue();
         return;
     }
     QComboBox::keyPressEvent(event);

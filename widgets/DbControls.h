@@ -6,8 +6,6 @@
 #include <QPointer>
 #include <QStringList>
 
-#include <functional>
-
 namespace dorv {
 
 // An edit field bound to a field of a dataset: it shows the field and, when left (or when OK takes
@@ -47,12 +45,15 @@ public:
     // Reads the list's rows again and shows the target's key among them.
     void reload();
     void showValue();
-    // The key of the row the user picked is written; then this runs.
-    std::function<void(const QVariant& key)> picked;
-    // Delete was pressed (the key is then to be emptied by whoever handles it).
-    std::function<void()> deletePressed;
-    // A pick or a Delete that the data refused: the message is shown there.
-    std::function<void(const QString&)> reportError;
+
+signals:
+    // The key of the row the user picked is written; then this is told.
+    void keyPicked(const QVariant& key);
+    // Delete was pressed (the key is then to be emptied by whoever listens); the key is taken from
+    // the list only while someone listens.
+    void deletePressed();
+    // A pick that the data refused: the message is to be shown.
+    void pickFailed(const QString& message);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -123,10 +123,7 @@ void TDbGrid::setGridModel(TableModel* model)
         model->setIndicator(true);
     for (auto it = m_pickLists.cbegin(); it != m_pickLists.cend(); ++it)
         model->setColumnPicksKey(it.key());
-    connect(model, &TableModel::readFailed, this, [this](const QString& message) {
-        if (reportError)
-            reportError(message);
-    });
+    connect(model, &TableModel::readFailed, this, &TDbGrid::readFailed);
     model->bindSelection(selectionModel());
 }
 
@@ -192,10 +189,7 @@ void TDbGrid::setEllipsisColumn(int column)
         m_ellipsis->setToolTip(QStringLiteral("Выбрать дату"));
         m_ellipsis->setFocusPolicy(Qt::NoFocus);
         m_ellipsis->hide();
-        connect(m_ellipsis, &QToolButton::clicked, this, [this] {
-            if (onEditButton)
-                onEditButton();
-        });
+        connect(m_ellipsis, &QToolButton::clicked, this, &TDbGrid::editButtonClicked);
     }
     placeEllipsis();
 }
@@ -250,27 +244,27 @@ bool TDbGrid::event(QEvent* event)
 
 void TDbGrid::keyPressEvent(QKeyEvent* event)
 {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && onEnterKey) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && listened(&TDbGrid::enterPressed)) {
         event->accept();
-        onEnterKey();
+        emit enterPressed();
         return;
     }
     if (QAction* a = keyAction(event)) {
         event->accept();
-        if (beforeKeyAction)
-            beforeKeyAction();
+        emit aboutToTryKeyAction();
         if (a->isEnabled())
             a->trigger();
         return;
     }
     if (m_editable) {
-        const auto hook = event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_Insert        ? &onInsertKey
-                          : event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_Escape      ? &onCancelKey
-                          : event->modifiers() == Qt::ControlModifier && event->key() == Qt::Key_Delete ? &onDeleteKey
-                                                                                                        : nullptr;
-        if (hook && *hook) {
+        const auto signal =
+            event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_Insert        ? &TDbGrid::insertPressed
+            : event->modifiers() == Qt::NoModifier && event->key() == Qt::Key_Escape      ? &TDbGrid::cancelPressed
+            : event->modifiers() == Qt::ControlModifier && event->key() == Qt::Key_Delete ? &TDbGrid::deletePressed
+                                                                                          : nullptr;
+        if (signal && listened(signal)) {
             event->accept();
-            (*hook)();
+            emit(this->*signal)();
             return;
         }
     }
@@ -282,8 +276,8 @@ void TDbGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hi
     QTableView::closeEditor(editor, hint);
     // Esc in a cell gives the row's change up. (Enter reaches keyPressEvent by itself: a line
     // editor passes it on; the view also submits when the current row moves, which is no Enter.)
-    if (hint == QAbstractItemDelegate::RevertModelCache && onCancelKey)
-        onCancelKey();
+    if (hint == QAbstractItemDelegate::RevertModelCache)
+        emit cancelPressed();
 }
 
 void TDbGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
@@ -321,22 +315,20 @@ void TDbGrid::scrollContentsBy(int dx, int dy)
 void TDbGrid::mouseDoubleClickEvent(QMouseEvent* event)
 {
     QTableView::mouseDoubleClickEvent(event);
-    if (onDblClick && indexAt(event->position().toPoint()).isValid())
-        onDblClick();
+    if (indexAt(event->position().toPoint()).isValid())
+        emit rowDoubleClicked();
 }
 
 void TDbGrid::focusInEvent(QFocusEvent* event)
 {
     QTableView::focusInEvent(event);
-    if (onEnter)
-        onEnter();
+    emit focusEntered();
 }
 
 void TDbGrid::focusOutEvent(QFocusEvent* event)
 {
     QTableView::focusOutEvent(event);
-    if (onExit)
-        onExit();
+    emit focusLeft();
 }
 
 // A node dropped here is copied, never moved: its tree keeps it.
@@ -356,8 +348,7 @@ void TDbGrid::dropEvent(QDropEvent* event)
 {
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    if (onDrop)
-        onDrop();
+    emit dropped();
 }
 
 } // namespace dorv

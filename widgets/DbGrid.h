@@ -1,5 +1,6 @@
 #pragma once
 #include <QHash>
+#include <QMetaMethod>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
@@ -26,14 +27,6 @@ public:
     // Today's and tomorrow's day and month, for the birthday grids.
     int todayDay = 0, todayMonth = 0, tomorrowDay = 0, tomorrowMonth = 0;
 
-    std::function<void()> onDblClick; // a double click on a row
-    std::function<void()> onEnterKey; // Enter, already swallowed
-    std::function<void()> onEnter;    // the grid got the focus
-    std::function<void()> onExit;     // the grid lost the focus
-    std::function<void()> onDrop;     // something was dropped on the grid
-    // A row that could not be read for showing; told once, not on every paint.
-    std::function<void(const QString&)> reportError;
-
     // The colours the rule gives a row, as the delegate paints them.
     struct Colours {
         QColor background, text;
@@ -45,19 +38,16 @@ public:
     void usePlainTitles();
 
     // Editable in place: typing edits the current cell, the row titles show the row indicator, and
-    // Ins, Ctrl+Del and Esc go to the hooks below (Enter to onEnterKey, also from a cell editor).
+    // Ins, Ctrl+Del and Esc are told by the signals below (Enter by enterPressed, also from a cell
+    // editor).
     void setEditable(bool on);
     bool editable() const { return m_editable; }
-    std::function<void()> onInsertKey, onDeleteKey, onCancelKey;
     // A command of the grid's popup whose key works while the grid has the focus, ahead of any
     // shortcut of the window that uses the same key.
     void addKeyAction(QAction* action);
-    // Runs before a key command is tried, so that its enabled state is that of this moment.
-    std::function<void()> beforeKeyAction;
     // A column set only through a dialog: while it is the current cell an ellipsis button stands at
-    // its right edge, and pressing it runs onEditButton.
+    // its right edge, and pressing it emits editButtonClicked.
     void setEllipsisColumn(int column);
-    std::function<void()> onEditButton;
     QToolButton* ellipsisButton() const { return m_ellipsis; }
     // A lookup column whose key is chosen from a list of keys and the texts shown for them; the
     // list starts with an empty choice that clears the key.
@@ -65,6 +55,22 @@ public:
     void setPickColumn(int column, std::function<PickList()> items);
     PickList pickList(int column) const;
     bool picksKey(int column) const { return m_pickLists.contains(column); }
+
+signals:
+    void rowDoubleClicked(); // a double click on a row
+    // Enter, Ins, Esc and Ctrl+Del; each key is taken from the grid only while someone listens.
+    void enterPressed();
+    void insertPressed();
+    void cancelPressed();
+    void deletePressed();
+    void focusEntered();
+    void focusLeft();
+    void dropped(); // something was dropped on the grid
+    // A row that could not be read for showing; told once, not on every paint.
+    void readFailed(const QString& message);
+    // Emitted before a key command is tried, so that its enabled state is that of this moment.
+    void aboutToTryKeyAction();
+    void editButtonClicked();
 
 protected:
     bool event(QEvent* event) override;
@@ -83,6 +89,11 @@ protected:
 
 private:
     QAction* keyAction(const QKeyEvent* event) const;
+    template <class Signal>
+    bool listened(Signal signal) const
+    {
+        return isSignalConnected(QMetaMethod::fromSignal(signal));
+    }
     void placeEllipsis();
 
     int m_tag;

@@ -2,9 +2,10 @@
 #include <QObject>
 #include <QString>
 
+#include <concepts>
 #include <exception>
-
 #include <functional>
+#include <utility>
 
 namespace dorv {
 
@@ -26,17 +27,35 @@ QString messageOf(std::exception_ptr error);
 void addHandlerListener(const void* owner, std::function<void(bool started)> listener);
 void removeHandlerListener(const void* owner);
 
-// A slot for connect(): the handler wrapped in the guard.
-inline auto guarded(Prompts& prompts, std::function<void()> handler)
+// A slot for connect(): the handler wrapped in the guard. It takes as many of the signal's
+// arguments as the handler does, so that a handler may read them or leave them.
+template <class Handler>
+class Guarded {
+public:
+    Guarded(Prompts& prompts, Handler handler) : m_prompts(&prompts), m_handler(std::move(handler)) {}
+    template <class... Args>
+    requires std::invocable<const Handler&, Args...>
+    void operator()(Args&&... args) const
+    {
+        runGuarded(*m_prompts, [&] { m_handler(std::forward<Args>(args)...); });
+    }
+
+private:
+    Prompts* m_prompts;
+    Handler m_handler;
+};
+
+template <class Handler>
+Guarded<Handler> guarded(Prompts& prompts, Handler handler)
 {
-    return [&prompts, handler = std::move(handler)] { runGuarded(prompts, handler); };
+    return Guarded<Handler>(prompts, std::move(handler));
 }
 
 // Connects a signal to a handler run through the guard: one line where every command of a window
-// is wired, instead of a lambda that wraps a lambda.
-template <class Sender, class Signal>
+// is wired, instead of a lambda that wraps a lambda. No error crosses the signal: the guard shows it.
+template <class Sender, class Signal, class Handler>
 QMetaObject::Connection connectGuarded(Sender* sender, Signal signal, const QObject* context, Prompts& prompts,
-                                       std::function<void()> handler)
+                                       Handler handler)
 {
     return QObject::connect(sender, signal, context, guarded(prompts, std::move(handler)));
 }

@@ -2,6 +2,7 @@
 #include "data/DorvDm.h"
 #include "ledger/MoneyView.h"
 #include "support/BookGenerator.h"
+#include "support/Child.h"
 #include "support/ScratchEnvironment.h"
 
 #include <QAction>
@@ -42,10 +43,10 @@ private slots:
         qint64 rows = 0, transfers = 0;
         for (int a = 1; a <= 10; ++a) {
             QVERIFY(dm.Tb_Account->locate("Id_Account", a));
-            w.Money->ApplyPeriod();
+            child<dorv::TMoneyView>(&w, "MoneyView")->ApplyPeriod();
             rows += dm.Tb_Hist->recordCount();
             const QString rest = dm.Tb_Account->fieldByName("Rest").displayText();
-            QCOMPARE(w.Money->panelText(7), rest);
+            QCOMPARE(child<dorv::TMoneyView>(&w, "MoneyView")->panelText(7), rest);
             for (dm.Tb_Hist->first(); !dm.Tb_Hist->eof(); dm.Tb_Hist->next())
                 if (dm.Tb_Hist->fieldByName("Level1").asInteger() == -1)
                     ++transfers;

@@ -7,6 +7,7 @@
 #include "ledger/MoneyView.h"
 #include "ledger/OperationEditor.h"
 #include "ledger/OperationPages.h"
+#include "support/Child.h"
 #include "support/ScratchEnvironment.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
@@ -37,10 +38,10 @@ class TestBooking : public QObject {
     MainEnvironment e;
     bool unsound = false; // the test writes past the booking rules on purpose
 
-    TMoneyView& money() { return *w->Money; }
+    TMoneyView& money() { return *child<dorv::TMoneyView>(&*w, "MoneyView"); }
     TDm& dm() { return *w->Dm(); }
     Table& hist() { return *dm().Tb_Hist; }
-    void exec(const QString& sql) { Database::acquire(w->WorkingFolder)->exec(sql); }
+    void exec(const QString& sql) { Database::acquire(w->workingFolder())->exec(sql); }
     static int day(int y, int m, int d) { return dayNumber(QDate(y, m, d)); }
     static constexpr int Today = 0; // offsets from 6 Feb 2000
 
@@ -67,14 +68,14 @@ class TestBooking : public QObject {
     }
     double rest(int account)
     {
-        Statement st = Database::acquire(w->WorkingFolder)->prepare("SELECT Rest FROM TB_ACCOUNT WHERE Id_Account=?");
+        Statement st = Database::acquire(w->workingFolder())->prepare("SELECT Rest FROM TB_ACCOUNT WHERE Id_Account=?");
         st.bind(1, account);
         return st.step() ? st.column(0).toDouble() : -1;
     }
     // The rows of the whole database as "account kind dt ct level1 ref price".
     QStringList rows()
     {
-        Statement st = Database::acquire(w->WorkingFolder)
+        Statement st = Database::acquire(w->workingFolder())
                            ->prepare("SELECT Id_Account, Kind, Dt, Ct, Level1, Ref_Account, Price FROM TB_HIST "
                                      "ORDER BY Date_Create, Id_Account");
         QStringList out;
@@ -259,7 +260,8 @@ private slots:
         QCOMPARE(rows(), (QStringList{"1 1 - 100 -1 2 -", "2 1 100 - -1 1 -"}));
         QCOMPARE(rest(1), 900.0);
         QCOMPARE(rest(2), 600.0);
-        Statement st = Database::acquire(w->WorkingFolder)->prepare("SELECT count(DISTINCT Date_Create) FROM TB_HIST");
+        Statement st =
+            Database::acquire(w->workingFolder())->prepare("SELECT count(DISTINCT Date_Create) FROM TB_HIST");
         QVERIFY(st.step());
         QCOMPARE(st.columnInt(0), 1);
         // Changed through the sending row: both rows and both balances follow.
@@ -396,7 +398,7 @@ private slots:
             return offered ? d->result() : int(QDialog::Rejected);
         });
         w->action("mMoneyEdit")->trigger();
-        Statement st = Database::acquire(w->WorkingFolder)->prepareOnce("SELECT Level1, Date_Real FROM TB_HIST");
+        Statement st = Database::acquire(w->workingFolder())->prepareOnce("SELECT Level1, Date_Real FROM TB_HIST");
         QVERIFY(st.step());
         QCOMPARE(st.columnInt(0), 5);
         QCOMPARE(st.columnInt(1), day(2000, 2, 4));
@@ -406,7 +408,7 @@ private slots:
         money().ApplyPeriod();
         nextCard({});
         w->action("mMoneyEdit")->trigger();
-        Statement again = Database::acquire(w->WorkingFolder)->prepareOnce("SELECT Level1, Date_Real FROM TB_HIST");
+        Statement again = Database::acquire(w->workingFolder())->prepareOnce("SELECT Level1, Date_Real FROM TB_HIST");
         QVERIFY(again.step());
         QCOMPARE(again.columnInt(0), 5);
         QCOMPARE(again.columnInt(1), day(2000, 2, 4));

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
+
 #include <sys/stat.h>
 
 using namespace dorv;
@@ -41,6 +43,20 @@ QStringList accountsIn(const QString& file)
 
 } // namespace
 
+// The window's part, as far as these tests need it: the password field and the password card.
+struct PasswordOwner final : DataFileOwner {
+    TDataFile* file = nullptr;
+    QString& pass;
+    std::function<bool(const QString& caption)> ask;
+    explicit PasswordOwner(QString& text) : pass(text) {}
+    QString passwordText() const override { return pass; }
+    void setPasswordText(const QString& text) override { pass = text; }
+    bool askPassword(const QString& caption) override { return ask && ask(caption); }
+    bool openDatabase() override { return file->openTables(); }
+    void databaseClosing() override {}
+    QList<Dataset*> otherDatasets() const override { return {}; }
+};
+
 // The data file's life without a window: saving, the backup copy, opening broken files, the
 // password and the working folder.
 class TestDataFile : public QObject {
@@ -50,6 +66,7 @@ class TestDataFile : public QObject {
     std::unique_ptr<TDm> dm;
     std::unique_ptr<TDataFile> file;
     QString pass;
+    PasswordOwner owner{pass};
 
     QString tempFolder() const { return root->filePath(QStringLiteral("tmp")); }
     void addAccount(const QString& name)
@@ -85,8 +102,9 @@ private slots:
         pass.clear();
         dm = std::make_unique<TDm>();
         file = std::make_unique<TDataFile>(*dm, prompts);
-        file->passwordText = [this] { return pass; };
-        file->setPasswordText = [this](const QString& text) { pass = text; };
+        owner.file = file.get();
+        owner.ask = nullptr;
+        file->setOwner(&owner);
         QVERIFY(file->prepare(tempFolder()));
         dm->BindDatabaseName(file->WorkingFolder);
         QVERIFY(file->CreateNewDataFile());
@@ -245,7 +263,7 @@ private slots:
         pass = QStringLiteral("старый");
         QStringList captions, shown;
         QStringList answers{first, second};
-        file->askPassword = [&](const QString& caption) {
+        owner.ask = [&](const QString& caption) {
             captions << caption;
             shown << pass;
             const QString answer = answers.takeFirst();

@@ -2,6 +2,7 @@
 #include "app/WindowPlacement.h"
 #include "data/Database.h"
 #include "data/DorvDm.h"
+#include "support/Child.h"
 #include "support/DamagedFile.h"
 #include "support/DiskLimit.h"
 #include "support/ScriptedPrompts.h"
@@ -9,6 +10,7 @@
 #include "util/Clock.h"
 #include "util/DateScale.h"
 #include "util/ZipArchive.h"
+#include <QWidget>
 
 #include <QAction>
 #include <QLineEdit>
@@ -81,7 +83,7 @@ class TestMain : public QObject {
         const QString path = root->filePath(name);
         prompts.saveFiles.enqueue(path);
         w->SaveDataFile(true);
-        w->StartStop = true;
+        w->setStartStop(true);
         w->CloseDataFile();
         w.reset();
         prompts.asked.clear();
@@ -134,7 +136,7 @@ private slots:
         auto w = start();
         QVERIFY(w->started());
         QVERIFY(w->windowTitle().isEmpty());
-        QCOMPARE(w->Pg->currentWidget(), w->ShMoney);
+        QCOMPARE(child<QStackedWidget>(&*w, "Pg")->currentWidget(), child<QWidget>(&*w, "ShMoney"));
         QVERIFY(w->action("mMoneyView")->isChecked());
         QVERIFY(w->action("mCt")->isChecked());
         QCOMPARE(w->Dm()->Tb_Items->recordCount(), 1);
@@ -144,10 +146,10 @@ private slots:
         QCOMPARE(w->geometry(), QRect(20, 1, 767, 564));
         QVERIFY(w->action("mBak")->isChecked());
         QVERIFY(w->action("mBar")->isChecked());
-        QVERIFY(!w->TbMain->isHidden());
+        QVERIFY(!child<QToolBar>(&*w, "TbMain")->isHidden());
         QVERIFY(prompts.asked.isEmpty());
         QVERIFY(!w->action("mManual")->isVisible()); // no help file beside the program
-        QVERIFY(QFileInfo(w->WorkingFolder).isDir());
+        QVERIFY(QFileInfo(w->workingFolder()).isDir());
     }
 
     void splashAndHelpItem()
@@ -212,18 +214,18 @@ private slots:
         QCOMPARE(w->action("mManual")->shortcut(), QKeySequence(Qt::Key_F1));
         QCOMPARE(w->action("mCategoryEdit")->property("tag").toInt(), 3);
         QCOMPARE(w->action("mView") ? 1 : 0, 0);
-        QCOMPARE(w->mView->actions().at(5)->objectName(), QString("mRemindView")); // separators count
-        QCOMPARE(w->mView->title(), QString("&Выбор"));
-        QCOMPARE(w->ButFace->toolTip(), QString("Кто ?"));
-        QCOMPARE(w->ButLog->property("tag").toInt(), 3);
-        QVERIFY(w->ButMoney->isChecked());
+        QCOMPARE(child<QMenu>(&*w, "mView")->actions().at(5)->objectName(), QString("mRemindView")); // separators count
+        QCOMPARE(child<QMenu>(&*w, "mView")->title(), QString("&Выбор"));
+        QCOMPARE(child<QToolButton>(&*w, "ButFace")->toolTip(), QString("Кто ?"));
+        QCOMPARE(child<QToolButton>(&*w, "ButLog")->property("tag").toInt(), 3);
+        QVERIFY(child<QToolButton>(&*w, "ButMoney")->isChecked());
         w->ShowView(3);
-        QCOMPARE(w->Pg->currentWidget(), w->ShDiary);
-        QVERIFY(w->ButLog->isChecked());
+        QCOMPARE(child<QStackedWidget>(&*w, "Pg")->currentWidget(), child<QWidget>(&*w, "ShDiary"));
+        QVERIFY(child<QToolButton>(&*w, "ButLog")->isChecked());
         QVERIFY(w->action("mRemindView")->isChecked());
-        QVERIFY(!w->mMoney->menuAction()->isVisible());
+        QVERIFY(!child<QMenu>(&*w, "mMoney")->menuAction()->isVisible());
         w->action("mPersonView")->trigger();
-        QCOMPARE(w->Pg->currentWidget(), w->ShPers);
+        QCOMPARE(child<QStackedWidget>(&*w, "Pg")->currentWidget(), child<QWidget>(&*w, "ShPers"));
     }
 
     void startOn29February()
@@ -234,9 +236,9 @@ private slots:
         QCOMPARE(w->TodayMonth, 2);
         QCOMPARE(w->TomorrowDay, 1);
         QCOMPARE(w->TomorrowMonth, 3);
-        QCOMPARE(dateOfDay(w->WholeStart), QDate(1924, 2, 28));
-        QCOMPARE(dateOfDay(w->WholeEnd), QDate(2124, 2, 28));
-        QCOMPARE(w->WorkDate, dayNumber(QDate(2024, 2, 29)));
+        QCOMPARE(dateOfDay(w->moneyState().WholeStart), QDate(1924, 2, 28));
+        QCOMPARE(dateOfDay(w->moneyState().WholeEnd), QDate(2124, 2, 28));
+        QCOMPARE(w->workDate(), dayNumber(QDate(2024, 2, 29)));
     }
 
     void startFileChoice()
@@ -402,7 +404,7 @@ private slots:
         QCOMPARE(w->windowTitle(), home); // still the file of the title
         addAccount(*w, "Ещё");
         QVERIFY(w->SaveDataFile(false));
-        w->StartStop = true;
+        w->setStartStop(true);
         w->CloseDataFile();
         w.reset();
         auto countIn = [&](const QString& file) {
@@ -450,7 +452,7 @@ private slots:
         QVERIFY(w->FormCloseQuery()); // the save dialog is cancelled, the data let go: the program ends
         QVERIFY(prompts.asked.contains("confirm: Данные не сохранены! Выйти без сохранения?"));
         QVERIFY(prompts.asked.contains("save: Сохранение данных в архиве"));
-        QVERIFY(!QFileInfo::exists(w->WorkingFolder));
+        QVERIFY(!QFileInfo::exists(w->workingFolder()));
         QVERIFY(settings().value("Dorvana/Recent_Catalog").toString().isEmpty());
     }
 
@@ -506,7 +508,7 @@ private slots:
         auto w = start();
         w->setGeometry(40, 50, 720, 520);
         w->action("mBar")->trigger(); // hide the tool bar
-        QVERIFY(w->TbMain->isHidden());
+        QVERIFY(child<QToolBar>(&*w, "TbMain")->isHidden());
         w->action("mBak")->trigger();
         exit(*w);
         w.reset();
@@ -519,7 +521,7 @@ private slots:
             QVERIFY(!s.value("Dorvana/Cols").toByteArray().isEmpty());
         }
         w = start();
-        QVERIFY(w->TbMain->isHidden());
+        QVERIFY(child<QToolBar>(&*w, "TbMain")->isHidden());
         QVERIFY(!w->action("mBak")->isChecked());
         QCOMPARE(w->geometry(), QRect(40, 50, 720, 520));
         QCOMPARE(w->windowTitle(), home);
@@ -530,7 +532,7 @@ private slots:
         w.reset();
         QVERIFY(!settings().childGroups().contains("Dorvana"));
         w = start(); // as the first start
-        QVERIFY(!w->TbMain->isHidden());
+        QVERIFY(!child<QToolBar>(&*w, "TbMain")->isHidden());
         QCOMPARE(w->geometry(), QRect(20, 1, 767, 564));
     }
 
@@ -544,7 +546,7 @@ private slots:
         auto w = start();
         QVERIFY(w->started());
         QCOMPARE(w->geometry().left(), 20);
-        QVERIFY(w->DBG->model()->columnCount() > 0); // the grid's own columns
+        QVERIFY(child<QTableView>(&*w, "DBG")->model()->columnCount() > 0); // the grid's own columns
         QVERIFY(w->restoreColumns(w->saveColumns()));
     }
 
@@ -560,7 +562,7 @@ private slots:
         QCOMPARE(other.messages().size(), 1);
         QVERIFY(other.messages().first().contains("уже запущена"));
         QVERIFY(first->Dm()->Tb_Account->active()); // the first copy's data untouched
-        QVERIFY(QFileInfo::exists(first->WorkingFolder + "/DORVANA.DB"));
+        QVERIFY(QFileInfo::exists(first->workingFolder() + "/DORVANA.DB"));
     }
 
     void lockOfACrashedRunDoesNotBlock()
@@ -666,11 +668,11 @@ private slots:
         }
         QVERIFY(prompts.asked.contains("confirm: Данные не сохранены! Выйти без сохранения?"));
         QCOMPARE(closed, leave);
-        QCOMPARE(QFileInfo::exists(w->WorkingFolder), !leave);
+        QCOMPARE(QFileInfo::exists(w->workingFolder()), !leave);
         if (!leave) {
             QVERIFY(w->Dm()->Tb_Account->active());
             QCOMPARE(accounts(*w), (QStringList{"Дом", "Новый"}));
-            QVERIFY(!w->StartStop);
+            QVERIFY(!w->startStop());
             exit(*w); // with room again the save goes through
             QCOMPARE(accountsOf(home), (QStringList{"Дом", "Новый"}));
         }
@@ -779,12 +781,12 @@ private slots:
             {"ButDt", "mDt"},           {"ButAcc", "mAccounts"},    {"ButResult", "mResult"}};
         for (const auto& [button, item] : pairs)
             QCOMPARE(w->findChild<QToolButton*>(button)->defaultAction(), w->action(item));
-        QCOMPARE(w->ButFace->toolTip(), QString("Кто ?"));
-        w->ButFace->click();
+        QCOMPARE(child<QToolButton>(&*w, "ButFace")->toolTip(), QString("Кто ?"));
+        child<QToolButton>(&*w, "ButFace")->click();
         QVERIFY(w->action("mPersonView")->isChecked());
-        QCOMPARE(w->Pg->currentWidget(), w->ShPers);
+        QCOMPARE(child<QStackedWidget>(&*w, "Pg")->currentWidget(), child<QWidget>(&*w, "ShPers"));
         w->action("mMoneyView")->trigger();
-        QVERIFY(w->ButMoney->isChecked() && !w->ButFace->isChecked());
+        QVERIFY(child<QToolButton>(&*w, "ButMoney")->isChecked() && !child<QToolButton>(&*w, "ButFace")->isChecked());
     }
 
     void outerFrameIsWhereTheSettingsSay()
@@ -928,17 +930,17 @@ private slots:
         if (!leave) {
             // Exactly as it was: nothing closed, nothing cleared, still unsaved.
             QVERIFY(!closed);
-            QVERIFY(!w->StartStop);
+            QVERIFY(!w->startStop());
             QVERIFY(w->Dm()->Tb_Account->active());
             QCOMPARE(accounts(*w), QStringList{"Несохранённый"});
             QVERIFY(!w->Dm()->DataSaved);
             QVERIFY(w->windowTitle().isEmpty());
-            QVERIFY(QFileInfo(w->WorkingFolder).isDir());
+            QVERIFY(QFileInfo(w->workingFolder()).isDir());
             return;
         }
         if (command == "exit") {
             QVERIFY(closed);
-            QVERIFY(!QFileInfo::exists(w->WorkingFolder));
+            QVERIFY(!QFileInfo::exists(w->workingFolder()));
         } else {
             QCOMPARE(accounts(*w), command == "mOpen" ? QStringList{"Другой"} : QStringList());
         }

@@ -5,6 +5,7 @@
 #include "data/TableModel.h"
 #include "ledger/MoneyView.h"
 #include "ledger/Period.h"
+#include "support/Child.h"
 #include "support/ScratchEnvironment.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
@@ -34,9 +35,9 @@ class TestMoney : public QObject {
     ScriptedPrompts prompts;
     std::unique_ptr<TFormMain> w;
 
-    TMoneyView& money() { return *w->Money; }
+    TMoneyView& money() { return *child<dorv::TMoneyView>(&*w, "MoneyView"); }
     TDm& dm() { return *w->Dm(); }
-    void exec(const QString& sql) { Database::acquire(w->WorkingFolder)->exec(sql); }
+    void exec(const QString& sql) { Database::acquire(w->workingFolder())->exec(sql); }
     static int day(int y, int m, int d) { return dayNumber(QDate(y, m, d)); }
     void addAccount(int id, const QString& name, double rest = 0)
     {
@@ -47,7 +48,7 @@ class TestMoney : public QObject {
     }
     void addOperation(int account, int date, qint64 stamp, const QString& kind, QVariant dt, QVariant ct)
     {
-        Statement st = Database::acquire(w->WorkingFolder)
+        Statement st = Database::acquire(w->workingFolder())
                            ->prepare("INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Dt, Ct, Level1) "
                                      "VALUES (?,?,?,?,?,?,0)");
         st.bindAll({account, date, stamp, kind, dt, ct});
@@ -63,7 +64,7 @@ class TestMoney : public QObject {
     {
         QStringList out;
         for (int i : {1, 3, 5, 7})
-            out << w->Money->panelText(i);
+            out << child<dorv::TMoneyView>(&*w, "MoneyView")->panelText(i);
         return out;
     }
 
@@ -173,7 +174,7 @@ private slots:
         addAccount(1, "Счёт");
         addOperation(1, day(2000, 3, 1), 1, "1", {}, 5.0);
         reopenAccounts();
-        w->WorkDate = day(2000, 2, 29);
+        w->setWorkDate(day(2000, 2, 29));
         choosePeriod("mMonth");
         QCOMPARE(dm().Tb_Hist->recordCount(), 0);
         money().ButNext->click();
@@ -186,7 +187,7 @@ private slots:
         // A cancelled picker leaves the date.
         prompts.modals.enqueue([](QDialog*) { return int(QDialog::Rejected); });
         money().ButDateClick();
-        QCOMPARE(w->WorkDate, day(2000, 2, 29));
+        QCOMPARE(w->workDate(), day(2000, 2, 29));
     }
 
     void balanceColour_data()
@@ -286,7 +287,7 @@ private slots:
         QVERIFY(!w->action("mCt")->isChecked() && !w->action("mDt")->isChecked());
         QVERIFY(!money().ButCt->isChecked() && !money().ButDt->isChecked());
         QVERIFY(!money().modeOn());
-        QVERIFY(!w->mCategory->menuAction()->isVisible());
+        QVERIFY(!child<QMenu>(&*w, "mCategory")->menuAction()->isVisible());
         QVERIFY(!w->action("mMoneyNew")->isEnabled());
         QVERIFY(!w->action("mMoneyEdit")->isEnabled());
         QVERIFY(!w->action("mUpdate")->isEnabled());
@@ -309,14 +310,14 @@ private slots:
         addAccount(1, "Счёт");
         reopenAccounts();
         money().ApplyPeriod();
-        QList<int> opened;
-        money().openOperationCard = [&](CardMode mode) { opened << int(mode); };
+        QSignalSpy opened(&money(), &TMoneyView::operationCardRequested);
         QTest::keyClick(money().DBG, Qt::Key_Return);
         QVERIFY(opened.isEmpty()); // no rows: nothing to edit
         addOperation(1, day(2000, 2, 1), 1, "1", 1.0, {});
         money().ApplyPeriod();
         QTest::keyClick(money().DBG, Qt::Key_Return);
-        QCOMPARE(opened, QList<int>{3});
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened.first().first().value<CardMode>(), CardMode::Edit);
     }
 
     void plannedRowsColoured_data()
@@ -415,8 +416,7 @@ private slots:
         QTreeWidget* tree = money().Pgd->TvCt;
         tree->clear();
         tree->parentWidget()->installEventFilter(&counter);
-        QList<int> opened;
-        money().openOperationCard = [&](CardMode mode) { opened << int(mode); };
+        QSignalSpy opened(&money(), &TMoneyView::operationCardRequested);
         QTest::keyClick(tree, Qt::Key_Return);
         QCOMPARE(counter.keys, 0);
         QVERIFY(opened.isEmpty());

@@ -111,13 +111,13 @@ class TestRecovery : public QObject {
     QString makeDataFile()
     {
         auto w = start();
-        Database::acquire(w->WorkingFolder)
+        Database::acquire(w->workingFolder())
             ->exec("INSERT INTO TB_ACCOUNT (Id_Account, Account, Currency, Rest) VALUES (1, 'Кошелёк', 'руб', 0)");
-        Database::acquire(w->WorkingFolder)->exec("UPDATE TB_ACCOUNT SET C = 'L'");
+        Database::acquire(w->workingFolder())->exec("UPDATE TB_ACCOUNT SET C = 'L'");
         const QString path = root->filePath("home.den");
         prompts.saveFiles.enqueue(path);
         w->SaveDataFile(false);
-        w->StartStop = true;
+        w->setStartStop(true);
         w->CloseDataFile();
         w.reset();
         QSettings(root->filePath("s.ini"), QSettings::IniFormat).setValue(RecentKey, path);
@@ -252,7 +252,7 @@ private slots:
             w->Card()->EdPas->setText("тайна");
             QVERIFY(w->SaveDataFile(false));
             addPerson(*w, "Сидоров С.С.");
-            working = w->WorkingFolder;
+            working = w->workingFolder();
         }
         prompts.confirms.enqueue(true); // restore; the password is then cancelled
         auto w = start();
@@ -275,7 +275,7 @@ private slots:
             w->Card()->EdPas->setText("тайна");
             QVERIFY(w->SaveDataFile(false));
             addPerson(*w, "Сидоров С.С.");
-            working = w->WorkingFolder;
+            working = w->workingFolder();
         }
         // Changes kept aside by earlier starts in the seconds this one will take.
         QStringList planted;
@@ -309,7 +309,7 @@ private slots:
             w->Card()->EdPas->setText("тайна");
             QVERIFY(w->SaveDataFile(false));
             addPerson(*w, "Сидоров С.С.");
-            working = w->WorkingFolder;
+            working = w->workingFolder();
         }
         // The password is cancelled, and nothing beside the working folder can be renamed.
         const QString folder = QFileInfo(working).absolutePath();
@@ -368,7 +368,7 @@ private slots:
         e.tempFolder.clear();
         auto w = std::make_unique<TFormMain>(e);
         QVERIFY(w->started());
-        QCOMPARE(w->WorkingFolder, planted);
+        QCOMPARE(w->workingFolder(), planted);
         QVERIFY(w->dataFile().title().isEmpty());
         QCOMPARE(modeOf(ours), 0700);
         // Nothing offered, nothing of hers opened or cleared: all of it lies aside, named.
@@ -387,7 +387,7 @@ private slots:
         QVERIFY2(aside[1].startsWith(planted + ".lck.untrusted-"), qPrintable(aside[1]));
         QCOMPARE(contentsOf(aside[0]), hers);
         QCOMPARE(readFile(aside[1]), QByteArray("1\nDorvana\nsomewhere\n"));
-        w->StartStop = true;
+        w->setStartStop(true);
         w->CloseDataFile();
     }
 
@@ -425,7 +425,7 @@ private slots:
         auto w = std::make_unique<TFormMain>(e);
         QVERIFY(w->started());
         const QString elsewhere = tmp + QString("/dorvana-%1").arg(::geteuid());
-        QCOMPARE(w->WorkingFolder, elsewhere + "/DAZAZORI");
+        QCOMPARE(w->workingFolder(), elsewhere + "/DAZAZORI");
         QCOMPARE(
             prompts.messages(),
             QStringList{QStringLiteral("Папка %1 не является вашей собственной папкой (это ссылка, файл или папка "
@@ -435,7 +435,7 @@ private slots:
         QCOMPARE(prompts.asked.size(), 1); // nothing of hers offered
         QCOMPARE(contentsOf(theirs + "/DAZAZORI"), before);
         QCOMPARE(modeOf(theirs), 0755);
-        w->StartStop = true;
+        w->setStartStop(true);
         w->CloseDataFile();
     }
 
@@ -477,14 +477,14 @@ private slots:
         auto w = start();
         QVERIFY(w->started());
         // The note cannot be put in place: a folder stands where its new copy is written.
-        QVERIFY(QDir().mkdir(w->WorkingFolder + "/recovery.ini.new.ini"));
+        QVERIFY(QDir().mkdir(w->workingFolder() + "/recovery.ini.new.ini"));
         Table& t = *w->Dm()->Tb_Person;
         t.insert();
         t.fieldByName("Name").setAsString("Никто Н.Н.");
         QVERIFY_THROWS_EXCEPTION(DbError, t.post());
         t.cancel();
         QCOMPARE(persons(*w), QStringList());
-        QVERIFY(QDir().rmdir(w->WorkingFolder + "/recovery.ini.new.ini"));
+        QVERIFY(QDir().rmdir(w->workingFolder() + "/recovery.ini.new.ini"));
         addPerson(*w, "Кто-то К.К.");
         QCOMPARE(persons(*w), QStringList{"Кто-то К.К."});
     }
@@ -526,7 +526,7 @@ private slots:
             auto w = start();
             QVERIFY(w->started());
             addPerson(*w, "Иванов И.И.");
-            working = w->WorkingFolder;
+            working = w->workingFolder();
         }
         if (damage == "note")
             writeFile(working + "/recovery.ini", "что-то не то\n");
@@ -579,7 +579,7 @@ private slots:
             for (int i = 0; i < names.size(); ++i)
                 QCOMPARE(names[i], QStringLiteral("Человек %1").arg(i + 1, 5, 10, QLatin1Char('0')));
             {
-                auto db = Database::acquire(w->WorkingFolder);
+                auto db = Database::acquire(w->workingFolder());
                 Statement check = db->prepareOnce("PRAGMA quick_check");
                 QVERIFY(check.step());
                 QCOMPARE(check.column(0).toString(), QStringLiteral("ok"));
@@ -589,7 +589,7 @@ private slots:
             last = int(names.size());
             // What came back is kept for the next round.
             QVERIFY(w->SaveDataFile(false));
-            w->StartStop = true;
+            w->setStartStop(true);
             w->CloseDataFile();
         }
     }

@@ -10,6 +10,7 @@
 #include "data/DorvDm.h"
 #include "data/TableModel.h"
 #include "ledger/MoneyView.h"
+#include "support/Child.h"
 #include "support/ScratchEnvironment.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
@@ -47,16 +48,16 @@ class TestUndoWindow : public QObject {
     std::unique_ptr<TFormMain> w;
     QString file;
 
-    TMoneyView& money() { return *w->Money; }
+    TMoneyView& money() { return *child<dorv::TMoneyView>(&*w, "MoneyView"); }
     TCategoryPane& pane() { return *money().Pgd; }
     TDm& dm() { return *w->Dm(); }
     Table& hist() { return *dm().Tb_Hist; }
     QAction* undo() { return w->action("mUndo"); }
     QAction* redo() { return w->action("mRedo"); }
-    void exec(const QString& sql) { Database::acquire(w->WorkingFolder)->exec(sql); }
+    void exec(const QString& sql) { Database::acquire(w->workingFolder())->exec(sql); }
     QStringList query(const QString& sql)
     {
-        Statement st = Database::acquire(w->WorkingFolder)->prepareOnce(sql);
+        Statement st = Database::acquire(w->workingFolder())->prepareOnce(sql);
         QStringList out;
         while (st.step()) {
             QStringList values;
@@ -73,7 +74,7 @@ class TestUndoWindow : public QObject {
         QStringList out;
         for (const char* table : {"TB_ACCOUNT", "TB_HIST", "TB_ITEMS", "TB_PERSON", "TB_FAMILY", "TB_FIRM", "TB_LOG"}) {
             Statement st =
-                Database::acquire(w->WorkingFolder)->prepareOnce(QStringLiteral("SELECT * FROM %1").arg(table));
+                Database::acquire(w->workingFolder())->prepareOnce(QStringLiteral("SELECT * FROM %1").arg(table));
             QStringList rows;
             while (st.step()) {
                 QStringList values;
@@ -295,21 +296,22 @@ class TestUndoWindow : public QObject {
         };
         c["person added"] = [this] {
             w->ShowView(1);
-            QTest::keyClick(w->People->DBGPerson, Qt::Key_Insert);
+            QTest::keyClick(child<dorv::TPeopleView>(&*w, "PeopleView")->DBGPerson, Qt::Key_Insert);
             dm().Tb_Person->fieldByName("Name").setAsString(QStringLiteral("Сидоров С.С."));
-            QTest::keyClick(w->People->DBGPerson, Qt::Key_Return);
+            QTest::keyClick(child<dorv::TPeopleView>(&*w, "PeopleView")->DBGPerson, Qt::Key_Return);
         };
         c["person deleted"] = [this] {
             w->ShowView(1);
             QVERIFY(dm().Tb_Person->locate("Id_Person", 2));
-            w->People->setMenuGrid(w->People->DBGPerson);
+            child<dorv::TPeopleView>(&*w, "PeopleView")
+                ->setMenuGrid(child<dorv::TPeopleView>(&*w, "PeopleView")->DBGPerson);
             prompts.confirms.enqueue(true);
-            w->People->mpPersonDel->trigger();
+            child<dorv::TPeopleView>(&*w, "PeopleView")->mpPersonDel->trigger();
         };
         c["person's phone typed in the grid"] = [this] {
             w->ShowView(1);
             QVERIFY(dm().Tb_Person->locate("Id_Person", 1));
-            TableModel& model = *w->People->DBGPerson->gridModel();
+            TableModel& model = *child<dorv::TPeopleView>(&*w, "PeopleView")->DBGPerson->gridModel();
             const int phone = model.columnOf("Phone");
             QVERIFY(model.setData(model.index(dm().Tb_Person->currentRow(), phone), "555"));
             // Moving on posts it, outside any command.
@@ -318,22 +320,23 @@ class TestUndoWindow : public QObject {
         c["family member added"] = [this] {
             w->ShowView(1);
             QVERIFY(dm().Tb_Person->locate("Id_Person", 1));
-            w->People->setMenuGrid(w->People->DBGFamily);
-            w->People->mpPersonNew->trigger();
+            child<dorv::TPeopleView>(&*w, "PeopleView")
+                ->setMenuGrid(child<dorv::TPeopleView>(&*w, "PeopleView")->DBGFamily);
+            child<dorv::TPeopleView>(&*w, "PeopleView")->mpPersonNew->trigger();
             dm().Tb_Family->fieldByName("Name").setAsString(QStringLiteral("Олег"));
-            QTest::keyClick(w->People->DBGFamily, Qt::Key_Return);
+            QTest::keyClick(child<dorv::TPeopleView>(&*w, "PeopleView")->DBGFamily, Qt::Key_Return);
         };
         c["firm added"] = [this] {
             w->ShowView(2);
-            w->Firms->mpFirmNew->trigger();
+            child<dorv::TFirmsView>(&*w, "FirmsView")->mpFirmNew->trigger();
             dm().Tb_Firm->fieldByName("Firm").setAsString(QStringLiteral("Лютик"));
-            QTest::keyClick(w->Firms->DBGFirm, Qt::Key_Return);
+            QTest::keyClick(child<dorv::TFirmsView>(&*w, "FirmsView")->DBGFirm, Qt::Key_Return);
         };
         c["diary entry added"] = [this] {
             w->ShowView(3);
-            w->Diary->mpLogNew->trigger();
+            child<dorv::TDiaryView>(&*w, "DiaryView")->mpLogNew->trigger();
             dm().Tb_Log->fieldByName("Note").setAsString(QStringLiteral("Купить хлеб"));
-            QTest::keyClick(w->Diary->DBGLog, Qt::Key_Return);
+            QTest::keyClick(child<dorv::TDiaryView>(&*w, "DiaryView")->DBGLog, Qt::Key_Return);
         };
         return c;
     }
@@ -373,7 +376,7 @@ private slots:
         QCOMPARE(menus.value(1)->menu()->objectName(), QString("mEdit"));
         QCOMPARE(menus.value(1)->text(), QString("&Правка"));
         QCOMPARE(menus.value(2)->menu()->objectName(), QString("mView"));
-        QCOMPARE(w->mEdit->actions(), (QList<QAction*>{undo(), redo()}));
+        QCOMPARE(child<QMenu>(&*w, "mEdit")->actions(), (QList<QAction*>{undo(), redo()}));
         QCOMPARE(undo()->shortcuts(), QList<QKeySequence>{QKeySequence("Ctrl+Z")});
         QCOMPARE(redo()->shortcuts(), (QList<QKeySequence>{QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}));
         // Data just opened: nothing to undo or redo.
@@ -584,7 +587,7 @@ private slots:
         commands()["amount changed"]();
         // The row changed behind the step's back (as a program outside could have written it).
         {
-            ChangeRecorder::Quiet quiet(Database::acquire(w->WorkingFolder).get());
+            ChangeRecorder::Quiet quiet(Database::acquire(w->workingFolder()).get());
             exec("UPDATE TB_HIST SET Ct = 70 WHERE Date_Create = 1000");
         }
         const QStringList before = dump();

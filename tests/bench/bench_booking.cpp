@@ -10,6 +10,7 @@
 #include "ledger/MoneyView.h"
 #include "ledger/OperationEditor.h"
 #include "results/DorvRes.h"
+#include "support/Parts.h"
 #include "support/ScriptedPrompts.h"
 #include "widgets/DbControls.h"
 
@@ -35,9 +36,9 @@ QTemporaryDir* g_root = nullptr;
 ScriptedPrompts* g_prompts = nullptr;
 dorv::TFormMain* g_window = nullptr;
 
-dorv::TMoneyView& money() { return *g_window->Money; }
+dorv::TMoneyView& money() { return *namedPart<dorv::TMoneyView>(&*g_window, "MoneyView"); }
 
-void exec(const QString& sql) { dorv::Database::acquire(g_window->WorkingFolder)->exec(sql); }
+void exec(const QString& sql) { dorv::Database::acquire(g_window->workingFolder())->exec(sql); }
 
 // Ten accounts (the last in dollars) of a hundred thousand rows each over about twenty years.
 void generate()
@@ -132,8 +133,8 @@ void BM_RealisePlanned(benchmark::State& state)
             // A planned row of today to realise.
             exec(QStringLiteral("INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Ct, Level1) "
                                 "VALUES (1, %1, %2, '2', 5, 1)")
-                     .arg(g_window->WorkDate)
-                     .arg(qint64(g_window->WorkDate) * 86400000 + 80000000 + ++next));
+                     .arg(g_window->workDate())
+                     .arg(qint64(g_window->workDate()) * 86400000 + 80000000 + ++next));
             money().ApplyPeriod();
             g_window->Dm()->Tb_Hist->last();
             state.ResumeTiming();
@@ -341,14 +342,14 @@ int main(int argc, char** argv)
     benchmark::Shutdown();
     {
         // The figures count only if the bookings really happened.
-        dorv::Statement st = dorv::Database::acquire(window.WorkingFolder)
+        dorv::Statement st = dorv::Database::acquire(window.workingFolder())
                                  ->prepareOnce(QStringLiteral("SELECT count(*) FROM TB_HIST WHERE Id_Account = 1 AND "
                                                               "Date_Real = %1")
-                                                   .arg(window.WorkDate));
+                                                   .arg(window.workDate()));
         st.step();
         std::fprintf(stderr, "rows booked on the working date: %lld; prompts: %lld\n", st.columnInt(0),
                      static_cast<long long>(prompts.asked.size()));
-        dorv::Statement item = dorv::Database::acquire(window.WorkingFolder)
+        dorv::Statement item = dorv::Database::acquire(window.workingFolder())
                                    ->prepareOnce(QStringLiteral("SELECT ITM, ID_REF FROM TB_ITEMS WHERE ID_ITM = 3"));
         item.step();
         std::fprintf(
@@ -357,7 +358,7 @@ int main(int argc, char** argv)
                 return a.startsWith(QStringLiteral("inform: Удаление невозможно!"));
             })));
     }
-    window.StartStop = true;
+    window.setStartStop(true);
     window.CloseDataFile();
     // A figure of a booking that failed would measure nothing.
     for (const QString& asked : std::as_const(prompts.asked))

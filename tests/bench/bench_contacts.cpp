@@ -8,6 +8,7 @@
 #include "contacts/StartupReminders.h"
 #include "data/Database.h"
 #include "data/DorvDm.h"
+#include "support/Parts.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
@@ -25,7 +26,7 @@ namespace {
 
 dorv::TFormMain* g_window = nullptr;
 
-void exec(const QString& sql) { dorv::Database::acquire(g_window->WorkingFolder)->exec(sql); }
+void exec(const QString& sql) { dorv::Database::acquire(g_window->workingFolder())->exec(sql); }
 
 // Birthdays and reminder dates spread over the years, so that some of each are due today.
 void generate()
@@ -54,7 +55,7 @@ void generate()
                         "CASE i % 20 WHEN 0 THEN '1' WHEN 1 THEN '2' ELSE '0' END FROM n")
              .arg(today));
     // Day and month as the record rules derive them, by the scale's calendar.
-    dorv::Database& db = *dorv::Database::acquire(g_window->WorkingFolder);
+    dorv::Database& db = *dorv::Database::acquire(g_window->workingFolder());
     for (const char* table : {"TB_PERSON", "TB_FAMILY"}) {
         dorv::Statement read = db.prepare(QStringLiteral("SELECT rowid, Birthday FROM %1").arg(QLatin1String(table)));
         dorv::Statement write =
@@ -126,11 +127,20 @@ void toggle(benchmark::State& state, int view, QToolButton* button)
         g_window->ShowView(0);
     });
 }
-void BM_PersonBirthdays(benchmark::State& state) { toggle(state, 1, g_window->People->ButPerson); }
+void BM_PersonBirthdays(benchmark::State& state)
+{
+    toggle(state, 1, namedPart<dorv::TPeopleView>(&*g_window, "PeopleView")->ButPerson);
+}
 BENCHMARK(BM_PersonBirthdays)->Unit(benchmark::kMillisecond)->Iterations(10);
-void BM_FamilyBirthdays(benchmark::State& state) { toggle(state, 1, g_window->People->ButFamily); }
+void BM_FamilyBirthdays(benchmark::State& state)
+{
+    toggle(state, 1, namedPart<dorv::TPeopleView>(&*g_window, "PeopleView")->ButFamily);
+}
 BENCHMARK(BM_FamilyBirthdays)->Unit(benchmark::kMillisecond)->Iterations(10);
-void BM_DiaryToday(benchmark::State& state) { toggle(state, 3, g_window->Diary->ButLogFilt); }
+void BM_DiaryToday(benchmark::State& state)
+{
+    toggle(state, 3, namedPart<dorv::TDiaryView>(&*g_window, "DiaryView")->ButLogFilt);
+}
 BENCHMARK(BM_DiaryToday)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // The next acquaintance on the people page: the family under it follows.
@@ -154,7 +164,7 @@ void BM_Reminders(benchmark::State& state)
 {
     guarded(state, [&] {
         for (auto _ : state)
-            g_window->Reminders->Run();
+            namedPart<dorv::TStartupReminders>(&*g_window, "StartupReminders")->Run();
         state.counters["diary"] = g_window->diaryFlag();
         state.counters["persons"] = g_window->personFlag();
         state.counters["family"] = g_window->familyFlag();
@@ -189,7 +199,7 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    window.StartStop = true;
+    window.setStartStop(true);
     window.CloseDataFile();
     for (const QString& asked : std::as_const(prompts.asked))
         if (asked.startsWith(QLatin1String("error: "))) {

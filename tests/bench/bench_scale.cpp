@@ -12,6 +12,7 @@
 #include "ledger/MoneyView.h"
 #include "results/DorvRes.h"
 #include "support/BookGenerator.h"
+#include "support/Parts.h"
 #include "support/ScriptedPrompts.h"
 #include "widgets/DbControls.h"
 
@@ -128,13 +129,13 @@ int measure(qint64 rows, const QString& source)
         if (!w->started())
             return 1;
         record("open the data file to a ready window", ms);
-        w->StartStop = true;
+        w->setStartStop(true);
         w->CloseDataFile();
     }
     auto w = run.open(&ms);
     record("open the data file to a ready window", ms);
     dorv::TFormMain& win = *w;
-    dorv::TMoneyView& money = *win.Money;
+    dorv::TMoneyView& money = *namedPart<dorv::TMoneyView>(&win, "MoneyView");
     auto act = [&](const QString& name, const std::function<void()>& body) {
         record(name, timed([&] {
                    body();

@@ -154,7 +154,10 @@ private slots:
         QFETCH(QString, expected);
         addItems("10|Еда||0|-;20|Машина||0|-;21|Бензин|20|1|-;22|Аи-95|21|2|-");
         pane->FillCategoryTree(pane->TvCt);
-        pane->accountSelected = [account] { return account; };
+        if (account) {
+            exec("INSERT INTO TB_ACCOUNT (ID_ACCOUNT, ACCOUNT, CURRENCY, REST) VALUES (1, 'Счёт', 'руб', 0)");
+            dm->Tb_Account->open();
+        }
         pane->TvCtChange(id ? pane->FindCategoryNode(pane->TvCt, id, {}) : nullptr);
         QStringList enabled;
         for (const char* c : {"NewChild", "Delete", "Edit", "Move", "View"}) {
@@ -305,10 +308,9 @@ private slots:
         pane->show();
         QVERIFY(QTest::qWaitForWindowExposed(pane.get()));
         pane->TvCt->setCurrentItem(node ? pane->TvCt->topLevelItem(0) : nullptr);
-        int opened = 0;
-        pane->openOperationCard = [&opened] { ++opened; };
+        QSignalSpy opened(pane.get(), &TCategoryPane::operationCardRequested);
         QTest::keyClick(pane->TvCt, Qt::Key(key));
-        QCOMPARE(opened, node ? 1 : 0);
+        QCOMPARE(opened.size(), node ? 1 : 0);
     }
 
     void rightPressSelectsTheNode()

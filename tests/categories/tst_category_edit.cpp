@@ -4,6 +4,7 @@
 #include "data/Database.h"
 #include "data/DorvDm.h"
 #include "ledger/MoneyView.h"
+#include "support/Child.h"
 #include "support/ScratchEnvironment.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
@@ -31,13 +32,13 @@ class TestCategoryEdit : public QObject {
     ScriptedPrompts prompts;
     std::unique_ptr<TFormMain> w;
 
-    TMoneyView& money() { return *w->Money; }
+    TMoneyView& money() { return *child<dorv::TMoneyView>(&*w, "MoneyView"); }
     TCategoryPane& pane() { return *money().Pgd; }
     TCategoryEditor& editor() { return money().categoryEditor(); }
-    void exec(const QString& sql) { Database::acquire(w->WorkingFolder)->exec(sql); }
+    void exec(const QString& sql) { Database::acquire(w->workingFolder())->exec(sql); }
     QStringList query(const QString& sql)
     {
-        Statement st = Database::acquire(w->WorkingFolder)->prepareOnce(sql);
+        Statement st = Database::acquire(w->workingFolder())->prepareOnce(sql);
         QStringList out;
         while (st.step()) {
             QStringList parts;
@@ -79,7 +80,7 @@ class TestCategoryEdit : public QObject {
     {
         static int stamp = 1;
         for (int i = 0; i < times; ++i) {
-            Statement st = Database::acquire(w->WorkingFolder)
+            Statement st = Database::acquire(w->workingFolder())
                                ->prepare("INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Ct, Level1, "
                                          "Level2, Level3) VALUES (1, 36500, ?, '1', 1, ?, ?, ?)");
             st.bindAll({stamp++, l1, l2, l3});

@@ -6,6 +6,7 @@
 #include "contacts/StartupReminders.h"
 #include "data/Database.h"
 #include "data/DorvDm.h"
+#include "support/Child.h"
 #include "support/ScratchEnvironment.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
@@ -38,15 +39,15 @@ struct ContactsFixture {
         dorv::Clock::unpin();
     }
     dorv::TDm& dm() const { return *w->Dm(); }
-    dorv::TPeopleView& people() const { return *w->People; }
-    dorv::TFirmsView& firms() const { return *w->Firms; }
-    dorv::TDiaryView& diary() const { return *w->Diary; }
-    void exec(const QString& sql) const { dorv::Database::acquire(w->WorkingFolder)->exec(sql); }
+    dorv::TPeopleView& people() const { return *child<dorv::TPeopleView>(&*w, "PeopleView"); }
+    dorv::TFirmsView& firms() const { return *child<dorv::TFirmsView>(&*w, "FirmsView"); }
+    dorv::TDiaryView& diary() const { return *child<dorv::TDiaryView>(&*w, "DiaryView"); }
+    void exec(const QString& sql) const { dorv::Database::acquire(w->workingFolder())->exec(sql); }
     static int day(const QDate& d) { return dorv::dayNumber(d); }
 
     void addPerson(int id, const QString& name, const QDate& birthday = {}, QVariant firm = {})
     {
-        dorv::Statement st = dorv::Database::acquire(w->WorkingFolder)
+        dorv::Statement st = dorv::Database::acquire(w->workingFolder())
                                  ->prepare("INSERT INTO TB_PERSON (Id_Person, Name, Birthday, Dy, Mn, Id_Firm) "
                                            "VALUES (?,?,?,?,?,?)");
         const bool known = birthday.isValid();
@@ -57,7 +58,7 @@ struct ContactsFixture {
     }
     void addMember(int id, int person, const QString& name, const QDate& birthday = {})
     {
-        dorv::Statement st = dorv::Database::acquire(w->WorkingFolder)
+        dorv::Statement st = dorv::Database::acquire(w->workingFolder())
                                  ->prepare("INSERT INTO TB_FAMILY (Id_Family, Id_Person, Name, Birthday, Dy, Mn) "
                                            "VALUES (?,?,?,?,?,?)");
         const bool known = birthday.isValid();
@@ -72,7 +73,7 @@ struct ContactsFixture {
     void addEntry(int n, const QString& note, const QDate& remind, const QString& mode, QVariant person = {},
                   QVariant firm = {})
     {
-        dorv::Statement st = dorv::Database::acquire(w->WorkingFolder)
+        dorv::Statement st = dorv::Database::acquire(w->workingFolder())
                                  ->prepare("INSERT INTO TB_LOG (Date_Create, Date_Remind, Note, Id_Person, Id_firm, C, "
                                            "Dy) VALUES (?,?,?,?,?,?,?)");
         st.bindAll({qint64(day(QDate(2020, 1, 1))) * dorv::MsPerDay + n * 1000, day(remind), note, person, firm, mode,

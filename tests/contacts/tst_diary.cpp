@@ -1,6 +1,8 @@
 #include "ContactsFixture.h"
 #include "contacts/ContactFilters.h"
+#include "contacts/StartupReminders.h"
 #include "data/TableModel.h"
+#include "support/Child.h"
 
 #include <QAction>
 #include <QRadioButton>
@@ -220,14 +222,14 @@ private slots:
             f.addEntry(1, QStringLiteral("дело"), today.addDays(-7), entry ? "1" : "0");
             if (!barShown)
                 f.w->action(QStringLiteral("mBar"))->trigger();
-            QCOMPARE(f.w->TbMain->isHidden(), !barShown);
+            QCOMPARE(child<QToolBar>(&*f.w, "TbMain")->isHidden(), !barShown);
             QVERIFY(f.reopen());
             QCOMPARE(f.w->diaryFlag(), entry);
             QCOMPARE(f.w->personFlag(), person);
             QCOMPARE(f.w->familyFlag(), member);
-            QCOMPARE(f.w->Reminders->message, message);
-            QCOMPARE(f.w->Tm->isActive(), entry || person || member);
-            QCOMPARE(f.w->Tm->interval(), 500);
+            QCOMPARE(child<dorv::TStartupReminders>(&*f.w, "StartupReminders")->message, message);
+            QCOMPARE(child<QTimer>(&*f.w, "Tm")->isActive(), entry || person || member);
+            QCOMPARE(child<QTimer>(&*f.w, "Tm")->interval(), 500);
             QCOMPARE(f.prompts.messages(), barShown || message.isEmpty() ? QStringList() : QStringList{message});
             // After the step: the filters off with their texts kept, the family of the current
             // person listed, the money page shown.
@@ -251,9 +253,9 @@ private slots:
         f.addMember(1, 1, QStringLiteral("Мария"), today);
         f.addEntry(1, QStringLiteral("дело"), today, "1");
         QVERIFY(f.reopen());
-        QToolButton* butLog = f.w->ButLog;
-        QToolButton* butFace = f.w->ButFace;
-        auto tick = [&] { f.w->Reminders->TmTimer(); };
+        QToolButton* butLog = child<QToolButton>(&*f.w, "ButLog");
+        QToolButton* butFace = child<QToolButton>(&*f.w, "ButFace");
+        auto tick = [&] { child<dorv::TStartupReminders>(&*f.w, "StartupReminders")->TmTimer(); };
         tick();
         QVERIFY(butLog->property("Marked").toBool());
         QVERIFY(butFace->property("Marked").toBool());
@@ -281,14 +283,14 @@ private slots:
         f.people().ButPerson->click();
         QVERIFY(!f.w->personFlag());
         QVERIFY(f.w->familyFlag());
-        QVERIFY(f.w->Tm->isActive());
+        QVERIFY(child<QTimer>(&*f.w, "Tm")->isActive());
         f.people().ButFamily->click();
         QVERIFY(!f.w->familyFlag());
-        QVERIFY(f.w->Tm->isActive());
+        QVERIFY(child<QTimer>(&*f.w, "Tm")->isActive());
         tick();
         QVERIFY(!butLog->property("Marked").toBool());
         QVERIFY(!butFace->property("Marked").toBool());
-        QVERIFY(!f.w->Tm->isActive());
+        QVERIFY(!child<QTimer>(&*f.w, "Tm")->isActive());
     }
 
     void closingUnmarksTheButtons()
@@ -298,11 +300,11 @@ private slots:
         QVERIFY(f.w->started());
         f.addEntry(1, QStringLiteral("дело"), today, "1");
         QVERIFY(f.reopen());
-        f.w->Reminders->TmTimer();
-        QVERIFY(f.w->ButLog->property("Marked").toBool());
+        child<dorv::TStartupReminders>(&*f.w, "StartupReminders")->TmTimer();
+        QVERIFY(child<QToolButton>(&*f.w, "ButLog")->property("Marked").toBool());
         QVERIFY(f.w->CloseDataFile());
-        QVERIFY(!f.w->ButLog->property("Marked").toBool());
-        QVERIFY(!f.w->Tm->isActive());
+        QVERIFY(!child<QToolButton>(&*f.w, "ButLog")->property("Marked").toBool());
+        QVERIFY(!child<QTimer>(&*f.w, "Tm")->isActive());
     }
 };
 

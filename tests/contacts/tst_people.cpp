@@ -203,14 +203,14 @@ private slots:
         QVERIFY(persons().locate("Id_Person", 2));
         // An existing row stores the date at once, with its day and month.
         f.pickNext(QDate(1985, 7, 14));
-        people().DBGPerson->onEditButton();
+        emit people().DBGPerson->editButtonClicked();
         QCOMPARE(persons().state(), DatasetState::Browse);
         QCOMPARE(persons().fieldByName("Birthday").asDate(), ContactsFixture::day(QDate(1985, 7, 14)));
         QCOMPARE(persons().fieldByName("Dy").asInteger(), 14);
         QCOMPARE(persons().fieldByName("Mn").asInteger(), 7);
         // Cancelled, nothing changes.
         f.pickNext(QDate());
-        people().DBGPerson->onEditButton();
+        emit people().DBGPerson->editButtonClicked();
         QCOMPARE(persons().fieldByName("Birthday").asDate(), ContactsFixture::day(QDate(1985, 7, 14)));
         // A row being added keeps the date pending until it is posted.
         people().setMenuGrid(people().DBGPerson);
@@ -219,7 +219,7 @@ private slots:
         f.pickNext(QDate(1990, 3, 1));
         people().PmPersonPopup();
         QVERIFY(!people().mpPersonEditDate->isEnabled()); // the menu waits for the row; the button does not
-        people().DBGPerson->onEditButton();
+        emit people().DBGPerson->editButtonClicked();
         QCOMPARE(persons().state(), DatasetState::Insert);
         QCOMPARE(persons().fieldByName("Birthday").asDate(), ContactsFixture::day(QDate(1990, 3, 1)));
         QTest::keyClick(people().DBGPerson, Qt::Key_Return);
@@ -231,7 +231,7 @@ private slots:
             opened = d->findChild<QCalendarWidget*>(QStringLiteral("Dt"))->selectedDate();
             return int(QDialog::Rejected);
         });
-        people().DBGPerson->onEditButton();
+        emit people().DBGPerson->editButtonClicked();
         QCOMPARE(opened, QDate(1990, 3, 1));
     }
 

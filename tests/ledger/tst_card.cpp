@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -33,6 +34,21 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override { event->accept(); }
+};
+
+// A page another window owns, as far as the card sees it: what it does when shown, what its OK
+// check answers (-1: the page has none of its own) and how often it heard of a close.
+struct FakePage final : TCardPage {
+    std::function<void()> shown;
+    int check = -1;
+    int closes = 0;
+    void showPage() override
+    {
+        if (shown)
+            shown();
+    }
+    bool pageOk() override { return check != 0; }
+    void cardClosed() override { ++closes; }
 };
 } // namespace
 
@@ -233,9 +249,14 @@ private slots:
         QFETCH(bool, sizeable);
         QFETCH(QString, expected);
         QStringList ran;
-        card->showOperationPage = [&] { ran << "operation"; };
-        card->showAccountsPage = [&] { ran << "accounts"; };
-        card->showCategoryPage = [&] { ran << "category"; };
+        FakePage operation, accounts, category;
+        operation.shown = [&] { ran << "operation"; };
+        accounts.shown = [&] { ran << "accounts"; };
+        category.shown = [&] { ran << "category"; };
+        for (int p : {1, 2, 3})
+            card->setPage(p, &operation);
+        card->setPage(4, &accounts);
+        card->setPage(5, &category);
         card->setSizeableBorder(sizeable);
         request.CardPage = CardPage(page);
         card->show();
@@ -266,11 +287,12 @@ private slots:
         QFETCH(bool, sizeable);
         QFETCH(int, check);
         QFETCH(bool, closes);
-        if (check >= 0) {
-            // Page 4 has no check of its own: a refusing one set on the others must not stop it.
-            card->operationOk = [check] { return check == 1; };
-            card->categoryOk = [check] { return check == 1; };
-        }
+        // Page 4 has no check of its own: a refusing one on the others must not stop it.
+        FakePage checked, accounts;
+        checked.check = check;
+        for (int p : {1, 2, 3, 5})
+            card->setPage(p, &checked);
+        card->setPage(4, &accounts);
         card->setSizeableBorder(sizeable);
         request.CardPage = CardPage(page);
         whenShown([&] {
@@ -296,7 +318,9 @@ private slots:
     {
         QFETCH(int, page);
         QFETCH(bool, escape);
-        card->operationOk = [] { return true; };
+        FakePage operation;
+        operation.check = 1;
+        card->setPage(1, &operation);
         request.CardPage = CardPage(page);
         whenShown([&] {
             if (escape)
@@ -313,19 +337,19 @@ private slots:
         TDm dm;
         card = std::make_unique<TFormCard>(request, prompts, &dm);
         QVERIFY(!dm.Qtrans->active());
-        int resets = 0;
-        card->accountsReset = [&] { ++resets; };
-        card->showAccountsPage = [&] {
+        FakePage accounts;
+        accounts.shown = [&] {
             card->resize(310, card->height());
             part<QPushButton>("ButOk")->setEnabled(false);
         };
+        card->setPage(4, &accounts);
         request.CardPage = CardPage::Accounts;
         whenShown([&] {
             QCOMPARE(card->width(), 310);
             clickCancel();
         });
         prompts.runModal(card.get());
-        QCOMPARE(resets, 1);
+        QCOMPARE(accounts.closes, 1);
         QVERIFY(part<QPushButton>("ButOk")->isEnabled());
         QCOMPARE(card->size(), QSize(240, 265));
         QCOMPARE(card->pos(), QPoint(255, 40));
@@ -427,8 +451,7 @@ private slots:
     {
         QFETCH(bool, sizeable);
         QFETCH(bool, lateControl);
-        int calls = 0;
-        card->calculator = [&] { ++calls; };
+        QSignalSpy calls(card.get(), &TFormCard::calculatorRequested);
         card->setSizeableBorder(sizeable);
         QWidget* target = nullptr;
         if (lateControl) {
@@ -440,7 +463,7 @@ private slots:
             target = card->focusWidget();
         QVERIFY(target);
         QTest::keyClick(target, Qt::Key_F9);
-        QCOMPARE(calls, 1);
+        QCOMPARE(calls.size(), 1);
         QVERIFY(card->isVisible());
         card->reject();
     }

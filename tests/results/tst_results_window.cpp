@@ -9,6 +9,7 @@
 #include "results/DorvRes.h"
 #include "results/DorvRpt.h"
 #include "results/ResultCharts.h"
+#include "support/Child.h"
 #include "support/ScratchEnvironment.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
@@ -50,7 +51,7 @@ class TestResultsWindow : public QObject {
     ScriptedPrompts prompts;
     std::unique_ptr<TFormMain> w;
 
-    void exec(const QString& sql) { Database::acquire(w->WorkingFolder)->exec(sql); }
+    void exec(const QString& sql) { Database::acquire(w->workingFolder())->exec(sql); }
     static int day(int y, int m, int d) { return dayNumber(QDate(y, m, d)); }
     // The rows of the result grid as "name D C Amount".
     static QStringList rows(TFormRest& r)
@@ -133,8 +134,8 @@ private slots:
         w->Dm()->Tb_Account->refresh();
         w->Dm()->Tb_Items->refresh();
         w->Dm()->Tb_Account->locate("Id_Account", 1);
-        w->Money->ResetTrees();
-        w->Money->ApplyPeriod();
+        child<dorv::TMoneyView>(&*w, "MoneyView")->ResetTrees();
+        child<dorv::TMoneyView>(&*w, "MoneyView")->ApplyPeriod();
     }
     void cleanup()
     {
@@ -275,7 +276,7 @@ private slots:
             QCOMPARE(r.pricePoints().first().second, 3.0);
             // Going to the operation makes it current in the main window.
             r.Tb_Detail->first();
-            r.DBGDet->onDblClick();
+            QTest::keyClick(r.DBGDet, Qt::Key_Return);
             QCOMPARE(w->Dm()->Tb_Hist->fieldByName("Date_Create").asInteger(), qint64(1));
             // Closed and opened again: the statement of the current row.
             r.ButTable->click();
@@ -289,7 +290,10 @@ private slots:
 
     void categoryStatement()
     {
-        w->Money->Pgd->TvCt->setCurrentItem(w->Money->Pgd->FindCategoryNode(w->Money->Pgd->TvCt, 1, {}));
+        child<dorv::TMoneyView>(&*w, "MoneyView")
+            ->Pgd->TvCt->setCurrentItem(
+                child<dorv::TMoneyView>(&*w, "MoneyView")
+                    ->Pgd->FindCategoryNode(child<dorv::TMoneyView>(&*w, "MoneyView")->Pgd->TvCt, 1, {}));
         QString seen;
         prompts.modals.enqueue([&seen](QDialog* d) {
             auto& r = *static_cast<TFormRest*>(d);

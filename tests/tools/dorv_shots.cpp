@@ -10,11 +10,13 @@
 #include "data/DorvDm.h"
 #include "ledger/MoneyView.h"
 #include "results/ResultCharts.h"
+#include "support/Parts.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
 #include "widgets/DbControls.h"
 #include "widgets/DbGrid.h"
+#include <QTableView>
 
 #include <QPushButton>
 #include <QTest>
@@ -34,7 +36,7 @@ namespace {
 // A household of a few accounts and a few hundred operations over half a year.
 void fillSample(dorv::TFormMain& w)
 {
-    auto db = dorv::Database::acquire(w.WorkingFolder);
+    auto db = dorv::Database::acquire(w.workingFolder());
     db->exec(QStringLiteral("BEGIN"));
     db->exec(QStringLiteral("INSERT INTO TB_ACCOUNT VALUES (1,'Кошелёк','руб',12345.5,'L'),(2,'Карта','руб',-0.6,NULL),"
                             "(3,'Валютный','USD',800,NULL)"));
@@ -104,7 +106,7 @@ void fillCard(ScriptedPrompts& prompts, const QList<std::pair<const char*, QStri
 void bookkeepingDay(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString& out)
 {
     w.mNewClick();
-    auto db = dorv::Database::acquire(w.WorkingFolder);
+    auto db = dorv::Database::acquire(w.workingFolder());
     db->exec(QStringLiteral("INSERT INTO TB_ACCOUNT VALUES (1,'Кошелёк','руб',3000,'L'),(2,'Карта','руб',42000,NULL),"
                             "(3,'Валютный','USD',0,NULL)"));
     db->exec(QStringLiteral("INSERT INTO TB_ITEMS VALUES (0,'Еда',NULL,0,'-',NULL),(1,'Хлеб',0,1,'-',NULL),"
@@ -116,7 +118,7 @@ void bookkeepingDay(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString&
     for (dorv::Table* t : {dm.Tb_Account, dm.Tb_Items, dm.Tb_Person, dm.Tb_Firm})
         t->refresh();
     dm.Tb_Account->locate(QStringLiteral("Id_Account"), 1);
-    dorv::TMoneyView& money = *w.Money;
+    dorv::TMoneyView& money = *namedPart<dorv::TMoneyView>(&w, "MoneyView");
     money.ResetTrees();
     money.ApplyPeriod();
     QTreeWidget* expenses = money.Pgd->TvCt;
@@ -152,7 +154,7 @@ void bookkeepingDay(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString&
     book(expenses, 5);
     money.ButPrev->click();
     w.action(QStringLiteral("mWeek"))->trigger();
-    w.DBG->setFocus();
+    namedPart<QTableView>(&w, "DBG")->setFocus();
     QApplication::processEvents();
     shoot(&w, out + QStringLiteral("/day-money.png"));
 
@@ -202,7 +204,7 @@ void bookkeepingDay(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString&
 void contactsPages(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString& root, const QString& out)
 {
     w.mNewClick();
-    auto db = dorv::Database::acquire(w.WorkingFolder);
+    auto db = dorv::Database::acquire(w.workingFolder());
     const QDate today = dorv::Clock::today();
     auto day = [&](int offset) { return QString::number(dorv::dayNumber(today.addDays(offset))); };
     auto dm = [&](int offset, int years) {
@@ -250,7 +252,7 @@ void contactsPages(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString& 
     w.OpenDataFile(file);
     w.resize(1000, 620);
     // The first tick of the flashing: both reminders are due.
-    w.Reminders->TmTimer();
+    namedPart<dorv::TStartupReminders>(&w, "StartupReminders")->TmTimer();
     QApplication::processEvents();
     shoot(&w, out + QStringLiteral("/reminders-marked.png"));
     w.ShowView(1);
@@ -306,8 +308,8 @@ int main(int argc, char* argv[])
         w.OpenDataFile(file);
         w.action(QStringLiteral("mMonth"))->trigger();
         w.resize(1000, 620);
-        w.DBG->setFocus();
-        w.DBG->selectRow(3);
+        namedPart<QTableView>(&w, "DBG")->setFocus();
+        namedPart<QTableView>(&w, "DBG")->selectRow(3);
         QApplication::processEvents();
         shoot(&w, out + QStringLiteral("/money.png"));
         prompts.modals.enqueue([&](QDialog* d) {
@@ -315,7 +317,7 @@ int main(int argc, char* argv[])
             shoot(d, out + QStringLiteral("/card-accounts.png"));
             return int(QDialog::Rejected);
         });
-        w.Money->ButAccClick();
+        namedPart<dorv::TMoneyView>(&w, "MoneyView")->ButAccClick();
         // The month's results at the window's own size: five categories, some of them empty, with
         // the detail pane open on its table.
         prompts.modals.enqueue([&](QDialog* d) {
@@ -369,7 +371,7 @@ int main(int argc, char* argv[])
 
     bookkeepingDay(w, prompts, out);
     contactsPages(w, prompts, root.path(), out);
-    w.StartStop = true;
+    w.setStartStop(true);
     w.CloseDataFile();
     return 0;
 }
