@@ -4,6 +4,7 @@
 #include "EditCommands.h"
 #include "data/DorvDm.h"
 #include "data/Table.h"
+#include "import/BankTextHints.h"
 #include "import/FormImpProfile.h"
 #include "import/FormImport.h"
 #include "import/FormRules.h"
@@ -12,6 +13,7 @@
 #include "util/Prompts.h"
 #include "widgets/ErrorGuard.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QFile>
 #include <QFileInfo>
@@ -27,6 +29,9 @@ TImportCommands::TImportCommands(TFormMain& main) : QObject(&main), m_main(main)
     mRules->setObjectName(QStringLiteral("mRules"));
     connectGuarded(mImport, &QAction::triggered, this, main.prompts(), [this] { mImportClick(); });
     connectGuarded(mRules, &QAction::triggered, this, main.prompts(), [this] { mRulesClick(); });
+    // The history grid shows what the bank wrote of an imported row as the row's hint.
+    if (auto* history = main.findChild<QAbstractItemView*>(QStringLiteral("DBG")))
+        new TBankTextHints(history);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include "data/Database.h"
 #include "data/DorvDm.h"
 #include "data/Table.h"
+#include "import/BankTextHints.h"
 #include "support/ScratchEnvironment.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
@@ -154,6 +155,10 @@ private slots:
                        "h.Date_Real"),
                  (QStringList{"Без категории 1000 -", "Еда - 350.5", "Без категории - 120"}));
         QCOMPARE(query("SELECT count(*) FROM TB_IMPORT_TEXT"), QStringList{"3"});
+        // The bank's text is the hint of its row in the history.
+        const QStringList metro = query("SELECT Id_Account, Date_Create FROM TB_HIST WHERE Ct=120").value(0).split(' ');
+        QCOMPARE(TBankTextHints::hintOf(db(), metro.value(0).toLongLong(), metro.value(1).toLongLong()),
+                 QString("Метро"));
         sound();
 
         QAction* undo = action("mUndo");
