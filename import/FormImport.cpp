@@ -213,6 +213,11 @@ void TFormImport::matchRows()
     matcher.suggest(rows, account());
     m_model->setRows(std::move(rows));
     m_grid->resizeColumnsToContents();
+    // The pick lists are wide enough to read a choice before any is made.
+    const int em = m_grid->fontMetrics().horizontalAdvance(QLatin1Char('M'));
+    for (const auto& [column, width] : {std::pair{ImportModel::Category, 14 * em},
+                                        std::pair{ImportModel::Person, 9 * em}, std::pair{ImportModel::Place, 9 * em}})
+        m_grid->setColumnWidth(column, qMax(m_grid->columnWidth(column), width));
     m_grid->horizontalHeader()->setSectionResizeMode(ImportModel::Text, QHeaderView::Stretch);
     if (m_model->rowCount() > 0)
         m_grid->setCurrentIndex(m_model->index(0, ImportModel::Text));

@@ -221,6 +221,23 @@ private slots:
         QCOMPARE(query("SELECT Level1 FROM TB_HIST"), QStringList{"1"});
     }
 
+    void aPlaceIsMadeFromARowsCounterparty()
+    {
+        QString place;
+        importFile(statement("p.csv", {"02.03.2024;;350,50;Пятёрочка"}), 1, [&](QDialog* d) {
+            auto* grid = part<QTableView>(d, "DBGImport");
+            grid->setCurrentIndex(grid->model()->index(0, 4));
+            auto* make = d->findChild<QAction*>("mpImpNewFirm");
+            QVERIFY(make);
+            prompts.inputs.enqueue("Пятёрочка у дома");
+            make->trigger();
+            place = grid->model()->index(0, 7).data().toString();
+        });
+        QCOMPARE(place, QString("Пятёрочка у дома"));
+        QCOMPARE(query("SELECT f.Firm FROM TB_HIST h JOIN TB_FIRM f ON f.Id_Firm=h.ID_Firm"),
+                 QStringList{"Пятёрочка у дома"});
+    }
+
     void aBrokenFileIsRefusedAndBooksNothing_data()
     {
         QTest::addColumn<QByteArray>("bytes");

@@ -278,6 +278,33 @@ void contactsPages(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString& 
     w.ShowView(0);
 }
 
+// Real statements in the import window: a bank's CSV and a 1C exchange file, the second booked.
+void importStatements(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString& out)
+{
+    const QString samples = QStringLiteral(DORV_SAMPLES_DIR);
+    const struct {
+        const char* file;
+        const char* shot;
+        bool book;
+    } statements[] = {{"/csv/ru-sberbank-utf8bom.csv", "/import-csv.png", false},
+                      {"/1c/kilylabs-one_day-cp1251.txt", "/import-1c.png", true}};
+    for (const auto& s : statements) {
+        prompts.openFiles.enqueue(samples + QString::fromLatin1(s.file));
+        prompts.modals.enqueue([&](QDialog* d) {
+            // The window manager places and paints the window before it is taken.
+            QTest::qWait(600);
+            shoot(d, out + QString::fromLatin1(s.shot));
+            if (!s.book)
+                return int(QDialog::Rejected);
+            namedPart<QPushButton>(d, "ButImpOk")->click();
+            return d->result();
+        });
+        w.findChild<QAction*>(QStringLiteral("mImport"))->trigger();
+    }
+    QTest::qWait(600);
+    shoot(&w, out + QStringLiteral("/import-booked.png"));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -370,6 +397,7 @@ int main(int argc, char* argv[])
     w.mAboutClick();
 
     bookkeepingDay(w, prompts, out);
+    importStatements(w, prompts, out);
     contactsPages(w, prompts, root.path(), out);
     w.setStartStop(true);
     w.CloseDataFile();
