@@ -67,36 +67,36 @@ namespace {
 
 // A history row as the matching needs it.
 struct HistRow {
-    qint64 account = 0;
+    qint64 id = 0; // the row's place in the table, which a claim is kept by
     int date = 0;
-    qint64 created = 0;
-    QString kind;
     qint64 amount = 0; // ten-thousandths
     bool income = false;
-    bool plain = true; // neither side of a transfer
 };
 
 qint64 unitsOf(const QVariant& v) { return v.isNull() ? 0 : toTenThousandths(v.toDouble()); }
 
-// The rows of an account between two days, real ones only.
-QList<HistRow> rowsOf(Database& db, qint64 account, int from, int to)
+// An amount and its direction as one number, for looking rows up by both at once.
+qint64 keyOf(bool income, qint64 amount) { return amount * 2 + (income ? 1 : 0); }
+
+// The real rows of an account between two days whose amount and direction are among the wanted
+// (empty: all). The amounts come out of the database as ten-thousandths: the stored numbers are
+// whole ten-thousandths, so rounding there is exact. Only the columns of the sums' index are read,
+// so the history's rows themselves are never visited; the few that match are looked up later.
+QList<HistRow> rowsOf(Database& db, qint64 account, int from, int to, const QSet<qint64>& wanted)
 {
     QList<HistRow> out;
-    Statement st = db.prepare(QStringLiteral("SELECT Date_Real, Date_Create, Kind, Dt, Ct, Ref_Account, Level1 FROM "
-                                             "TB_HIST WHERE Id_Account=? AND Date_Real BETWEEN ? AND ? AND Kind='1'"));
+    Statement st = db.prepare(QStringLiteral(
+        "SELECT rowid, Date_Real, CAST(round(coalesce(Dt,0)*10000) AS INTEGER), "
+        "CAST(round(coalesce(Ct,0)*10000) AS INTEGER) FROM TB_HIST WHERE Id_Account=? AND Date_Real BETWEEN ? AND ? "
+        "AND Kind='1'"));
     st.bindAll({account, from, to});
     while (st.step()) {
-        HistRow r;
-        r.account = account;
-        r.date = int(st.columnInt(0));
-        r.created = st.columnInt(1);
-        r.kind = st.column(2).toString();
-        const qint64 dt = unitsOf(st.column(3)), ct = unitsOf(st.column(4));
-        r.income = dt > 0;
-        r.amount = r.income ? dt : ct;
-        r.plain = st.column(5).isNull() && st.columnInt(6) != -1;
-        if (r.amount > 0)
-            out << r;
+        const qint64 dt = st.columnInt(2), ct = st.columnInt(3);
+        const bool income = dt > 0;
+        const qint64 amount = income ? dt : ct;
+        if (amount <= 0 || (!wanted.isEmpty() && !wanted.contains(keyOf(income, amount))))
+            continue;
+        out.append({st.columnInt(0), int(st.columnInt(1)), amount, income});
     }
     return out;
 }
@@ -104,23 +104,23 @@ QList<HistRow> rowsOf(Database& db, qint64 account, int from, int to)
 // Rows by direction and amount, for finding the nearest unclaimed one.
 class RowIndex {
 public:
-    explicit RowIndex(const QList<HistRow>& rows) : m_rows(rows)
+    explicit RowIndex(QList<HistRow> rows) : m_rows(std::move(rows))
     {
         for (qsizetype i = 0; i < m_rows.size(); ++i)
-            m_byAmount[key(m_rows[i].income, m_rows[i].amount)] << int(i);
+            m_byAmount[keyOf(m_rows[i].income, m_rows[i].amount)] << int(i);
     }
     // The unclaimed row of that direction and amount nearest to the day within the window, or -1.
     int nearest(bool income, qint64 amount, int day, const QSet<qint64>& claimed,
                 const std::function<bool(const HistRow&)>& accept = {}) const
     {
-        const auto it = m_byAmount.constFind(key(income, amount));
+        const auto it = m_byAmount.constFind(keyOf(income, amount));
         if (it == m_byAmount.constEnd())
             return -1;
         int best = -1, bestGap = std::numeric_limits<int>::max();
         for (const int i : *it) {
             const HistRow& r = m_rows[i];
             const int gap = qAbs(r.date - day);
-            if (gap > ImportMatcher::DayWindow || claimed.contains(r.created) || gap >= bestGap)
+            if (gap > ImportMatcher::DayWindow || claimed.contains(r.id) || gap >= bestGap)
                 continue;
             if (accept && !accept(r))
                 continue;
@@ -132,9 +132,8 @@ public:
     const HistRow& at(int i) const { return m_rows[i]; }
 
 private:
-    static QString key(bool income, qint64 amount) { return QString::number(amount) + (income ? u'+' : u'-'); }
     QList<HistRow> m_rows;
-    QHash<QString, QList<int>> m_byAmount;
+    QHash<qint64, QList<int>> m_byAmount;
 };
 
 QString dateText(int day) { return dateOfDay(day).toString(QStringLiteral("dd.MM.yyyy")); }
@@ -197,27 +196,31 @@ QList<ImportRow> ImportMatcher::match(const StatementAccount& statement, qint64 
         return rows;
     const int from = first - DayWindow, to = last + DayWindow;
 
-    const RowIndex own(rowsOf(m_db, account, from, to));
+    // Only the amounts the statement has can match; the rest of the history is passed over as read.
+    QSet<qint64> same, opposite;
+    for (const ImportRow& r : std::as_const(rows)) {
+        same.insert(keyOf(r.entry.income, r.entry.amount));
+        opposite.insert(keyOf(!r.entry.income, r.entry.amount));
+    }
+    const RowIndex own(rowsOf(m_db, account, from, to, same));
     // The bank identifiers kept from earlier imports into this account, with their rows.
     QHash<QString, QList<HistRow>> byId;
     QHash<qint64, QString> idOfRow;
     if (m_db.hasTable(QLatin1String(OwnTables::BankText))) {
         Statement st = m_db.prepareOnce(QStringLiteral(
-            "SELECT t.Bank_Id, h.Date_Real, h.Date_Create, h.Kind, h.Dt, h.Ct FROM TB_IMPORT_TEXT t JOIN TB_HIST h ON "
+            "SELECT t.Bank_Id, h.Date_Real, h.rowid, h.Kind, h.Dt, h.Ct FROM TB_IMPORT_TEXT t JOIN TB_HIST h ON "
             "h.Id_Account=t.Id_Account AND h.Date_Create=t.Date_Create WHERE t.Id_Account=? AND coalesce(t.Bank_Id,'') "
             "<> ''"));
         st.bind(1, account);
         while (st.step()) {
             HistRow r;
-            r.account = account;
             r.date = int(st.columnInt(1));
-            r.created = st.columnInt(2);
-            r.kind = st.column(3).toString();
+            r.id = st.columnInt(2);
             const qint64 dt = unitsOf(st.column(4)), ct = unitsOf(st.column(5));
             r.income = dt > 0;
             r.amount = r.income ? dt : ct;
             byId[st.column(0).toString()] << r;
-            idOfRow.insert(r.created, st.column(0).toString());
+            idOfRow.insert(r.id, st.column(0).toString());
         }
     }
 
@@ -235,9 +238,23 @@ QList<ImportRow> ImportMatcher::match(const StatementAccount& statement, qint64 
         auto it = otherRows.constFind(other);
         if (it != otherRows.constEnd())
             return **it;
-        keep.push_back(std::make_unique<RowIndex>(rowsOf(m_db, other, from, to)));
+        keep.push_back(std::make_unique<RowIndex>(rowsOf(m_db, other, from, to, opposite)));
         otherRows.insert(other, keep.back().get());
         return *keep.back();
+    };
+
+    // A row of another account found by amount: its creation moment, and whether it is a plain
+    // income or expense (a side of a transfer is no other side of a new one).
+    Statement detail = m_db.prepareOnce(QStringLiteral(
+        "SELECT Date_Create, Ref_Account IS NULL AND coalesce(Level1,0) <> -1 FROM TB_HIST WHERE rowid=?"));
+    auto detailsOf = [&detail](qint64 rowid, qint64* created) {
+        detail.reset();
+        detail.bind(1, rowid);
+        if (!detail.step())
+            return false;
+        if (created)
+            *created = detail.columnInt(0);
+        return detail.columnInt(1) != 0;
     };
 
     QSet<qint64> claimed, claimedElsewhere;
@@ -250,11 +267,11 @@ QList<ImportRow> ImportMatcher::match(const StatementAccount& statement, qint64 
         if (!e.bankId.isEmpty()) {
             const bool unique = idsInFile.value(e.bankId) == 1;
             for (const HistRow& h : byId.value(e.bankId)) {
-                if (claimed.contains(h.created))
+                if (claimed.contains(h.id))
                     continue;
                 if (!unique && (h.date != e.date || h.amount != e.amount || h.income != e.income))
                     continue;
-                claimed.insert(h.created);
+                claimed.insert(h.id);
                 r.state = ImportRow::State::Duplicate;
                 r.why = QStringLiteral("тот же номер операции банка");
                 break;
@@ -266,11 +283,11 @@ QList<ImportRow> ImportMatcher::match(const StatementAccount& statement, qint64 
         }
         // The same money within a few days, unless the row came from another bank entry.
         const int i = own.nearest(e.income, e.amount, e.date, claimed, [&](const HistRow& h) {
-            const QString id = idOfRow.value(h.created);
+            const QString id = idOfRow.value(h.id);
             return e.bankId.isEmpty() || id.isEmpty() || id == e.bankId;
         });
         if (i >= 0) {
-            claimed.insert(own.at(i).created);
+            claimed.insert(own.at(i).id);
             r.state = ImportRow::State::Duplicate;
             r.ticked = false;
             r.why = QStringLiteral("та же сумма ") + dateText(own.at(i).date);
@@ -284,13 +301,14 @@ QList<ImportRow> ImportMatcher::match(const StatementAccount& statement, qint64 
         const QList<qint64> candidates = target != 0 ? QList<qint64>{target} : others;
         for (const qint64 other : candidates) {
             const RowIndex& index = rowsOfOther(other);
-            const int j =
-                index.nearest(!e.income, e.amount, e.date, claimedElsewhere, [](const HistRow& h) { return h.plain; });
-            if (j >= 0) {
-                claimedElsewhere.insert(index.at(j).created);
+            const int j = index.nearest(!e.income, e.amount, e.date, claimedElsewhere,
+                                        [&](const HistRow& h) { return detailsOf(h.id, nullptr); });
+            qint64 created = 0;
+            if (j >= 0 && detailsOf(index.at(j).id, &created)) {
+                claimedElsewhere.insert(index.at(j).id);
                 r.state = ImportRow::State::Transfer;
                 r.transferAccount = other;
-                r.otherSide = {other, index.at(j).date, index.at(j).created, index.at(j).kind};
+                r.otherSide = {other, index.at(j).date, created, QStringLiteral("1")};
                 break;
             }
         }
