@@ -20,8 +20,10 @@
 
 #include <QPushButton>
 #include <QTest>
+
 #include <QToolButton>
 #include <QTreeWidget>
+#include <cstdio>
 
 #include <QAction>
 #include <QApplication>
@@ -305,6 +307,25 @@ void importStatements(dorv::TFormMain& w, ScriptedPrompts& prompts, const QStrin
     shoot(&w, out + QStringLiteral("/import-booked.png"));
 }
 
+// The day's last changes taken back one by one and made again, each named in the menu.
+void undoAndRedo(dorv::TFormMain& w, const QString& out)
+{
+    QAction* undo = w.findChild<QAction*>(QStringLiteral("mUndo"));
+    QAction* redo = w.findChild<QAction*>(QStringLiteral("mRedo"));
+    for (int i = 1; i <= 4; ++i) {
+        std::fprintf(stderr, "%s\n", qPrintable(undo->text()));
+        undo->trigger();
+        QTest::qWait(200);
+        shoot(&w, out + QStringLiteral("/undo-%1.png").arg(i));
+    }
+    for (int i = 1; i <= 4; ++i) {
+        std::fprintf(stderr, "%s\n", qPrintable(redo->text()));
+        redo->trigger();
+    }
+    QTest::qWait(200);
+    shoot(&w, out + QStringLiteral("/redo-all.png"));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -398,6 +419,8 @@ int main(int argc, char* argv[])
 
     bookkeepingDay(w, prompts, out);
     importStatements(w, prompts, out);
+    undoAndRedo(w, out);
+    w.Dm()->DataSaved = true; // the day's book is dropped for the address book's, unasked
     contactsPages(w, prompts, root.path(), out);
     w.setStartStop(true);
     w.CloseDataFile();
