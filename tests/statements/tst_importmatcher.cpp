@@ -2,10 +2,14 @@
 #include "book/Ledger.h"
 #include "data/Database.h"
 #include "data/OwnTables.h"
+#include "statements/CsvReader.h"
 #include "statements/ImportBooker.h"
 #include "statements/ImportMatcher.h"
+#include "statements/StatementReader.h"
 #include "support/TemplateDb.h"
 
+#include <QDirIterator>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -225,6 +229,57 @@ private slots:
         matcher.suggest(later, 1);
         QCOMPARE(later[0].level1.toLongLong(), qint64(4));
         QVERIFY(later[1].level1.isNull()); // an expense there was never chosen
+    }
+
+    // Every real statement of the samples books whole into an empty account, or is refused with a
+    // message; read again, every row it booked is a duplicate.
+    void everySampleImportsOrIsRefused()
+    {
+        QDirIterator it(QStringLiteral(DORV_SAMPLES_DIR), {"*.csv", "*.txt", "*.ofx", "*.qfx", "*.qif", "*.xml"},
+                        QDir::Files, QDirIterator::Subdirectories);
+        int imported = 0, refused = 0;
+        while (it.hasNext()) {
+            const QString path = it.next();
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            StatementSource source;
+            source.path = path;
+            source.bytes = f.readAll();
+            source.format = detectStatementFormat(source.bytes);
+            if (source.format == StatementFormat::Csv)
+                source.profile = sniffCsv(source.bytes).profile;
+            BankStatement statement;
+            try {
+                statement = readStatementSource(source, {});
+            } catch (const StatementError& e) {
+                QVERIFY2(!e.message().isEmpty(), qPrintable(path));
+                ++refused;
+                continue;
+            }
+            ImportMatcher matcher(*db);
+            for (const StatementAccount& account : std::as_const(statement.accounts)) {
+                QList<ImportRow> rows = matcher.match(account, 1);
+                int ticked = 0;
+                for (ImportRow& r : rows) {
+                    QVERIFY2(r.entry.date > 0, qPrintable(path));
+                    // A transfer to an account of this test's book is a plain row here.
+                    if (r.state == ImportRow::State::Transfer)
+                        r.state = ImportRow::State::New;
+                    ticked += r.ticked && r.entry.amount > 0;
+                }
+                QCOMPARE(book(rows, 1), ticked);
+                sound();
+                for (const ImportRow& r : matcher.match(account, 1))
+                    QVERIFY2(r.state != ImportRow::State::New, qPrintable(path + ": " + r.entry.text()));
+            }
+            ++imported;
+            db->exec("DELETE FROM TB_HIST");
+            db->exec("DELETE FROM TB_IMPORT_TEXT");
+            db->exec("UPDATE TB_ACCOUNT SET Rest=0");
+        }
+        QVERIFY(imported >= 15);
+        // Three files broken on purpose; the camt document without statements is a valid empty one.
+        QCOMPARE(refused, 3);
     }
 
     void currencyTextsReadAsCodes_data()
