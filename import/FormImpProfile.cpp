@@ -212,4 +212,16 @@ void TFormImpProfile::remember(Database& db, const CsvProfile& profile)
     st.step();
 }
 
+QList<std::pair<QString, QString>> TFormImpProfile::stored(Database& db)
+{
+    QList<std::pair<QString, QString>> out;
+    if (!db.hasTable(QLatin1String(OwnTables::Profiles)))
+        return out;
+    Statement st =
+        db.prepare(QStringLiteral("SELECT Profile_Key, Settings FROM TB_IMPORT_PROFILE ORDER BY Profile_Key"));
+    while (st.step())
+        out.append({st.column(0).toString(), st.column(1).toString()});
+    return out;
+}
+
 } // namespace dorv

@@ -30,6 +30,8 @@ public:
     // The profile remembered for a header's shape, when there is one.
     static std::optional<CsvProfile> recall(Database& db, const QString& key);
     static void remember(Database& db, const CsvProfile& profile);
+    // Every kept profile: the header's shape and the stored settings.
+    static QList<std::pair<QString, QString>> stored(Database& db);
 
 private:
     void fillFromProfile();

@@ -83,8 +83,7 @@ void TFormImport::build()
     auto* profileRow = new QHBoxLayout;
     m_profiles = new QComboBox(this);
     m_profiles->setObjectName(QStringLiteral("CbProfile"));
-    m_profiles->addItem(m_source->profile.key().isEmpty() ? QStringLiteral("без заголовка")
-                                                          : QStringLiteral("по заголовку файла"));
+    fillProfiles();
     profileRow->addWidget(m_profiles, 1);
     m_profileButton = new QPushButton(QStringLiteral("Настроить..."), this);
     m_profileButton->setObjectName(QStringLiteral("ButProfile"));
@@ -153,6 +152,7 @@ void TFormImport::build()
     connectGuarded(m_profileButton, &QPushButton::clicked, this, m_prompts, [this] { ButProfileClick(); });
     connect(m_model, &ImportModel::summaryChanged, this, &TFormImport::updateSummary);
     connectGuarded(m_statements, &QComboBox::currentIndexChanged, this, m_prompts, [this] { statementChosen(); });
+    connectGuarded(m_profiles, &QComboBox::activated, this, m_prompts, [this] { profileChosen(); });
     connectGuarded(m_accounts, &QComboBox::currentIndexChanged, this, m_prompts, [this] {
         matchRows();
         updateNotes();
@@ -396,6 +396,36 @@ void TFormImport::mpImpRuleClick()
     m_model->setRows(std::move(rows));
 }
 
+void TFormImport::fillProfiles()
+{
+    const QSignalBlocker block(m_profiles);
+    m_profiles->clear();
+    m_profiles->addItem(QStringLiteral("как прочитан файл"), m_source->profile.toText());
+    // The mappings kept for other banks' headers, for a file whose header changed.
+    for (const auto& [key, text] : TFormImpProfile::stored(databaseOf(m_dm)))
+        if (key != m_source->profile.key())
+            m_profiles->addItem(key.left(60), text);
+    m_profiles->setCurrentIndex(0);
+}
+
+void TFormImport::profileChosen()
+{
+    StatementSource tried = *m_source;
+    tried.profile = CsvProfile::fromText(m_profiles->currentData().toString());
+    BankStatement statement;
+    try {
+        statement = readStatementSource(tried, {});
+    } catch (const StatementError& e) {
+        m_prompts.inform(describeStatementFault(m_source->path, e));
+        fillProfiles();
+        return;
+    }
+    *m_source = tried;
+    m_statement = std::move(statement);
+    fillProfiles();
+    statementChosen();
+}
+
 void TFormImport::ButProfileClick()
 {
     TFormImpProfile form(m_prompts, *m_source, this);
@@ -404,6 +434,7 @@ void TFormImport::ButProfileClick()
     m_source->profile = form.profile();
     TFormImpProfile::remember(databaseOf(m_dm), m_source->profile);
     m_statement = readStatementSource(*m_source, {});
+    fillProfiles();
     statementChosen();
 }
 

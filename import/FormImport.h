@@ -43,6 +43,8 @@ public:
 private:
     void build();
     void fillAccounts();
+    void fillProfiles();
+    void profileChosen();
     void statementChosen();
     void matchRows();
     void updateSummary();

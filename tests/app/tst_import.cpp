@@ -238,6 +238,39 @@ private slots:
                  QStringList{"Пятёрочка у дома"});
     }
 
+    void theMappingAskedOnceIsKeptForTheBanksNextStatement()
+    {
+        auto write = [&](const QString& name, const QByteArray& rows) {
+            const QString path = root->filePath(name);
+            QFile f(path);
+            if (f.open(QIODevice::WriteOnly))
+                f.write("A;B;C;D\n" + rows);
+            return path;
+        };
+        std::function<int(QDialog*)> mapped = [](QDialog* d) {
+            auto* date = part<QComboBox>(d, "CbImpDate");
+            date->setCurrentIndex(date->findData(0));
+            auto* amount = part<QComboBox>(d, "CbImpAmount");
+            amount->setCurrentIndex(amount->findData(2));
+            auto* text = part<QComboBox>(d, "CbImpText");
+            text->setCurrentIndex(text->findData(3));
+            part<QPushButton>(d, "ButImpProfileOk")->click();
+            return d->result();
+        };
+        // The mapping changed in the import window ("Настроить...") reads the file again at once.
+        importFile(write("one.csv", "01.03.2024;7;-100,00;Кафе\n"), 1, [&](QDialog* d) {
+            prompts.modals.enqueue(mapped);
+            part<QPushButton>(d, "ButProfile")->click();
+        });
+        QCOMPARE(prompts.asked.filter("modal: ").join(','), QString("modal: FormImport,modal: FormImpProfile"));
+        QCOMPARE(query("SELECT Ct FROM TB_HIST"), QStringList{"100"});
+
+        prompts.asked.clear();
+        importFile(write("two.csv", "05.03.2024;8;-40,00;Кино\n"), 1);
+        QCOMPARE(prompts.asked.filter("modal: ").join(','), QString("modal: FormImport"));
+        QCOMPARE(query("SELECT Ct FROM TB_HIST ORDER BY Date_Real"), (QStringList{"100", "40"}));
+    }
+
     void aBrokenFileIsRefusedAndBooksNothing_data()
     {
         QTest::addColumn<QByteArray>("bytes");
