@@ -4,6 +4,7 @@
 #include "data/DorvDm.h"
 #include "data/Table.h"
 #include "import/BankTextHints.h"
+#include "support/QueryRows.h"
 #include "support/ScratchEnvironment.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
@@ -36,18 +37,7 @@ class TestImport : public QObject {
 
     Database& db() { return *w->Dm()->Tb_Hist->database(); }
     QAction* action(const char* name) { return w->findChild<QAction*>(QString::fromLatin1(name)); }
-    QStringList query(const QString& sql)
-    {
-        Statement st = db().prepareOnce(sql);
-        QStringList out;
-        while (st.step()) {
-            QStringList values;
-            for (int i = 0; i < st.columnCount(); ++i)
-                values << (st.column(i).isValid() ? st.column(i).toString() : QStringLiteral("-"));
-            out << values.join(' ');
-        }
-        return out;
-    }
+    QStringList query(const QString& sql) { return queryRows(db(), sql); }
     void sound()
     {
         QStringList texts;
