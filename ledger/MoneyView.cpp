@@ -776,8 +776,7 @@ void TMoneyView::mCategoryViewClick()
     TDm& dm = *m_host.dm;
     Table& acc = *dm.Tb_Account;
     TFormRest window(m_host, this);
-    // An empty account line makes the window the statement alone.
-    window.Lab->clear();
+    // Without an account line (no setAccount) the window is the statement alone.
     window.setAccountId(acc.fieldByName(AccountField::IdAccount).asInteger());
     window.setRange(PeriodStart, PeriodEnd);
     const QString format = QStringLiteral("dd.MM.yyyy");
@@ -785,7 +784,7 @@ void TMoneyView::mCategoryViewClick()
                               .arg(node->text(0), acc.fieldByName(AccountField::Account).asString(),
                                    dateOfDay(PeriodStart).toString(format), dateOfDay(PeriodEnd).toString(format)));
     static const char* const levels[] = {"level1=%1", "level2=%1", "level3=%1"};
-    window.Tb_Detail->setFilter(
+    window.setStatementFilter(
         QString::fromLatin1(levels[qBound(0, TCategoryPane::nodeLevel(node), 2)]).arg(TCategoryPane::nodeId(node)));
     m_host.prompts->runModal(&window);
 }

@@ -7,6 +7,7 @@
 #include "categories/CategoryTree.h"
 #include "data/Database.h"
 #include "data/DorvDm.h"
+#include "data/Query.h"
 #include "ledger/MoneyView.h"
 #include "ledger/OperationEditor.h"
 #include "results/DorvRes.h"
@@ -277,10 +278,10 @@ void BM_ResultsSteps(benchmark::State& state)
                 state.ResumeTiming();
                 r.drillDown(); // into "Еда"
                 r.dimensionClicked(dorv::Dimension::Who);
-                r.sortClicked(r.mpSortCredit);
+                r.sortClicked(namedPart<QAction>(&r, "mpSortCredit"));
                 r.drillUp();
-                r.ButDetailClick(); // the pane with the statement of the current row
-                r.QRes->next();     // a row change with the pane open
+                r.ButDetailClick();                         // the pane with the statement of the current row
+                namedPart<dorv::Query>(&r, "QRes")->next(); // a row change with the pane open
                 state.PauseTiming();
                 return int(QDialog::Rejected);
             });
