@@ -444,12 +444,7 @@ void TFormMain::FormCreate()
     const QDate back(today.year() - 100, TodayMonth, TodayDay), ahead(today.year() + 100, TodayMonth, TodayDay);
     m_state->setWholeRange(dayNumber(back.isValid() ? back : QDate(1900, 1, 1)),
                            dayNumber(ahead.isValid() ? ahead : QDate(2173, 10, 14)));
-    for (TDbGrid* g : {People->DBGPerson, People->DBGFamily}) {
-        g->todayDay = TodayDay;
-        g->todayMonth = TodayMonth;
-        g->tomorrowDay = TomorrowDay;
-        g->tomorrowMonth = TomorrowMonth;
-    }
+    People->setBirthdays(pairs);
 
     if (!m_file->prepare(m_env.tempFolder)) {
         m_failed = true;

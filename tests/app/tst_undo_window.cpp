@@ -296,22 +296,22 @@ class TestUndoWindow : public QObject {
         };
         c["person added"] = [this] {
             w->ShowView(1);
-            QTest::keyClick(child<dorv::TPeopleView>(&*w, "PeopleView")->DBGPerson, Qt::Key_Insert);
+            QTest::keyClick(child<TDbGrid>(child<dorv::TPeopleView>(&*w, "PeopleView"), "DBGPerson"), Qt::Key_Insert);
             dm().Tb_Person->fieldByName("Name").setAsString(QStringLiteral("Сидоров С.С."));
-            QTest::keyClick(child<dorv::TPeopleView>(&*w, "PeopleView")->DBGPerson, Qt::Key_Return);
+            QTest::keyClick(child<TDbGrid>(child<dorv::TPeopleView>(&*w, "PeopleView"), "DBGPerson"), Qt::Key_Return);
         };
         c["person deleted"] = [this] {
             w->ShowView(1);
             QVERIFY(dm().Tb_Person->locate("Id_Person", 2));
             child<dorv::TPeopleView>(&*w, "PeopleView")
-                ->setMenuGrid(child<dorv::TPeopleView>(&*w, "PeopleView")->DBGPerson);
+                ->setMenuGrid(child<TDbGrid>(child<dorv::TPeopleView>(&*w, "PeopleView"), "DBGPerson"));
             prompts.confirms.enqueue(true);
-            child<dorv::TPeopleView>(&*w, "PeopleView")->mpPersonDel->trigger();
+            child<QAction>(child<dorv::TPeopleView>(&*w, "PeopleView"), "mpPersonDel")->trigger();
         };
         c["person's phone typed in the grid"] = [this] {
             w->ShowView(1);
             QVERIFY(dm().Tb_Person->locate("Id_Person", 1));
-            TableModel& model = *child<dorv::TPeopleView>(&*w, "PeopleView")->DBGPerson->gridModel();
+            TableModel& model = *child<TDbGrid>(child<dorv::TPeopleView>(&*w, "PeopleView"), "DBGPerson")->gridModel();
             const int phone = model.columnOf("Phone");
             QVERIFY(model.setData(model.index(dm().Tb_Person->currentRow(), phone), "555"));
             // Moving on posts it, outside any command.
@@ -321,22 +321,22 @@ class TestUndoWindow : public QObject {
             w->ShowView(1);
             QVERIFY(dm().Tb_Person->locate("Id_Person", 1));
             child<dorv::TPeopleView>(&*w, "PeopleView")
-                ->setMenuGrid(child<dorv::TPeopleView>(&*w, "PeopleView")->DBGFamily);
-            child<dorv::TPeopleView>(&*w, "PeopleView")->mpPersonNew->trigger();
+                ->setMenuGrid(child<TDbGrid>(child<dorv::TPeopleView>(&*w, "PeopleView"), "DBGFamily"));
+            child<QAction>(child<dorv::TPeopleView>(&*w, "PeopleView"), "mpPersonNew")->trigger();
             dm().Tb_Family->fieldByName("Name").setAsString(QStringLiteral("Олег"));
-            QTest::keyClick(child<dorv::TPeopleView>(&*w, "PeopleView")->DBGFamily, Qt::Key_Return);
+            QTest::keyClick(child<TDbGrid>(child<dorv::TPeopleView>(&*w, "PeopleView"), "DBGFamily"), Qt::Key_Return);
         };
         c["firm added"] = [this] {
             w->ShowView(2);
-            child<dorv::TFirmsView>(&*w, "FirmsView")->mpFirmNew->trigger();
+            child<QAction>(child<dorv::TFirmsView>(&*w, "FirmsView"), "mpFirmNew")->trigger();
             dm().Tb_Firm->fieldByName("Firm").setAsString(QStringLiteral("Лютик"));
-            QTest::keyClick(child<dorv::TFirmsView>(&*w, "FirmsView")->DBGFirm, Qt::Key_Return);
+            QTest::keyClick(child<TDbGrid>(child<dorv::TFirmsView>(&*w, "FirmsView"), "DBGFirm"), Qt::Key_Return);
         };
         c["diary entry added"] = [this] {
             w->ShowView(3);
-            child<dorv::TDiaryView>(&*w, "DiaryView")->mpLogNew->trigger();
+            child<QAction>(child<dorv::TDiaryView>(&*w, "DiaryView"), "mpLogNew")->trigger();
             dm().Tb_Log->fieldByName("Note").setAsString(QStringLiteral("Купить хлеб"));
-            QTest::keyClick(child<dorv::TDiaryView>(&*w, "DiaryView")->DBGLog, Qt::Key_Return);
+            QTest::keyClick(child<TDbGrid>(child<dorv::TDiaryView>(&*w, "DiaryView"), "DBGLog"), Qt::Key_Return);
         };
         return c;
     }
