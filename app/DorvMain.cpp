@@ -587,8 +587,8 @@ void TFormMain::mMoneyViewClick(QAction* sender) { ShowView(sender->property(Tag
 
 void TFormMain::FormShow()
 {
-    if (Money->Pgd->TvCt->isVisible())
-        Money->Pgd->TvCt->setFocus();
+    if (Money->Pgd->expenseTree()->isVisible())
+        Money->Pgd->expenseTree()->setFocus();
 }
 
 void TFormMain::showEvent(QShowEvent* event)

@@ -128,7 +128,7 @@ TMoneyView::TMoneyView(Services& host, QWidget* parent)
         // Leaving a tree for the history is entering the history: its colour wins.
         setSplitterColour(DBG->hasFocus() ? QColor(128, 0, 0) : colour);
     });
-    for (QTreeWidget* tree : {Pgd->TvCt, Pgd->TvDt})
+    for (QTreeWidget* tree : {Pgd->expenseTree(), Pgd->incomeTree()})
         tree->setDragEnabled(true);
 
     DBG = new TDbGrid(QStringLiteral("DBG"), 1, Splitter1);
@@ -181,8 +181,9 @@ TMoneyView::TMoneyView(Services& host, QWidget* parent)
     buildPopup();
     m_categories = new TCategoryEditor(*Pgd, m_host);
     mCheck = (new TBookCheckCommand(*this, dm, *m_host.prompts))->mCheck;
-    for (QAction* a : {Pgd->mCategoryView, Pgd->mpCategoryView})
-        connectGuarded(a, &QAction::triggered, this, *m_host.prompts, [this] { mCategoryViewClick(); });
+    for (const char* name : {"mCategoryView", "mpCategoryView"})
+        connectGuarded(Pgd->command(QString::fromLatin1(name)), &QAction::triggered, this, *m_host.prompts,
+                       [this] { mCategoryViewClick(); });
     setBalanceColour(false);
     refreshAccountLabels();
     followDirection();
@@ -582,7 +583,7 @@ void TMoneyView::SwitchDirection()
     Pgd->showPage(expense);
     if (!m_host.dm->Tb_Items->active())
         return;
-    QTreeWidget* tree = expense ? Pgd->TvCt : Pgd->TvDt;
+    QTreeWidget* tree = expense ? Pgd->expenseTree() : Pgd->incomeTree();
     Pgd->FillCategoryTree(tree);
     if (tree->isVisible())
         tree->setFocus();
@@ -602,10 +603,10 @@ void TMoneyView::ResetTrees()
     if (!m_host.dm->Tb_Items->active())
         return;
     try {
-        Pgd->FillCategoryTree(Pgd->TvCt);
-        Pgd->FillCategoryTree(Pgd->TvDt);
-        if (Pgd->TvCt->topLevelItemCount() > 0)
-            Pgd->TvCt->setCurrentItem(Pgd->TvCt->topLevelItem(0));
+        Pgd->FillCategoryTree(Pgd->expenseTree());
+        Pgd->FillCategoryTree(Pgd->incomeTree());
+        if (Pgd->expenseTree()->topLevelItemCount() > 0)
+            Pgd->expenseTree()->setCurrentItem(Pgd->expenseTree()->topLevelItem(0));
     } catch (const DbError&) {
     }
 }
@@ -766,7 +767,7 @@ void TMoneyView::ButResultClick()
 void TMoneyView::mCategoryViewClick()
 {
     repaint();
-    QTreeWidget* tree = state().expenseMode() ? Pgd->TvCt : state().incomeMode() ? Pgd->TvDt : nullptr;
+    QTreeWidget* tree = state().expenseMode() ? Pgd->expenseTree() : state().incomeMode() ? Pgd->incomeTree() : nullptr;
     QTreeWidgetItem* node = tree ? tree->currentItem() : nullptr;
     if (!node)
         return;

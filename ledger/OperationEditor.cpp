@@ -51,9 +51,9 @@ QTreeWidgetItem* TOperationEditor::selectedNode() const
 {
     TCategoryPane& pane = *m_view.Pgd;
     if (m_state.expenseMode())
-        return pane.TvCt->currentItem();
+        return pane.expenseTree()->currentItem();
     if (m_state.incomeMode())
-        return pane.TvDt->currentItem();
+        return pane.incomeTree()->currentItem();
     return nullptr;
 }
 
@@ -170,8 +170,8 @@ void TOperationEditor::OpenOperationCard(CardMode mode)
     req.CardPage = CardPage::CalendarOrPassword;
     TCategoryPane& pane = *m_view.Pgd;
     if (mode == CardMode::New) {
-        if (m_state.expenseMode() && pane.TvCt->currentItem()) {
-            if (TCategoryPane::nodeId(pane.TvCt->currentItem()) != -1) {
+        if (m_state.expenseMode() && pane.expenseTree()->currentItem()) {
+            if (TCategoryPane::nodeId(pane.expenseTree()->currentItem()) != -1) {
                 req.CardPage = CardPage::Expense;
             } else if (acc.active()) {
                 if (acc.recordCount() < 2)
@@ -179,7 +179,7 @@ void TOperationEditor::OpenOperationCard(CardMode mode)
                 else
                     req.CardPage = CardPage::Transfer;
             }
-        } else if (m_state.incomeMode() && pane.TvDt->currentItem()) {
+        } else if (m_state.incomeMode() && pane.incomeTree()->currentItem()) {
             req.CardPage = CardPage::Income;
         }
     } else if (mode == CardMode::Edit && !hist.isEmpty() && !receivingRow(hist)

@@ -296,13 +296,13 @@ private slots:
         money().ButDt->click();
         QVERIFY(w->action("mDt")->isChecked());
         QVERIFY(money().modeOn());
-        QCOMPARE(money().Pgd->shownTree(), money().Pgd->TvDt);
+        QCOMPARE(money().Pgd->shownTree(), child<QTreeWidget>(money().Pgd, "TvDt"));
         // The expense button while income is down brings income up.
         money().ButCt->click();
         QVERIFY(money().ButCt->isChecked() && !money().ButDt->isChecked());
         QVERIFY(w->action("mCt")->isChecked() && !w->action("mDt")->isChecked());
-        QCOMPARE(money().Pgd->shownTree(), money().Pgd->TvCt);
-        QCOMPARE(money().Pgd->TvCt->topLevelItem(0)->text(0), QString("ПЕРЕВОД"));
+        QCOMPARE(money().Pgd->shownTree(), child<QTreeWidget>(money().Pgd, "TvCt"));
+        QCOMPARE(child<QTreeWidget>(money().Pgd, "TvCt")->topLevelItem(0)->text(0), QString("ПЕРЕВОД"));
     }
 
     void enterEditsOnlyWhenEditIsAvailable()
@@ -413,7 +413,7 @@ private slots:
                 return false;
             }
         } counter;
-        QTreeWidget* tree = money().Pgd->TvCt;
+        QTreeWidget* tree = child<QTreeWidget>(money().Pgd, "TvCt");
         tree->clear();
         tree->parentWidget()->installEventFilter(&counter);
         QSignalSpy opened(&money(), &TMoneyView::operationCardRequested);
@@ -429,7 +429,7 @@ private slots:
         w->activateWindow();
         if (!QTest::qWaitForWindowActive(w.get()))
             QSKIP("the platform does not activate windows");
-        money().Pgd->TvCt->setFocus();
+        child<QTreeWidget>(money().Pgd, "TvCt")->setFocus();
         QCOMPARE(money().splitterColour(), QColor(0, 0, 128));
         money().DBG->setFocus(); // straight from the tree to the history
         QCOMPARE(money().splitterColour(), QColor(128, 0, 0));

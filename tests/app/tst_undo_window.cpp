@@ -153,13 +153,13 @@ class TestUndoWindow : public QObject {
                  query("SELECT count(*) FROM TB_HIST WHERE Id_Account = " + account).value(0));
         for (Table* t : {dm().Tb_Account, dm().Tb_Person, dm().Tb_Firm, dm().Tb_Items})
             QCOMPARE(QString::number(t->recordCount()), query("SELECT count(*) FROM " + t->tableName()).value(0));
-        for (QTreeWidget* tree : {pane().TvCt, pane().TvDt}) {
+        for (QTreeWidget* tree : {child<QTreeWidget>(&pane(), "TvCt"), child<QTreeWidget>(&pane(), "TvDt")}) {
             QStringList shown;
             for (QTreeWidgetItemIterator it(tree); *it; ++it)
                 shown << QString::number(TCategoryPane::nodeId(*it)) + ' ' + (*it)->text(0);
             shown.sort();
             QStringList stored = query(QStringLiteral("SELECT ID_ITM, ITM FROM TB_ITEMS WHERE C <> '%1'")
-                                           .arg(tree == pane().TvCt ? '+' : '-'));
+                                           .arg(tree == child<QTreeWidget>(&pane(), "TvCt") ? '+' : '-'));
             stored.sort();
             QCOMPARE(shown, stored);
         }
@@ -202,23 +202,23 @@ class TestUndoWindow : public QObject {
     {
         QHash<QString, std::function<void()>> c;
         c["expense"] = [this] {
-            select(pane().TvCt, 2);
+            select(child<QTreeWidget>(&pane(), "TvCt"), 2);
             nextCard({{"DBESum", "350"}});
             w->action("mMoneyNew")->trigger();
         };
         c["income"] = [this] {
             money().ButDt->click();
-            select(pane().TvDt, 4);
+            select(child<QTreeWidget>(&pane(), "TvDt"), 4);
             nextCard({{"DBESum", "45000"}});
             w->action("mMoneyNew")->trigger();
         };
         c["transfer"] = [this] {
-            select(pane().TvCt, -1);
+            select(child<QTreeWidget>(&pane(), "TvCt"), -1);
             nextCard({{"DBETrans", "100"}, {"DBLTrans", "Карта"}});
-            QTest::keyClick(pane().TvCt, Qt::Key_Return);
+            QTest::keyClick(child<QTreeWidget>(&pane(), "TvCt"), Qt::Key_Return);
         };
         c["transfer between currencies"] = [this] {
-            select(pane().TvCt, -1);
+            select(child<QTreeWidget>(&pane(), "TvCt"), -1);
             nextCard({{"DBETrans", "100"}, {"DBLTrans", "Доллары"}, {"DBETrans_Ref", "250"}, {"DBERate", "2.5"}});
             w->action("mMoneyNew")->trigger();
         };
@@ -254,24 +254,26 @@ class TestUndoWindow : public QObject {
             w->action("mEmptyHist")->trigger();
         };
         c["category added"] = [this] {
-            select(pane().TvCt, 1);
+            select(child<QTreeWidget>(&pane(), "TvCt"), 1);
             nextCategory("Кофе");
             w->action("mCategoryNewChild")->trigger();
         };
         c["category renamed by card"] = [this] {
-            select(pane().TvCt, 5);
+            select(child<QTreeWidget>(&pane(), "TvCt"), 5);
             nextCategory("Проезд");
             w->action("mCategoryEdit")->trigger();
         };
-        c["category renamed in place"] = [this] { pane().FindCategoryNode(pane().TvCt, 5, {})->setText(0, "Проезд"); };
+        c["category renamed in place"] = [this] {
+            pane().FindCategoryNode(child<QTreeWidget>(&pane(), "TvCt"), 5, {})->setText(0, "Проезд");
+        };
         c["category moved"] = [this] {
-            select(pane().TvCt, 3);
+            select(child<QTreeWidget>(&pane(), "TvCt"), 3);
             prompts.inputs.enqueue("Транспорт");
             prompts.confirms.enqueue(true);
             w->action("mCategoryMove")->trigger();
         };
         c["category deleted"] = [this] {
-            select(pane().TvCt, 6);
+            select(child<QTreeWidget>(&pane(), "TvCt"), 6);
             prompts.confirms.enqueue(true);
             w->action("mCategoryDelete")->trigger();
         };
@@ -480,7 +482,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, current);
         // These act on the tree that has the focus.
-        if ((command == "category moved" || command == "category deleted") && !focus(pane().TvCt))
+        if ((command == "category moved" || command == "category deleted")
+            && !focus(child<QTreeWidget>(&pane(), "TvCt")))
             QSKIP("the platform does not activate windows");
         const QStringList before = dump();
         commands()[command]();
@@ -505,8 +508,8 @@ private slots:
         const QStringList where = current.split(' ');
         if (where.value(0) == "TvCt") {
             QCOMPARE(w->currentView(), View::Money);
-            QVERIFY(pane().TvCt->currentItem());
-            QCOMPARE(TCategoryPane::nodeId(pane().TvCt->currentItem()), where.value(1).toInt());
+            QVERIFY(child<QTreeWidget>(&pane(), "TvCt")->currentItem());
+            QCOMPARE(TCategoryPane::nodeId(child<QTreeWidget>(&pane(), "TvCt")->currentItem()), where.value(1).toInt());
         } else if (!current.isEmpty()) {
             Table* t = nullptr;
             for (Table* each : dm().tables())

@@ -87,7 +87,7 @@ void nextCard(const QList<std::pair<const char*, QString>>& typed)
 
 void select(int id)
 {
-    QTreeWidget* tree = money().Pgd->TvCt;
+    QTreeWidget* tree = namedPart<QTreeWidget>(money().Pgd, "TvCt");
     tree->setCurrentItem(money().Pgd->FindCategoryNode(tree, id, {}));
 }
 
@@ -210,7 +210,7 @@ BENCHMARK(BM_CloseAccount)->Unit(benchmark::kMillisecond)->Iterations(1);
 void BM_CategoryDeleteCount(benchmark::State& state)
 {
     guarded(state, [&] {
-        QTreeWidget* tree = money().Pgd->TvCt;
+        QTreeWidget* tree = namedPart<QTreeWidget>(money().Pgd, "TvCt");
         tree->setFocus();
         for (auto _ : state) {
             tree->setCurrentItem(money().Pgd->FindCategoryNode(tree, 3, {}));
@@ -224,7 +224,7 @@ BENCHMARK(BM_CategoryDeleteCount)->Unit(benchmark::kMillisecond)->Iterations(10)
 void BM_CategoryMove(benchmark::State& state)
 {
     guarded(state, [&] {
-        QTreeWidget* tree = money().Pgd->TvCt;
+        QTreeWidget* tree = namedPart<QTreeWidget>(money().Pgd, "TvCt");
         int to = 4;
         for (auto _ : state) {
             g_prompts->confirms.enqueue(true);
@@ -240,7 +240,7 @@ BENCHMARK(BM_CategoryMove)->Unit(benchmark::kMillisecond)->Iterations(10);
 void BM_CategoryRename(benchmark::State& state)
 {
     guarded(state, [&] {
-        QTreeWidget* tree = money().Pgd->TvCt;
+        QTreeWidget* tree = namedPart<QTreeWidget>(money().Pgd, "TvCt");
         int n = 0;
         g_window->Dm()->Tb_Account->locate(QStringLiteral("Id_Account"), 1);
         g_window->action(QStringLiteral("mTotal"))->trigger(); // the whole history shown, to be refreshed
@@ -295,7 +295,7 @@ BENCHMARK(BM_ResultsSteps)->Unit(benchmark::kMillisecond)->Iterations(5);
 void BM_CategoryStatement(benchmark::State& state)
 {
     guarded(state, [&] {
-        QTreeWidget* tree = money().Pgd->TvCt;
+        QTreeWidget* tree = namedPart<QTreeWidget>(money().Pgd, "TvCt");
         tree->setCurrentItem(money().Pgd->FindCategoryNode(tree, 1, {}));
         for (auto _ : state) {
             g_prompts->modals.enqueue([](QDialog*) { return int(QDialog::Rejected); });

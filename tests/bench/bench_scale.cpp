@@ -156,7 +156,7 @@ int measure(qint64 rows, const QString& source)
         });
         act("choose another account", [&] { money.ButAccClick(); });
     }
-    QTreeWidget* tree = money.Pgd->TvCt;
+    QTreeWidget* tree = namedPart<QTreeWidget>(money.Pgd, "TvCt");
     tree->setCurrentItem(money.Pgd->FindCategoryNode(tree, 2, {}));
     for (int i = 0; i < 5; ++i) {
         nextCard(run.prompts, QStringLiteral("12.5"));

@@ -296,10 +296,11 @@ private slots:
 
     void categoryStatement()
     {
-        child<dorv::TMoneyView>(&*w, "MoneyView")
-            ->Pgd->TvCt->setCurrentItem(
+        child<QTreeWidget>(child<dorv::TMoneyView>(&*w, "MoneyView")->Pgd, "TvCt")
+            ->setCurrentItem(
                 child<dorv::TMoneyView>(&*w, "MoneyView")
-                    ->Pgd->FindCategoryNode(child<dorv::TMoneyView>(&*w, "MoneyView")->Pgd->TvCt, 1, {}));
+                    ->Pgd->FindCategoryNode(child<QTreeWidget>(child<dorv::TMoneyView>(&*w, "MoneyView")->Pgd, "TvCt"),
+                                            1, {}));
         QString seen;
         prompts.modals.enqueue([&seen](QDialog* d) {
             auto& r = *static_cast<TFormRest*>(d);

@@ -121,7 +121,7 @@ void bookkeepingDay(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString&
     dorv::TMoneyView& money = *namedPart<dorv::TMoneyView>(&w, "MoneyView");
     money.ResetTrees();
     money.ApplyPeriod();
-    QTreeWidget* expenses = money.Pgd->TvCt;
+    QTreeWidget* expenses = namedPart<QTreeWidget>(money.Pgd, "TvCt");
     auto book = [&](QTreeWidget* tree, int item) {
         tree->setCurrentItem(money.Pgd->FindCategoryNode(tree, item, {}));
         QTest::keyClick(tree, Qt::Key_Return);
@@ -136,7 +136,7 @@ void bookkeepingDay(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString&
     book(expenses, 3);
     money.ButDt->click();
     fillCard(prompts, {{"DBESum", QStringLiteral("45000")}, {"DBLWho", QStringLiteral("Иванов")}});
-    book(money.Pgd->TvDt, 4);
+    book(namedPart<QTreeWidget>(money.Pgd, "TvDt"), 4);
     money.ButCt->click();
     fillCard(prompts, {{"DBETrans", QStringLiteral("10000")}, {"DBLTrans", QStringLiteral("Карта")}},
              out + QStringLiteral("/day-transfer-card.png"));
