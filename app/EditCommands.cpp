@@ -126,7 +126,7 @@ void TEditCommands::refreshViews()
 
     // The trees are a cache of the categories: emptied and filled again, with the same nodes
     // open and chosen.
-    TCategoryPane& pane = *money.Pgd;
+    TCategoryPane& pane = money.categoryPane();
     QTreeWidget* trees[2] = {pane.expenseTree(), pane.incomeTree()};
     std::optional<int> chosen[2];
     QSet<int> open[2];
@@ -176,7 +176,7 @@ void TEditCommands::showTouched(const TouchedRow& row)
     } else if (table == QLatin1String("TB_ITEMS")) {
         if (m_main.currentView() != View::Money)
             m_main.ShowView(View::Money);
-        TCategoryPane& pane = *money.Pgd;
+        TCategoryPane& pane = money.categoryPane();
         // The item itself, or where it was: its parent.
         const QVariant id = row.present ? value("ID_ITM") : value("ID_REF");
         if (!id.isValid())

@@ -267,6 +267,12 @@ void TMoneyView::buildActions()
     connectGuarded(mResult, &QAction::triggered, this, *m_host.prompts, [this] { ButResultClick(); });
 }
 
+QAction* TMoneyView::command(const QString& name) const { return findChild<QAction*>(name); }
+
+int TMoneyView::categoryWidth() const { return Splitter1->sizes().value(0, 175); }
+
+void TMoneyView::setCategoryWidth(int width, int total) { Splitter1->setSizes({width, qMax(100, total - width)}); }
+
 QList<QAction*> TMoneyView::periodItems() const { return {mTotal, mYear, mMonth, mWeek, mDay}; }
 
 void TMoneyView::buildToolBar()

@@ -49,7 +49,7 @@ class TestUndoWindow : public QObject {
     QString file;
 
     TMoneyView& money() { return *child<dorv::TMoneyView>(&*w, "MoneyView"); }
-    TCategoryPane& pane() { return *money().Pgd; }
+    TCategoryPane& pane() { return *child<TCategoryPane>(&money(), "Pgd"); }
     TDm& dm() { return *w->Dm(); }
     Table& hist() { return *dm().Tb_Hist; }
     QAction* undo() { return w->action("mUndo"); }
@@ -140,7 +140,7 @@ class TestUndoWindow : public QObject {
     void checkViews()
     {
         const QString account = dm().Tb_Account->fieldByName("Id_Account").asString();
-        QCOMPARE(money().DBTRest->text(),
+        QCOMPARE(child<QLabel>(&money(), "DBTRest")->text(),
                  formatMoney(query("SELECT Rest FROM TB_ACCOUNT WHERE Id_Account = " + account).value(0).toDouble()));
         const QStringList sums =
             query("SELECT total(Dt), total(Ct) FROM TB_HIST WHERE Kind = '1' AND Id_Account = " + account)
@@ -207,7 +207,7 @@ class TestUndoWindow : public QObject {
             w->action("mMoneyNew")->trigger();
         };
         c["income"] = [this] {
-            money().ButDt->click();
+            child<QToolButton>(&money(), "ButDt")->click();
             select(child<QTreeWidget>(&pane(), "TvDt"), 4);
             nextCard({{"DBESum", "45000"}});
             w->action("mMoneyNew")->trigger();
@@ -388,14 +388,14 @@ private slots:
         QVERIFY(!redo()->isEnabled());
         // The keys reach the commands from the window.
         commands()["expense"]();
-        if (!focus(money().DBG))
+        if (!focus(child<TDbGrid>(&money(), "DBG")))
             QSKIP("the platform does not activate windows");
-        QTest::keyClick(money().DBG, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(child<TDbGrid>(&money(), "DBG"), Qt::Key_Z, Qt::ControlModifier);
         QVERIFY(!undo()->isEnabled());
-        QTest::keyClick(money().DBG, Qt::Key_Y, Qt::ControlModifier);
+        QTest::keyClick(child<TDbGrid>(&money(), "DBG"), Qt::Key_Y, Qt::ControlModifier);
         QVERIFY(!redo()->isEnabled());
-        QTest::keyClick(money().DBG, Qt::Key_Z, Qt::ControlModifier);
-        QTest::keyClick(money().DBG, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(child<TDbGrid>(&money(), "DBG"), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(child<TDbGrid>(&money(), "DBG"), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(undo()->text(), step("&Отменить", "расход 350.00 «Картофель»"));
         w->hide();
     }

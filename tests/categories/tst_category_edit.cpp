@@ -33,7 +33,7 @@ class TestCategoryEdit : public QObject {
     std::unique_ptr<TFormMain> w;
 
     TMoneyView& money() { return *child<dorv::TMoneyView>(&*w, "MoneyView"); }
-    TCategoryPane& pane() { return *money().Pgd; }
+    TCategoryPane& pane() { return *child<TCategoryPane>(&money(), "Pgd"); }
     TCategoryEditor& editor() { return money().categoryEditor(); }
     void exec(const QString& sql) { Database::acquire(w->workingFolder())->exec(sql); }
     QStringList query(const QString& sql)
@@ -212,7 +212,7 @@ private slots:
 
     void incomeItemForBothDirections()
     {
-        money().ButDt->click();
+        child<QToolButton>(&money(), "ButDt")->click();
         select(child<QTreeWidget>(&pane(), "TvDt"), 30);
         QStringList seen;
         nextCard("Премия", "both", &seen);
@@ -220,7 +220,7 @@ private slots:
         QCOMPARE(seen.value(0), QString("Добавление статьи приходa").replace("a", "а"));
         QCOMPARE(seen.value(2), QString("приход"));
         QCOMPARE(query("SELECT C FROM TB_ITEMS WHERE ITM = 'Премия'"), QStringList{"0"});
-        money().ButCt->click();
+        child<QToolButton>(&money(), "ButCt")->click();
         QVERIFY(lines(child<QTreeWidget>(&pane(), "TvCt")).join(' ').contains("Премия#"));
     }
 
@@ -353,7 +353,7 @@ private slots:
         QCOMPARE(prompts.messages(), QStringList{"Удаление невозможно! - 3 связей в истории"});
         QCOMPARE(query("SELECT count(*) FROM TB_ITEMS WHERE ID_ITM = 2"), QStringList{"1"});
         // From the main menu while the history has the focus: nothing.
-        QVERIFY(focus(money().DBG));
+        QVERIFY(focus(child<TDbGrid>(&money(), "DBG")));
         prompts.asked.clear();
         select(child<QTreeWidget>(&pane(), "TvCt"), 11);
         w->action("mCategoryDelete")->trigger();

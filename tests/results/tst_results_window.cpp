@@ -296,11 +296,13 @@ private slots:
 
     void categoryStatement()
     {
-        child<QTreeWidget>(child<dorv::TMoneyView>(&*w, "MoneyView")->Pgd, "TvCt")
+        child<QTreeWidget>(child<TCategoryPane>(child<dorv::TMoneyView>(&*w, "MoneyView"), "Pgd"), "TvCt")
             ->setCurrentItem(
-                child<dorv::TMoneyView>(&*w, "MoneyView")
-                    ->Pgd->FindCategoryNode(child<QTreeWidget>(child<dorv::TMoneyView>(&*w, "MoneyView")->Pgd, "TvCt"),
-                                            1, {}));
+                child<TCategoryPane>(child<dorv::TMoneyView>(&*w, "MoneyView"), "Pgd")
+                    ->FindCategoryNode(
+                        child<QTreeWidget>(child<TCategoryPane>(child<dorv::TMoneyView>(&*w, "MoneyView"), "Pgd"),
+                                           "TvCt"),
+                        1, {}));
         QString seen;
         prompts.modals.enqueue([&seen](QDialog* d) {
             auto& r = *static_cast<TFormRest*>(d);
