@@ -160,8 +160,8 @@ void TFormMain::buildMoneyPage()
     m_dm->expenseMode = [this] { return m_state->expenseMode(); };
     m_dm->inform = [this](const QString& text) { m_prompts->inform(text); };
     Money = new TMoneyView(*m_services);
-    DBG = Money->DBG;
-    m_histModel = Money->histModel;
+    DBG = Money->historyGrid();
+    m_histModel = Money->historyModel();
     connect(m_dm.get(), &TDm::historyDataChanged, this, [this] { UpdateCommandStates(); });
     connect(m_state, &TMoneyState::directionChanged, this, [this] {
         if (mCategory)
@@ -230,17 +230,19 @@ void TFormMain::buildActions()
 
     mCategory = bar->addMenu(QStringLiteral("&Статья"));
     mCategory->setObjectName(QStringLiteral("mCategory"));
-    placeAll(mCategory, Money->Pgd->menuItems());
+    placeAll(mCategory, Money->categoryPane().menuItems());
 
     mMoney = bar->addMenu(QStringLiteral("&Деньги"));
     mMoney->setObjectName(QStringLiteral("mMoney"));
-    placeAll(mMoney, {Money->mCt, Money->mDt, nullptr, Money->mAccounts, nullptr, Money->mMoneyNew, Money->mMoneyEdit,
-                      Money->mMoneyDelete, Money->mUpdate, nullptr});
+    placeAll(mMoney, {Money->command(QStringLiteral("mCt")), Money->command(QStringLiteral("mDt")), nullptr,
+                      Money->command(QStringLiteral("mAccounts")), nullptr, Money->command(QStringLiteral("mMoneyNew")),
+                      Money->command(QStringLiteral("mMoneyEdit")), Money->command(QStringLiteral("mMoneyDelete")),
+                      Money->command(QStringLiteral("mUpdate")), nullptr});
     mRange = mMoney->addMenu(QStringLiteral("Пери&од"));
     mRange->setObjectName(QStringLiteral("mRange"));
     placeAll(mRange, Money->periodItems());
     mMoney->addSeparator();
-    mMoney->addAction(Money->mResult);
+    mMoney->addAction(Money->command(QStringLiteral("mResult")));
     showPopupKeys();
 
     mService = bar->addMenu(QStringLiteral("Се&рвис"));
@@ -256,8 +258,8 @@ void TFormMain::buildActions()
     mService->addSeparator();
     m_password = addAction(mService, QStringLiteral("mPassword"), QStringLiteral("&Изменить пароль..."),
                            [this] { mPasswordClick(); });
-    mService->addAction(Money->mEmptyHist);
-    mService->addAction(Money->mCheck);
+    mService->addAction(Money->command(QStringLiteral("mEmptyHist")));
+    mService->addAction(Money->command(QStringLiteral("mCheck")));
     mService->addAction(m_import->mRules);
     mService->addSeparator();
     m_reg = addAction(mService, QStringLiteral("mReg"), QStringLiteral("&Очистить реестр..."), [this] { mRegClick(); });
@@ -444,12 +446,7 @@ void TFormMain::FormCreate()
     const QDate back(today.year() - 100, TodayMonth, TodayDay), ahead(today.year() + 100, TodayMonth, TodayDay);
     m_state->setWholeRange(dayNumber(back.isValid() ? back : QDate(1900, 1, 1)),
                            dayNumber(ahead.isValid() ? ahead : QDate(2173, 10, 14)));
-    for (TDbGrid* g : {People->DBGPerson, People->DBGFamily}) {
-        g->todayDay = TodayDay;
-        g->todayMonth = TodayMonth;
-        g->tomorrowDay = TomorrowDay;
-        g->tomorrowMonth = TomorrowMonth;
-    }
+    People->setBirthdays(pairs);
 
     if (!m_file->prepare(m_env.tempFolder)) {
         m_failed = true;
@@ -582,7 +579,7 @@ void TFormMain::ShowView(View view)
     const bool money = view == View::Money;
     mCategory->menuAction()->setVisible(money && m_state->modeOn());
     mMoney->menuAction()->setVisible(money);
-    Money->mAccounts->setVisible(money);
+    Money->command(QStringLiteral("mAccounts"))->setVisible(money);
     UpdateCommandStates();
     People->ApplyPersonFilter(view);
     emit viewShown(index);
@@ -592,8 +589,8 @@ void TFormMain::mMoneyViewClick(QAction* sender) { ShowView(sender->property(Tag
 
 void TFormMain::FormShow()
 {
-    if (Money->Pgd->TvCt->isVisible())
-        Money->Pgd->TvCt->setFocus();
+    if (Money->categoryPane().expenseTree()->isVisible())
+        Money->categoryPane().expenseTree()->setFocus();
 }
 
 void TFormMain::showEvent(QShowEvent* event)
@@ -689,22 +686,22 @@ void TFormMain::UpdateCommandStates()
     mCategory->setEnabled(s.category);
     mMoney->setEnabled(s.money);
     mView->setEnabled(s.view);
-    Money->mMoneyNew->setEnabled(s.moneyNew);
-    Money->mMoneyDelete->setEnabled(s.moneyDelete);
-    Money->mMoneyEdit->setEnabled(s.moneyEdit);
-    Money->mpMoneyNew->setEnabled(s.moneyNew);
-    Money->mpMoneyDelete->setEnabled(s.moneyDelete);
-    Money->mpMoneyEdit->setEnabled(s.moneyEdit);
-    Money->mUpdate->setEnabled(s.update);
-    Money->mpUpdate->setEnabled(s.update);
+    Money->command(QStringLiteral("mMoneyNew"))->setEnabled(s.moneyNew);
+    Money->command(QStringLiteral("mMoneyDelete"))->setEnabled(s.moneyDelete);
+    Money->command(QStringLiteral("mMoneyEdit"))->setEnabled(s.moneyEdit);
+    Money->command(QStringLiteral("mpMoneyNew"))->setEnabled(s.moneyNew);
+    Money->command(QStringLiteral("mpMoneyDelete"))->setEnabled(s.moneyDelete);
+    Money->command(QStringLiteral("mpMoneyEdit"))->setEnabled(s.moneyEdit);
+    Money->command(QStringLiteral("mUpdate"))->setEnabled(s.update);
+    Money->command(QStringLiteral("mpUpdate"))->setEnabled(s.update);
     for (QAction* a : {m_save, m_saveAs, m_password})
         a->setEnabled(s.save);
-    Money->mEmptyHist->setEnabled(s.save);
-    Money->mCheck->setEnabled(s.save);
+    Money->command(QStringLiteral("mEmptyHist"))->setEnabled(s.save);
+    Money->command(QStringLiteral("mCheck"))->setEnabled(s.save);
     m_import->mImport->setEnabled(s.save);
     m_import->mRules->setEnabled(s.save);
-    Money->mResult->setEnabled(s.result);
-    Money->mAccounts->setEnabled(s.accounts);
+    Money->command(QStringLiteral("mResult"))->setEnabled(s.result);
+    Money->command(QStringLiteral("mAccounts"))->setEnabled(s.accounts);
 }
 
 // ---- closing ----

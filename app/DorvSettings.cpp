@@ -27,7 +27,7 @@ QString TFormMain::LoadSettings()
     TbMain->setVisible(v.bar);
     // The period kind itself waits for a database: it is applied when one opens.
     m_state->setPeriodKind(PeriodKind(v.selPer >= 0 && v.selPer < 5 ? v.selPer : 0));
-    Money->Splitter1->setSizes({v.wdtItm, qMax(100, v.width - v.wdtItm)});
+    Money->setCategoryWidth(v.wdtItm, v.width);
     if (!v.cols.isEmpty() && !restoreColumns(v.cols))
         defaultColumns();
     return v.recentCatalog;
@@ -46,7 +46,7 @@ void TFormMain::SaveSettings()
     v.top = g.top();
     v.width = g.width();
     v.height = g.height();
-    v.wdtItm = Money->Splitter1->sizes().value(0, 175);
+    v.wdtItm = Money->categoryWidth();
     v.selPer = int(m_state->periodKind());
     v.bak = m_bak->isChecked();
     v.bar = m_bar->isChecked();

@@ -126,8 +126,8 @@ void TEditCommands::refreshViews()
 
     // The trees are a cache of the categories: emptied and filled again, with the same nodes
     // open and chosen.
-    TCategoryPane& pane = *money.Pgd;
-    QTreeWidget* trees[2] = {pane.TvCt, pane.TvDt};
+    TCategoryPane& pane = money.categoryPane();
+    QTreeWidget* trees[2] = {pane.expenseTree(), pane.incomeTree()};
     std::optional<int> chosen[2];
     QSet<int> open[2];
     for (int i = 0; i < 2; ++i) {
@@ -176,20 +176,20 @@ void TEditCommands::showTouched(const TouchedRow& row)
     } else if (table == QLatin1String("TB_ITEMS")) {
         if (m_main.currentView() != View::Money)
             m_main.ShowView(View::Money);
-        TCategoryPane& pane = *money.Pgd;
+        TCategoryPane& pane = money.categoryPane();
         // The item itself, or where it was: its parent.
         const QVariant id = row.present ? value("ID_ITM") : value("ID_REF");
         if (!id.isValid())
             return;
         TMoneyState& state = m_main.moneyState();
-        QTreeWidget* tree = state.incomeMode() ? pane.TvDt : pane.TvCt;
+        QTreeWidget* tree = state.incomeMode() ? pane.incomeTree() : pane.expenseTree();
         QTreeWidgetItem* node = state.modeOn() ? pane.FindCategoryNode(tree, id.toInt(), {}) : nullptr;
         if (!node) {
             // Only in the other direction's tree (or no tree shown): that one is shown.
             const bool income = itemDirectionFromStored(value("C").toString()) == ItemDirection::Income;
             state.setDirection(income ? TMoneyState::Direction::Income : TMoneyState::Direction::Expense);
             money.SwitchDirection();
-            tree = income ? pane.TvDt : pane.TvCt;
+            tree = income ? pane.incomeTree() : pane.expenseTree();
             node = pane.FindCategoryNode(tree, id.toInt(), {});
         }
         if (node) {

@@ -45,15 +45,20 @@ TCategoryEditor::TCategoryEditor(TCategoryPane& pane, Services& host) : QObject(
 {
     setObjectName(QStringLiteral("CategoryEditor"));
     Prompts& prompts = *m_host.prompts;
-    for (QAction* a : {pane.mCategoryNew, pane.mCategoryNewChild, pane.mCategoryEdit, pane.mpCategoryNew,
-                       pane.mpCategoryNewChild, pane.mpCategoryEdit})
+    for (const char* name : {"mCategoryNew", "mCategoryNewChild", "mCategoryEdit", "mpCategoryNew",
+                             "mpCategoryNewChild", "mpCategoryEdit"}) {
+        QAction* a = pane.command(QString::fromLatin1(name));
         connectGuarded(a, &QAction::triggered, this, prompts, [this, a] { mCategoryNewClick(a); });
-    for (QAction* a : {pane.mCategoryDelete, pane.mpCategoryDelete})
-        connectGuarded(a, &QAction::triggered, this, prompts, [this] { mCategoryDeleteClick(); });
-    for (QAction* a : {pane.mCategoryFind, pane.mpCategoryFind})
-        connectGuarded(a, &QAction::triggered, this, prompts, [this] { mCategoryFindClick(); });
-    for (QAction* a : {pane.mCategoryMove, pane.mpCategoryMove})
-        connectGuarded(a, &QAction::triggered, this, prompts, [this] { mCategoryMoveClick(); });
+    }
+    for (const char* name : {"mCategoryDelete", "mpCategoryDelete"})
+        connectGuarded(pane.command(QString::fromLatin1(name)), &QAction::triggered, this, prompts,
+                       [this] { mCategoryDeleteClick(); });
+    for (const char* name : {"mCategoryFind", "mpCategoryFind"})
+        connectGuarded(pane.command(QString::fromLatin1(name)), &QAction::triggered, this, prompts,
+                       [this] { mCategoryFindClick(); });
+    for (const char* name : {"mCategoryMove", "mpCategoryMove"})
+        connectGuarded(pane.command(QString::fromLatin1(name)), &QAction::triggered, this, prompts,
+                       [this] { mCategoryMoveClick(); });
     connectGuarded(&pane, &TCategoryPane::nodeRenamed, this, prompts,
                    [this](QTreeWidgetItem* node, QString text) { TvCtEdited(node, text); });
     connectGuarded(&pane, &TCategoryPane::nodeDropped, this, prompts,
@@ -89,8 +94,9 @@ void TCategoryEditor::installPage(TFormCard& card)
     layout->addWidget(DBRg);
     layout->addStretch(1);
     connect(DBECat, &QLineEdit::textChanged, this, [this] { DBECatChange(); });
-    connectGuarded(DBRgFirst, &QRadioButton::clicked, this, *m_host.prompts,
-                   [this] { setDirection(m_tree == m_pane.TvDt ? ItemDirection::Income : ItemDirection::Expense); });
+    connectGuarded(DBRgFirst, &QRadioButton::clicked, this, *m_host.prompts, [this] {
+        setDirection(m_tree == m_pane.incomeTree() ? ItemDirection::Income : ItemDirection::Expense);
+    });
     connectGuarded(DBRgBoth, &QRadioButton::clicked, this, *m_host.prompts,
                    [this] { setDirection(ItemDirection::Both); });
     card.setPage(5, this);
@@ -107,15 +113,15 @@ void TCategoryEditor::setDirection(ItemDirection direction)
 QTreeWidget* TCategoryEditor::cardTree() const
 {
     if (m_host.expenseMode())
-        return m_pane.TvCt;
+        return m_pane.expenseTree();
     if (m_host.incomeMode())
-        return m_pane.TvDt;
+        return m_pane.incomeTree();
     return nullptr;
 }
 
 QTreeWidget* TCategoryEditor::focusedTree() const
 {
-    for (QTreeWidget* tree : {m_pane.TvCt, m_pane.TvDt})
+    for (QTreeWidget* tree : {m_pane.expenseTree(), m_pane.incomeTree()})
         if (tree->hasFocus())
             return tree;
     return nullptr;
@@ -123,7 +129,7 @@ QTreeWidget* TCategoryEditor::focusedTree() const
 
 QTreeWidget* TCategoryEditor::otherTree(QTreeWidget* tree) const
 {
-    return tree == m_pane.TvCt ? m_pane.TvDt : m_pane.TvCt;
+    return tree == m_pane.expenseTree() ? m_pane.incomeTree() : m_pane.expenseTree();
 }
 
 void TCategoryEditor::mCategoryNewClick(QAction* sender)
@@ -152,7 +158,7 @@ void TCategoryEditor::OpenCategoryCard(CardMode action)
     Table& items = *m_host.dm->Tb_Items;
     // The name check looks through both trees whole; filling one walks the table, which must not
     // happen while the new item is being inserted (the walk would store it).
-    for (QTreeWidget* t : {m_pane.TvCt, m_pane.TvDt})
+    for (QTreeWidget* t : {m_pane.expenseTree(), m_pane.incomeTree()})
         m_pane.FillCategoryTree(t);
     if (action == CardMode::Edit && m_node)
         items.locate(QStringLiteral("ID_ITM"), qint64(TCategoryPane::nodeId(m_node)));
@@ -190,7 +196,7 @@ void TCategoryEditor::PrepareCategoryPage()
 {
     TFormCard& card = *m_host.card();
     card.PgCard->setCurrentWidget(card.ShCat);
-    const bool income = m_tree == m_pane.TvDt;
+    const bool income = m_tree == m_pane.incomeTree();
     DBRgFirst->setText(income ? QStringLiteral("приход") : QStringLiteral("расход"));
     static const char* const prefixes[] = {"", "Добавление статьи ", "Ответвление статьи ", "Изменение статьи "};
     card.setWindowTitle(QString::fromUtf8(prefixes[qBound(0, int(m_action), 3)]) + DBRgFirst->text()
@@ -219,7 +225,7 @@ void TCategoryEditor::DBECatChange()
 
 QTreeWidgetItem* TCategoryEditor::findName(const QString& name)
 {
-    for (QTreeWidget* tree : {m_pane.TvCt, m_pane.TvDt}) {
+    for (QTreeWidget* tree : {m_pane.expenseTree(), m_pane.incomeTree()}) {
         m_pane.FillCategoryTree(tree);
         if (QTreeWidgetItem* found = m_pane.FindCategoryNode(tree, -10, name))
             return found;
@@ -235,7 +241,7 @@ bool TCategoryEditor::categoryOk()
         return false;
     // Every tree is searched whole, and the other tree may be an empty cache: both are full then.
     bool taken = false;
-    for (QTreeWidget* tree : {m_pane.TvCt, m_pane.TvDt}) {
+    for (QTreeWidget* tree : {m_pane.expenseTree(), m_pane.incomeTree()}) {
         if (const QTreeWidgetItem* found = m_pane.FindCategoryNode(tree, -10, name))
             taken = taken || m_action != CardMode::Edit || !m_node
                     || TCategoryPane::nodeId(found) != TCategoryPane::nodeId(m_node);

@@ -33,13 +33,6 @@ public:
 
     enum class Attach { Child, Sibling };
 
-    // The card's category page, made the first time the card is there.
-    QLabel* LabCat = nullptr;
-    TDbEdit* DBECat = nullptr;
-    QGroupBox* DBRg = nullptr;
-    QRadioButton* DBRgFirst = nullptr; // "расход" or "приход"
-    QRadioButton* DBRgBoth = nullptr;  // "везде"
-
     void mCategoryNewClick(QAction* sender);
     void OpenCategoryCard(CardMode action);
     void PrepareCategoryPage();
@@ -57,6 +50,14 @@ public:
     void TvCtDragDrop(QTreeWidget* tree, const QPoint& at);
 
 private:
+    // The card's category page, made the first time the card is there; tests find
+    // its components by their names (objectName).
+    QLabel* LabCat = nullptr;
+    TDbEdit* DBECat = nullptr;
+    QGroupBox* DBRg = nullptr;
+    QRadioButton* DBRgFirst = nullptr; // "расход" or "приход"
+    QRadioButton* DBRgBoth = nullptr;  // "везде"
+
     void showPage() override { PrepareCategoryPage(); }
     bool pageOk() override { return categoryOk(); }
     void installPage(TFormCard& card);

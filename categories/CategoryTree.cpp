@@ -192,6 +192,8 @@ void TCategoryPane::setMenuActions(const QHash<QString, QAction*>& byName)
     TvCtChange(shownTree()->currentItem());
 }
 
+QAction* TCategoryPane::command(const QString& name) const { return findChild<QAction*>(name); }
+
 QList<QAction*> TCategoryPane::menuItems() const
 {
     return {mCategoryNew,  mCategoryNewChild, mCategoryEdit, mCategoryDelete, nullptr,

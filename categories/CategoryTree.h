@@ -38,26 +38,11 @@ public:
     TCategoryPane(TDm& dm, QWidget* parent = nullptr);
     ~TCategoryPane() override;
 
-    QWidget* ShCt;
-    QWidget* ShDt;
-    QTreeWidget* TvCt; // expense
-    QTreeWidget* TvDt; // income
-    QMenu* PmCat;
-    QAction* mpCategoryNew;
-    QAction* mpCategoryNewChild;
-    QAction* mpCategoryEdit;
-    QAction* mpCategoryDelete;
-    QAction* mpCategoryFind;
-    QAction* mpCategoryView;
-    QAction* mpCategoryMove;
-    // The same commands for the main menu (its "Статья" menu), owned here with the popup's.
-    QAction* mCategoryNew;
-    QAction* mCategoryNewChild;
-    QAction* mCategoryEdit;
-    QAction* mCategoryDelete;
-    QAction* mCategoryFind;
-    QAction* mCategoryView;
-    QAction* mCategoryMove;
+    // The two trees, for the windows that act on their nodes.
+    QTreeWidget* expenseTree() const { return TvCt; }
+    QTreeWidget* incomeTree() const { return TvDt; }
+    // A command of the pane, menu item (mCategory...) or popup item (mpCategory...), by its name.
+    QAction* command(const QString& name) const;
     // The main menu's items in their order; a null entry stands for a separator.
     QList<QAction*> menuItems() const;
 
@@ -99,6 +84,28 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Components, by their names (objectName); tests find them by these.
+    QWidget* ShCt;
+    QWidget* ShDt;
+    QTreeWidget* TvCt; // expense
+    QTreeWidget* TvDt; // income
+    QMenu* PmCat;
+    QAction* mpCategoryNew;
+    QAction* mpCategoryNewChild;
+    QAction* mpCategoryEdit;
+    QAction* mpCategoryDelete;
+    QAction* mpCategoryFind;
+    QAction* mpCategoryView;
+    QAction* mpCategoryMove;
+    // The same commands for the main menu (its "Статья" menu), owned here with the popup's.
+    QAction* mCategoryNew;
+    QAction* mCategoryNewChild;
+    QAction* mCategoryEdit;
+    QAction* mCategoryDelete;
+    QAction* mCategoryFind;
+    QAction* mCategoryView;
+    QAction* mCategoryMove;
+
     QTreeWidget* makeTree(QWidget* page, const QString& name);
     QAction* makePopupAction(const QString& name, const QString& text, const QKeySequence& key, int tag);
     QTreeWidget* treeHolding(const QWidget* widget) const;

@@ -274,6 +274,8 @@ void TDiaryView::mpLogFindFirmClick()
         emit openFirm(id);
 }
 
+void TDiaryView::releaseFilterButton() { ButLogFilt->setChecked(false); }
+
 void TDiaryView::ButLogFiltClick()
 {
     Table& t = *m_host.dm->Tb_Log;

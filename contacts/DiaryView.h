@@ -25,16 +25,6 @@ class TDiaryView final : public QWidget {
 public:
     explicit TDiaryView(Services& host, QWidget* parent = nullptr);
 
-    QFrame* PanDiary = nullptr;
-    QLabel* LabDiary = nullptr;
-    QToolButton* ButLogFilt = nullptr;
-    QGroupBox* DBRgLog = nullptr;
-    QRadioButton* DBRgLogItems[3] = {};
-    TDbGrid* DBGLog = nullptr;
-    QMenu* PmLog = nullptr;
-    QAction *mpLogNew = nullptr, *mpLogDel = nullptr, *mpLogEditDate = nullptr, *mpLogNon = nullptr,
-            *mpLogDate = nullptr, *mpLogMonth = nullptr, *mpLogFindPerson = nullptr, *mpLogFindFirm = nullptr;
-
     // Handlers.
     void PmLogPopup();
     void mpLogNewClick(QAction* sender);
@@ -42,6 +32,8 @@ public:
     void mpLogFindPersonClick();
     void mpLogFindFirmClick();
     void ButLogFiltClick();
+    // Releases the filter button without applying it; the caller sets the filter itself.
+    void releaseFilterButton();
     // The radio group picked a mode for the current entry.
     void DBRgLogClick(int mode);
 
@@ -52,6 +44,17 @@ signals:
     void openFirm(const QVariant& firmId);
 
 private:
+    // Components, by their names (objectName); tests find them by these.
+    QFrame* PanDiary = nullptr;
+    QLabel* LabDiary = nullptr;
+    QToolButton* ButLogFilt = nullptr;
+    QGroupBox* DBRgLog = nullptr;
+    QRadioButton* DBRgLogItems[3] = {};
+    TDbGrid* DBGLog = nullptr;
+    QMenu* PmLog = nullptr;
+    QAction *mpLogNew = nullptr, *mpLogDel = nullptr, *mpLogEditDate = nullptr, *mpLogNon = nullptr,
+            *mpLogDate = nullptr, *mpLogMonth = nullptr, *mpLogFindPerson = nullptr, *mpLogFindFirm = nullptr;
+
     void buildPopup();
     // The radio group shows the current entry's mode.
     void showMode();

@@ -21,13 +21,6 @@ class TFirmsView final : public QWidget {
 public:
     explicit TFirmsView(Services& host, QWidget* parent = nullptr);
 
-    QFrame* Panel1 = nullptr;
-    QLabel* LabFirm = nullptr;
-    QToolButton* ButPers_Firm = nullptr;
-    TDbGrid *DBGFirm = nullptr, *DBGPers_Firm = nullptr;
-    QMenu* PmFirm = nullptr;
-    QAction *mpFirmNew = nullptr, *mpFirmDel = nullptr;
-
     // Handlers.
     void ButPers_FirmClick();
     void DBGPers_FirmDblClick();
@@ -43,6 +36,14 @@ signals:
     void openPerson(const QVariant& personId);
 
 private:
+    // Components, by their names (objectName); tests find them by these.
+    QFrame* Panel1 = nullptr;
+    QLabel* LabFirm = nullptr;
+    QToolButton* ButPers_Firm = nullptr;
+    TDbGrid *DBGFirm = nullptr, *DBGPers_Firm = nullptr;
+    QMenu* PmFirm = nullptr;
+    QAction *mpFirmNew = nullptr, *mpFirmDel = nullptr;
+
     Services& m_host;
 };
 

@@ -289,6 +289,22 @@ void TPeopleView::ButFamilyClick()
         emit familyBirthdaysSeen();
 }
 
+void TPeopleView::setFamilyFilter(bool down)
+{
+    ButFamily->setChecked(down);
+    ButFamilyClick();
+}
+
+void TPeopleView::setBirthdays(const BirthdayPairs& pairs)
+{
+    for (TDbGrid* g : {DBGPerson, DBGFamily}) {
+        g->todayDay = pairs.todayDay;
+        g->todayMonth = pairs.todayMonth;
+        g->tomorrowDay = pairs.tomorrowDay;
+        g->tomorrowMonth = pairs.tomorrowMonth;
+    }
+}
+
 void TPeopleView::Tb_PersonAfterScroll()
 {
     TDm& dm = *m_host.dm;

@@ -24,15 +24,6 @@ class TPeopleView final : public QWidget {
 public:
     explicit TPeopleView(Services& host, QWidget* parent = nullptr);
 
-    QFrame* PanPers = nullptr;
-    QLabel* LabPers = nullptr;
-    QToolButton *ButPerson = nullptr, *ButFamily = nullptr;
-    TDbGrid *DBGPerson = nullptr, *DBGFamily = nullptr;
-    QSplitter* SplitPers = nullptr;
-    QMenu* PmPerson = nullptr;
-    QAction *mpPersonNew = nullptr, *mpPersonDel = nullptr, *mpPersonEditDate = nullptr, *mpPersonDelDate = nullptr,
-            *mpPersonFindSep = nullptr, *mpPersonFindPer = nullptr;
-
     // The grid the popup acts on: the one that has (or last had) the focus in the window, else the
     // one it was last opened on.
     TDbGrid* menuGrid() const;
@@ -44,6 +35,10 @@ public:
     void DBGPersonEditButtonClick(TDbGrid* grid);
     void ButPersonClick();
     void ButFamilyClick();
+    // Presses or releases the family filter button and applies it, as a click would.
+    void setFamilyFilter(bool down);
+    // The day and month pairs the grids mark birthdays of.
+    void setBirthdays(const BirthdayPairs& pairs);
     void Tb_PersonAfterScroll();
     // The person filter follows its button on this page and is off on every other one.
     void ApplyPersonFilter(View view);
@@ -56,6 +51,16 @@ signals:
     void familyBirthdaysSeen();
 
 private:
+    // Components, by their names (objectName); tests find them by these.
+    QFrame* PanPers = nullptr;
+    QLabel* LabPers = nullptr;
+    QToolButton *ButPerson = nullptr, *ButFamily = nullptr;
+    TDbGrid *DBGPerson = nullptr, *DBGFamily = nullptr;
+    QSplitter* SplitPers = nullptr;
+    QMenu* PmPerson = nullptr;
+    QAction *mpPersonNew = nullptr, *mpPersonDel = nullptr, *mpPersonEditDate = nullptr, *mpPersonDelDate = nullptr,
+            *mpPersonFindSep = nullptr, *mpPersonFindPer = nullptr;
+
     void buildPopup();
     Table& tableOf(TDbGrid* grid) const;
     bool onThisPage() const;

@@ -68,9 +68,8 @@ void TStartupReminders::Run()
             TDm& d = *m_host.dm;
             d.Tb_Log->setFiltered(false);
             d.Tb_Person->setFiltered(false);
-            m_diary.ButLogFilt->setChecked(false);
-            m_people.ButFamily->setChecked(false);
-            m_people.ButFamilyClick();
+            m_diary.releaseFilterButton();
+            m_people.setFamilyFilter(false);
         } catch (...) {
             // The filters are the next opening's to set again; their failure changes no data.
             noteSwallowed("lifting the reminder filters");
@@ -92,7 +91,7 @@ void TStartupReminders::step()
     if (diaryFlag)
         message = QStringLiteral("Загляните в дневник - есть дело!");
     log.setFiltered(false);
-    m_diary.ButLogFilt->setChecked(false);
+    m_diary.releaseFilterButton();
 
     Table& persons = *dm.Tb_Person;
     persons.setFilter(birthdayFilterText(pairs));
@@ -100,11 +99,9 @@ void TStartupReminders::step()
     personFlag = shows(persons);
     persons.setFiltered(false);
 
-    m_people.ButFamily->setChecked(true);
-    m_people.ButFamilyClick();
+    m_people.setFamilyFilter(true);
     familyFlag = shows(*dm.Tb_Family);
-    m_people.ButFamily->setChecked(false);
-    m_people.ButFamilyClick();
+    m_people.setFamilyFilter(false);
 
     if (personFlag || familyFlag)
         message = QStringLiteral("У кого-то день рождения! Загляните к людям!");

@@ -128,7 +128,7 @@ TMoneyView::TMoneyView(Services& host, QWidget* parent)
         // Leaving a tree for the history is entering the history: its colour wins.
         setSplitterColour(DBG->hasFocus() ? QColor(128, 0, 0) : colour);
     });
-    for (QTreeWidget* tree : {Pgd->TvCt, Pgd->TvDt})
+    for (QTreeWidget* tree : {Pgd->expenseTree(), Pgd->incomeTree()})
         tree->setDragEnabled(true);
 
     DBG = new TDbGrid(QStringLiteral("DBG"), 1, Splitter1);
@@ -181,8 +181,9 @@ TMoneyView::TMoneyView(Services& host, QWidget* parent)
     buildPopup();
     m_categories = new TCategoryEditor(*Pgd, m_host);
     mCheck = (new TBookCheckCommand(*this, dm, *m_host.prompts))->mCheck;
-    for (QAction* a : {Pgd->mCategoryView, Pgd->mpCategoryView})
-        connectGuarded(a, &QAction::triggered, this, *m_host.prompts, [this] { mCategoryViewClick(); });
+    for (const char* name : {"mCategoryView", "mpCategoryView"})
+        connectGuarded(Pgd->command(QString::fromLatin1(name)), &QAction::triggered, this, *m_host.prompts,
+                       [this] { mCategoryViewClick(); });
     setBalanceColour(false);
     refreshAccountLabels();
     followDirection();
@@ -265,6 +266,12 @@ void TMoneyView::buildActions()
     connectGuarded(mEmptyHist, &QAction::triggered, this, *m_host.prompts, [this] { mEmptyHistClick(); });
     connectGuarded(mResult, &QAction::triggered, this, *m_host.prompts, [this] { ButResultClick(); });
 }
+
+QAction* TMoneyView::command(const QString& name) const { return findChild<QAction*>(name); }
+
+int TMoneyView::categoryWidth() const { return Splitter1->sizes().value(0, 175); }
+
+void TMoneyView::setCategoryWidth(int width, int total) { Splitter1->setSizes({width, qMax(100, total - width)}); }
 
 QList<QAction*> TMoneyView::periodItems() const { return {mTotal, mYear, mMonth, mWeek, mDay}; }
 
@@ -582,7 +589,7 @@ void TMoneyView::SwitchDirection()
     Pgd->showPage(expense);
     if (!m_host.dm->Tb_Items->active())
         return;
-    QTreeWidget* tree = expense ? Pgd->TvCt : Pgd->TvDt;
+    QTreeWidget* tree = expense ? Pgd->expenseTree() : Pgd->incomeTree();
     Pgd->FillCategoryTree(tree);
     if (tree->isVisible())
         tree->setFocus();
@@ -602,10 +609,10 @@ void TMoneyView::ResetTrees()
     if (!m_host.dm->Tb_Items->active())
         return;
     try {
-        Pgd->FillCategoryTree(Pgd->TvCt);
-        Pgd->FillCategoryTree(Pgd->TvDt);
-        if (Pgd->TvCt->topLevelItemCount() > 0)
-            Pgd->TvCt->setCurrentItem(Pgd->TvCt->topLevelItem(0));
+        Pgd->FillCategoryTree(Pgd->expenseTree());
+        Pgd->FillCategoryTree(Pgd->incomeTree());
+        if (Pgd->expenseTree()->topLevelItemCount() > 0)
+            Pgd->expenseTree()->setCurrentItem(Pgd->expenseTree()->topLevelItem(0));
     } catch (const DbError&) {
     }
 }
@@ -766,7 +773,7 @@ void TMoneyView::ButResultClick()
 void TMoneyView::mCategoryViewClick()
 {
     repaint();
-    QTreeWidget* tree = state().expenseMode() ? Pgd->TvCt : state().incomeMode() ? Pgd->TvDt : nullptr;
+    QTreeWidget* tree = state().expenseMode() ? Pgd->expenseTree() : state().incomeMode() ? Pgd->incomeTree() : nullptr;
     QTreeWidgetItem* node = tree ? tree->currentItem() : nullptr;
     if (!node)
         return;
@@ -776,8 +783,7 @@ void TMoneyView::mCategoryViewClick()
     TDm& dm = *m_host.dm;
     Table& acc = *dm.Tb_Account;
     TFormRest window(m_host, this);
-    // An empty account line makes the window the statement alone.
-    window.Lab->clear();
+    // Without an account line (no setAccount) the window is the statement alone.
     window.setAccountId(acc.fieldByName(AccountField::IdAccount).asInteger());
     window.setRange(PeriodStart, PeriodEnd);
     const QString format = QStringLiteral("dd.MM.yyyy");
@@ -785,7 +791,7 @@ void TMoneyView::mCategoryViewClick()
                               .arg(node->text(0), acc.fieldByName(AccountField::Account).asString(),
                                    dateOfDay(PeriodStart).toString(format), dateOfDay(PeriodEnd).toString(format)));
     static const char* const levels[] = {"level1=%1", "level2=%1", "level3=%1"};
-    window.Tb_Detail->setFilter(
+    window.setStatementFilter(
         QString::fromLatin1(levels[qBound(0, TCategoryPane::nodeLevel(node), 2)]).arg(TCategoryPane::nodeId(node)));
     m_host.prompts->runModal(&window);
 }

@@ -40,30 +40,17 @@ public:
 
     TMoneyState& state() const { return *m_host.state; }
 
-    // The commands of the page, by their menu names.
-    QAction *mCt = nullptr, *mDt = nullptr, *mAccounts = nullptr;
-    QAction *mMoneyNew = nullptr, *mMoneyEdit = nullptr, *mMoneyDelete = nullptr, *mUpdate = nullptr;
-    QAction *mTotal = nullptr, *mYear = nullptr, *mMonth = nullptr, *mWeek = nullptr, *mDay = nullptr;
-    QAction *mResult = nullptr, *mEmptyHist = nullptr, *mCheck = nullptr;
-    // The history grid's popup and its items.
-    QMenu* PmHist = nullptr;
-    QAction *mpMoneyNew = nullptr, *mpMoneyEdit = nullptr, *mpMoneyDelete = nullptr, *mpUpdate = nullptr;
+    // A command of the page (its own or its category pane's), by its menu or popup name.
+    QAction* command(const QString& name) const;
     // The period items in the order of the period kinds.
     QList<QAction*> periodItems() const;
-
-    QToolBar* TbMoney = nullptr;
-    QFrame* PanAcc = nullptr;
-    QLabel *DBTAccount = nullptr, *DBTRest = nullptr, *DBTCurrency = nullptr;
-    QToolButton* ButAcc = nullptr;
-    QComboBox* CbPer = nullptr;
-    QFrame* PanDate = nullptr;
-    QToolButton *ButPrev = nullptr, *ButDate = nullptr, *ButNext = nullptr;
-    QToolButton *ButCt = nullptr, *ButDt = nullptr, *ButResult = nullptr;
-    QSplitter* Splitter1 = nullptr;
-    TCategoryPane* Pgd = nullptr;
-    TDbGrid* DBG = nullptr;
-    TableModel* histModel = nullptr;
-    QStatusBar* Sb = nullptr;
+    // The parts the main window and the operation editing work with.
+    TCategoryPane& categoryPane() const { return *Pgd; }
+    TDbGrid* historyGrid() const { return DBG; }
+    TableModel* historyModel() const { return histModel; }
+    // The width of the category pane beside the grid, as the settings keep it.
+    int categoryWidth() const;
+    void setCategoryWidth(int width, int total);
 
     const int& PeriodStart;
     const int& PeriodEnd;
@@ -117,6 +104,30 @@ signals:
     void operationCardRequested(dorv::CardMode mode);
 
 private:
+    // Components, by their names (objectName); tests find them by these. The commands of the page,
+    // by their menu names.
+    QAction *mCt = nullptr, *mDt = nullptr, *mAccounts = nullptr;
+    QAction *mMoneyNew = nullptr, *mMoneyEdit = nullptr, *mMoneyDelete = nullptr, *mUpdate = nullptr;
+    QAction *mTotal = nullptr, *mYear = nullptr, *mMonth = nullptr, *mWeek = nullptr, *mDay = nullptr;
+    QAction *mResult = nullptr, *mEmptyHist = nullptr, *mCheck = nullptr;
+    // The history grid's popup and its items.
+    QMenu* PmHist = nullptr;
+    QAction *mpMoneyNew = nullptr, *mpMoneyEdit = nullptr, *mpMoneyDelete = nullptr, *mpUpdate = nullptr;
+
+    QToolBar* TbMoney = nullptr;
+    QFrame* PanAcc = nullptr;
+    QLabel *DBTAccount = nullptr, *DBTRest = nullptr, *DBTCurrency = nullptr;
+    QToolButton* ButAcc = nullptr;
+    QComboBox* CbPer = nullptr;
+    QFrame* PanDate = nullptr;
+    QToolButton *ButPrev = nullptr, *ButDate = nullptr, *ButNext = nullptr;
+    QToolButton *ButCt = nullptr, *ButDt = nullptr, *ButResult = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    TCategoryPane* Pgd = nullptr;
+    TDbGrid* DBG = nullptr;
+    TableModel* histModel = nullptr;
+    QStatusBar* Sb = nullptr;
+
     void buildActions();
     void buildToolBar();
     void refreshAccountLabels();

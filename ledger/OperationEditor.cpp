@@ -49,11 +49,11 @@ TOperationEditor::~TOperationEditor() = default;
 
 QTreeWidgetItem* TOperationEditor::selectedNode() const
 {
-    TCategoryPane& pane = *m_view.Pgd;
+    TCategoryPane& pane = m_view.categoryPane();
     if (m_state.expenseMode())
-        return pane.TvCt->currentItem();
+        return pane.expenseTree()->currentItem();
     if (m_state.incomeMode())
-        return pane.TvDt->currentItem();
+        return pane.incomeTree()->currentItem();
     return nullptr;
 }
 
@@ -168,10 +168,10 @@ void TOperationEditor::OpenOperationCard(CardMode mode)
     }
     TOperationPages& pages = *card->findChild<TOperationPages*>();
     req.CardPage = CardPage::CalendarOrPassword;
-    TCategoryPane& pane = *m_view.Pgd;
+    TCategoryPane& pane = m_view.categoryPane();
     if (mode == CardMode::New) {
-        if (m_state.expenseMode() && pane.TvCt->currentItem()) {
-            if (TCategoryPane::nodeId(pane.TvCt->currentItem()) != -1) {
+        if (m_state.expenseMode() && pane.expenseTree()->currentItem()) {
+            if (TCategoryPane::nodeId(pane.expenseTree()->currentItem()) != -1) {
                 req.CardPage = CardPage::Expense;
             } else if (acc.active()) {
                 if (acc.recordCount() < 2)
@@ -179,7 +179,7 @@ void TOperationEditor::OpenOperationCard(CardMode mode)
                 else
                     req.CardPage = CardPage::Transfer;
             }
-        } else if (m_state.incomeMode() && pane.TvDt->currentItem()) {
+        } else if (m_state.incomeMode() && pane.incomeTree()->currentItem()) {
             req.CardPage = CardPage::Income;
         }
     } else if (mode == CardMode::Edit && !hist.isEmpty() && !receivingRow(hist)
@@ -270,7 +270,8 @@ void TOperationEditor::mMoneyDeleteClick()
 {
     Table& hist = *m_dm.Tb_Hist;
     // Only what the command allows: never the receiving row of a transfer on its own.
-    if (!m_view.mMoneyDelete->isEnabled() || !hist.active() || hist.isEmpty() || receivingRow(hist))
+    if (!m_view.command(QStringLiteral("mMoneyDelete"))->isEnabled() || !hist.active() || hist.isEmpty()
+        || receivingRow(hist))
         return;
     if (!m_prompts.confirm(QStringLiteral("Удалить строку?")))
         return;
@@ -282,7 +283,8 @@ void TOperationEditor::mMoneyDeleteClick()
 void TOperationEditor::mUpdateClick()
 {
     Table& hist = *m_dm.Tb_Hist;
-    if (!m_view.mUpdate->isEnabled() || hist.isEmpty() || !storedPlanned(hist.fieldByName(HistField::Kind).asString()))
+    if (!m_view.command(QStringLiteral("mUpdate"))->isEnabled() || hist.isEmpty()
+        || !storedPlanned(hist.fieldByName(HistField::Kind).asString()))
         return;
     m_services.card()->request().Realizing = true;
     OpenOperationCard(CardMode::Edit);

@@ -125,10 +125,7 @@ TFormRest::TFormRest(Services& host, QWidget* parent)
     buildDetail();
     outer->addWidget(PgDetail);
     buildMenu();
-    for (QToolButton* b : {Charts->ButPrnPie, Charts->ButPrnBar}) {
-        const int tag = b->property("tag").toInt();
-        connectGuarded(b, &QToolButton::clicked, this, *m_host.prompts, [this, tag] { printChart(tag); });
-    }
+    connectGuarded(Charts, &TResultCharts::printClicked, this, *m_host.prompts, [this](int tag) { printChart(tag); });
 
     auto* calc = new QShortcut(QKeySequence(Qt::Key_F9), this);
     calc->setContext(Qt::WindowShortcut);
@@ -430,6 +427,8 @@ void TFormRest::setAccount(const QString& line, qint64 accountId)
     m_account = accountId;
     QRes->paramByName(QStringLiteral("id_account")).setAsInteger(accountId);
 }
+
+void TFormRest::setStatementFilter(const QString& filter) { Tb_Detail->setFilter(filter); }
 
 void TFormRest::setRange(int from, int to)
 {

@@ -82,35 +82,13 @@ public:
     qint64 limitValue() const;
     int analysisMode() const { return m_analysis; }
 
-    // Components, by their names.
-    QWidget* PanRest;
-    QToolButton *ButWhat, *ButWho, *ButWhere, *ButUp, *ButDn, *ButDetail, *ButTable, *ButPrice;
-    QComboBox* CbReal;
-    QLabel* Lab;
-    QToolButton *ButDate1, *ButDate2;
-    QWidget* PanLeft;
-    TDbGrid* DBGRes;
-    QToolButton* TbPm;
-    QStatusBar* Sb;
-    QStackedWidget* PgChart;
-    QStackedWidget* PgDetail;
-    QWidget* ShDet;
-    QWidget* ShPrice;
-    TDbGrid* DBGDet;
-    QStatusBar* SbDet;
-    QWidget* DBChPrice;
-    Table* Tb_Detail;
-    TResultCharts* Charts;
-    QMenu* Pm;
-    QAction *mpSortName, *mpSortDebit, *mpSortCredit, *mpAnalysDebit, *mpAnalysCredit, *mpAnalysBalance, *mpLimitValue,
-        *mpLimitDebit, *mpLimitCredit, *mpPrint;
-    Query* QRes;
-
     // The opener's part: the account line, the range and the account.
     void setAccount(const QString& line, qint64 accountId);
     void setRange(int from, int to);
     // The account whose operations the statement lists (results mode: the one of setAccount).
     void setAccountId(qint64 accountId) { m_account = accountId; }
+    // The rows the statement lists, as a filter of the history (the category statement's category).
+    void setStatementFilter(const QString& filter);
 
     void ApplyDetailRange();
     void ButDetailClick();
@@ -153,6 +131,30 @@ private:
     void applyDetailFilter();
     void reloadPrices();
     void showStatementOnly();
+
+    // Components, by their names (objectName); tests find them by these.
+    QWidget* PanRest;
+    QToolButton *ButWhat, *ButWho, *ButWhere, *ButUp, *ButDn, *ButDetail, *ButTable, *ButPrice;
+    QComboBox* CbReal;
+    QLabel* Lab;
+    QToolButton *ButDate1, *ButDate2;
+    QWidget* PanLeft;
+    TDbGrid* DBGRes;
+    QToolButton* TbPm;
+    QStatusBar* Sb;
+    QStackedWidget* PgChart;
+    QStackedWidget* PgDetail;
+    QWidget* ShDet;
+    QWidget* ShPrice;
+    TDbGrid* DBGDet;
+    QStatusBar* SbDet;
+    QWidget* DBChPrice;
+    Table* Tb_Detail;
+    TResultCharts* Charts;
+    QMenu* Pm;
+    QAction *mpSortName, *mpSortDebit, *mpSortCredit, *mpAnalysDebit, *mpAnalysCredit, *mpAnalysBalance, *mpLimitValue,
+        *mpLimitDebit, *mpLimitCredit, *mpPrint;
+    Query* QRes;
 
     Services& m_host;
     std::unique_ptr<TChartPrinter> m_chartPrinter;

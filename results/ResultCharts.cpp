@@ -165,6 +165,10 @@ TResultCharts::TResultCharts(QStackedWidget* pages) : QObject(pages), m_pages(pa
     });
     connect(ButBar, &QToolButton::clicked, this, [this] { m_pages->setCurrentWidget(ShBar); });
     connect(ButPie, &QToolButton::clicked, this, [this] { m_pages->setCurrentWidget(ShPie); });
+    for (QToolButton* b : {ButPrnPie, ButPrnBar}) {
+        const int tag = b->property("tag").toInt();
+        connect(b, &QToolButton::clicked, this, [this, tag] { emit printClicked(tag); });
+    }
     connect(m_pie, &QPieSeries::clicked, this, [this] { cyclePieMarks(); });
     connect(m_bars, &QStackedBarSeries::clicked, this, [this] { cycleBarMarks(); });
     m_pie->setPieSize(PieSize);

@@ -53,6 +53,11 @@ public:
     // proportions, the names fitted to it, then put back as the window shows it.
     void renderOnPage(int tag, QPainter& painter, const QRectF& page);
 
+signals:
+    // A chart's print button: 1 the pie, 2 the bars.
+    void printClicked(int tag);
+
+private:
     QWidget* ShPie;
     QWidget* ShBar;
     QChartView* DBChPie;
@@ -66,7 +71,6 @@ public:
     QToolButton* ButPie;
     QToolButton* ButPrnBar;
 
-private:
     void applyPieMarks();
     void applyBarMarks();
     void fitBarNames();

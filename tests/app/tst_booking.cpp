@@ -62,7 +62,7 @@ class TestBooking : public QObject {
     }
     void select(QTreeWidget* tree, int id)
     {
-        QTreeWidgetItem* node = money().Pgd->FindCategoryNode(tree, id, {});
+        QTreeWidgetItem* node = child<TCategoryPane>(&money(), "Pgd")->FindCategoryNode(tree, id, {});
         QVERIFY(node);
         tree->setCurrentItem(node);
     }
@@ -147,16 +147,16 @@ private slots:
 
     void expenseFromTheTreeThenSavedAndReopened()
     {
-        select(money().Pgd->TvCt, 3);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 3);
         nextCard({{"DBESum", "12,5"}, {"DBEPrice", "2.5"}});
-        enterInTree(money().Pgd->TvCt);
+        enterInTree(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"));
         QVERIFY(prompts.asked.contains("modal: TFormCard"));
         QCOMPARE(w->Card()->windowTitle(), QString("Расход...Батон"));
         QCOMPARE(rows(), QStringList{"1 1 - 12.5 1 - 2.5"});
         QCOMPARE(hist().recordCount(), 1);
         QCOMPARE(hist().fieldByName("Level3").asInteger(), qint64(3));
         QCOMPARE(rest(1), 987.5);
-        QCOMPARE(money().DBTRest->text(), QString("987.50"));
+        QCOMPARE(child<QLabel>(&money(), "DBTRest")->text(), QString("987.50"));
         QCOMPARE(money().panelText(5), QString("12.50"));
         QVERIFY(!dm().DataSaved);
         QCOMPARE(w->property("CardPage").toInt(), 0);
@@ -172,13 +172,13 @@ private slots:
         QVERIFY(w->started());
         QCOMPARE(w->windowTitle(), file);
         QCOMPARE(rows(), QStringList{"1 1 - 12.5 1 - 2.5"});
-        QCOMPARE(money().DBTRest->text(), QString("987.50"));
+        QCOMPARE(child<QLabel>(&money(), "DBTRest")->text(), QString("987.50"));
     }
 
     void plannedTomorrowThenRealisedOnItsDay()
     {
         w->setWorkDate(day(2000, 2, 7));
-        select(money().Pgd->TvCt, 1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 1);
         nextCard({{"DBESum", "10"}});
         w->action("mMoneyNew")->trigger();
         QCOMPARE(rows(), QStringList{"1 2 - 10 1 - -"});
@@ -209,10 +209,10 @@ private slots:
         QFETCH(bool, income);
         QFETCH(double, after);
         if (income) {
-            money().ButDt->click();
-            select(money().Pgd->TvDt, 4);
+            child<QToolButton>(&money(), "ButDt")->click();
+            select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvDt"), 4);
         } else {
-            select(money().Pgd->TvCt, 1);
+            select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 1);
         }
         nextCard({{"DBESum", "10"}});
         w->action("mMoneyNew")->trigger();
@@ -237,7 +237,7 @@ private slots:
         QFETCH(double, after);
         w->setWorkDate(day(2000, 2, workDay));
         money().ApplyPeriod();
-        select(money().Pgd->TvCt, 1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 1);
         nextCard({{"DBESum", "10"}});
         w->action("mMoneyNew")->trigger();
         QCOMPARE(rows().size(), 1);
@@ -253,9 +253,9 @@ private slots:
 
     void transferInOneCurrency()
     {
-        select(money().Pgd->TvCt, -1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), -1);
         nextCard({{"DBETrans", "100"}, {"DBLTrans", "Карта"}});
-        enterInTree(money().Pgd->TvCt);
+        enterInTree(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"));
         QCOMPARE(w->Card()->windowTitle(), QString("Перевод на другой счёт"));
         QCOMPARE(rows(), (QStringList{"1 1 - 100 -1 2 -", "2 1 100 - -1 1 -"}));
         QCOMPARE(rest(1), 900.0);
@@ -285,7 +285,7 @@ private slots:
 
     void transferToAnotherCurrencyAndItsDeletion()
     {
-        select(money().Pgd->TvCt, -1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), -1);
         prompts.modals.enqueue([](QDialog* d) {
             auto* list = d->findChild<TDbLookupCombo*>("DBLTrans");
             part<TDbEdit>(d, "DBETrans")->setText("100");
@@ -320,7 +320,7 @@ private slots:
         exec("INSERT INTO TB_OPENING (Id_Account, Rest) VALUES (3, 200)");
         dm().Tb_Account->refresh();
         money().ApplyPeriod();
-        select(money().Pgd->TvCt, -1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), -1);
         nextCard({{"DBETrans", "100"}, {"DBLTrans", "Кошелёк"}, {"DBETrans_Ref", "7500"}, {"DBERate", "75"}});
         w->action("mMoneyNew")->trigger();
         QCOMPARE(prompts.messages(), QStringList());
@@ -333,7 +333,7 @@ private slots:
     void plannedTransferThenRealised()
     {
         w->setWorkDate(day(2000, 2, 7));
-        select(money().Pgd->TvCt, -1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), -1);
         nextCard({{"DBETrans", "100"}, {"DBLTrans", "Карта"}});
         w->action("mMoneyNew")->trigger();
         QCOMPARE(rows(), QStringList{"1 2 - 100 -1 2 -"}); // only the sending row, nothing moved
@@ -350,7 +350,7 @@ private slots:
 
     void cancelledCardLeavesEverything()
     {
-        select(money().Pgd->TvCt, 1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 1);
         nextCard({{"DBESum", "10"}});
         w->action("mMoneyNew")->trigger();
         const QStringList before = rows();
@@ -366,14 +366,14 @@ private slots:
     {
         exec("CREATE TRIGGER refuse BEFORE INSERT ON TB_HIST WHEN NEW.Dt IS NOT NULL AND NEW.Level1 = -1 "
              "BEGIN SELECT RAISE(ABORT, 'no room for the receiving row'); END");
-        select(money().Pgd->TvCt, -1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), -1);
         nextCard({{"DBETrans", "100"}, {"DBLTrans", "Карта"}});
         w->action("mMoneyNew")->trigger();
         QVERIFY(prompts.asked.last().startsWith("error: "));
         QVERIFY(rows().isEmpty());
         QCOMPARE(rest(1), 1000.0);
         QCOMPARE(rest(2), 500.0);
-        QCOMPARE(money().DBTRest->text(), QString("1000.00"));
+        QCOMPARE(child<QLabel>(&money(), "DBTRest")->text(), QString("1000.00"));
         QCOMPARE(hist().recordCount(), 0);
         QCOMPARE(hist().state(), DatasetState::Browse);
         QCOMPARE(w->property("CardPage").toInt(), 0);
@@ -383,11 +383,11 @@ private slots:
 
     void categoryAndDateOfAnEdit()
     {
-        select(money().Pgd->TvCt, 1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 1);
         nextCard({{"DBESum", "10"}});
         w->action("mMoneyNew")->trigger();
         // Another node and another working date: "За что?" and "Дата" are offered.
-        select(money().Pgd->TvCt, 5);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 5);
         w->setWorkDate(day(2000, 2, 4));
         prompts.modals.enqueue([](QDialog* d) {
             const bool offered =
@@ -403,7 +403,7 @@ private slots:
         QCOMPARE(st.columnInt(0), 5);
         QCOMPARE(st.columnInt(1), day(2000, 2, 4));
         // Unchecked, they keep what was there.
-        select(money().Pgd->TvCt, 1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 1);
         w->setWorkDate(day(2000, 2, 6));
         money().ApplyPeriod();
         nextCard({});
@@ -444,7 +444,7 @@ private slots:
         QFETCH(QString, sum);
         QFETCH(QString, target);
         QFETCH(QString, message);
-        select(money().Pgd->TvCt, node);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), node);
         const char* field = node == -1 ? "DBETrans" : "DBESum";
         nextCard({{field, sum}});
         w->action("mMoneyNew")->trigger();
@@ -474,7 +474,7 @@ private slots:
         QFETCH(QString, received);
         QFETCH(QString, rate);
         QFETCH(QString, message);
-        select(money().Pgd->TvCt, -1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), -1);
         nextCard({{"DBETrans", "100"}, {"DBLTrans", "Доллары"}, {"DBETrans_Ref", received}, {"DBERate", rate}});
         w->action("mMoneyNew")->trigger();
         QCOMPARE(prompts.messages(), message.isEmpty() ? QStringList() : QStringList{message});
@@ -485,7 +485,7 @@ private slots:
     {
         exec("DELETE FROM TB_ACCOUNT WHERE Id_Account > 1");
         dm().Tb_Account->refresh();
-        select(money().Pgd->TvCt, -1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), -1);
         w->action("mMoneyNew")->trigger();
         QCOMPARE(prompts.messages(), QStringList{"Должно быть хотя бы 2 счёта!"});
         QVERIFY(!prompts.asked.contains("modal: TFormCard"));
@@ -495,7 +495,7 @@ private slots:
     {
         exec("INSERT INTO TB_PERSON (Id_Person, Name) VALUES (1, 'Иванов И.И.')");
         dm().Tb_Person->refresh();
-        select(money().Pgd->TvCt, 1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 1);
         nextCard({{"DBESum", "10"}, {"DBLWho", "Иванов"}});
         w->action("mMoneyNew")->trigger();
         QCOMPARE(hist().fieldByName("ID_Person").asInteger(), qint64(1));
@@ -518,7 +518,7 @@ private slots:
         QCOMPARE(items, (QStringList{"mpMoneyNew Ins", "mpMoneyEdit F11", "mpMoneyDelete Ctrl+Del", "mpUpdate "}));
         QCOMPARE(w->action("mpMoneyNew")->text(), QString("&Добавить операцию..."));
         // The popup's items follow their menu's.
-        select(money().Pgd->TvCt, 1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 1);
         nextCard({{"DBESum", "10"}});
         w->action("mpMoneyNew")->trigger();
         QCOMPARE(rows().size(), 1);
@@ -543,10 +543,10 @@ private slots:
         QFETCH(bool, sure);
         QFETCH(int, rowsLeft);
         QFETCH(double, restLeft);
-        select(money().Pgd->TvCt, -1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), -1);
         nextCard({{"DBETrans", "50"}, {"DBLTrans", "Карта"}});
         w->action("mMoneyNew")->trigger();
-        select(money().Pgd->TvCt, 1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 1);
         nextCard({{"DBESum", "50"}});
         w->action("mMoneyNew")->trigger();
         QCOMPARE(rows().size(), 3);
@@ -597,7 +597,7 @@ private slots:
         QFETCH(double, restAfter);
         QFETCH(bool, soundAfter);
         unsound = !soundAfter;
-        select(money().Pgd->TvCt, 1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 1);
         nextCard({{"DBESum", "10"}});
         w->action("mMoneyNew")->trigger();
         w->action("mCheck")->trigger();
@@ -611,7 +611,7 @@ private slots:
                                                     "остатком 1000.00 дают 990.00."),
                  qPrintable(prompts.messages().last()));
         QCOMPARE(rest(1), restAfter);
-        QCOMPARE(money().DBTRest->text(), QString::number(restAfter, 'f', 2));
+        QCOMPARE(child<QLabel>(&money(), "DBTRest")->text(), QString::number(restAfter, 'f', 2));
         QCOMPARE(CheckBook(*dm().Tb_Hist->database()).isEmpty(), soundAfter);
         QCOMPARE(dm().DataSaved, false);
     }
@@ -651,7 +651,7 @@ private slots:
     {
         QFETCH(int, answer);
         QFETCH(QString, refusal);
-        select(money().Pgd->TvCt, 1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 1);
         nextCard({{"DBESum", "50"}});
         w->action("mMoneyNew")->trigger();
         const QStringList before = rows();
@@ -663,7 +663,7 @@ private slots:
         QVERIFY2(prompts.asked.last().startsWith("error: "), qPrintable(prompts.asked.last()));
         QCOMPARE(rows(), before);
         QCOMPARE(rest(1), 950.0);
-        QCOMPARE(money().DBTRest->text(), QString("950.00"));
+        QCOMPARE(child<QLabel>(&money(), "DBTRest")->text(), QString("950.00"));
         QCOMPARE(hist().recordCount(), 1);
         QVERIFY(dm().DataSaved);
         QVERIFY(!w->property("PackOnClose").toBool());
@@ -678,7 +678,7 @@ private slots:
     void cancelledInsertKeepsTheCurrentRow()
     {
         QFETCH(QString, how);
-        select(money().Pgd->TvCt, 1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 1);
         for (const char* sum : {"10", "20", "30"}) {
             nextCard({{"DBESum", sum}});
             w->action("mMoneyNew")->trigger();
@@ -686,7 +686,7 @@ private slots:
         QCOMPARE(hist().recordCount(), 3);
         hist().setCurrentRow(1);
         const QVariant current = hist().fieldByName("Date_Create").value();
-        QTableView* grid = money().DBG;
+        QTableView* grid = child<TDbGrid>(&money(), "DBG");
         prompts.modals.enqueue([how](QDialog* d) {
             if (how == "esc")
                 QTest::keyClick(d, Qt::Key_Escape);

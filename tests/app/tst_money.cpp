@@ -121,7 +121,7 @@ private slots:
         reopenAccounts();
         choosePeriod("mMonth");
         QCOMPARE(totals(), (QStringList{"100.00", "0.00", "0.00", "100.00"}));
-        QCOMPARE(money().CbPer->currentIndex(), 2);
+        QCOMPARE(child<QComboBox>(&money(), "CbPer")->currentIndex(), 2);
         QCOMPARE(dm().Tb_Hist->recordCount(), 1); // the planned row shows, another account's does not
         choosePeriod("mTotal");
         QCOMPARE(totals(), (QStringList{"0.00", "100.00", "0.00", "100.00"}));
@@ -133,40 +133,40 @@ private slots:
         addAccount(1, "Счёт");
         reopenAccounts();
         choosePeriod("mYear");
-        QCOMPARE(money().CbPer->currentIndex(), 1);
-        money().CbPer->setCurrentIndex(3);
+        QCOMPARE(child<QComboBox>(&money(), "CbPer")->currentIndex(), 1);
+        child<QComboBox>(&money(), "CbPer")->setCurrentIndex(3);
         money().CbPerClick();
         QVERIFY(w->action("mWeek")->isChecked());
         QCOMPARE(money().PeriodStart, day(2000, 1, 31));
-        QCOMPARE(money().CbPer->toolTip(), QString("31.01.2000...06.02.2000"));
+        QCOMPARE(child<QComboBox>(&money(), "CbPer")->toolTip(), QString("31.01.2000...06.02.2000"));
         choosePeriod("mTotal");
-        QVERIFY(money().CbPer->toolTip().isEmpty());
+        QVERIFY(child<QComboBox>(&money(), "CbPer")->toolTip().isEmpty());
     }
 
     void dayModeHidesTheDateColumn()
     {
         addAccount(1, "Счёт");
         reopenAccounts();
-        const int col = money().histModel->columnOf("DATE_REAL");
+        const int col = money().historyModel()->columnOf("DATE_REAL");
         QVERIFY(col >= 0);
         choosePeriod("mDay");
-        QVERIFY(money().DBG->isColumnHidden(col));
+        QVERIFY(child<TDbGrid>(&money(), "DBG")->isColumnHidden(col));
         choosePeriod("mMonth");
-        QVERIFY(!money().DBG->isColumnHidden(col));
+        QVERIFY(!child<TDbGrid>(&money(), "DBG")->isColumnHidden(col));
     }
 
     void columnLayoutSurvivesRanging()
     {
         addAccount(1, "Счёт");
         reopenAccounts();
-        QHeaderView* h = money().DBG->horizontalHeader();
+        QHeaderView* h = child<TDbGrid>(&money(), "DBG")->horizontalHeader();
         h->resizeSection(1, 211);
         h->moveSection(1, 4);
         choosePeriod("mYear");
-        money().ButNext->click();
+        child<QToolButton>(&money(), "ButNext")->click();
         QCOMPARE(h->sectionSize(1), 211);
         QCOMPARE(h->visualIndex(1), 4);
-        QVERIFY(h->sectionSize(money().histModel->columnOf("DATE_REAL")) >= 77);
+        QVERIFY(h->sectionSize(money().historyModel()->columnOf("DATE_REAL")) >= 77);
     }
 
     void steppingTheWorkingDateAcrossAMonthEnd()
@@ -177,12 +177,12 @@ private slots:
         w->setWorkDate(day(2000, 2, 29));
         choosePeriod("mMonth");
         QCOMPARE(dm().Tb_Hist->recordCount(), 0);
-        money().ButNext->click();
-        QCOMPARE(money().ButDate->text(), QString("01.03.00"));
+        child<QToolButton>(&money(), "ButNext")->click();
+        QCOMPARE(child<QToolButton>(&money(), "ButDate")->text(), QString("01.03.00"));
         QCOMPARE(money().PeriodStart, day(2000, 3, 1));
         QCOMPARE(dm().Tb_Hist->recordCount(), 1);
         QCOMPARE(money().panelText(5), QString("5.00"));
-        money().ButPrev->click();
+        child<QToolButton>(&money(), "ButPrev")->click();
         QCOMPARE(money().PeriodEnd, day(2000, 2, 29));
         // A cancelled picker leaves the date.
         prompts.modals.enqueue([](QDialog*) { return int(QDialog::Rejected); });
@@ -205,10 +205,10 @@ private slots:
         QFETCH(bool, red);
         addAccount(1, "Счёт", rest);
         reopenAccounts();
-        const QColor c = money().DBTRest->palette().color(QPalette::WindowText);
+        const QColor c = child<QLabel>(&money(), "DBTRest")->palette().color(QPalette::WindowText);
         QCOMPARE(c, red ? QColor(Qt::red) : QColor(0, 0, 128));
         // As drawn, not only as set: the text's ink is the colour, and only the balance is bold.
-        const QImage drawn = money().DBTRest->grab().toImage();
+        const QImage drawn = child<QLabel>(&money(), "DBTRest")->grab().toImage();
         int coloured = 0, black = 0;
         for (int y = 0; y < drawn.height(); ++y) {
             for (int x = 0; x < drawn.width(); ++x) {
@@ -221,11 +221,11 @@ private slots:
             }
         }
         QVERIFY2(coloured > 0 && black == 0, qPrintable(QString("%1 coloured, %2 black").arg(coloured).arg(black)));
-        QVERIFY(money().DBTRest->font().bold());
-        QVERIFY(!money().DBTAccount->font().bold());
-        QVERIFY(!money().DBTCurrency->font().bold());
-        QCOMPARE(money().DBTRest->text(), QString::number(rest, 'f', 2));
-        QCOMPARE(money().DBTAccount->text(), QString("Счёт"));
+        QVERIFY(child<QLabel>(&money(), "DBTRest")->font().bold());
+        QVERIFY(!child<QLabel>(&money(), "DBTAccount")->font().bold());
+        QVERIFY(!child<QLabel>(&money(), "DBTCurrency")->font().bold());
+        QCOMPARE(child<QLabel>(&money(), "DBTRest")->text(), QString::number(rest, 'f', 2));
+        QCOMPARE(child<QLabel>(&money(), "DBTAccount")->text(), QString("Счёт"));
     }
 
     void cancelInTheAccountsCardKeepsTheAccount()
@@ -248,7 +248,7 @@ private slots:
             return int(QDialog::Accepted);
         });
         money().ButAccClick();
-        QCOMPARE(money().DBTAccount->text(), QString("Бета"));
+        QCOMPARE(child<QLabel>(&money(), "DBTAccount")->text(), QString("Бета"));
         QCOMPARE(dm().Tb_Hist->recordCount(), 0); // the period applied to the new account
     }
 
@@ -285,7 +285,8 @@ private slots:
         // Clicking the checked expense item leaves neither direction.
         w->action("mCt")->trigger();
         QVERIFY(!w->action("mCt")->isChecked() && !w->action("mDt")->isChecked());
-        QVERIFY(!money().ButCt->isChecked() && !money().ButDt->isChecked());
+        QVERIFY(!child<QToolButton>(&money(), "ButCt")->isChecked()
+                && !child<QToolButton>(&money(), "ButDt")->isChecked());
         QVERIFY(!money().modeOn());
         QVERIFY(!child<QMenu>(&*w, "mCategory")->menuAction()->isVisible());
         QVERIFY(!w->action("mMoneyNew")->isEnabled());
@@ -293,16 +294,20 @@ private slots:
         QVERIFY(!w->action("mUpdate")->isEnabled());
         QVERIFY(w->action("mMoneyDelete")->isEnabled());
         // The income button: income mode with its tree.
-        money().ButDt->click();
+        child<QToolButton>(&money(), "ButDt")->click();
         QVERIFY(w->action("mDt")->isChecked());
         QVERIFY(money().modeOn());
-        QCOMPARE(money().Pgd->shownTree(), money().Pgd->TvDt);
+        QCOMPARE(child<TCategoryPane>(&money(), "Pgd")->shownTree(),
+                 child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvDt"));
         // The expense button while income is down brings income up.
-        money().ButCt->click();
-        QVERIFY(money().ButCt->isChecked() && !money().ButDt->isChecked());
+        child<QToolButton>(&money(), "ButCt")->click();
+        QVERIFY(child<QToolButton>(&money(), "ButCt")->isChecked()
+                && !child<QToolButton>(&money(), "ButDt")->isChecked());
         QVERIFY(w->action("mCt")->isChecked() && !w->action("mDt")->isChecked());
-        QCOMPARE(money().Pgd->shownTree(), money().Pgd->TvCt);
-        QCOMPARE(money().Pgd->TvCt->topLevelItem(0)->text(0), QString("ПЕРЕВОД"));
+        QCOMPARE(child<TCategoryPane>(&money(), "Pgd")->shownTree(),
+                 child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"));
+        QCOMPARE(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt")->topLevelItem(0)->text(0),
+                 QString("ПЕРЕВОД"));
     }
 
     void enterEditsOnlyWhenEditIsAvailable()
@@ -311,11 +316,11 @@ private slots:
         reopenAccounts();
         money().ApplyPeriod();
         QSignalSpy opened(&money(), &TMoneyView::operationCardRequested);
-        QTest::keyClick(money().DBG, Qt::Key_Return);
+        QTest::keyClick(child<TDbGrid>(&money(), "DBG"), Qt::Key_Return);
         QVERIFY(opened.isEmpty()); // no rows: nothing to edit
         addOperation(1, day(2000, 2, 1), 1, "1", 1.0, {});
         money().ApplyPeriod();
-        QTest::keyClick(money().DBG, Qt::Key_Return);
+        QTest::keyClick(child<TDbGrid>(&money(), "DBG"), Qt::Key_Return);
         QCOMPARE(opened.size(), 1);
         QCOMPARE(opened.first().first().value<CardMode>(), CardMode::Edit);
     }
@@ -390,15 +395,16 @@ private slots:
         money().ApplyPeriod();
         QCOMPARE(money().panelText(3), QString("1194505353.41"));
         for (int i = 0; i < 8; ++i) {
-            auto* panel = money().Sb->findChild<QLabel*>(QString("SbPanel%1").arg(i));
+            auto* panel = child<QStatusBar>(&money(), "Sb")->findChild<QLabel*>(QString("SbPanel%1").arg(i));
             QVERIFY(panel->contentsRect().width() >= panel->fontMetrics().horizontalAdvance(panel->text()));
             QVERIFY(panel->width() >= (i % 2 ? 100 : 60));
         }
-        QFont titleFont = money().DBG->horizontalHeader()->font();
+        QFont titleFont = child<TDbGrid>(&money(), "DBG")->horizontalHeader()->font();
         titleFont.setBold(true);
-        for (int c = 0; c < money().histModel->columnCount(); ++c) {
-            const QString title = money().histModel->headerData(c, Qt::Horizontal).toString();
-            QVERIFY2(money().DBG->horizontalHeader()->sectionSize(c) > QFontMetrics(titleFont).horizontalAdvance(title),
+        for (int c = 0; c < money().historyModel()->columnCount(); ++c) {
+            const QString title = money().historyModel()->headerData(c, Qt::Horizontal).toString();
+            QVERIFY2(child<TDbGrid>(&money(), "DBG")->horizontalHeader()->sectionSize(c)
+                         > QFontMetrics(titleFont).horizontalAdvance(title),
                      qPrintable(title));
         }
     }
@@ -413,7 +419,7 @@ private slots:
                 return false;
             }
         } counter;
-        QTreeWidget* tree = money().Pgd->TvCt;
+        QTreeWidget* tree = child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt");
         tree->clear();
         tree->parentWidget()->installEventFilter(&counter);
         QSignalSpy opened(&money(), &TMoneyView::operationCardRequested);
@@ -429,11 +435,11 @@ private slots:
         w->activateWindow();
         if (!QTest::qWaitForWindowActive(w.get()))
             QSKIP("the platform does not activate windows");
-        money().Pgd->TvCt->setFocus();
+        child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt")->setFocus();
         QCOMPARE(money().splitterColour(), QColor(0, 0, 128));
-        money().DBG->setFocus(); // straight from the tree to the history
+        child<TDbGrid>(&money(), "DBG")->setFocus(); // straight from the tree to the history
         QCOMPARE(money().splitterColour(), QColor(128, 0, 0));
-        money().CbPer->setFocus();
+        child<QComboBox>(&money(), "CbPer")->setFocus();
         QCOMPARE(money().splitterColour(), money().palette().color(QPalette::Button));
         w->hide();
     }
@@ -442,15 +448,15 @@ private slots:
     {
         // The menu, the box and the state never disagree, whichever the user touched.
         w->action("mMonth")->trigger();
-        QCOMPARE(money().CbPer->currentIndex(), 2);
+        QCOMPARE(child<QComboBox>(&money(), "CbPer")->currentIndex(), 2);
         QCOMPARE(w->moneyState().periodKind(), PeriodKind::Month);
-        money().CbPer->setCurrentIndex(3);
+        child<QComboBox>(&money(), "CbPer")->setCurrentIndex(3);
         money().CbPerClick();
         QVERIFY(w->action("mWeek")->isChecked());
         QCOMPARE(w->moneyState().periodKind(), PeriodKind::Week);
         QCOMPARE(w->property("WorkDate").toInt(), day(2000, 2, 6));
         QSignalSpy moved(&w->moneyState(), &TMoneyState::workDateChanged);
-        money().ButNext->click();
+        child<QToolButton>(&money(), "ButNext")->click();
         QCOMPARE(moved.size(), 1);
         QCOMPARE(w->property("WorkDate").toInt(), day(2000, 2, 7));
     }
@@ -460,11 +466,11 @@ private slots:
         addAccount(1, "Счёт");
         reopenAccounts();
         money().ApplyPeriod();
-        QVERIFY(money().PanDate->isEnabled());
+        QVERIFY(child<QFrame>(&money(), "PanDate")->isEnabled());
         dm().Tb_Hist->insert();
-        QVERIFY(!money().PanDate->isEnabled());
+        QVERIFY(!child<QFrame>(&money(), "PanDate")->isEnabled());
         dm().Tb_Hist->cancel();
-        QVERIFY(money().PanDate->isEnabled());
+        QVERIFY(child<QFrame>(&money(), "PanDate")->isEnabled());
     }
 };
 

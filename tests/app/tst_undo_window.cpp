@@ -49,7 +49,7 @@ class TestUndoWindow : public QObject {
     QString file;
 
     TMoneyView& money() { return *child<dorv::TMoneyView>(&*w, "MoneyView"); }
-    TCategoryPane& pane() { return *money().Pgd; }
+    TCategoryPane& pane() { return *child<TCategoryPane>(&money(), "Pgd"); }
     TDm& dm() { return *w->Dm(); }
     Table& hist() { return *dm().Tb_Hist; }
     QAction* undo() { return w->action("mUndo"); }
@@ -140,7 +140,7 @@ class TestUndoWindow : public QObject {
     void checkViews()
     {
         const QString account = dm().Tb_Account->fieldByName("Id_Account").asString();
-        QCOMPARE(money().DBTRest->text(),
+        QCOMPARE(child<QLabel>(&money(), "DBTRest")->text(),
                  formatMoney(query("SELECT Rest FROM TB_ACCOUNT WHERE Id_Account = " + account).value(0).toDouble()));
         const QStringList sums =
             query("SELECT total(Dt), total(Ct) FROM TB_HIST WHERE Kind = '1' AND Id_Account = " + account)
@@ -153,13 +153,13 @@ class TestUndoWindow : public QObject {
                  query("SELECT count(*) FROM TB_HIST WHERE Id_Account = " + account).value(0));
         for (Table* t : {dm().Tb_Account, dm().Tb_Person, dm().Tb_Firm, dm().Tb_Items})
             QCOMPARE(QString::number(t->recordCount()), query("SELECT count(*) FROM " + t->tableName()).value(0));
-        for (QTreeWidget* tree : {pane().TvCt, pane().TvDt}) {
+        for (QTreeWidget* tree : {child<QTreeWidget>(&pane(), "TvCt"), child<QTreeWidget>(&pane(), "TvDt")}) {
             QStringList shown;
             for (QTreeWidgetItemIterator it(tree); *it; ++it)
                 shown << QString::number(TCategoryPane::nodeId(*it)) + ' ' + (*it)->text(0);
             shown.sort();
             QStringList stored = query(QStringLiteral("SELECT ID_ITM, ITM FROM TB_ITEMS WHERE C <> '%1'")
-                                           .arg(tree == pane().TvCt ? '+' : '-'));
+                                           .arg(tree == child<QTreeWidget>(&pane(), "TvCt") ? '+' : '-'));
             stored.sort();
             QCOMPARE(shown, stored);
         }
@@ -202,23 +202,23 @@ class TestUndoWindow : public QObject {
     {
         QHash<QString, std::function<void()>> c;
         c["expense"] = [this] {
-            select(pane().TvCt, 2);
+            select(child<QTreeWidget>(&pane(), "TvCt"), 2);
             nextCard({{"DBESum", "350"}});
             w->action("mMoneyNew")->trigger();
         };
         c["income"] = [this] {
-            money().ButDt->click();
-            select(pane().TvDt, 4);
+            child<QToolButton>(&money(), "ButDt")->click();
+            select(child<QTreeWidget>(&pane(), "TvDt"), 4);
             nextCard({{"DBESum", "45000"}});
             w->action("mMoneyNew")->trigger();
         };
         c["transfer"] = [this] {
-            select(pane().TvCt, -1);
+            select(child<QTreeWidget>(&pane(), "TvCt"), -1);
             nextCard({{"DBETrans", "100"}, {"DBLTrans", "Карта"}});
-            QTest::keyClick(pane().TvCt, Qt::Key_Return);
+            QTest::keyClick(child<QTreeWidget>(&pane(), "TvCt"), Qt::Key_Return);
         };
         c["transfer between currencies"] = [this] {
-            select(pane().TvCt, -1);
+            select(child<QTreeWidget>(&pane(), "TvCt"), -1);
             nextCard({{"DBETrans", "100"}, {"DBLTrans", "Доллары"}, {"DBETrans_Ref", "250"}, {"DBERate", "2.5"}});
             w->action("mMoneyNew")->trigger();
         };
@@ -254,24 +254,26 @@ class TestUndoWindow : public QObject {
             w->action("mEmptyHist")->trigger();
         };
         c["category added"] = [this] {
-            select(pane().TvCt, 1);
+            select(child<QTreeWidget>(&pane(), "TvCt"), 1);
             nextCategory("Кофе");
             w->action("mCategoryNewChild")->trigger();
         };
         c["category renamed by card"] = [this] {
-            select(pane().TvCt, 5);
+            select(child<QTreeWidget>(&pane(), "TvCt"), 5);
             nextCategory("Проезд");
             w->action("mCategoryEdit")->trigger();
         };
-        c["category renamed in place"] = [this] { pane().FindCategoryNode(pane().TvCt, 5, {})->setText(0, "Проезд"); };
+        c["category renamed in place"] = [this] {
+            pane().FindCategoryNode(child<QTreeWidget>(&pane(), "TvCt"), 5, {})->setText(0, "Проезд");
+        };
         c["category moved"] = [this] {
-            select(pane().TvCt, 3);
+            select(child<QTreeWidget>(&pane(), "TvCt"), 3);
             prompts.inputs.enqueue("Транспорт");
             prompts.confirms.enqueue(true);
             w->action("mCategoryMove")->trigger();
         };
         c["category deleted"] = [this] {
-            select(pane().TvCt, 6);
+            select(child<QTreeWidget>(&pane(), "TvCt"), 6);
             prompts.confirms.enqueue(true);
             w->action("mCategoryDelete")->trigger();
         };
@@ -296,22 +298,22 @@ class TestUndoWindow : public QObject {
         };
         c["person added"] = [this] {
             w->ShowView(1);
-            QTest::keyClick(child<dorv::TPeopleView>(&*w, "PeopleView")->DBGPerson, Qt::Key_Insert);
+            QTest::keyClick(child<TDbGrid>(child<dorv::TPeopleView>(&*w, "PeopleView"), "DBGPerson"), Qt::Key_Insert);
             dm().Tb_Person->fieldByName("Name").setAsString(QStringLiteral("Сидоров С.С."));
-            QTest::keyClick(child<dorv::TPeopleView>(&*w, "PeopleView")->DBGPerson, Qt::Key_Return);
+            QTest::keyClick(child<TDbGrid>(child<dorv::TPeopleView>(&*w, "PeopleView"), "DBGPerson"), Qt::Key_Return);
         };
         c["person deleted"] = [this] {
             w->ShowView(1);
             QVERIFY(dm().Tb_Person->locate("Id_Person", 2));
             child<dorv::TPeopleView>(&*w, "PeopleView")
-                ->setMenuGrid(child<dorv::TPeopleView>(&*w, "PeopleView")->DBGPerson);
+                ->setMenuGrid(child<TDbGrid>(child<dorv::TPeopleView>(&*w, "PeopleView"), "DBGPerson"));
             prompts.confirms.enqueue(true);
-            child<dorv::TPeopleView>(&*w, "PeopleView")->mpPersonDel->trigger();
+            child<QAction>(child<dorv::TPeopleView>(&*w, "PeopleView"), "mpPersonDel")->trigger();
         };
         c["person's phone typed in the grid"] = [this] {
             w->ShowView(1);
             QVERIFY(dm().Tb_Person->locate("Id_Person", 1));
-            TableModel& model = *child<dorv::TPeopleView>(&*w, "PeopleView")->DBGPerson->gridModel();
+            TableModel& model = *child<TDbGrid>(child<dorv::TPeopleView>(&*w, "PeopleView"), "DBGPerson")->gridModel();
             const int phone = model.columnOf("Phone");
             QVERIFY(model.setData(model.index(dm().Tb_Person->currentRow(), phone), "555"));
             // Moving on posts it, outside any command.
@@ -321,22 +323,22 @@ class TestUndoWindow : public QObject {
             w->ShowView(1);
             QVERIFY(dm().Tb_Person->locate("Id_Person", 1));
             child<dorv::TPeopleView>(&*w, "PeopleView")
-                ->setMenuGrid(child<dorv::TPeopleView>(&*w, "PeopleView")->DBGFamily);
-            child<dorv::TPeopleView>(&*w, "PeopleView")->mpPersonNew->trigger();
+                ->setMenuGrid(child<TDbGrid>(child<dorv::TPeopleView>(&*w, "PeopleView"), "DBGFamily"));
+            child<QAction>(child<dorv::TPeopleView>(&*w, "PeopleView"), "mpPersonNew")->trigger();
             dm().Tb_Family->fieldByName("Name").setAsString(QStringLiteral("Олег"));
-            QTest::keyClick(child<dorv::TPeopleView>(&*w, "PeopleView")->DBGFamily, Qt::Key_Return);
+            QTest::keyClick(child<TDbGrid>(child<dorv::TPeopleView>(&*w, "PeopleView"), "DBGFamily"), Qt::Key_Return);
         };
         c["firm added"] = [this] {
             w->ShowView(2);
-            child<dorv::TFirmsView>(&*w, "FirmsView")->mpFirmNew->trigger();
+            child<QAction>(child<dorv::TFirmsView>(&*w, "FirmsView"), "mpFirmNew")->trigger();
             dm().Tb_Firm->fieldByName("Firm").setAsString(QStringLiteral("Лютик"));
-            QTest::keyClick(child<dorv::TFirmsView>(&*w, "FirmsView")->DBGFirm, Qt::Key_Return);
+            QTest::keyClick(child<TDbGrid>(child<dorv::TFirmsView>(&*w, "FirmsView"), "DBGFirm"), Qt::Key_Return);
         };
         c["diary entry added"] = [this] {
             w->ShowView(3);
-            child<dorv::TDiaryView>(&*w, "DiaryView")->mpLogNew->trigger();
+            child<QAction>(child<dorv::TDiaryView>(&*w, "DiaryView"), "mpLogNew")->trigger();
             dm().Tb_Log->fieldByName("Note").setAsString(QStringLiteral("Купить хлеб"));
-            QTest::keyClick(child<dorv::TDiaryView>(&*w, "DiaryView")->DBGLog, Qt::Key_Return);
+            QTest::keyClick(child<TDbGrid>(child<dorv::TDiaryView>(&*w, "DiaryView"), "DBGLog"), Qt::Key_Return);
         };
         return c;
     }
@@ -386,14 +388,14 @@ private slots:
         QVERIFY(!redo()->isEnabled());
         // The keys reach the commands from the window.
         commands()["expense"]();
-        if (!focus(money().DBG))
+        if (!focus(child<TDbGrid>(&money(), "DBG")))
             QSKIP("the platform does not activate windows");
-        QTest::keyClick(money().DBG, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(child<TDbGrid>(&money(), "DBG"), Qt::Key_Z, Qt::ControlModifier);
         QVERIFY(!undo()->isEnabled());
-        QTest::keyClick(money().DBG, Qt::Key_Y, Qt::ControlModifier);
+        QTest::keyClick(child<TDbGrid>(&money(), "DBG"), Qt::Key_Y, Qt::ControlModifier);
         QVERIFY(!redo()->isEnabled());
-        QTest::keyClick(money().DBG, Qt::Key_Z, Qt::ControlModifier);
-        QTest::keyClick(money().DBG, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(child<TDbGrid>(&money(), "DBG"), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(child<TDbGrid>(&money(), "DBG"), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(undo()->text(), step("&Отменить", "расход 350.00 «Картофель»"));
         w->hide();
     }
@@ -480,7 +482,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, current);
         // These act on the tree that has the focus.
-        if ((command == "category moved" || command == "category deleted") && !focus(pane().TvCt))
+        if ((command == "category moved" || command == "category deleted")
+            && !focus(child<QTreeWidget>(&pane(), "TvCt")))
             QSKIP("the platform does not activate windows");
         const QStringList before = dump();
         commands()[command]();
@@ -505,8 +508,8 @@ private slots:
         const QStringList where = current.split(' ');
         if (where.value(0) == "TvCt") {
             QCOMPARE(w->currentView(), View::Money);
-            QVERIFY(pane().TvCt->currentItem());
-            QCOMPARE(TCategoryPane::nodeId(pane().TvCt->currentItem()), where.value(1).toInt());
+            QVERIFY(child<QTreeWidget>(&pane(), "TvCt")->currentItem());
+            QCOMPARE(TCategoryPane::nodeId(child<QTreeWidget>(&pane(), "TvCt")->currentItem()), where.value(1).toInt());
         } else if (!current.isEmpty()) {
             Table* t = nullptr;
             for (Table* each : dm().tables())

@@ -7,6 +7,7 @@
 #include "categories/CategoryTree.h"
 #include "data/Database.h"
 #include "data/DorvDm.h"
+#include "data/Query.h"
 #include "ledger/MoneyView.h"
 #include "ledger/OperationEditor.h"
 #include "results/DorvRes.h"
@@ -86,8 +87,8 @@ void nextCard(const QList<std::pair<const char*, QString>>& typed)
 
 void select(int id)
 {
-    QTreeWidget* tree = money().Pgd->TvCt;
-    tree->setCurrentItem(money().Pgd->FindCategoryNode(tree, id, {}));
+    QTreeWidget* tree = namedPart<QTreeWidget>(namedPart<dorv::TCategoryPane>(&money(), "Pgd"), "TvCt");
+    tree->setCurrentItem(namedPart<dorv::TCategoryPane>(&money(), "Pgd")->FindCategoryNode(tree, id, {}));
 }
 
 template <typename Body>
@@ -209,10 +210,10 @@ BENCHMARK(BM_CloseAccount)->Unit(benchmark::kMillisecond)->Iterations(1);
 void BM_CategoryDeleteCount(benchmark::State& state)
 {
     guarded(state, [&] {
-        QTreeWidget* tree = money().Pgd->TvCt;
+        QTreeWidget* tree = namedPart<QTreeWidget>(namedPart<dorv::TCategoryPane>(&money(), "Pgd"), "TvCt");
         tree->setFocus();
         for (auto _ : state) {
-            tree->setCurrentItem(money().Pgd->FindCategoryNode(tree, 3, {}));
+            tree->setCurrentItem(namedPart<dorv::TCategoryPane>(&money(), "Pgd")->FindCategoryNode(tree, 3, {}));
             g_prompts->confirms.enqueue(true);
             money().categoryEditor().mCategoryDeleteClick(); // refused: the rows are counted
         }
@@ -223,13 +224,14 @@ BENCHMARK(BM_CategoryDeleteCount)->Unit(benchmark::kMillisecond)->Iterations(10)
 void BM_CategoryMove(benchmark::State& state)
 {
     guarded(state, [&] {
-        QTreeWidget* tree = money().Pgd->TvCt;
+        QTreeWidget* tree = namedPart<QTreeWidget>(namedPart<dorv::TCategoryPane>(&money(), "Pgd"), "TvCt");
         int to = 4;
         for (auto _ : state) {
             g_prompts->confirms.enqueue(true);
-            money().categoryEditor().MoveCategory(money().Pgd->FindCategoryNode(tree, 3, {}),
-                                                  money().Pgd->FindCategoryNode(tree, to, {}),
-                                                  dorv::TCategoryEditor::Attach::Child);
+            money().categoryEditor().MoveCategory(
+                namedPart<dorv::TCategoryPane>(&money(), "Pgd")->FindCategoryNode(tree, 3, {}),
+                namedPart<dorv::TCategoryPane>(&money(), "Pgd")->FindCategoryNode(tree, to, {}),
+                dorv::TCategoryEditor::Attach::Child);
             to = to == 4 ? 1 : 4;
         }
     });
@@ -239,13 +241,14 @@ BENCHMARK(BM_CategoryMove)->Unit(benchmark::kMillisecond)->Iterations(10);
 void BM_CategoryRename(benchmark::State& state)
 {
     guarded(state, [&] {
-        QTreeWidget* tree = money().Pgd->TvCt;
+        QTreeWidget* tree = namedPart<QTreeWidget>(namedPart<dorv::TCategoryPane>(&money(), "Pgd"), "TvCt");
         int n = 0;
         g_window->Dm()->Tb_Account->locate(QStringLiteral("Id_Account"), 1);
         g_window->action(QStringLiteral("mTotal"))->trigger(); // the whole history shown, to be refreshed
         for (auto _ : state) {
             QString name = QStringLiteral("Хлеб %1").arg(++n);
-            money().categoryEditor().TvCtEdited(money().Pgd->FindCategoryNode(tree, 3, {}), name);
+            money().categoryEditor().TvCtEdited(
+                namedPart<dorv::TCategoryPane>(&money(), "Pgd")->FindCategoryNode(tree, 3, {}), name);
         }
         state.counters["rows_shown"] = g_window->Dm()->Tb_Hist->recordCount();
         g_window->action(QStringLiteral("mMonth"))->trigger();
@@ -277,10 +280,10 @@ void BM_ResultsSteps(benchmark::State& state)
                 state.ResumeTiming();
                 r.drillDown(); // into "Еда"
                 r.dimensionClicked(dorv::Dimension::Who);
-                r.sortClicked(r.mpSortCredit);
+                r.sortClicked(namedPart<QAction>(&r, "mpSortCredit"));
                 r.drillUp();
-                r.ButDetailClick(); // the pane with the statement of the current row
-                r.QRes->next();     // a row change with the pane open
+                r.ButDetailClick();                         // the pane with the statement of the current row
+                namedPart<dorv::Query>(&r, "QRes")->next(); // a row change with the pane open
                 state.PauseTiming();
                 return int(QDialog::Rejected);
             });
@@ -294,8 +297,8 @@ BENCHMARK(BM_ResultsSteps)->Unit(benchmark::kMillisecond)->Iterations(5);
 void BM_CategoryStatement(benchmark::State& state)
 {
     guarded(state, [&] {
-        QTreeWidget* tree = money().Pgd->TvCt;
-        tree->setCurrentItem(money().Pgd->FindCategoryNode(tree, 1, {}));
+        QTreeWidget* tree = namedPart<QTreeWidget>(namedPart<dorv::TCategoryPane>(&money(), "Pgd"), "TvCt");
+        tree->setCurrentItem(namedPart<dorv::TCategoryPane>(&money(), "Pgd")->FindCategoryNode(tree, 1, {}));
         for (auto _ : state) {
             g_prompts->modals.enqueue([](QDialog*) { return int(QDialog::Rejected); });
             money().mCategoryViewClick();

@@ -129,17 +129,17 @@ void toggle(benchmark::State& state, int view, QToolButton* button)
 }
 void BM_PersonBirthdays(benchmark::State& state)
 {
-    toggle(state, 1, namedPart<dorv::TPeopleView>(&*g_window, "PeopleView")->ButPerson);
+    toggle(state, 1, namedPart<QToolButton>(namedPart<dorv::TPeopleView>(&*g_window, "PeopleView"), "ButPerson"));
 }
 BENCHMARK(BM_PersonBirthdays)->Unit(benchmark::kMillisecond)->Iterations(10);
 void BM_FamilyBirthdays(benchmark::State& state)
 {
-    toggle(state, 1, namedPart<dorv::TPeopleView>(&*g_window, "PeopleView")->ButFamily);
+    toggle(state, 1, namedPart<QToolButton>(namedPart<dorv::TPeopleView>(&*g_window, "PeopleView"), "ButFamily"));
 }
 BENCHMARK(BM_FamilyBirthdays)->Unit(benchmark::kMillisecond)->Iterations(10);
 void BM_DiaryToday(benchmark::State& state)
 {
-    toggle(state, 3, namedPart<dorv::TDiaryView>(&*g_window, "DiaryView")->ButLogFilt);
+    toggle(state, 3, namedPart<QToolButton>(namedPart<dorv::TDiaryView>(&*g_window, "DiaryView"), "ButLogFilt"));
 }
 BENCHMARK(BM_DiaryToday)->Unit(benchmark::kMillisecond)->Iterations(10);
 

@@ -147,7 +147,7 @@ int measure(qint64 rows, const QString& source)
     }
     win.action("mMonth")->trigger();
     for (int i = 0; i < 5; ++i)
-        act("step the working date", [&] { money.ButNext->click(); });
+        act("step the working date", [&] { namedPart<QToolButton>(&money, "ButNext")->click(); });
     for (int i = 0; i < 5; ++i) {
         run.prompts.modals.enqueue([&win, i](QDialog*) {
             dorv::Table& a = *win.Dm()->Tb_Account;
@@ -156,8 +156,8 @@ int measure(qint64 rows, const QString& source)
         });
         act("choose another account", [&] { money.ButAccClick(); });
     }
-    QTreeWidget* tree = money.Pgd->TvCt;
-    tree->setCurrentItem(money.Pgd->FindCategoryNode(tree, 2, {}));
+    QTreeWidget* tree = namedPart<QTreeWidget>(namedPart<dorv::TCategoryPane>(&money, "Pgd"), "TvCt");
+    tree->setCurrentItem(namedPart<dorv::TCategoryPane>(&money, "Pgd")->FindCategoryNode(tree, 2, {}));
     for (int i = 0; i < 5; ++i) {
         nextCard(run.prompts, QStringLiteral("12.5"));
         act("book an expense", [&] { money.mMoneyNewClick(); });

@@ -1,6 +1,7 @@
 #include "categories/CategoryTree.h"
 #include "data/Database.h"
 #include "data/DorvDm.h"
+#include "support/Child.h"
 #include "util/ZipArchive.h"
 
 #include <QAction>
@@ -45,8 +46,8 @@ class TestCategories : public QObject {
     }
     void fillBoth()
     {
-        pane->FillCategoryTree(pane->TvCt);
-        pane->FillCategoryTree(pane->TvDt);
+        pane->FillCategoryTree(child<QTreeWidget>(pane.get(), "TvCt"));
+        pane->FillCategoryTree(child<QTreeWidget>(pane.get(), "TvDt"));
     }
     // The tree in display order, one "name#id" per node, indented by a dot per level.
     static QStringList lines(QTreeWidget* tree)
@@ -106,8 +107,10 @@ private slots:
     void paneIsNamedAndBuilt()
     {
         QCOMPARE(pane->objectName(), QStringLiteral("Pgd"));
-        QCOMPARE(pane->findChild<QWidget*>("ShCt")->findChild<QTreeWidget*>("TvCt"), pane->TvCt);
-        QCOMPARE(pane->findChild<QWidget*>("ShDt")->findChild<QTreeWidget*>("TvDt"), pane->TvDt);
+        QCOMPARE(pane->findChild<QWidget*>("ShCt")->findChild<QTreeWidget*>("TvCt"),
+                 child<QTreeWidget>(pane.get(), "TvCt"));
+        QCOMPARE(pane->findChild<QWidget*>("ShDt")->findChild<QTreeWidget*>("TvDt"),
+                 child<QTreeWidget>(pane.get(), "TvDt"));
         const QStringList names{"mpCategoryNew",  "mpCategoryNewChild", "mpCategoryEdit", "mpCategoryDelete",
                                 "mpCategoryFind", "mpCategoryView",     "mpCategoryMove"};
         QStringList inMenu;
@@ -117,17 +120,17 @@ private slots:
         QCOMPARE(pane->popupActions().value("mpCategoryNewChild")->property("tag").toInt(), 2);
         QCOMPARE(pane->popupActions().value("mpCategoryDelete")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Delete));
         pane->showPage(false);
-        QCOMPARE(pane->shownTree(), pane->TvDt);
+        QCOMPARE(pane->shownTree(), child<QTreeWidget>(pane.get(), "TvDt"));
         pane->showPage(true);
-        QCOMPARE(pane->shownTree(), pane->TvCt);
+        QCOMPARE(pane->shownTree(), child<QTreeWidget>(pane.get(), "TvCt"));
     }
 
     void newDatabaseHoldsOnlyTheTransfer()
     {
         fillBoth();
-        QCOMPARE(lines(pane->TvCt), QStringList{"ПЕРЕВОД#-1"});
-        QCOMPARE(lines(pane->TvDt), QStringList{});
-        pane->TvCt->setCurrentItem(pane->TvCt->topLevelItem(0));
+        QCOMPARE(lines(child<QTreeWidget>(pane.get(), "TvCt")), QStringList{"ПЕРЕВОД#-1"});
+        QCOMPARE(lines(child<QTreeWidget>(pane.get(), "TvDt")), QStringList{});
+        child<QTreeWidget>(pane.get(), "TvCt")->setCurrentItem(child<QTreeWidget>(pane.get(), "TvCt")->topLevelItem(0));
         QVERIFY(!command("mCategoryNewChild")->isEnabled());
         QVERIFY(!command("mCategoryDelete")->isEnabled());
         QVERIFY(command("mCategoryEdit")->isEnabled());
@@ -153,12 +156,12 @@ private slots:
         QFETCH(bool, account);
         QFETCH(QString, expected);
         addItems("10|Еда||0|-;20|Машина||0|-;21|Бензин|20|1|-;22|Аи-95|21|2|-");
-        pane->FillCategoryTree(pane->TvCt);
+        pane->FillCategoryTree(child<QTreeWidget>(pane.get(), "TvCt"));
         if (account) {
             exec("INSERT INTO TB_ACCOUNT (ID_ACCOUNT, ACCOUNT, CURRENCY, REST) VALUES (1, 'Счёт', 'руб', 0)");
             dm->Tb_Account->open();
         }
-        pane->TvCtChange(id ? pane->FindCategoryNode(pane->TvCt, id, {}) : nullptr);
+        pane->TvCtChange(id ? pane->FindCategoryNode(child<QTreeWidget>(pane.get(), "TvCt"), id, {}) : nullptr);
         QStringList enabled;
         for (const char* c : {"NewChild", "Delete", "Edit", "Move", "View"}) {
             const QString name = QString::fromLatin1(c);
@@ -168,10 +171,10 @@ private slots:
                 enabled << name;
         }
         QCOMPARE(enabled.join(' '), expected);
-        QVERIFY(pane->mpCategoryNew->isEnabled());
-        QVERIFY(pane->mpCategoryFind->isEnabled());
+        QVERIFY(child<QAction>(pane.get(), "mpCategoryNew")->isEnabled());
+        QVERIFY(child<QAction>(pane.get(), "mpCategoryFind")->isEnabled());
         if (id)
-            QCOMPARE(TCategoryPane::nodeId(pane->TvCt->currentItem()), id);
+            QCOMPARE(TCategoryPane::nodeId(child<QTreeWidget>(pane.get(), "TvCt")->currentItem()), id);
     }
 
     void transferPaintsGreen()
@@ -179,25 +182,26 @@ private slots:
         fillBoth();
         addItems("10|Еда||0|-");
         pane->EmptyTrees();
-        pane->FillCategoryTree(pane->TvCt);
-        auto* delegate = qobject_cast<TCategoryDelegate*>(pane->TvCt->itemDelegate());
+        pane->FillCategoryTree(child<QTreeWidget>(pane.get(), "TvCt"));
+        auto* delegate = qobject_cast<TCategoryDelegate*>(child<QTreeWidget>(pane.get(), "TvCt")->itemDelegate());
         QVERIFY(delegate);
-        const QPalette palette = pane->TvCt->palette();
+        const QPalette palette = child<QTreeWidget>(pane.get(), "TvCt")->palette();
         QCOMPARE(TCategoryDelegate::nodeTextColour(-1, palette), QColor(0, 128, 0));
         QCOMPARE(TCategoryDelegate::nodeTextColour(10, palette), palette.color(QPalette::WindowText));
         QCOMPARE(palette.color(QPalette::Base), palette.color(QPalette::Button));
 
         // A selected node keeps its colour and is painted on the window colour, not the highlight.
         for (int id : {-1, 10}) {
-            QTreeWidgetItem* node = pane->FindCategoryNode(pane->TvCt, id, {});
+            QTreeWidgetItem* node = pane->FindCategoryNode(child<QTreeWidget>(pane.get(), "TvCt"), id, {});
             QStyleOptionViewItem option;
             option.palette = palette;
             option.state = QStyle::State_Selected | QStyle::State_HasFocus;
-            delegate->initStyleOption(&option, pane->TvCt->indexFromItem(node));
+            delegate->initStyleOption(&option, child<QTreeWidget>(pane.get(), "TvCt")->indexFromItem(node));
             QCOMPARE(option.palette.color(QPalette::Text), TCategoryDelegate::nodeTextColour(id, palette));
             QCOMPARE(option.palette.color(QPalette::HighlightedText), TCategoryDelegate::nodeTextColour(id, palette));
             QVERIFY(!(option.state & QStyle::State_Selected));
-            QCOMPARE(option.backgroundBrush.color(), QApplication::palette(pane->TvCt).color(QPalette::Base));
+            QCOMPARE(option.backgroundBrush.color(),
+                     QApplication::palette(child<QTreeWidget>(pane.get(), "TvCt")).color(QPalette::Base));
         }
     }
 
@@ -236,8 +240,8 @@ private slots:
         QFETCH(QStringList, income);
         addItems(items);
         fillBoth();
-        QCOMPARE(lines(pane->TvCt), expense);
-        QCOMPARE(lines(pane->TvDt), income);
+        QCOMPARE(lines(child<QTreeWidget>(pane.get(), "TvCt")), expense);
+        QCOMPARE(lines(child<QTreeWidget>(pane.get(), "TvDt")), income);
     }
 
     void findCategoryNode_data()
@@ -263,10 +267,10 @@ private slots:
         QFETCH(QString, name);
         QFETCH(int, found);
         addItems("10|Еда||0|-;2|Auto||0|-;7|Хлеб|10|1|-;5|Baton|7|2|-;3|Мясо||0|-;30|Мясо|10|1|-");
-        pane->FillCategoryTree(pane->TvCt);
-        QTreeWidgetItem* node = pane->FindCategoryNode(pane->TvCt, id, name);
+        pane->FillCategoryTree(child<QTreeWidget>(pane.get(), "TvCt"));
+        QTreeWidgetItem* node = pane->FindCategoryNode(child<QTreeWidget>(pane.get(), "TvCt"), id, name);
         QCOMPARE(node ? TCategoryPane::nodeId(node) : 0, found);
-        QCOMPARE(pane->TvCt->currentItem(), id == -11 ? node : nullptr);
+        QCOMPARE(child<QTreeWidget>(pane.get(), "TvCt")->currentItem(), id == -11 ? node : nullptr);
         if (id == -11 && node)
             QVERIFY(node->isSelected());
     }
@@ -274,19 +278,19 @@ private slots:
     void fillOnlyOnceAndRestoresTheTable()
     {
         Table& items = *dm->Tb_Items;
-        pane->FillCategoryTree(pane->TvCt);
+        pane->FillCategoryTree(child<QTreeWidget>(pane.get(), "TvCt"));
         QVERIFY(!items.filtered());
         QVERIFY(items.filter().isEmpty());
         QVERIFY(!items.controlsDisabled());
         QCOMPARE(items.recordCount(), 1);
 
         addItems("10|Еда||0|-");
-        pane->FillCategoryTree(pane->TvCt);
-        QCOMPARE(lines(pane->TvCt), QStringList{"ПЕРЕВОД#-1"});
+        pane->FillCategoryTree(child<QTreeWidget>(pane.get(), "TvCt"));
+        QCOMPARE(lines(child<QTreeWidget>(pane.get(), "TvCt")), QStringList{"ПЕРЕВОД#-1"});
         pane->EmptyTrees();
-        QCOMPARE(pane->TvCt->topLevelItemCount(), 0);
-        pane->FillCategoryTree(pane->TvCt);
-        QCOMPARE(lines(pane->TvCt), (QStringList{"Еда#10", "ПЕРЕВОД#-1"}));
+        QCOMPARE(child<QTreeWidget>(pane.get(), "TvCt")->topLevelItemCount(), 0);
+        pane->FillCategoryTree(child<QTreeWidget>(pane.get(), "TvCt"));
+        QCOMPARE(lines(child<QTreeWidget>(pane.get(), "TvCt")), (QStringList{"Еда#10", "ПЕРЕВОД#-1"}));
         QVERIFY(!items.filtered());
         QVERIFY(items.filter().isEmpty());
         QCOMPARE(items.recordCount(), 2);
@@ -304,23 +308,24 @@ private slots:
     {
         QFETCH(int, key);
         QFETCH(bool, node);
-        pane->FillCategoryTree(pane->TvCt);
+        pane->FillCategoryTree(child<QTreeWidget>(pane.get(), "TvCt"));
         pane->show();
         QVERIFY(QTest::qWaitForWindowExposed(pane.get()));
-        pane->TvCt->setCurrentItem(node ? pane->TvCt->topLevelItem(0) : nullptr);
+        child<QTreeWidget>(pane.get(), "TvCt")
+            ->setCurrentItem(node ? child<QTreeWidget>(pane.get(), "TvCt")->topLevelItem(0) : nullptr);
         QSignalSpy opened(pane.get(), &TCategoryPane::operationCardRequested);
-        QTest::keyClick(pane->TvCt, Qt::Key(key));
+        QTest::keyClick(child<QTreeWidget>(pane.get(), "TvCt"), Qt::Key(key));
         QCOMPARE(opened.size(), node ? 1 : 0);
     }
 
     void rightPressSelectsTheNode()
     {
         addItems("10|Еда||0|-");
-        pane->FillCategoryTree(pane->TvCt);
+        pane->FillCategoryTree(child<QTreeWidget>(pane.get(), "TvCt"));
         pane->resize(200, 300);
         pane->show();
         QVERIFY(QTest::qWaitForWindowExposed(pane.get()));
-        QTreeWidget* tree = pane->TvCt;
+        QTreeWidget* tree = child<QTreeWidget>(pane.get(), "TvCt");
         QTreeWidgetItem* food = tree->topLevelItem(0);
         QTreeWidgetItem* transfer = tree->topLevelItem(1);
         tree->setCurrentItem(food);
@@ -328,7 +333,7 @@ private slots:
         rightPress(tree, tree->visualItemRect(transfer).center());
         QCOMPARE(tree->currentItem(), transfer);
         QVERIFY(transfer->isSelected());
-        QCOMPARE(QApplication::activePopupWidget(), pane->PmCat);
+        QCOMPARE(QApplication::activePopupWidget(), child<QMenu>(pane.get(), "PmCat"));
         closePopup();
 
         rightPress(tree, QPoint(5, tree->viewport()->height() - 5));
@@ -359,7 +364,7 @@ private slots:
             QSKIP("the platform does not activate windows");
         other->setFocus();
         QSignalSpy spy(pane.get(), &TCategoryPane::splitterColour);
-        pane->TvCt->setFocus();
+        child<QTreeWidget>(pane.get(), "TvCt")->setFocus();
         QCOMPARE(spy.size(), 1);
         QCOMPARE(spy.at(0).at(0).value<QColor>(), QColor(0, 0, 128));
         other->setFocus();

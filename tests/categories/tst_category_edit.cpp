@@ -33,7 +33,7 @@ class TestCategoryEdit : public QObject {
     std::unique_ptr<TFormMain> w;
 
     TMoneyView& money() { return *child<dorv::TMoneyView>(&*w, "MoneyView"); }
-    TCategoryPane& pane() { return *money().Pgd; }
+    TCategoryPane& pane() { return *child<TCategoryPane>(&money(), "Pgd"); }
     TCategoryEditor& editor() { return money().categoryEditor(); }
     void exec(const QString& sql) { Database::acquire(w->workingFolder())->exec(sql); }
     QStringList query(const QString& sql)
@@ -155,30 +155,31 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(QString, caption);
         if (selected)
-            select(pane().TvCt, selected);
+            select(child<QTreeWidget>(&pane(), "TvCt"), selected);
         else
-            pane().TvCt->setCurrentItem(nullptr);
+            child<QTreeWidget>(&pane(), "TvCt")->setCurrentItem(nullptr);
         QStringList seen;
         nextCard("Новая", {}, &seen);
         editor().OpenCategoryCard(CardMode(tag));
         QCOMPARE(seen.value(0), caption);
         QCOMPARE(query("SELECT LEV, ID_REF, C FROM TB_ITEMS WHERE ITM = 'Новая'"), QStringList{stored});
-        QTreeWidgetItem* node = pane().TvCt->currentItem();
+        QTreeWidgetItem* node = child<QTreeWidget>(&pane(), "TvCt")->currentItem();
         QCOMPARE(node->text(0), QString("Новая"));
         QCOMPARE(TCategoryPane::nodeLevel(node), stored.left(1).toInt());
-        QVERIFY(pane().TvDt->topLevelItemCount() == 0); // the other tree is filled anew when shown
+        QVERIFY(child<QTreeWidget>(&pane(), "TvDt")->topLevelItemCount()
+                == 0); // the other tree is filled anew when shown
         QVERIFY(!dm().DataSaved);
     }
 
     void afterTheCardEverythingStillWorks()
     {
         // The other tree had a node chosen; emptying it must not take the commands away.
-        pane().FillCategoryTree(pane().TvDt);
-        pane().TvDt->setCurrentItem(pane().TvDt->topLevelItem(0));
-        select(pane().TvCt, 2);
+        pane().FillCategoryTree(child<QTreeWidget>(&pane(), "TvDt"));
+        child<QTreeWidget>(&pane(), "TvDt")->setCurrentItem(child<QTreeWidget>(&pane(), "TvDt")->topLevelItem(0));
+        select(child<QTreeWidget>(&pane(), "TvCt"), 2);
         nextCard("Булка");
         w->action("mCategoryNew")->trigger();
-        QCOMPARE(pane().TvDt->topLevelItemCount(), 0);
+        QCOMPARE(child<QTreeWidget>(&pane(), "TvDt")->topLevelItemCount(), 0);
         QVERIFY(w->action("mCategoryEdit")->isEnabled());
         // Another database later: the card's OK works for whatever it shows next.
         w->mNewClick();
@@ -191,10 +192,10 @@ private slots:
         exec("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C) VALUES (21, 'Цветы', 20, 1, '+')");
         dm().Tb_Items->refresh();
         money().ResetTrees();
-        if (!focus(pane().TvCt))
+        if (!focus(child<QTreeWidget>(&pane(), "TvCt")))
             QSKIP("the platform does not activate windows");
-        select(pane().TvCt, 20);
-        QCOMPARE(pane().TvCt->currentItem()->childCount(), 0);
+        select(child<QTreeWidget>(&pane(), "TvCt"), 20);
+        QCOMPARE(child<QTreeWidget>(&pane(), "TvCt")->currentItem()->childCount(), 0);
         prompts.confirms.enqueue(true);
         w->action("mCategoryDelete")->trigger();
         QCOMPARE(query("SELECT count(*) FROM TB_ITEMS WHERE ID_ITM IN (20, 21)"), QStringList{"2"});
@@ -204,28 +205,28 @@ private slots:
     void branchIsRefusedBelowLevelTwoAndTheTransfer()
     {
         for (int id : {5, -1}) {
-            select(pane().TvCt, id);
+            select(child<QTreeWidget>(&pane(), "TvCt"), id);
             QVERIFY(!w->action("mCategoryNewChild")->isEnabled());
         }
     }
 
     void incomeItemForBothDirections()
     {
-        money().ButDt->click();
-        select(pane().TvDt, 30);
+        child<QToolButton>(&money(), "ButDt")->click();
+        select(child<QTreeWidget>(&pane(), "TvDt"), 30);
         QStringList seen;
         nextCard("Премия", "both", &seen);
         w->action("mCategoryNew")->trigger();
         QCOMPARE(seen.value(0), QString("Добавление статьи приходa").replace("a", "а"));
         QCOMPARE(seen.value(2), QString("приход"));
         QCOMPARE(query("SELECT C FROM TB_ITEMS WHERE ITM = 'Премия'"), QStringList{"0"});
-        money().ButCt->click();
-        QVERIFY(lines(pane().TvCt).join(' ').contains("Премия#"));
+        child<QToolButton>(&money(), "ButCt")->click();
+        QVERIFY(lines(child<QTreeWidget>(&pane(), "TvCt")).join(' ').contains("Премия#"));
     }
 
     void takenNamesAreRefused()
     {
-        select(pane().TvCt, 2);
+        select(child<QTreeWidget>(&pane(), "TvCt"), 2);
         nextCard("ХЛЕБ"); // Cyrillic case counts: a new name
         prompts.modals.clear();
         prompts.modals.enqueue([](QDialog* d) {
@@ -235,7 +236,7 @@ private slots:
             const bool open = d->isVisible();
             return open ? int(QDialog::Rejected) : int(QDialog::Accepted);
         });
-        pane().TvDt->clear();
+        child<QTreeWidget>(&pane(), "TvDt")->clear();
         editor().OpenCategoryCard(CardMode::New);
         QCOMPARE(prompts.messages(), QStringList{"Такая статья уже есть!"});
         QCOMPARE(query("SELECT count(*) FROM TB_ITEMS WHERE ITM = 'Зарплата'"), QStringList{"1"});
@@ -244,7 +245,7 @@ private slots:
 
     void unstorableNameIsSaidAndKeptInTheCard()
     {
-        select(pane().TvCt, 2);
+        select(child<QTreeWidget>(&pane(), "TvCt"), 2);
         bool keptOpen = false;
         QString kept;
         prompts.modals.enqueue([&](QDialog* d) {
@@ -275,7 +276,7 @@ private slots:
         // Подарки goes both ways and has an income booked on it: it cannot become an expense item.
         exec("INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Dt, Level1) VALUES (1, 36500, 1, '1', 5, "
              "20)");
-        select(pane().TvCt, 20);
+        select(child<QTreeWidget>(&pane(), "TvCt"), 20);
         bool keptOpen = false;
         prompts.modals.enqueue([&](QDialog* d) {
             d->findChild<QRadioButton*>("DBRgFirst")->click();
@@ -293,7 +294,7 @@ private slots:
 
     void enterThatEndsARenameOpensNoCard()
     {
-        QTreeWidget* tree = pane().TvCt;
+        QTreeWidget* tree = child<QTreeWidget>(&pane(), "TvCt");
         QVERIFY(focus(tree));
         select(tree, 2);
         tree->editItem(tree->currentItem(), 0);
@@ -315,15 +316,15 @@ private slots:
     {
         booked(20, {}, {});
         // The "0" item in place: both trees and the history.
-        QTreeWidgetItem* gift = pane().FindCategoryNode(pane().TvCt, 20, {});
-        pane().FillCategoryTree(pane().TvDt);
+        QTreeWidgetItem* gift = pane().FindCategoryNode(child<QTreeWidget>(&pane(), "TvCt"), 20, {});
+        pane().FillCategoryTree(child<QTreeWidget>(&pane(), "TvDt"));
         gift->setText(0, "Сувениры");
         QCOMPARE(query("SELECT ITM FROM TB_ITEMS WHERE ID_ITM = 20"), QStringList{"Сувениры"});
         QCOMPARE(dm().Tb_Hist->fieldByName("Category").asString(), QString("Сувениры"));
-        pane().FillCategoryTree(pane().TvDt);
-        QVERIFY(lines(pane().TvDt).contains("Сувениры#20"));
+        pane().FillCategoryTree(child<QTreeWidget>(&pane(), "TvDt"));
+        QVERIFY(lines(child<QTreeWidget>(&pane(), "TvDt")).contains("Сувениры#20"));
         // A taken name keeps the old label.
-        gift = pane().FindCategoryNode(pane().TvCt, 20, {});
+        gift = pane().FindCategoryNode(child<QTreeWidget>(&pane(), "TvCt"), 20, {});
         gift->setText(0, "Дом");
         QCOMPARE(gift->text(0), QString("Сувениры"));
         QCOMPARE(prompts.messages(), QStringList{"Такая статья уже есть!"});
@@ -331,7 +332,7 @@ private slots:
 
     void transferItemRenamedWithoutDirection()
     {
-        select(pane().TvCt, -1);
+        select(child<QTreeWidget>(&pane(), "TvCt"), -1);
         QStringList seen;
         nextCard("ПЕРЕВОДЫ", {}, &seen);
         w->action("mCategoryEdit")->trigger();
@@ -344,26 +345,26 @@ private slots:
         booked(1, 2, {}, 3);
         booked(1, {}, {}); // on the parent: not a use of the child
         booked(1, 3, 5);   // another branch
-        if (!focus(pane().TvCt))
+        if (!focus(child<QTreeWidget>(&pane(), "TvCt")))
             QSKIP("the platform does not activate windows");
-        select(pane().TvCt, 2);
+        select(child<QTreeWidget>(&pane(), "TvCt"), 2);
         prompts.confirms.enqueue(true);
         w->action("mCategoryDelete")->trigger();
         QCOMPARE(prompts.messages(), QStringList{"Удаление невозможно! - 3 связей в истории"});
         QCOMPARE(query("SELECT count(*) FROM TB_ITEMS WHERE ID_ITM = 2"), QStringList{"1"});
         // From the main menu while the history has the focus: nothing.
-        QVERIFY(focus(money().DBG));
+        QVERIFY(focus(child<TDbGrid>(&money(), "DBG")));
         prompts.asked.clear();
-        select(pane().TvCt, 11);
+        select(child<QTreeWidget>(&pane(), "TvCt"), 11);
         w->action("mCategoryDelete")->trigger();
         QVERIFY(prompts.asked.isEmpty());
         // An unused item goes.
-        QVERIFY(focus(pane().TvCt));
-        select(pane().TvCt, 11);
+        QVERIFY(focus(child<QTreeWidget>(&pane(), "TvCt")));
+        select(child<QTreeWidget>(&pane(), "TvCt"), 11);
         prompts.confirms.enqueue(true);
         w->action("mCategoryDelete")->trigger();
         QCOMPARE(query("SELECT count(*) FROM TB_ITEMS WHERE ID_ITM = 11"), QStringList{"0"});
-        QVERIFY(!pane().FindCategoryNode(pane().TvCt, 11, {}));
+        QVERIFY(!pane().FindCategoryNode(child<QTreeWidget>(&pane(), "TvCt"), 11, {}));
         w->hide();
     }
 
@@ -372,10 +373,11 @@ private slots:
         prompts.inputs.enqueue("фарш");
         w->action("mCategoryFind")->trigger();
         QVERIFY(prompts.asked.contains("input: Поиск / Введите искомую статью: []"));
-        QVERIFY(!pane().TvCt->currentItem() || TCategoryPane::nodeId(pane().TvCt->currentItem()) != 5);
+        QVERIFY(!child<QTreeWidget>(&pane(), "TvCt")->currentItem()
+                || TCategoryPane::nodeId(child<QTreeWidget>(&pane(), "TvCt")->currentItem()) != 5);
         prompts.inputs.enqueue("Фарш");
         w->action("mCategoryFind")->trigger();
-        QCOMPARE(TCategoryPane::nodeId(pane().TvCt->currentItem()), 5);
+        QCOMPARE(TCategoryPane::nodeId(child<QTreeWidget>(&pane(), "TvCt")->currentItem()), 5);
     }
 
     void movingRewritesOnlyTheItemsRows()
@@ -384,17 +386,19 @@ private slots:
         booked(1, {}, {});   // (X1)
         booked(1, 3, 5);     // (X1, Y3, Z)
         prompts.confirms.enqueue(true);
-        editor().MoveCategory(pane().FindCategoryNode(pane().TvCt, 2, {}), pane().FindCategoryNode(pane().TvCt, 10, {}),
+        editor().MoveCategory(pane().FindCategoryNode(child<QTreeWidget>(&pane(), "TvCt"), 2, {}),
+                              pane().FindCategoryNode(child<QTreeWidget>(&pane(), "TvCt"), 10, {}),
                               TCategoryEditor::Attach::Child);
         QCOMPARE(query("SELECT Level1, Level2, Level3 FROM TB_HIST ORDER BY Date_Create"),
                  (QStringList{"10 2 -", "10 2 -", "1 - -", "1 3 5"}));
         QCOMPARE(query("SELECT LEV, ID_REF FROM TB_ITEMS WHERE ID_ITM = 2"), QStringList{"1 10"});
-        QCOMPARE(TCategoryPane::nodeId(pane().TvCt->currentItem()), 2);
-        QCOMPARE(TCategoryPane::nodeId(pane().TvCt->currentItem()->parent()), 10);
+        QCOMPARE(TCategoryPane::nodeId(child<QTreeWidget>(&pane(), "TvCt")->currentItem()), 2);
+        QCOMPARE(TCategoryPane::nodeId(child<QTreeWidget>(&pane(), "TvCt")->currentItem()->parent()), 10);
         QCOMPARE(dm().Tb_Hist->fieldByName("Category").asString(), QString("Дом"));
         // Into a level-1 item: a level-2 item.
         prompts.confirms.enqueue(true);
-        editor().MoveCategory(pane().FindCategoryNode(pane().TvCt, 2, {}), pane().FindCategoryNode(pane().TvCt, 11, {}),
+        editor().MoveCategory(pane().FindCategoryNode(child<QTreeWidget>(&pane(), "TvCt"), 2, {}),
+                              pane().FindCategoryNode(child<QTreeWidget>(&pane(), "TvCt"), 11, {}),
                               TCategoryEditor::Attach::Child);
         QCOMPARE(query("SELECT Level1, Level2, Level3 FROM TB_HIST WHERE Level3 = 2"),
                  (QStringList{"10 11 2", "10 11 2"}));
@@ -403,16 +407,16 @@ private slots:
     void levelTwoToTheFirstLevelByName()
     {
         booked(1, 3, 5);
-        if (!focus(pane().TvCt))
+        if (!focus(child<QTreeWidget>(&pane(), "TvCt")))
             QSKIP("the platform does not activate windows");
-        select(pane().TvCt, 5);
+        select(child<QTreeWidget>(&pane(), "TvCt"), 5);
         prompts.inputs.enqueue("");
         prompts.confirms.enqueue(true);
         w->action("mCategoryMove")->trigger();
         QCOMPARE(query("SELECT Level1, Level2, Level3 FROM TB_HIST"), QStringList{"5 - -"});
         QCOMPARE(query("SELECT LEV, ID_REF FROM TB_ITEMS WHERE ID_ITM = 5"), QStringList{"0 -"});
         // A name nobody has.
-        select(pane().TvCt, 2);
+        select(child<QTreeWidget>(&pane(), "TvCt"), 2);
         prompts.inputs.enqueue("Нет такой");
         w->action("mCategoryMove")->trigger();
         QCOMPARE(prompts.messages(), QStringList{"Цель не найдена!"});
@@ -440,8 +444,8 @@ private slots:
         QFETCH(bool, child);
         QFETCH(QString, message);
         const QStringList before = query("SELECT ID_ITM, LEV, ID_REF FROM TB_ITEMS ORDER BY ID_ITM");
-        editor().MoveCategory(pane().FindCategoryNode(pane().TvCt, moved, {}),
-                              pane().FindCategoryNode(pane().TvCt, target, {}),
+        editor().MoveCategory(pane().FindCategoryNode(::child<QTreeWidget>(&pane(), "TvCt"), moved, {}),
+                              pane().FindCategoryNode(::child<QTreeWidget>(&pane(), "TvCt"), target, {}),
                               child ? TCategoryEditor::Attach::Child : TCategoryEditor::Attach::Sibling);
         QCOMPARE(prompts.messages(), message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(query("SELECT ID_ITM, LEV, ID_REF FROM TB_ITEMS ORDER BY ID_ITM"), before);
@@ -451,7 +455,8 @@ private slots:
     {
         booked(1, 2, {});
         prompts.confirms.enqueue(true);
-        editor().MoveCategory(pane().FindCategoryNode(pane().TvCt, 2, {}), pane().FindCategoryNode(pane().TvCt, 1, {}),
+        editor().MoveCategory(pane().FindCategoryNode(child<QTreeWidget>(&pane(), "TvCt"), 2, {}),
+                              pane().FindCategoryNode(child<QTreeWidget>(&pane(), "TvCt"), 1, {}),
                               TCategoryEditor::Attach::Child);
         QVERIFY(prompts.asked.contains("confirm: Изменить место расположения статьи ?"));
         QCOMPARE(query("SELECT Level1, Level2, Level3 FROM TB_HIST"), QStringList{"1 2 -"});
@@ -462,19 +467,21 @@ private slots:
         booked(1, 2, {});
         exec("CREATE TRIGGER refuse BEFORE UPDATE ON TB_HIST BEGIN SELECT RAISE(ABORT, 'refused'); END");
         prompts.confirms.enqueue(true);
-        QVERIFY_THROWS_EXCEPTION(std::exception, editor().MoveCategory(pane().FindCategoryNode(pane().TvCt, 2, {}),
-                                                                       pane().FindCategoryNode(pane().TvCt, 10, {}),
-                                                                       TCategoryEditor::Attach::Child));
+        QVERIFY_THROWS_EXCEPTION(
+            std::exception, editor().MoveCategory(pane().FindCategoryNode(child<QTreeWidget>(&pane(), "TvCt"), 2, {}),
+                                                  pane().FindCategoryNode(child<QTreeWidget>(&pane(), "TvCt"), 10, {}),
+                                                  TCategoryEditor::Attach::Child));
         QCOMPARE(query("SELECT LEV, ID_REF FROM TB_ITEMS WHERE ID_ITM = 2"), QStringList{"1 1"});
         QCOMPARE(query("SELECT Level1, Level2, Level3 FROM TB_HIST"), QStringList{"1 2 -"});
-        QCOMPARE(TCategoryPane::nodeId(pane().FindCategoryNode(pane().TvCt, 2, {})->parent()), 1);
+        QCOMPARE(TCategoryPane::nodeId(pane().FindCategoryNode(child<QTreeWidget>(&pane(), "TvCt"), 2, {})->parent()),
+                 1);
     }
 
     void droppingDecidesByThePoint()
     {
-        if (!focus(pane().TvCt))
+        if (!focus(child<QTreeWidget>(&pane(), "TvCt")))
             QSKIP("the platform does not activate windows");
-        QTreeWidget* tv = pane().TvCt;
+        QTreeWidget* tv = child<QTreeWidget>(&pane(), "TvCt");
         tv->expandAll();
         // A level-2 item dropped right of another level-2 item's text is refused; on its text it
         // becomes a sibling there.

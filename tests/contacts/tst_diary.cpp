@@ -64,11 +64,11 @@ private slots:
         QVERIFY(f.reopen());
         QCOMPARE(f.w->diaryFlag(), due);
         f.w->ShowView(3);
-        QVERIFY(!diary().ButLogFilt->isChecked());
+        QVERIFY(!child<QToolButton>(&diary(), "ButLogFilt")->isChecked());
         QCOMPARE(log().recordCount(), 1);
-        diary().ButLogFilt->click();
+        child<QToolButton>(&diary(), "ButLogFilt")->click();
         QCOMPARE(log().recordCount(), due ? 1 : 0);
-        diary().ButLogFilt->click();
+        child<QToolButton>(&diary(), "ButLogFilt")->click();
         QCOMPARE(log().recordCount(), 1);
     }
 
@@ -83,30 +83,30 @@ private slots:
         f.w->ShowView(3);
         log().first();
         diary().PmLogPopup();
-        QVERIFY(diary().mpLogNon->isChecked());
-        QVERIFY(diary().DBRgLogItems[0]->isChecked());
-        QVERIFY(diary().mpLogFindPerson->isEnabled());
-        QVERIFY(!diary().mpLogFindFirm->isEnabled());
+        QVERIFY(child<QAction>(&diary(), "mpLogNon")->isChecked());
+        QVERIFY(child<QRadioButton>(&diary(), "DBRgLog0")->isChecked());
+        QVERIFY(child<QAction>(&diary(), "mpLogFindPerson")->isEnabled());
+        QVERIFY(!child<QAction>(&diary(), "mpLogFindFirm")->isEnabled());
         // The radio group: "Ежемесячно" stores "2" once the entry is posted.
-        diary().DBRgLogItems[2]->click();
+        child<QRadioButton>(&diary(), "DBRgLog2")->click();
         QCOMPARE(log().state(), DatasetState::Edit);
-        QTest::keyClick(diary().DBGLog, Qt::Key_Return);
+        QTest::keyClick(child<TDbGrid>(&diary(), "DBGLog"), Qt::Key_Return);
         QCOMPARE(log().state(), DatasetState::Browse);
         QCOMPARE(log().fieldByName("C").asString(), QStringLiteral("2"));
         diary().PmLogPopup();
-        QVERIFY(diary().mpLogMonth->isChecked());
+        QVERIFY(child<QAction>(&diary(), "mpLogMonth")->isChecked());
         // The popup, by its key: F8 stores "1", and the radio group shows it.
         log().last();
         QCOMPARE(notes().last(), QStringLiteral("купить"));
         diary().PmLogPopup();
-        QVERIFY(diary().mpLogDate->isChecked());
-        QVERIFY(!diary().mpLogFindPerson->isEnabled());
+        QVERIFY(child<QAction>(&diary(), "mpLogDate")->isChecked());
+        QVERIFY(!child<QAction>(&diary(), "mpLogFindPerson")->isEnabled());
         // F9 is the calculator elsewhere; in the diary's grid it is the monthly mode.
-        QTest::keyClick(diary().DBGLog, Qt::Key_F9);
+        QTest::keyClick(child<TDbGrid>(&diary(), "DBGLog"), Qt::Key_F9);
         QCOMPARE(log().state(), DatasetState::Edit);
-        QVERIFY(diary().DBRgLogItems[2]->isChecked());
-        QTest::keyClick(diary().DBGLog, Qt::Key_F7);
-        QVERIFY(diary().DBRgLogItems[0]->isChecked());
+        QVERIFY(child<QRadioButton>(&diary(), "DBRgLog2")->isChecked());
+        QTest::keyClick(child<TDbGrid>(&diary(), "DBGLog"), Qt::Key_F7);
+        QVERIFY(child<QRadioButton>(&diary(), "DBRgLog0")->isChecked());
         log().first(); // moving posts
         QCOMPARE(f.column(log(), "C"), (QStringList{"2", "0"}));
     }
@@ -118,7 +118,7 @@ private slots:
         f.addEntry(1, QStringLiteral("позвонить"), QDate(2026, 6, 1), "0");
         QVERIFY(f.reopen());
         f.w->ShowView(3);
-        TDbGrid& grid = *diary().DBGLog;
+        TDbGrid& grid = *child<TDbGrid>(&diary(), "DBGLog");
         const QModelIndex note = grid.gridModel()->index(0, 1);
         grid.setCurrentIndex(note);
         grid.edit(note);
@@ -127,11 +127,11 @@ private slots:
         QTest::keyClick(editor, Qt::Key_F9);
         QCOMPARE(log().fieldByName("C").asString(), QStringLiteral("2"));
         // A new entry not yet written is given up by "Удалить запись".
-        diary().mpLogNew->trigger();
+        child<QAction>(&diary(), "mpLogNew")->trigger();
         diary().PmLogPopup();
-        QVERIFY(diary().mpLogDel->isEnabled());
+        QVERIFY(child<QAction>(&diary(), "mpLogDel")->isEnabled());
         f.prompts.confirms.enqueue(true);
-        diary().mpLogDel->trigger();
+        child<QAction>(&diary(), "mpLogDel")->trigger();
         QCOMPARE(log().state(), DatasetState::Browse);
         QCOMPARE(notes(), QStringList{"позвонить"});
     }
@@ -142,13 +142,15 @@ private slots:
         QVERIFY(f.w->started());
         f.w->ShowView(3);
         diary().PmLogPopup();
-        for (QAction* a : {diary().mpLogDel, diary().mpLogEditDate, diary().mpLogNon, diary().mpLogDate,
-                           diary().mpLogMonth, diary().mpLogFindPerson, diary().mpLogFindFirm})
+        for (QAction* a : {child<QAction>(&diary(), "mpLogDel"), child<QAction>(&diary(), "mpLogEditDate"),
+                           child<QAction>(&diary(), "mpLogNon"), child<QAction>(&diary(), "mpLogDate"),
+                           child<QAction>(&diary(), "mpLogMonth"), child<QAction>(&diary(), "mpLogFindPerson"),
+                           child<QAction>(&diary(), "mpLogFindFirm")})
             QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
-        QVERIFY(diary().mpLogNew->isEnabled());
-        QVERIFY(diary().mpLogNon->isChecked());
+        QVERIFY(child<QAction>(&diary(), "mpLogNew")->isEnabled());
+        QVERIFY(child<QAction>(&diary(), "mpLogNon")->isChecked());
         // A new entry: today, mode "0", its date kept pending until it is posted.
-        diary().mpLogNew->trigger();
+        child<QAction>(&diary(), "mpLogNew")->trigger();
         QCOMPARE(log().state(), DatasetState::Insert);
         QCOMPARE(log().fieldByName("C").asString(), QStringLiteral("0"));
         QCOMPARE(log().fieldByName("Date_Remind").asDate(), ContactsFixture::day(QDate(2026, 6, 15)));
@@ -156,11 +158,11 @@ private slots:
         diary().DBGLogEditButtonClick();
         QCOMPARE(log().state(), DatasetState::Insert);
         log().fieldByName("Note").setAsString(QStringLiteral("отпуск"));
-        QTest::keyClick(diary().DBGLog, Qt::Key_Return);
+        QTest::keyClick(child<TDbGrid>(&diary(), "DBGLog"), Qt::Key_Return);
         QCOMPARE(log().state(), DatasetState::Browse);
         QCOMPARE(log().fieldByName("Dy").asInteger(), 31);
         f.prompts.confirms.enqueue(true);
-        diary().mpLogDel->trigger();
+        child<QAction>(&diary(), "mpLogDel")->trigger();
         QCOMPARE(f.prompts.asked.last(), QStringLiteral("confirm: Удалить запись в дневнике ?"));
         QCOMPARE(log().recordCount(), 0);
     }
@@ -176,15 +178,15 @@ private slots:
         f.addEntry(1, QStringLiteral("зайти"), QDate(2026, 6, 1), "0", 1, 2);
         QVERIFY(f.reopen());
         f.w->ShowView(1);
-        f.people().ButPerson->click(); // only Петров is listed
+        child<QToolButton>(&f.people(), "ButPerson")->click(); // only Петров is listed
         f.w->ShowView(3);
         diary().PmLogPopup();
-        diary().mpLogFindPerson->trigger();
+        child<QAction>(&diary(), "mpLogFindPerson")->trigger();
         QCOMPARE(f.w->currentView(), View::People);
-        QVERIFY(!f.people().ButPerson->isChecked());
+        QVERIFY(!child<QToolButton>(&f.people(), "ButPerson")->isChecked());
         QCOMPARE(f.dm().Tb_Person->fieldByName("Name").asString(), QStringLiteral("Иванов И.И."));
         f.w->ShowView(3);
-        QTest::keyClick(diary().DBGLog, Qt::Key_F4);
+        QTest::keyClick(child<TDbGrid>(&diary(), "DBGLog"), Qt::Key_F4);
         QCOMPARE(f.w->currentView(), View::Firms);
         QCOMPARE(f.dm().Tb_Firm->fieldByName("Firm").asString(), QStringLiteral("Аптека"));
     }
@@ -237,8 +239,8 @@ private slots:
             QVERIFY(!log().filtered());
             QVERIFY(!log().filter().isEmpty());
             QVERIFY(!f.dm().Tb_Person->filtered());
-            QVERIFY(!f.diary().ButLogFilt->isChecked());
-            QVERIFY(!f.people().ButFamily->isChecked());
+            QVERIFY(!child<QToolButton>(&f.diary(), "ButLogFilt")->isChecked());
+            QVERIFY(!child<QToolButton>(&f.people(), "ButFamily")->isChecked());
             QCOMPARE(f.dm().Tb_Family->filter(),
                      familyFilterText(f.dm().Tb_Person->fieldByName(QStringLiteral("Id_Person")).value()));
         }
@@ -263,28 +265,28 @@ private slots:
         QVERIFY(!butLog->property("Marked").toBool());
         QVERIFY(!butFace->property("Marked").toBool());
         // Pressed on another page, the buttons clear nothing.
-        f.people().ButPerson->click();
-        f.diary().ButLogFilt->click();
-        f.diary().ButLogFilt->click();
+        child<QToolButton>(&f.people(), "ButPerson")->click();
+        child<QToolButton>(&f.diary(), "ButLogFilt")->click();
+        child<QToolButton>(&f.diary(), "ButLogFilt")->click();
         QVERIFY(f.w->personFlag() && f.w->diaryFlag());
         // The diary's own button on its page stops ButLog; raising it again does not restart it.
         f.w->ShowView(3);
-        f.diary().ButLogFilt->click();
+        child<QToolButton>(&f.diary(), "ButLogFilt")->click();
         QVERIFY(!f.w->diaryFlag());
-        f.diary().ButLogFilt->click();
+        child<QToolButton>(&f.diary(), "ButLogFilt")->click();
         QVERIFY(!f.w->diaryFlag());
         tick();
         QVERIFY(!butLog->property("Marked").toBool());
         QVERIFY(butFace->property("Marked").toBool());
         // The persons' button alone leaves ButFace flashing for the family member.
         f.w->ShowView(1);
-        if (f.people().ButPerson->isChecked())
-            f.people().ButPerson->click();
-        f.people().ButPerson->click();
+        if (child<QToolButton>(&f.people(), "ButPerson")->isChecked())
+            child<QToolButton>(&f.people(), "ButPerson")->click();
+        child<QToolButton>(&f.people(), "ButPerson")->click();
         QVERIFY(!f.w->personFlag());
         QVERIFY(f.w->familyFlag());
         QVERIFY(child<QTimer>(&*f.w, "Tm")->isActive());
-        f.people().ButFamily->click();
+        child<QToolButton>(&f.people(), "ButFamily")->click();
         QVERIFY(!f.w->familyFlag());
         QVERIFY(child<QTimer>(&*f.w, "Tm")->isActive());
         tick();

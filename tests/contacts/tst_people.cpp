@@ -83,17 +83,18 @@ private slots:
             f.addMember(i, i, QStringLiteral("Член %1").arg(i), i == 6 ? QDate() : QDate(2000, 1, 1));
         QVERIFY(f.reopen());
         f.w->ShowView(1);
-        click(people().ButPerson);
+        click(child<QToolButton>(&people(), "ButPerson"));
         QVERIFY(persons().filtered());
         QStringList shown = names(persons());
         std::sort(shown.begin(), shown.end());
         std::sort(listed.begin(), listed.end());
         QCOMPARE(shown, listed);
         // The same rule paints the rows: every listed one, and never one without a birthday.
-        click(people().ButPerson);
+        click(child<QToolButton>(&people(), "ButPerson"));
         for (int r = 0; r < persons().recordCount(); ++r) {
             const QString name = persons().valueAt(r, persons().fieldByName("Name")).toString();
-            const bool marked = people().DBGPerson->rowColours(r, false).background == QColor(210, 255, 210);
+            const bool marked =
+                child<TDbGrid>(&people(), "DBGPerson")->rowColours(r, false).background == QColor(210, 255, 210);
             QVERIFY2(marked == listed.contains(name), qPrintable(name));
         }
     }
@@ -104,35 +105,36 @@ private slots:
         f.w->ShowView(1);
         QVERIFY(persons().locate("Id_Person", 1));
         const int row = persons().currentRow();
-        QCOMPARE(people().DBGPerson->rowColours(row, false).background, QColor(210, 255, 210));
-        people().setMenuGrid(people().DBGPerson);
+        QCOMPARE(child<TDbGrid>(&people(), "DBGPerson")->rowColours(row, false).background, QColor(210, 255, 210));
+        people().setMenuGrid(child<TDbGrid>(&people(), "DBGPerson"));
         people().PmPersonPopup();
-        QVERIFY(people().mpPersonDelDate->isEnabled());
-        people().mpPersonDelDate->trigger();
+        QVERIFY(child<QAction>(&people(), "mpPersonDelDate")->isEnabled());
+        child<QAction>(&people(), "mpPersonDelDate")->trigger();
         QCOMPARE(persons().state(), DatasetState::Browse);
         for (const char* field : {"Birthday", "Dy", "Mn"})
             QVERIFY2(persons().fieldByName(field).isNull(), field);
-        QVERIFY(people().DBGPerson->rowColours(persons().currentRow(), false).background != QColor(210, 255, 210));
+        QVERIFY(child<TDbGrid>(&people(), "DBGPerson")->rowColours(persons().currentRow(), false).background
+                != QColor(210, 255, 210));
         QVERIFY(!f.dm().DataSaved);
         people().PmPersonPopup();
-        QVERIFY(!people().mpPersonDelDate->isEnabled());
+        QVERIFY(!child<QAction>(&people(), "mpPersonDelDate")->isEnabled());
     }
 
     void popupFollowsItsGrid()
     {
         startWithPeople(QDate(2026, 5, 3));
         f.w->ShowView(1);
-        people().setMenuGrid(people().DBGPerson);
+        people().setMenuGrid(child<TDbGrid>(&people(), "DBGPerson"));
         people().PmPersonPopup();
-        QCOMPARE(people().mpPersonNew->text(), QStringLiteral("&Добавить человека  Ins"));
-        QCOMPARE(people().mpPersonDel->text(), QStringLiteral("&Убрать человека    Ctrl+Del"));
-        QVERIFY(!people().mpPersonFindPer->isVisible());
-        people().DBGFamily->setFocus(); // the grid with the focus is the one the popup acts on
+        QCOMPARE(child<QAction>(&people(), "mpPersonNew")->text(), QStringLiteral("&Добавить человека  Ins"));
+        QCOMPARE(child<QAction>(&people(), "mpPersonDel")->text(), QStringLiteral("&Убрать человека    Ctrl+Del"));
+        QVERIFY(!child<QAction>(&people(), "mpPersonFindPer")->isVisible());
+        child<TDbGrid>(&people(), "DBGFamily")->setFocus(); // the grid with the focus is the one the popup acts on
         people().PmPersonPopup();
-        QCOMPARE(people().mpPersonNew->text(), QStringLiteral("&Добавить родственника  Ins"));
-        QCOMPARE(people().mpPersonDel->text(), QStringLiteral("&Убрать родственника    Ctrl+Del"));
-        QVERIFY(people().mpPersonFindPer->isVisible());
-        QVERIFY(people().mpPersonFindPer->isEnabled());
+        QCOMPARE(child<QAction>(&people(), "mpPersonNew")->text(), QStringLiteral("&Добавить родственника  Ins"));
+        QCOMPARE(child<QAction>(&people(), "mpPersonDel")->text(), QStringLiteral("&Убрать родственника    Ctrl+Del"));
+        QVERIFY(child<QAction>(&people(), "mpPersonFindPer")->isVisible());
+        QVERIFY(child<QAction>(&people(), "mpPersonFindPer")->isEnabled());
         // The family follows the current person.
         QVERIFY(persons().locate("Id_Person", 2));
         QCOMPARE(names(family()), QStringList{"Анна"});
@@ -146,13 +148,13 @@ private slots:
         f.start(QDate(2026, 5, 3));
         QVERIFY(f.w->started());
         f.w->ShowView(1);
-        people().setMenuGrid(people().DBGFamily);
+        people().setMenuGrid(child<TDbGrid>(&people(), "DBGFamily"));
         people().PmPersonPopup();
-        QVERIFY(!people().mpPersonNew->isEnabled());
+        QVERIFY(!child<QAction>(&people(), "mpPersonNew")->isEnabled());
         // Even forced, the member cannot be posted: Enter drops it without a word.
         family().insert();
         family().fieldByName("Name").setAsString(QStringLiteral("Сирота"));
-        QTest::keyClick(people().DBGFamily, Qt::Key_Return);
+        QTest::keyClick(child<TDbGrid>(&people(), "DBGFamily"), Qt::Key_Return);
         QCOMPARE(family().state(), DatasetState::Browse);
         QVERIFY(f.prompts.messages().isEmpty());
         QCOMPARE(family().recordCount(), 0);
@@ -163,10 +165,10 @@ private slots:
         startWithPeople(QDate(2026, 5, 3));
         f.w->ShowView(1);
         QVERIFY(persons().locate("Id_Person", 2));
-        people().setMenuGrid(people().DBGFamily);
-        people().mpPersonNew->trigger();
+        people().setMenuGrid(child<TDbGrid>(&people(), "DBGFamily"));
+        child<QAction>(&people(), "mpPersonNew")->trigger();
         QCOMPARE(family().state(), DatasetState::Insert);
-        QTest::keyClick(people().DBGFamily, Qt::Key_Return);
+        QTest::keyClick(child<TDbGrid>(&people(), "DBGFamily"), Qt::Key_Return);
         QCOMPARE(family().state(), DatasetState::Browse);
         QCOMPARE(names(family()), (QStringList{"Анна", "Потом запишу..."}));
         QCOMPARE(family().fieldByName("Id_Person").asInteger(), 2);
@@ -177,22 +179,22 @@ private slots:
         startWithPeople(QDate(2026, 8, 8)); // Мария's birthday is tomorrow
         f.w->ShowView(1);
         QVERIFY(persons().locate("Id_Person", 2));
-        click(people().ButPerson);
+        click(child<QToolButton>(&people(), "ButPerson"));
         QVERIFY(persons().filtered());
-        click(people().ButFamily);
-        QVERIFY(!people().ButPerson->isChecked());
+        click(child<QToolButton>(&people(), "ButFamily"));
+        QVERIFY(!child<QToolButton>(&people(), "ButPerson")->isChecked());
         QVERIFY(!persons().filtered());
         QCOMPARE(names(family()), QStringList{"Мария"});
         // Moving among the persons keeps the due members of all families listed.
         persons().first();
         persons().next();
         QCOMPARE(names(family()), QStringList{"Мария"});
-        people().setMenuGrid(people().DBGFamily);
+        people().setMenuGrid(child<TDbGrid>(&people(), "DBGFamily"));
         people().PmPersonPopup();
-        QVERIFY(people().mpPersonFindPer->isEnabled());
-        people().mpPersonFindPer->trigger();
+        QVERIFY(child<QAction>(&people(), "mpPersonFindPer")->isEnabled());
+        child<QAction>(&people(), "mpPersonFindPer")->trigger();
         QCOMPARE(persons().fieldByName("Id_Person").asInteger(), 1);
-        click(people().ButFamily);
+        click(child<QToolButton>(&people(), "ButFamily"));
         QCOMPARE(names(family()), (QStringList{"Мария", "Олег"}));
     }
 
@@ -203,26 +205,27 @@ private slots:
         QVERIFY(persons().locate("Id_Person", 2));
         // An existing row stores the date at once, with its day and month.
         f.pickNext(QDate(1985, 7, 14));
-        emit people().DBGPerson->editButtonClicked();
+        emit child<TDbGrid>(&people(), "DBGPerson")->editButtonClicked();
         QCOMPARE(persons().state(), DatasetState::Browse);
         QCOMPARE(persons().fieldByName("Birthday").asDate(), ContactsFixture::day(QDate(1985, 7, 14)));
         QCOMPARE(persons().fieldByName("Dy").asInteger(), 14);
         QCOMPARE(persons().fieldByName("Mn").asInteger(), 7);
         // Cancelled, nothing changes.
         f.pickNext(QDate());
-        emit people().DBGPerson->editButtonClicked();
+        emit child<TDbGrid>(&people(), "DBGPerson")->editButtonClicked();
         QCOMPARE(persons().fieldByName("Birthday").asDate(), ContactsFixture::day(QDate(1985, 7, 14)));
         // A row being added keeps the date pending until it is posted.
-        people().setMenuGrid(people().DBGPerson);
-        people().mpPersonNew->trigger();
+        people().setMenuGrid(child<TDbGrid>(&people(), "DBGPerson"));
+        child<QAction>(&people(), "mpPersonNew")->trigger();
         persons().fieldByName("Name").setAsString(QStringLiteral("Новиков Н.Н."));
         f.pickNext(QDate(1990, 3, 1));
         people().PmPersonPopup();
-        QVERIFY(!people().mpPersonEditDate->isEnabled()); // the menu waits for the row; the button does not
-        emit people().DBGPerson->editButtonClicked();
+        QVERIFY(!child<QAction>(&people(), "mpPersonEditDate")
+                     ->isEnabled()); // the menu waits for the row; the button does not
+        emit child<TDbGrid>(&people(), "DBGPerson")->editButtonClicked();
         QCOMPARE(persons().state(), DatasetState::Insert);
         QCOMPARE(persons().fieldByName("Birthday").asDate(), ContactsFixture::day(QDate(1990, 3, 1)));
-        QTest::keyClick(people().DBGPerson, Qt::Key_Return);
+        QTest::keyClick(child<TDbGrid>(&people(), "DBGPerson"), Qt::Key_Return);
         QCOMPARE(persons().state(), DatasetState::Browse);
         QCOMPARE(persons().fieldByName("Mn").asInteger(), 3);
         // The picker opens on the row's date.
@@ -231,7 +234,7 @@ private slots:
             opened = d->findChild<QCalendarWidget*>(QStringLiteral("Dt"))->selectedDate();
             return int(QDialog::Rejected);
         });
-        emit people().DBGPerson->editButtonClicked();
+        emit child<TDbGrid>(&people(), "DBGPerson")->editButtonClicked();
         QCOMPARE(opened, QDate(1990, 3, 1));
     }
 
@@ -254,11 +257,11 @@ private slots:
         startWithPeople(QDate(2026, 5, 3));
         f.w->ShowView(1);
         const int before = persons().recordCount();
-        QTest::keyClick(people().DBGPerson, Qt::Key_Insert);
+        QTest::keyClick(child<TDbGrid>(&people(), "DBGPerson"), Qt::Key_Insert);
         QCOMPARE(persons().state(), DatasetState::Insert);
         persons().fieldByName("Name").setAsString(name);
         f.prompts.asked.clear();
-        QTest::keyClick(people().DBGPerson, Qt::Key_Return);
+        QTest::keyClick(child<TDbGrid>(&people(), "DBGPerson"), Qt::Key_Return);
         QCOMPARE(persons().recordCount(), before + (kept ? 1 : 0));
         QCOMPARE(f.prompts.messages(), message.isEmpty() ? QStringList() : QStringList{message});
         // What cannot be stored is still there to be put right; what has no name is gone.
@@ -269,7 +272,7 @@ private slots:
     {
         startWithPeople(QDate(2026, 5, 3));
         f.w->ShowView(1);
-        TDbGrid& grid = *people().DBGPerson;
+        TDbGrid& grid = *child<TDbGrid>(&people(), "DBGPerson");
         QTest::keyClick(&grid, Qt::Key_Insert);
         const QModelIndex cell = grid.gridModel()->index(grid.currentIndex().row(), 0);
         grid.setCurrentIndex(cell);
@@ -307,11 +310,11 @@ private slots:
         f.w->ShowView(1);
         QVERIFY(persons().locate("Id_Person", 2));
         family().first();
-        QTest::keyClick(people().DBGFamily, Qt::Key_Delete, Qt::ControlModifier);
+        QTest::keyClick(child<TDbGrid>(&people(), "DBGFamily"), Qt::Key_Delete, Qt::ControlModifier);
         QCOMPARE(f.prompts.asked.last(), QStringLiteral("confirm: Удалить запись ?"));
         QCOMPARE(family().recordCount(), 1);
         f.prompts.confirms.enqueue(true);
-        QTest::keyClick(people().DBGFamily, Qt::Key_Delete, Qt::ControlModifier);
+        QTest::keyClick(child<TDbGrid>(&people(), "DBGFamily"), Qt::Key_Delete, Qt::ControlModifier);
         QCOMPARE(family().recordCount(), 0);
     }
 
@@ -321,10 +324,10 @@ private slots:
         f.exec("INSERT INTO TB_LOG (Date_Create, Date_Remind, Note, Id_Person, C, Dy) VALUES (1, 1, 'x', 1, '0', 1)");
         f.w->ShowView(1);
         QVERIFY(persons().locate("Id_Person", 1));
-        people().setMenuGrid(people().DBGPerson);
+        people().setMenuGrid(child<TDbGrid>(&people(), "DBGPerson"));
         f.prompts.confirms.enqueue(true);
         f.prompts.asked.clear();
-        people().mpPersonDel->trigger();
+        child<QAction>(&people(), "mpPersonDel")->trigger();
         QCOMPARE(f.prompts.messages(), QStringList{"Есть члены семьи!"});
         QCOMPARE(persons().recordCount(), 2);
         QCOMPARE(persons().fieldByName("Id_Person").asInteger(), 1);
@@ -337,25 +340,25 @@ private slots:
         // A new person posted becomes current: the family shown is its own (none yet).
         QVERIFY(persons().locate("Id_Person", 1));
         QCOMPARE(names(family()), (QStringList{"Мария", "Олег"}));
-        QTest::keyClick(people().DBGPerson, Qt::Key_Insert);
+        QTest::keyClick(child<TDbGrid>(&people(), "DBGPerson"), Qt::Key_Insert);
         persons().fieldByName("Name").setAsString(QStringLiteral("Антонов А.А."));
-        QTest::keyClick(people().DBGPerson, Qt::Key_Return);
+        QTest::keyClick(child<TDbGrid>(&people(), "DBGPerson"), Qt::Key_Return);
         QCOMPARE(persons().fieldByName("Name").asString(), QStringLiteral("Антонов А.А."));
         QCOMPARE(names(family()), QStringList());
         // A member added while the person is still being added waits for the person to be posted.
-        QTest::keyClick(people().DBGPerson, Qt::Key_Insert);
+        QTest::keyClick(child<TDbGrid>(&people(), "DBGPerson"), Qt::Key_Insert);
         persons().fieldByName("Name").setAsString(QStringLiteral("Борисов Б.Б."));
-        people().setMenuGrid(people().DBGFamily);
-        people().mpPersonNew->trigger();
+        people().setMenuGrid(child<TDbGrid>(&people(), "DBGFamily"));
+        child<QAction>(&people(), "mpPersonNew")->trigger();
         QCOMPARE(persons().state(), DatasetState::Browse);
-        QTest::keyClick(people().DBGFamily, Qt::Key_Return);
+        QTest::keyClick(child<TDbGrid>(&people(), "DBGFamily"), Qt::Key_Return);
         QVERIFY(family().fieldByName("Id_Person").asInteger() > 2);
         QCOMPARE(family().fieldByName("Pers").asString(), QStringLiteral("Борисов Б.Б."));
         // Deleting a person moves to the next one, whose family shows.
         QVERIFY(persons().locate("Name", QStringLiteral("Антонов А.А.")));
         f.prompts.confirms.enqueue(true);
-        people().setMenuGrid(people().DBGPerson);
-        people().mpPersonDel->trigger();
+        people().setMenuGrid(child<TDbGrid>(&people(), "DBGPerson"));
+        child<QAction>(&people(), "mpPersonDel")->trigger();
         QCOMPARE(family().filter(), familyFilterText(persons().fieldByName("Id_Person").value()));
     }
 
@@ -363,9 +366,9 @@ private slots:
     {
         startWithPeople(QDate(2026, 5, 3));
         f.w->ShowView(1);
-        click(people().ButPerson);
+        click(child<QToolButton>(&people(), "ButPerson"));
         QVERIFY(f.reopen());
-        QVERIFY(people().ButPerson->isChecked());
+        QVERIFY(child<QToolButton>(&people(), "ButPerson")->isChecked());
         QVERIFY(!persons().filtered()); // applied when the page is entered
         f.w->ShowView(1);
         QVERIFY(persons().filtered());
@@ -375,7 +378,7 @@ private slots:
     {
         startWithPeople(QDate(2026, 5, 3));
         f.w->ShowView(1);
-        click(people().ButPerson);
+        click(child<QToolButton>(&people(), "ButPerson"));
         QVERIFY(persons().filtered());
         QCOMPARE(persons().recordCount(), 1);
         for (int view : {0, 2, 3}) {
@@ -385,7 +388,7 @@ private slots:
         }
         f.w->ShowView(1);
         QVERIFY(persons().filtered());
-        QVERIFY(people().ButPerson->isChecked());
+        QVERIFY(child<QToolButton>(&people(), "ButPerson")->isChecked());
     }
 
     // ---- firms ----
@@ -416,9 +419,9 @@ private slots:
         QVERIFY(f.reopen());
         f.w->ShowView(2);
         f.firms().PmFirmPopup();
-        QVERIFY(f.firms().mpFirmDel->isEnabled());
+        QVERIFY(child<QAction>(&f.firms(), "mpFirmDel")->isEnabled());
         f.prompts.confirms.enqueue(true);
-        f.firms().mpFirmDel->trigger();
+        child<QAction>(&f.firms(), "mpFirmDel")->trigger();
         QCOMPARE(f.prompts.messages(), QStringList{message});
         QCOMPARE(f.dm().Tb_Firm->recordCount(), 1);
     }
@@ -436,9 +439,9 @@ private slots:
         QVERIFY(f.reopen());
         f.w->ShowView(2);
         TFirmsView& firms = f.firms();
-        QVERIFY(firms.DBGPers_Firm->isHidden());
-        click(firms.ButPers_Firm);
-        QVERIFY(!firms.DBGPers_Firm->isHidden());
+        QVERIFY(child<TDbGrid>(&firms, "DBGPers_Firm")->isHidden());
+        click(child<QToolButton>(&firms, "ButPers_Firm"));
+        QVERIFY(!child<TDbGrid>(&firms, "DBGPers_Firm")->isHidden());
         Query& pane = *f.dm().QPers_Firm;
         QCOMPARE(f.column(pane, "Name"), (QStringList{"Иванов И.И.", "Петров П.П."}));
         QVERIFY(f.dm().Tb_Firm->locate("Id_Firm", 2));
@@ -450,19 +453,19 @@ private slots:
         QCOMPARE(f.w->currentView(), View::Firms);
         // A worker opens on the people page, even when its birthday filter hid them.
         f.w->ShowView(1);
-        click(people().ButPerson);
+        click(child<QToolButton>(&people(), "ButPerson"));
         QCOMPARE(persons().recordCount(), 1);
         f.w->ShowView(2);
         QVERIFY(f.dm().Tb_Firm->locate("Id_Firm", 1));
         pane.last();
-        QTest::keyClick(firms.DBGPers_Firm, Qt::Key_Return);
+        QTest::keyClick(child<TDbGrid>(&firms, "DBGPers_Firm"), Qt::Key_Return);
         QCOMPARE(f.w->currentView(), View::People);
-        QVERIFY(!people().ButPerson->isChecked());
+        QVERIFY(!child<QToolButton>(&people(), "ButPerson")->isChecked());
         QVERIFY(!persons().filtered());
         QCOMPARE(persons().fieldByName("Name").asString(), QStringLiteral("Петров П.П."));
-        click(firms.ButPers_Firm);
+        click(child<QToolButton>(&firms, "ButPers_Firm"));
         QVERIFY(!pane.active());
-        QVERIFY(firms.DBGPers_Firm->isHidden());
+        QVERIFY(child<TDbGrid>(&firms, "DBGPers_Firm")->isHidden());
     }
 
     void placeOfWorkIsPickedFromTheFirms()
@@ -474,7 +477,7 @@ private slots:
         f.addPerson(1, QStringLiteral("Иванов И.И."));
         QVERIFY(f.reopen());
         f.w->ShowView(1);
-        TDbGrid& grid = *people().DBGPerson;
+        TDbGrid& grid = *child<TDbGrid>(&people(), "DBGPerson");
         const TDbGrid::PickList list = grid.pickList(4);
         QCOMPARE(list.size(), 3);
         QCOMPARE(list.at(1).second, QStringLiteral("Аптека"));

@@ -4,6 +4,7 @@
 #include "data/Database.h"
 #include "data/DorvDm.h"
 #include "data/Query.h"
+#include "data/Table.h"
 #include "ledger/MoneyView.h"
 #include "results/ChartPrinter.h"
 #include "results/DorvRes.h"
@@ -57,7 +58,7 @@ class TestResultsWindow : public QObject {
     static QStringList rows(TFormRest& r)
     {
         QStringList out;
-        Query& q = *r.QRes;
+        Query& q = *child<Query>(&r, "QRes");
         for (int row = 0; row < q.recordCount(); ++row) {
             const Record rec = q.recordAt(row);
             QStringList parts;
@@ -147,10 +148,10 @@ private slots:
     void opensOnTheFirstLevelWithTotals()
     {
         inWindow([this](TFormRest& r) {
-            QCOMPARE(r.Lab->text(), QString("Кошелёк ...  500.00 руб"));
+            QCOMPARE(child<QLabel>(&r, "Lab")->text(), QString("Кошелёк ...  500.00 руб"));
             // The whole period: from the first operation of any account to the last.
-            QCOMPARE(r.ButDate1->text(), QString("03.05.1999"));
-            QCOMPARE(r.ButDate2->text(), QString("01.02.2000"));
+            QCOMPARE(child<QToolButton>(&r, "ButDate1")->text(), QString("03.05.1999"));
+            QCOMPARE(child<QToolButton>(&r, "ButDate2")->text(), QString("01.02.2000"));
             QCOMPARE(r.windowTitle(), QString("Распределение по статьям"));
             QCOMPARE(rows(r),
                      (QStringList{"Еда - 50.00 -50.00", "Зарплата 1000.00 - 1000.00", "ПЕРЕВОД - 100.00 -100.00"}));
@@ -159,30 +160,30 @@ private slots:
             QCOMPARE(r.panelText(3), QString("850.00"));
             QCOMPARE(r.property("DrillStep").toInt(), 1);
             QCOMPARE(r.property("Level1Name").toString(), QString("Еда"));
-            QVERIFY(r.ButDn->isEnabled());
-            QVERIFY(!r.ButUp->isEnabled());
-            QVERIFY(r.ButWhat->isChecked());
+            QVERIFY(child<QToolButton>(&r, "ButDn")->isEnabled());
+            QVERIFY(!child<QToolButton>(&r, "ButUp")->isEnabled());
+            QVERIFY(child<QToolButton>(&r, "ButWhat")->isChecked());
         });
     }
 
     void drillingDownAndUp()
     {
         inWindow([](TFormRest& r) {
-            r.ButDn->click();
+            child<QToolButton>(&r, "ButDn")->click();
             QCOMPARE(r.property("DrillStep").toInt(), 2);
             QCOMPARE(r.windowTitle(), QString("Еда"));
             QCOMPARE(rows(r), (QStringList{"- - 20.00 -20.00", "Хлеб - 30.00 -30.00"}));
             // Regrouped by people inside the category.
-            r.ButWho->click();
+            child<QToolButton>(&r, "ButWho")->click();
             QCOMPARE(r.property("GroupBy").toInt(), 1);
             QCOMPARE(rows(r), QStringList{"Иванов - 30.00 -30.00"});
-            QCOMPARE(r.QRes->fieldByName("nm").label(), QString("Кто"));
-            r.ButUp->click();
+            QCOMPARE(child<Query>(&r, "QRes")->fieldByName("nm").label(), QString("Кто"));
+            child<QToolButton>(&r, "ButUp")->click();
             QCOMPARE(r.property("DrillStep").toInt(), 1);
             QCOMPARE(r.property("Dimension2").toInt(), 0);
             // All kinds count the planned row too.
-            r.CbReal->setCurrentIndex(2);
-            emit r.CbReal->activated(2);
+            child<QComboBox>(&r, "CbReal")->setCurrentIndex(2);
+            emit child<QComboBox>(&r, "CbReal")->activated(2);
             QCOMPARE(rows(r).first(), QString("Еда - 57.00 -57.00"));
         });
     }
@@ -191,26 +192,26 @@ private slots:
     {
         inWindow([this](TFormRest& r) {
             // Step 3 with every dimension "what": no deeper; regrouping by people opens the way again.
-            r.QRes->locate("nm", "Еда");
-            r.ButDn->click();
-            r.QRes->locate("nm", "Хлеб");
-            r.ButDn->click();
+            child<Query>(&r, "QRes")->locate("nm", "Еда");
+            child<QToolButton>(&r, "ButDn")->click();
+            child<Query>(&r, "QRes")->locate("nm", "Хлеб");
+            child<QToolButton>(&r, "ButDn")->click();
             QCOMPARE(r.property("DrillStep").toInt(), 3);
             QCOMPARE(r.windowTitle(), QString("Еда \\ Хлеб"));
-            QVERIFY(!r.ButDn->isEnabled());
-            r.ButWho->click();
+            QVERIFY(!child<QToolButton>(&r, "ButDn")->isEnabled());
+            child<QToolButton>(&r, "ButWho")->click();
             QCOMPARE(r.property("Dimension3").toInt(), 1);
-            QVERIFY(r.ButDn->isEnabled());
+            QVERIFY(child<QToolButton>(&r, "ButDn")->isEnabled());
             // Dates the wrong way round: nothing to show and nothing to drill into.
             prompts.modals.enqueue([](QDialog* d) {
                 auto* card = static_cast<TFormCard*>(d);
                 card->Dt->setSelectedDate(QDate(1999, 1, 1));
                 return int(QDialog::Accepted);
             });
-            r.ButDate2->click();
-            QCOMPARE(r.ButDate2->text(), QString("01.01.1999"));
-            QCOMPARE(r.QRes->recordCount(), 0);
-            QVERIFY(!r.ButDn->isEnabled());
+            child<QToolButton>(&r, "ButDate2")->click();
+            QCOMPARE(child<QToolButton>(&r, "ButDate2")->text(), QString("01.01.1999"));
+            QCOMPARE(child<Query>(&r, "QRes")->recordCount(), 0);
+            QVERIFY(!child<QToolButton>(&r, "ButDn")->isEnabled());
             QVERIFY(!r.property("RowHasData").toBool());
         });
     }
@@ -218,12 +219,12 @@ private slots:
     void insideTheTransferTheAccounts()
     {
         inWindow([](TFormRest& r) {
-            r.QRes->locate("nm", "ПЕРЕВОД");
+            child<Query>(&r, "QRes")->locate("nm", "ПЕРЕВОД");
             QCOMPARE(r.property("Level1Id").toLongLong(), qint64(-1));
-            r.ButDn->click();
+            child<QToolButton>(&r, "ButDn")->click();
             QCOMPARE(rows(r), QStringList{"Карта - 100.00 -100.00"});
-            QCOMPARE(r.QRes->fieldByName("nm").label(), QString("Что"));
-            QVERIFY(!r.ButDn->isEnabled());
+            QCOMPARE(child<Query>(&r, "QRes")->fieldByName("nm").label(), QString("Что"));
+            QVERIFY(!child<QToolButton>(&r, "ButDn")->isEnabled());
         });
     }
 
@@ -231,25 +232,30 @@ private slots:
     {
         inWindow([this](TFormRest& r) {
             QCOMPARE(r.property("AnalysisMode").toInt(), 2);
-            r.DBGRes->horizontalHeader()->sectionClicked(3); // "Баланс"
+            child<TDbGrid>(&r, "DBGRes")->horizontalHeader()->sectionClicked(3); // "Баланс"
             QCOMPARE(r.property("AnalysisMode").toInt(), 3);
-            QVERIFY(r.mpAnalysBalance->isChecked());
-            QCOMPARE(r.DBGRes->columnBackground.value(3), r.palette().color(QPalette::Base));
-            QCOMPARE(r.DBGRes->columnBackground.value(2), r.palette().color(QPalette::Button));
-            r.DBGRes->horizontalHeader()->sectionClicked(0); // the first column's title changes nothing
+            QVERIFY(child<QAction>(&r, "mpAnalysBalance")->isChecked());
+            QCOMPARE(child<TDbGrid>(&r, "DBGRes")->columnBackground.value(3), r.palette().color(QPalette::Base));
+            QCOMPARE(child<TDbGrid>(&r, "DBGRes")->columnBackground.value(2), r.palette().color(QPalette::Button));
+            child<TDbGrid>(&r, "DBGRes")
+                ->horizontalHeader()
+                ->sectionClicked(0); // the first column's title changes nothing
             QCOMPARE(r.property("AnalysisMode").toInt(), 3);
-            r.mpSortCredit->trigger();
+            child<QAction>(&r, "mpSortCredit")->trigger();
             QCOMPARE(rows(r).first(), QString("ПЕРЕВОД - 100.00 -100.00"));
-            QCOMPARE(r.DBGRes->model()->headerData(2, Qt::Horizontal, Qt::ForegroundRole).value<QColor>(),
+            QCOMPARE(child<TDbGrid>(&r, "DBGRes")
+                         ->model()
+                         ->headerData(2, Qt::Horizontal, Qt::ForegroundRole)
+                         .value<QColor>(),
                      QColor(128, 0, 0));
             // A limit that is no integer changes nothing; one that is, limits the expense groups.
             prompts.inputs.enqueue("12a");
-            r.mpLimitValue->trigger();
-            QCOMPARE(r.mpLimitValue->text(), QString("&Значение границы = 0"));
+            child<QAction>(&r, "mpLimitValue")->trigger();
+            QCOMPARE(child<QAction>(&r, "mpLimitValue")->text(), QString("&Значение границы = 0"));
             prompts.inputs.enqueue("60");
-            r.mpLimitValue->trigger();
+            child<QAction>(&r, "mpLimitValue")->trigger();
             QCOMPARE(r.property("LimitValue").toLongLong(), qint64(60));
-            r.mpLimitCredit->trigger();
+            child<QAction>(&r, "mpLimitCredit")->trigger();
             QCOMPARE(rows(r), QStringList{"ПЕРЕВОД - 100.00 -100.00"});
         });
     }
@@ -257,50 +263,55 @@ private slots:
     void detailPaneFollowsTheRow()
     {
         inWindow([this](TFormRest& r) {
-            QVERIFY(r.PgDetail->isHidden());
-            r.QRes->locate("nm", "ПЕРЕВОД");
-            r.ButDetail->click();
-            QVERIFY(!r.PgDetail->isHidden());
-            QCOMPARE(r.ButDetail->width(), 40);
-            QVERIFY(r.ButTable->isVisible() && r.ButPrice->isVisible());
+            QVERIFY(child<QStackedWidget>(&r, "PgDetail")->isHidden());
+            child<Query>(&r, "QRes")->locate("nm", "ПЕРЕВОД");
+            child<QToolButton>(&r, "ButDetail")->click();
+            QVERIFY(!child<QStackedWidget>(&r, "PgDetail")->isHidden());
+            QCOMPARE(child<QToolButton>(&r, "ButDetail")->width(), 40);
+            QVERIFY(child<QToolButton>(&r, "ButTable")->isVisible() && child<QToolButton>(&r, "ButPrice")->isVisible());
             QCOMPARE(r.property("DetailFilter").toString(), QString("level1='-1' and kind='1'"));
-            QCOMPARE(r.Tb_Detail->recordCount(), 1);
-            r.QRes->locate("nm", "Еда");
-            QCOMPARE(r.Tb_Detail->recordCount(), 2); // the planned row is not real
+            QCOMPARE(child<Table>(&r, "Tb_Detail")->recordCount(), 1);
+            child<Query>(&r, "QRes")->locate("nm", "Еда");
+            QCOMPARE(child<Table>(&r, "Tb_Detail")->recordCount(), 2); // the planned row is not real
             // Prices: only the priced rows.
             exec("UPDATE TB_HIST SET Price = 3 WHERE Date_Create = 1");
-            r.Tb_Detail->refresh();
-            r.ButPrice->click();
-            QCOMPARE(r.Tb_Detail->recordCount(), 1);
+            child<Table>(&r, "Tb_Detail")->refresh();
+            child<QToolButton>(&r, "ButPrice")->click();
+            QCOMPARE(child<Table>(&r, "Tb_Detail")->recordCount(), 1);
             QCOMPARE(r.pricePoints().size(), 1);
             QCOMPARE(r.pricePoints().first().second, 3.0);
             // Going to the operation makes it current in the main window.
-            r.Tb_Detail->first();
-            QTest::keyClick(r.DBGDet, Qt::Key_Return);
+            child<Table>(&r, "Tb_Detail")->first();
+            QTest::keyClick(child<TDbGrid>(&r, "DBGDet"), Qt::Key_Return);
             QCOMPARE(w->Dm()->Tb_Hist->fieldByName("Date_Create").asInteger(), qint64(1));
             // Closed and opened again: the statement of the current row.
-            r.ButTable->click();
-            r.ButDetail->click();
-            QVERIFY(r.PgDetail->isHidden());
-            QVERIFY(!r.Tb_Detail->active());
-            r.ButDetail->click();
-            QCOMPARE(r.Tb_Detail->recordCount(), 2);
+            child<QToolButton>(&r, "ButTable")->click();
+            child<QToolButton>(&r, "ButDetail")->click();
+            QVERIFY(child<QStackedWidget>(&r, "PgDetail")->isHidden());
+            QVERIFY(!child<Table>(&r, "Tb_Detail")->active());
+            child<QToolButton>(&r, "ButDetail")->click();
+            QCOMPARE(child<Table>(&r, "Tb_Detail")->recordCount(), 2);
         });
     }
 
     void categoryStatement()
     {
-        child<dorv::TMoneyView>(&*w, "MoneyView")
-            ->Pgd->TvCt->setCurrentItem(
-                child<dorv::TMoneyView>(&*w, "MoneyView")
-                    ->Pgd->FindCategoryNode(child<dorv::TMoneyView>(&*w, "MoneyView")->Pgd->TvCt, 1, {}));
+        child<QTreeWidget>(child<TCategoryPane>(child<dorv::TMoneyView>(&*w, "MoneyView"), "Pgd"), "TvCt")
+            ->setCurrentItem(
+                child<TCategoryPane>(child<dorv::TMoneyView>(&*w, "MoneyView"), "Pgd")
+                    ->FindCategoryNode(
+                        child<QTreeWidget>(child<TCategoryPane>(child<dorv::TMoneyView>(&*w, "MoneyView"), "Pgd"),
+                                           "TvCt"),
+                        1, {}));
         QString seen;
         prompts.modals.enqueue([&seen](QDialog* d) {
             auto& r = *static_cast<TFormRest*>(d);
-            const bool only = r.PanRest->isHidden() && !r.PgDetail->isHidden() && r.SbDet->isVisible();
+            const bool only = child<QWidget>(&r, "PanRest")->isHidden()
+                              && !child<QStackedWidget>(&r, "PgDetail")->isHidden()
+                              && child<QStatusBar>(&r, "SbDet")->isVisible();
             seen = QStringList{r.windowTitle(), only ? "statement only" : "results",
-                               r.SbDet->findChild<QLabel*>("SbDetPanel1")->text(),
-                               r.SbDet->findChild<QLabel*>("SbDetPanel3")->text(), r.Tb_Detail->filter()}
+                               child<QLabel>(&r, "SbDetPanel1")->text(), child<QLabel>(&r, "SbDetPanel3")->text(),
+                               child<Table>(&r, "Tb_Detail")->filter()}
                        .join(" | ");
             return int(QDialog::Rejected);
         });
@@ -313,9 +324,9 @@ private slots:
     void printedReportAsPdf()
     {
         inWindow([this](TFormRest& r) {
-            r.mpAnalysBalance->trigger();
-            r.CbReal->setCurrentIndex(2);
-            emit r.CbReal->activated(2);
+            child<QAction>(&r, "mpAnalysBalance")->trigger();
+            child<QComboBox>(&r, "CbReal")->setCurrentIndex(2);
+            emit child<QComboBox>(&r, "CbReal")->activated(2);
             TQr report;
             QVERIFY(r.buildReport(&report));
             QCOMPARE(report.QRL, QString("Весь баланс за 03.05.1999 - 01.02.2000"));
@@ -404,12 +415,12 @@ private slots:
             prompts.confirms.enqueue(yes);
             prompts.saveFiles.enqueue(path);
             if (tag == 2)
-                r.Charts->ButBar->click();
+                child<QToolButton>(&r, "ButBar")->click();
             QApplication::processEvents();
             const qsizetype before = prompts.asked.size();
-            QChart* chart = (tag == 1 ? r.Charts->DBChPie : r.Charts->DBChBar)->chart();
+            QChart* chart = (tag == 1 ? child<QChartView>(&r, "DBChPie") : child<QChartView>(&r, "DBChBar"))->chart();
             const QRectF shown = chart->geometry();
-            (tag == 1 ? r.Charts->ButPrnPie : r.Charts->ButPrnBar)->click();
+            (tag == 1 ? child<QToolButton>(&r, "ButPrnPie") : child<QToolButton>(&r, "ButPrnBar"))->click();
             // Laid out for the page, the chart is back as the window showed it.
             QCOMPARE(chart->geometry(), shown);
             QStringList questions;
@@ -466,13 +477,13 @@ private slots:
                 r.resize(width, r.height());
             r.SetAnalysisMode(analysis);
             for (int i = 0; i < clicks; ++i)
-                r.Charts->cyclePieMarks();
+                child<TResultCharts>(&r, "ResultCharts")->cyclePieMarks();
             QTest::qWait(50); // the chart lays itself out
-            for (QPieSlice* slice : r.Charts->pieSeries()->slices())
+            for (QPieSlice* slice : child<TResultCharts>(&r, "ResultCharts")->pieSeries()->slices())
                 if (slice->value() == 0)
                     QVERIFY(!slice->isLabelVisible());
             // As the window opens, the pie leaves its names room to stand whole.
-            QStringList drawn = chartTexts(r.Charts->DBChPie);
+            QStringList drawn = chartTexts(child<QChartView>(&r, "DBChPie"));
             drawn.removeAll(QString());
             drawn.sort();
             labelled.sort();
@@ -502,16 +513,16 @@ private slots:
         inWindow([&](TFormRest& r) {
             if (width)
                 r.resize(width, r.height());
-            r.Charts->ButBar->click();
+            child<QToolButton>(&r, "ButBar")->click();
             for (int i = 0; i < marks; ++i)
-                r.Charts->cycleBarMarks();
+                child<TResultCharts>(&r, "ResultCharts")->cycleBarMarks();
             QTest::qWait(50); // the chart lays itself out
             const QStringList names{"Еда", "Зарплата", "ПЕРЕВОД", fourth};
-            QChart* chart = r.Charts->DBChBar->chart();
+            QChart* chart = child<QChartView>(&r, "DBChBar")->chart();
             const auto* axis = qobject_cast<QBarCategoryAxis*>(chart->axes(Qt::Horizontal).first());
             const QFontMetricsF metrics(axis->labelsFont());
             const double slot = chart->plotArea().width() / names.size();
-            const QStringList texts = chartTexts(r.Charts->DBChBar);
+            const QStringList texts = chartTexts(child<QChartView>(&r, "DBChBar"));
             int standing = 0;
             for (const QString& name : names) {
                 // The name line as drawn: whole where it fits its slot, else cut with an ellipsis.
@@ -536,22 +547,24 @@ private slots:
         inWindow([](TFormRest& r) {
             auto pressed = [&r] {
                 QStringList out;
-                for (QToolButton* b : {r.ButWhat, r.ButWho, r.ButWhere, r.ButTable, r.ButPrice})
+                for (QToolButton* b : {child<QToolButton>(&r, "ButWhat"), child<QToolButton>(&r, "ButWho"),
+                                       child<QToolButton>(&r, "ButWhere"), child<QToolButton>(&r, "ButTable"),
+                                       child<QToolButton>(&r, "ButPrice")})
                     if (b->isChecked())
                         out << b->objectName();
-                return out.join(' ') + " / " + r.PgDetail->currentWidget()->objectName();
+                return out.join(' ') + " / " + child<QStackedWidget>(&r, "PgDetail")->currentWidget()->objectName();
             };
-            r.ButDetail->click();
+            child<QToolButton>(&r, "ButDetail")->click();
             QCOMPARE(pressed(), QString("ButWhat ButTable / ShDet"));
-            r.ButPrice->click();
+            child<QToolButton>(&r, "ButPrice")->click();
             QCOMPARE(pressed(), QString("ButWhat ButPrice / ShPrice"));
-            r.ButWho->click();
+            child<QToolButton>(&r, "ButWho")->click();
             QCOMPARE(pressed(), QString("ButWho ButPrice / ShPrice"));
             // Closed and opened again on the page it showed.
-            r.ButDetail->click();
-            r.ButDetail->click();
+            child<QToolButton>(&r, "ButDetail")->click();
+            child<QToolButton>(&r, "ButDetail")->click();
             QCOMPARE(pressed(), QString("ButWho ButPrice / ShPrice"));
-            r.ButTable->click();
+            child<QToolButton>(&r, "ButTable")->click();
             QCOMPARE(pressed(), QString("ButWho ButTable / ShDet"));
         });
     }
@@ -559,27 +572,27 @@ private slots:
     void chartsFollowTheRows()
     {
         inWindow([](TFormRest& r) {
-            QPieSeries* pie = r.Charts->pieSeries();
+            QPieSeries* pie = child<TResultCharts>(&r, "ResultCharts")->pieSeries();
             QVERIFY(pie);
             QCOMPARE(pie->count(), 3);
             QCOMPARE(pie->slices().at(0)->value(), 50.0); // the expense, analysed at start
-            r.mpAnalysDebit->trigger();
+            child<QAction>(&r, "mpAnalysDebit")->trigger();
             QCOMPARE(pie->slices().at(1)->value(), 1000.0);
             for (int click = 0; click < 3; ++click)
-                r.Charts->cyclePieMarks();
-            QCOMPARE(r.Charts->pieMarks(), 0);
+                child<TResultCharts>(&r, "ResultCharts")->cyclePieMarks();
+            QCOMPARE(child<TResultCharts>(&r, "ResultCharts")->pieMarks(), 0);
             for (int click = 0; click < 3; ++click)
-                r.Charts->cycleBarMarks();
-            QCOMPARE(r.Charts->barMarks(), 0);
-            r.Charts->UdRot->stepUp();
-            r.Charts->UdRot->stepUp();
-            QCOMPARE(r.Charts->pieRotation(), 10.0);
-            QCOMPARE(r.Charts->UdZoom->minimum(), 1);
-            QCOMPARE(r.Charts->UdZoom->maximum(), 200);
+                child<TResultCharts>(&r, "ResultCharts")->cycleBarMarks();
+            QCOMPARE(child<TResultCharts>(&r, "ResultCharts")->barMarks(), 0);
+            child<QSpinBox>(&r, "UdRot")->stepUp();
+            child<QSpinBox>(&r, "UdRot")->stepUp();
+            QCOMPARE(child<TResultCharts>(&r, "ResultCharts")->pieRotation(), 10.0);
+            QCOMPARE(child<QSpinBox>(&r, "UdZoom")->minimum(), 1);
+            QCOMPARE(child<QSpinBox>(&r, "UdZoom")->maximum(), 200);
             // The bars: one set per row, each on its own name, their values readable beside them too.
-            QCOMPARE(r.Charts->barSeries()->count(), 3);
-            for (QBarSet* set : r.Charts->barSeries()->barSets())
-                QCOMPARE(set->labelColor(), r.Charts->DBChBar->palette().color(QPalette::WindowText));
+            QCOMPARE(child<TResultCharts>(&r, "ResultCharts")->barSeries()->count(), 3);
+            for (QBarSet* set : child<TResultCharts>(&r, "ResultCharts")->barSeries()->barSets())
+                QCOMPARE(set->labelColor(), child<QChartView>(&r, "DBChBar")->palette().color(QPalette::WindowText));
         });
     }
 };

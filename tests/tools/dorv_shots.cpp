@@ -123,9 +123,9 @@ void bookkeepingDay(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString&
     dorv::TMoneyView& money = *namedPart<dorv::TMoneyView>(&w, "MoneyView");
     money.ResetTrees();
     money.ApplyPeriod();
-    QTreeWidget* expenses = money.Pgd->TvCt;
+    QTreeWidget* expenses = namedPart<QTreeWidget>(namedPart<dorv::TCategoryPane>(&money, "Pgd"), "TvCt");
     auto book = [&](QTreeWidget* tree, int item) {
-        tree->setCurrentItem(money.Pgd->FindCategoryNode(tree, item, {}));
+        tree->setCurrentItem(namedPart<dorv::TCategoryPane>(&money, "Pgd")->FindCategoryNode(tree, item, {}));
         QTest::keyClick(tree, Qt::Key_Return);
     };
     fillCard(prompts,
@@ -136,10 +136,10 @@ void bookkeepingDay(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString&
     book(expenses, 1);
     fillCard(prompts, {{"DBESum", QStringLiteral("2400")}, {"DBLWhere", QStringLiteral("Лукойл")}});
     book(expenses, 3);
-    money.ButDt->click();
+    namedPart<QToolButton>(&money, "ButDt")->click();
     fillCard(prompts, {{"DBESum", QStringLiteral("45000")}, {"DBLWho", QStringLiteral("Иванов")}});
-    book(money.Pgd->TvDt, 4);
-    money.ButCt->click();
+    book(namedPart<QTreeWidget>(namedPart<dorv::TCategoryPane>(&money, "Pgd"), "TvDt"), 4);
+    namedPart<QToolButton>(&money, "ButCt")->click();
     fillCard(prompts, {{"DBETrans", QStringLiteral("10000")}, {"DBLTrans", QStringLiteral("Карта")}},
              out + QStringLiteral("/day-transfer-card.png"));
     book(expenses, -1);
@@ -151,10 +151,10 @@ void bookkeepingDay(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString&
               {"DBERate", QStringLiteral("90")}},
              out + QStringLiteral("/day-transfer-currency-card.png"));
     book(expenses, -1);
-    money.ButNext->click(); // tomorrow: a planned payment
+    namedPart<QToolButton>(&money, "ButNext")->click(); // tomorrow: a planned payment
     fillCard(prompts, {{"DBESum", QStringLiteral("5300")}});
     book(expenses, 5);
-    money.ButPrev->click();
+    namedPart<QToolButton>(&money, "ButPrev")->click();
     w.action(QStringLiteral("mWeek"))->trigger();
     namedPart<QTableView>(&w, "DBG")->setFocus();
     QApplication::processEvents();
@@ -164,10 +164,10 @@ void bookkeepingDay(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString&
     // "Еда" becomes a branch of it.
     expenses->expandAll();
     expenses->setFocus();
-    expenses->setCurrentItem(money.Pgd->FindCategoryNode(expenses, 3, {}));
+    expenses->setCurrentItem(namedPart<dorv::TCategoryPane>(&money, "Pgd")->FindCategoryNode(expenses, 3, {}));
     QApplication::processEvents();
     shoot(&w, out + QStringLiteral("/drag-before.png"));
-    QTreeWidgetItem* food = money.Pgd->FindCategoryNode(expenses, 0, {});
+    QTreeWidgetItem* food = namedPart<dorv::TCategoryPane>(&money, "Pgd")->FindCategoryNode(expenses, 0, {});
     const QRect row = expenses->visualItemRect(food);
     const QPoint at(row.left() + expenses->fontMetrics().horizontalAdvance(food->text(0)) + 40, row.center().y());
     prompts.confirms.enqueue(true);
