@@ -399,12 +399,12 @@ void TFormMain::wireDataFile()
     connect(m_file, &TDataFile::titleChanged, this, [this](const QString& path) { setWindowTitle(path); });
 }
 
-QString TFormMain::passwordText() const { return m_card ? m_card->EdPas->text() : QString(); }
+QString TFormMain::passwordText() const { return m_card ? m_card->passwordText() : QString(); }
 
 void TFormMain::setPasswordText(const QString& text)
 {
     if (m_card)
-        m_card->EdPas->setText(text);
+        m_card->setPasswordText(text);
 }
 
 bool TFormMain::askPassword(const QString& caption)
@@ -747,7 +747,7 @@ void TFormMain::mExitClick() { close(); }
 
 // ---- small commands ----
 
-QString TFormMain::password() const { return m_card ? m_card->EdPas->text() : QString(); }
+QString TFormMain::password() const { return m_card ? m_card->passwordText() : QString(); }
 
 void TFormMain::mBakClick()
 {

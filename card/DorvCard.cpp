@@ -128,6 +128,34 @@ TFormCard::TFormCard(CardRequest& request, Prompts& prompts, TDm* dm, QWidget* p
     previewKeysOf(this);
 }
 
+QWidget* TFormCard::pageWidget(CardPage page) const
+{
+    switch (page) {
+    case CardPage::Expense:
+    case CardPage::Income:
+        return ShHist;
+    case CardPage::Transfer:
+        return ShTrans;
+    case CardPage::Accounts:
+        return ShAcTab;
+    case CardPage::Category:
+        return ShCat;
+    case CardPage::CalendarOrPassword:
+        break;
+    }
+    return nullptr;
+}
+
+void TFormCard::showPageWidget(QWidget* page) { PgCard->setCurrentWidget(page); }
+
+bool TFormCard::shows(const QWidget* page) const { return PgCard->currentWidget() == page; }
+
+void TFormCard::setOkEnabled(bool on) { ButOk->setEnabled(on); }
+
+QString TFormCard::passwordText() const { return EdPas->text(); }
+
+void TFormCard::setPasswordText(const QString& text) { EdPas->setText(text); }
+
 TFormCard::~TFormCard() = default;
 
 void TFormCard::previewKeysOf(QObject* object)

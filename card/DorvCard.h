@@ -51,21 +51,15 @@ public:
     Prompts& prompts() const { return m_prompts; }
     TDm* dm() const { return m_dm; }
 
-    QStackedWidget* PgCard;
-    QWidget* ShHist;
-    QWidget* ShTrans;
-    QWidget* ShCat;
-    QWidget* ShAcTab;
-    QWidget* ShCal;
-    QWidget* ShPas;
-    QFrame* PanOk;
-    QPushButton* ButOk;
-    QPushButton* BitBtn2;
-    QLineEdit* EdPas;
-    QCalendarWidget* Dt;
-    QMenu* Pmdate;
-    QAction* mpYear;
-    QAction* mpToday;
+    // The page that holds a page's controls (the expense and income pages share one), null for the
+    // card's own pages; showPageWidget brings one up, shows tells whether it is up.
+    QWidget* pageWidget(CardPage page) const;
+    void showPageWidget(QWidget* page);
+    bool shows(const QWidget* page) const;
+    void setOkEnabled(bool on);
+    // The text typed on the password page.
+    QString passwordText() const;
+    void setPasswordText(const QString& text);
 
     // The money pages' results, in ten-thousandths: the change of the current account's balance
     // and, for a transfer between currencies, the amount the target receives (0: the amount sent).
@@ -115,6 +109,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Components, by their names (objectName); tests find them by these.
+    QStackedWidget* PgCard;
+    QWidget* ShHist;
+    QWidget* ShTrans;
+    QWidget* ShCat;
+    QWidget* ShAcTab;
+    QWidget* ShCal;
+    QWidget* ShPas;
+    QFrame* PanOk;
+    QPushButton* ButOk;
+    QPushButton* BitBtn2;
+    QLineEdit* EdPas;
+    QCalendarWidget* Dt;
+    QMenu* Pmdate;
+    QAction* mpYear;
+    QAction* mpToday;
+
     void FormClose();
     // Key preview: the card sees keys before the control that has the focus.
     void previewKeysOf(QObject* object);

@@ -73,7 +73,7 @@ void TCategoryEditor::installPage(TFormCard& card)
 {
     if (LabCat)
         return;
-    QWidget* page = card.ShCat;
+    QWidget* page = card.pageWidget(CardPage::Category);
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(10, 8, 10, 4);
     LabCat = new QLabel(page);
@@ -195,7 +195,7 @@ bool TCategoryEditor::hasBranches(qint64 id)
 void TCategoryEditor::PrepareCategoryPage()
 {
     TFormCard& card = *m_host.card();
-    card.PgCard->setCurrentWidget(card.ShCat);
+    card.showPageWidget(card.pageWidget(CardPage::Category));
     const bool income = m_tree == m_pane.incomeTree();
     DBRgFirst->setText(income ? QStringLiteral("приход") : QStringLiteral("расход"));
     static const char* const prefixes[] = {"", "Добавление статьи ", "Ответвление статьи ", "Изменение статьи "};
@@ -219,8 +219,8 @@ void TCategoryEditor::PrepareCategoryPage()
 void TCategoryEditor::DBECatChange()
 {
     TFormCard* card = m_host.card();
-    if (card->request().CardPage == CardPage::Category && card->PgCard->currentWidget() == card->ShCat)
-        card->ButOk->setEnabled(!DBECat->text().isEmpty());
+    if (card->request().CardPage == CardPage::Category && card->shows(card->pageWidget(CardPage::Category)))
+        card->setOkEnabled(!DBECat->text().isEmpty());
 }
 
 QTreeWidgetItem* TCategoryEditor::findName(const QString& name)

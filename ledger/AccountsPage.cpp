@@ -101,7 +101,7 @@ TAccountsPage::TAccountsPage(TFormCard& card, TDm& dm, Prompts& prompts)
     : QObject(&card), m_card(card), m_dm(dm), m_prompts(prompts)
 {
     setObjectName(QStringLiteral("AccountsPage"));
-    QWidget* page = card.ShAcTab;
+    QWidget* page = card.pageWidget(CardPage::Accounts);
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -287,7 +287,7 @@ void TAccountsPage::FillCur(Table& accounts, QStringList& list)
 
 void TAccountsPage::ShowAccountsPage()
 {
-    m_card.PgCard->setCurrentWidget(m_card.ShAcTab);
+    m_card.showPageWidget(m_card.pageWidget(CardPage::Accounts));
     m_card.setWindowTitle(QStringLiteral("Выбор или редактирование счёта"));
     // The card is being shown: an error here must not escape into the event loop.
     try {

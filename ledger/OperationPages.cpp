@@ -79,7 +79,7 @@ bool TOperationPages::pageOk()
 
 void TOperationPages::buildShared()
 {
-    m_shared = new QWidget(m_card.ShHist);
+    m_shared = new QWidget(m_card.pageWidget(CardPage::Expense));
     m_shared->setObjectName(QStringLiteral("SharedControls"));
     auto* grid = new QGridLayout(m_shared);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -105,7 +105,7 @@ void TOperationPages::buildShared()
 
 void TOperationPages::buildOperationPage()
 {
-    QWidget* page = m_card.ShHist;
+    QWidget* page = m_card.pageWidget(CardPage::Expense);
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(10, 8, 10, 4);
     Label8 = makeLabel(QStringLiteral("Label8"), QStringLiteral("Сумма"), page);
@@ -125,7 +125,7 @@ void TOperationPages::buildOperationPage()
 
 void TOperationPages::buildTransferPage()
 {
-    QWidget* page = m_card.ShTrans;
+    QWidget* page = m_card.pageWidget(CardPage::Transfer);
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(10, 8, 10, 4);
     Label10 = makeLabel(QStringLiteral("Label10"), QStringLiteral("Сумма"), page);
@@ -170,7 +170,7 @@ void TOperationPages::moveSharedTo(QWidget* page)
     if (m_shared->parentWidget() != page) {
         m_shared->setParent(page);
         // Under the amounts on either page, at the same place.
-        layout->insertWidget(page == m_card.ShHist ? 4 : 5, m_shared);
+        layout->insertWidget(page == m_card.pageWidget(CardPage::Expense) ? 4 : 5, m_shared);
     }
     m_shared->show();
 }
@@ -192,8 +192,8 @@ void TOperationPages::ShowOperationPage()
     DBLWhere->setList(m_dm.Tb_Firm, QStringLiteral("ID_FIRM"), {QStringLiteral("FIRM")});
     DBEPrice->showValue();
     if (page == CardPage::Expense || page == CardPage::Income) {
-        m_card.PgCard->setCurrentWidget(m_card.ShHist);
-        moveSharedTo(m_card.ShHist);
+        m_card.showPageWidget(m_card.pageWidget(CardPage::Expense));
+        moveSharedTo(m_card.pageWidget(CardPage::Expense));
         DBESum->bind(&hist, page == CardPage::Expense ? HistField::Ct : HistField::Dt);
         m_card.RestDelta = unitsOf(hist.findField(DBESum->fieldName()));
         focus(DBESum);
@@ -209,8 +209,8 @@ void TOperationPages::ShowOperationPage()
             caption += QStringLiteral("...") + deepest;
         }
     } else {
-        m_card.PgCard->setCurrentWidget(m_card.ShTrans);
-        moveSharedTo(m_card.ShTrans);
+        m_card.showPageWidget(m_card.pageWidget(CardPage::Transfer));
+        moveSharedTo(m_card.pageWidget(CardPage::Transfer));
         m_card.RestDelta = unitsOf(hist.findField(HistField::Ct));
         m_card.ReceivedAmount = 0;
         openOtherAccounts();
@@ -280,7 +280,7 @@ void TOperationPages::DataAccDataChange()
     m_rate = rateRule();
     GrRate->setVisible(m_rate);
     // Picking another target shows or hides the rate at once: the card follows.
-    if (m_card.isVisible() && m_card.PgCard->currentWidget() == m_card.ShTrans)
+    if (m_card.isVisible() && m_card.shows(m_card.pageWidget(CardPage::Transfer)))
         m_card.fitToPage();
 }
 

@@ -79,7 +79,7 @@ class TestMain : public QObject {
         auto w = start();
         addAccount(*w, account);
         if (!password.isEmpty())
-            w->Card()->EdPas->setText(password);
+            child<QLineEdit>(w->Card(), "EdPas")->setText(password);
         const QString path = root->filePath(name);
         prompts.saveFiles.enqueue(path);
         w->SaveDataFile(true);
@@ -284,7 +284,7 @@ private slots:
             auto* card = static_cast<TFormCard*>(d);
             if (typed.isNull())
                 return int(QDialog::Rejected);
-            card->EdPas->setText(typed);
+            child<QLineEdit>(card, "EdPas")->setText(typed);
             return int(QDialog::Accepted);
         });
         auto w = start();
@@ -292,7 +292,7 @@ private slots:
         QCOMPARE(prompts.messages(), (QStringList{"Пароль неверен !!!", "Нет возможности открыть файл " + file}));
         QVERIFY(w->windowTitle().isEmpty());
         QVERIFY(accounts(*w).isEmpty());
-        QVERIFY(w->Card()->EdPas->text().isEmpty());
+        QVERIFY(child<QLineEdit>(w->Card(), "EdPas")->text().isEmpty());
     }
 
     void rightPasswordOpensAndIsKept()
@@ -303,7 +303,7 @@ private slots:
         QVERIFY(entries.first().encrypted);
         settings().setValue("Dorvana/Recent_Catalog", file);
         prompts.modals.enqueue([](QDialog* d) {
-            static_cast<TFormCard*>(d)->EdPas->setText("пароль1");
+            child<QLineEdit>(static_cast<TFormCard*>(d), "EdPas")->setText("пароль1");
             return int(QDialog::Accepted);
         });
         auto w = start();
@@ -322,7 +322,7 @@ private slots:
         // Opened from the menu over open data: saved again with its own password.
         prompts.openFiles.enqueue(secret);
         prompts.modals.enqueue([](QDialog* d) {
-            static_cast<TFormCard*>(d)->EdPas->setText("пароль1");
+            child<QLineEdit>(static_cast<TFormCard*>(d), "EdPas")->setText("пароль1");
             return int(QDialog::Accepted);
         });
         w->action("mOpen")->trigger();
@@ -474,7 +474,7 @@ private slots:
         auto w = start();
         for (int asked = 0; asked < 2; ++asked) // the new password and its repetition
             prompts.modals.enqueue([](QDialog* d) {
-                static_cast<TFormCard*>(d)->EdPas->setText("новый");
+                child<QLineEdit>(static_cast<TFormCard*>(d), "EdPas")->setText("новый");
                 return int(QDialog::Accepted);
             });
         w->mPasswordClick();
@@ -488,12 +488,12 @@ private slots:
         QCOMPARE(ZipArchive::unpack(home, d.path(), "новый", {}, nullptr), 1);
         // A cancelled change keeps the old password.
         prompts.modals.enqueue([](QDialog* d2) {
-            static_cast<TFormCard*>(d2)->EdPas->setText("новый");
+            child<QLineEdit>(static_cast<TFormCard*>(d2), "EdPas")->setText("новый");
             return int(QDialog::Accepted);
         });
         w = start();
         prompts.modals.enqueue([](QDialog* d2) {
-            static_cast<TFormCard*>(d2)->EdPas->setText("другой");
+            child<QLineEdit>(static_cast<TFormCard*>(d2), "EdPas")->setText("другой");
             return int(QDialog::Rejected);
         });
         w->mPasswordClick();
@@ -996,7 +996,7 @@ private slots:
         if (kind == "password") {
             bad = makeDataFile("secret.den", "Тайный", "пароль1");
             prompts.modals.enqueue([](QDialog* d) {
-                static_cast<TFormCard*>(d)->EdPas->setText("не тот");
+                child<QLineEdit>(static_cast<TFormCard*>(d), "EdPas")->setText("не тот");
                 return int(QDialog::Accepted);
             });
         } else if (kind == "empty") {

@@ -2,6 +2,7 @@
 #include "data/Database.h"
 #include "data/DbError.h"
 #include "data/DorvDm.h"
+#include "support/Child.h"
 #include "support/EnvSetting.h"
 #include "support/Files.h"
 #include "support/ScratchEnvironment.h"
@@ -223,7 +224,7 @@ private slots:
         {
             auto w = start();
             QVERIFY(w->started());
-            w->Card()->EdPas->setText("тайна");
+            child<QLineEdit>(w->Card(), "EdPas")->setText("тайна");
             QVERIFY(w->SaveDataFile(false));
             addPerson(*w, "Сидоров С.С.");
         }
@@ -231,7 +232,7 @@ private slots:
         prompts.confirms.enqueue(true);
         for (const char* typed : {"не та", "тайна"})
             prompts.modals.enqueue([typed](QDialog* d) {
-                static_cast<TFormCard*>(d)->EdPas->setText(QString::fromUtf8(typed));
+                child<QLineEdit>(static_cast<TFormCard*>(d), "EdPas")->setText(QString::fromUtf8(typed));
                 return int(QDialog::Accepted);
             });
         auto w = start();
@@ -249,7 +250,7 @@ private slots:
         {
             auto w = start();
             QVERIFY(w->started());
-            w->Card()->EdPas->setText("тайна");
+            child<QLineEdit>(w->Card(), "EdPas")->setText("тайна");
             QVERIFY(w->SaveDataFile(false));
             addPerson(*w, "Сидоров С.С.");
             working = w->workingFolder();
@@ -272,7 +273,7 @@ private slots:
         {
             auto w = start();
             QVERIFY(w->started());
-            w->Card()->EdPas->setText("тайна");
+            child<QLineEdit>(w->Card(), "EdPas")->setText("тайна");
             QVERIFY(w->SaveDataFile(false));
             addPerson(*w, "Сидоров С.С.");
             working = w->workingFolder();
@@ -306,7 +307,7 @@ private slots:
         {
             auto w = start();
             QVERIFY(w->started());
-            w->Card()->EdPas->setText("тайна");
+            child<QLineEdit>(w->Card(), "EdPas")->setText("тайна");
             QVERIFY(w->SaveDataFile(false));
             addPerson(*w, "Сидоров С.С.");
             working = w->workingFolder();
@@ -335,7 +336,7 @@ private slots:
         prompts.asked.clear();
         prompts.confirms.enqueue(true);
         prompts.modals.enqueue([](QDialog* d) {
-            static_cast<TFormCard*>(d)->EdPas->setText("тайна");
+            child<QLineEdit>(static_cast<TFormCard*>(d), "EdPas")->setText("тайна");
             return int(QDialog::Accepted);
         });
         auto w = start();

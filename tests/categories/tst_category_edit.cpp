@@ -183,7 +183,7 @@ private slots:
         QVERIFY(w->action("mCategoryEdit")->isEnabled());
         // Another database later: the card's OK works for whatever it shows next.
         w->mNewClick();
-        QVERIFY(w->Card()->ButOk->isEnabled());
+        QVERIFY(child<QPushButton>(w->Card(), "ButOk")->isEnabled());
     }
 
     void hiddenBranchesCountAsBranches()

@@ -429,8 +429,9 @@ private slots:
                                         .arg(w->minimumSizeHint().width())
                                         .arg(w->sizeHint().height())));
                 // Whole inside the page, above the OK strip.
-                const QRect onPage(w->mapTo(card->ShTrans, QPoint(0, 0)), w->size());
-                QVERIFY2(card->ShTrans->rect().contains(onPage), qPrintable(w->objectName()));
+                const QRect onPage(w->mapTo(namedPart<QWidget>(card.get(), "ShTrans"), QPoint(0, 0)), w->size());
+                QVERIFY2(namedPart<QWidget>(card.get(), "ShTrans")->rect().contains(onPage),
+                         qPrintable(w->objectName()));
             }
             clickCancel();
         });

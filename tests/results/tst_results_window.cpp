@@ -205,7 +205,7 @@ private slots:
             // Dates the wrong way round: nothing to show and nothing to drill into.
             prompts.modals.enqueue([](QDialog* d) {
                 auto* card = static_cast<TFormCard*>(d);
-                card->Dt->setSelectedDate(QDate(1999, 1, 1));
+                child<QCalendarWidget>(card, "Dt")->setSelectedDate(QDate(1999, 1, 1));
                 return int(QDialog::Accepted);
             });
             child<QToolButton>(&r, "ButDate2")->click();

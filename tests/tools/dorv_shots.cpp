@@ -395,7 +395,7 @@ int main(int argc, char* argv[])
 
     // The card's password page, as "Изменить пароль..." shows it.
     prompts.modals.enqueue([&](QDialog* d) {
-        static_cast<dorv::TFormCard*>(d)->EdPas->setText(QStringLiteral("секрет"));
+        namedPart<QLineEdit>(static_cast<dorv::TFormCard*>(d), "EdPas")->setText(QStringLiteral("секрет"));
         QApplication::processEvents();
         shoot(d, out + QStringLiteral("/card-password.png"));
         return int(QDialog::Rejected);
