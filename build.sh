@@ -73,6 +73,7 @@ case "${1:-}" in
     ./build-bench/tests/bench/bench_engine
     ./build-bench/tests/bench/bench_booking
     ./build-bench/tests/bench/bench_contacts
+    ./build-bench/tests/bench/bench_find
     ;;
   package)
     install_missing

@@ -4,6 +4,7 @@
 #include "CommandStates.h"
 #include "DorvAbt.h"
 #include "EditCommands.h"
+#include "FindCommands.h"
 #include "HelpWindow.h"
 #include "ImportCommands.h"
 #include "QtPrompts.h"
@@ -104,6 +105,8 @@ TFormMain::TFormMain(const MainEnvironment& env, QWidget* parent)
             m_prompts->error(message);
     }
 }
+
+Services& TFormMain::services() const { return *m_services; }
 
 TFormMain::~TFormMain()
 {
@@ -240,6 +243,8 @@ void TFormMain::buildActions()
     mRange->setObjectName(QStringLiteral("mRange"));
     placeAll(mRange, Money->periodItems());
     mMoney->addSeparator();
+    m_find = new TFindCommands(*this);
+    mMoney->addAction(m_find->mFind);
     mMoney->addAction(Money->mResult);
     showPopupKeys();
 
@@ -703,6 +708,7 @@ void TFormMain::UpdateCommandStates()
     Money->mCheck->setEnabled(s.save);
     m_import->mImport->setEnabled(s.save);
     m_import->mRules->setEnabled(s.save);
+    m_find->mFind->setEnabled(s.save);
     Money->mResult->setEnabled(s.result);
     Money->mAccounts->setEnabled(s.accounts);
 }
