@@ -4,6 +4,7 @@
 #include "CommandStates.h"
 #include "DorvAbt.h"
 #include "EditCommands.h"
+#include "ExportCommands.h"
 #include "FindCommands.h"
 #include "HelpWindow.h"
 #include "ImportCommands.h"
@@ -190,6 +191,8 @@ void TFormMain::buildActions()
     mFile->addSeparator();
     m_import = new TImportCommands(*this);
     mFile->addAction(m_import->mImport);
+    m_export = new TExportCommands(*this);
+    mFile->addAction(m_export->mExport);
     mFile->addSeparator();
     QAction* exit = m_exit =
         addAction(mFile, QStringLiteral("mExit"), QStringLiteral("Вы&ход"), [this] { mExitClick(); });
@@ -709,6 +712,7 @@ void TFormMain::UpdateCommandStates()
     m_import->mImport->setEnabled(s.save);
     m_import->mRules->setEnabled(s.save);
     m_find->mFind->setEnabled(s.save);
+    m_export->mExport->setEnabled(s.save);
     Money->mResult->setEnabled(s.result);
     Money->mAccounts->setEnabled(s.accounts);
 }

@@ -32,6 +32,7 @@ class TDiaryView;
 class TEditCommands;
 class TImportCommands;
 class TFindCommands;
+class TExportCommands;
 class Services;
 class TStartupReminders;
 
@@ -193,6 +194,7 @@ private:
     // Undo and redo select the rows they touched in the views.
     friend class TEditCommands;
     friend class TFindCommands;
+    friend class TExportCommands;
 
     // Components, by their names (objectName); tests find them by these.
     QToolBar* TbMain = nullptr;
@@ -235,6 +237,7 @@ private:
     TEditCommands* m_edit = nullptr;
     TImportCommands* m_import = nullptr;
     TFindCommands* m_find = nullptr;
+    TExportCommands* m_export = nullptr;
     QPointer<TFormAbout> m_splash;
     TableModel* m_histModel = nullptr;
     bool m_failed = false;

@@ -48,6 +48,7 @@ public:
     // The history grid's popup and its items.
     QMenu* PmHist = nullptr;
     QAction *mpMoneyNew = nullptr, *mpMoneyEdit = nullptr, *mpMoneyDelete = nullptr, *mpUpdate = nullptr;
+    QAction* mpExport = nullptr;
     // The period items in the order of the period kinds.
     QList<QAction*> periodItems() const;
 
@@ -90,6 +91,8 @@ public:
     void mMoneyEditClick();
     void mMoneyDeleteClick();
     void mUpdateClick();
+    // The history of the current account and period, to a workbook or CSV file.
+    void exportHistory();
     // Empties the current account's history, keeping or zeroing its balance.
     void mEmptyHistClick();
     // Opens the results window for the current account and period.

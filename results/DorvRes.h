@@ -103,7 +103,10 @@ public:
     TResultCharts* Charts;
     QMenu* Pm;
     QAction *mpSortName, *mpSortDebit, *mpSortCredit, *mpAnalysDebit, *mpAnalysCredit, *mpAnalysBalance, *mpLimitValue,
-        *mpLimitDebit, *mpLimitCredit, *mpPrint;
+        *mpLimitDebit, *mpLimitCredit, *mpPrint, *mpResExport;
+    // The statement's popup: its rows to a file.
+    QMenu* PmDet;
+    QAction* mpDetExport;
     Query* QRes;
 
     // The opener's part: the account line, the range and the account.
@@ -116,6 +119,9 @@ public:
     void ButDetailClick();
     void pageClicked(int tag);
     void gotoOperation();
+    // The groups of the current step with their totals, or the statement shown, to a file.
+    void exportResults();
+    void exportStatement();
     // The price chart's points: the dates and prices of the statement's priced rows.
     QList<QPair<QString, double>> pricePoints() const;
 
