@@ -132,17 +132,29 @@ FindResult OperationSearch::run(const FindCriteria& c, int limit)
     }
     if (result.count == 0 || limit <= 0)
         return result;
-    Statement st = m_db.prepareOnce(
-        QStringLiteral("SELECT h.Id_Account, h.Date_Real, h.Date_Create, h.Kind, h.Dt, "
-                       "h.Ct, h.Level1, h.Level2, h.Level3, h.ID_Person, h.ID_Firm FROM "
-                       "TB_HIST h")
-        + condition + QStringLiteral(" ORDER BY h.Date_Real DESC, h.Date_Create DESC LIMIT %1").arg(limit));
-    st.bindAll(values);
+    // The latest rows are chosen by their dates alone, then read whole: the sort carries three
+    // numbers a row instead of every column.
+    QList<qint64> chosen;
+    {
+        Statement keys =
+            m_db.prepareOnce(QStringLiteral("SELECT h.rowid FROM TB_HIST h") + condition
+                             + QStringLiteral(" ORDER BY h.Date_Real DESC, h.Date_Create DESC LIMIT %1").arg(limit));
+        keys.bindAll(values);
+        while (keys.step())
+            chosen << keys.columnInt(0);
+    }
+    Statement st = m_db.prepare(QStringLiteral("SELECT h.Id_Account, h.Date_Real, h.Date_Create, h.Kind, h.Dt, h.Ct, "
+                                               "h.Level1, h.Level2, h.Level3, h.ID_Person, h.ID_Firm FROM TB_HIST h "
+                                               "WHERE h.rowid = ?"));
     auto name = [&st](const Names& names, int column) {
         const QVariant id = st.column(column);
         return id.isNull() ? QString() : names.byId.value(id.toLongLong());
     };
-    while (st.step()) {
+    for (const qint64 rowid : std::as_const(chosen)) {
+        st.reset();
+        st.bind(1, rowid);
+        if (!st.step())
+            continue;
         FoundOperation row;
         row.account = st.columnInt(0);
         row.date = int(st.columnInt(1));
