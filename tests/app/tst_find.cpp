@@ -166,6 +166,11 @@ private slots:
     void entersTheOperation()
     {
         w->moneyState().setPeriodKind(PeriodKind::Month);
+        // Another row earlier in that month: the found row is not simply the period's first.
+        db().exec(
+            QStringLiteral("INSERT INTO TB_HIST (Id_Account, Date_Real, Date_Create, Kind, Dt, Ct, Level1) VALUES "
+                           "(1, %1, 3000000000004, '1', NULL, 5, 1)")
+                .arg(day(5, 2)));
         find([](QDialog* d) {
             [&] {
                 auto* grid = child<QTableView>(d, "DBGFind");
