@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 PACKAGES=(
   cmake g++ make pkg-config clang-format
   qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev qt6-translations-l10n libgl-dev
-  libsqlite3-dev libzip-dev libjpeg-dev libbenchmark-dev libofx-dev
+  libsqlite3-dev libzip-dev libjpeg-dev libbenchmark-dev libofx-dev libxlsxwriter-dev python3 python3-openpyxl
   xvfb xauth openbox x11-utils unzip zip fonts-dejavu-core poppler-utils desktop-file-utils appstream dpkg-dev file
 )
 
@@ -73,6 +73,7 @@ case "${1:-}" in
     ./build-bench/tests/bench/bench_engine
     ./build-bench/tests/bench/bench_booking
     ./build-bench/tests/bench/bench_contacts
+    ./build-bench/tests/bench/bench_find
     ;;
   package)
     install_missing

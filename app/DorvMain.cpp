@@ -4,6 +4,8 @@
 #include "CommandStates.h"
 #include "DorvAbt.h"
 #include "EditCommands.h"
+#include "ExportCommands.h"
+#include "FindCommands.h"
 #include "HelpWindow.h"
 #include "ImportCommands.h"
 #include "QtPrompts.h"
@@ -105,6 +107,8 @@ TFormMain::TFormMain(const MainEnvironment& env, QWidget* parent)
     }
 }
 
+Services& TFormMain::services() const { return *m_services; }
+
 TFormMain::~TFormMain()
 {
     hideSplash();
@@ -187,6 +191,8 @@ void TFormMain::buildActions()
     mFile->addSeparator();
     m_import = new TImportCommands(*this);
     mFile->addAction(m_import->mImport);
+    m_export = new TExportCommands(*this);
+    mFile->addAction(m_export->mExport);
     mFile->addSeparator();
     QAction* exit = m_exit =
         addAction(mFile, QStringLiteral("mExit"), QStringLiteral("Вы&ход"), [this] { mExitClick(); });
@@ -242,6 +248,8 @@ void TFormMain::buildActions()
     mRange->setObjectName(QStringLiteral("mRange"));
     placeAll(mRange, Money->periodItems());
     mMoney->addSeparator();
+    m_find = new TFindCommands(*this);
+    mMoney->addAction(m_find->mFind);
     mMoney->addAction(Money->command(QStringLiteral("mResult")));
     showPopupKeys();
 
@@ -700,6 +708,8 @@ void TFormMain::UpdateCommandStates()
     Money->command(QStringLiteral("mCheck"))->setEnabled(s.save);
     m_import->mImport->setEnabled(s.save);
     m_import->mRules->setEnabled(s.save);
+    m_find->mFind->setEnabled(s.save);
+    m_export->mExport->setEnabled(s.save);
     Money->command(QStringLiteral("mResult"))->setEnabled(s.result);
     Money->command(QStringLiteral("mAccounts"))->setEnabled(s.accounts);
 }

@@ -31,6 +31,9 @@ class TFirmsView;
 class TDiaryView;
 class TEditCommands;
 class TImportCommands;
+class TFindCommands;
+class TExportCommands;
+class Services;
 class TStartupReminders;
 
 // Where a main window lives: its program folder, temporary folder, settings store and prompts.
@@ -83,6 +86,8 @@ public:
     // Undo and redo of the changes of the open data.
     TEditCommands& editCommands() const { return *m_edit; }
     TMoneyState& moneyState() const { return *m_state; }
+    // What the window hands the windows it holds.
+    Services& services() const;
     TFormCard* Card();
     TFormCard* existingCard() const { return m_card; }
 
@@ -188,6 +193,8 @@ protected:
 private:
     // Undo and redo select the rows they touched in the views.
     friend class TEditCommands;
+    friend class TFindCommands;
+    friend class TExportCommands;
 
     // Components, by their names (objectName); tests find them by these.
     QToolBar* TbMain = nullptr;
@@ -229,6 +236,8 @@ private:
     TFormCard* m_card = nullptr;
     TEditCommands* m_edit = nullptr;
     TImportCommands* m_import = nullptr;
+    TFindCommands* m_find = nullptr;
+    TExportCommands* m_export = nullptr;
     QPointer<TFormAbout> m_splash;
     TableModel* m_histModel = nullptr;
     bool m_failed = false;

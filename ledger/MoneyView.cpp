@@ -19,6 +19,7 @@
 #include "util/Prompts.h"
 #include "util/Swallowed.h"
 #include "widgets/ErrorGuard.h"
+#include "widgets/GridExport.h"
 #include "widgets/WaitCursor.h"
 
 #include <QAction>
@@ -668,6 +669,11 @@ void TMoneyView::buildPopup()
         a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         DBG->addAction(a);
     }
+    PmHist->addSeparator();
+    mpExport = new QAction(QStringLiteral("&Экспорт..."), this);
+    mpExport->setObjectName(QStringLiteral("mpExport"));
+    PmHist->addAction(mpExport);
+    connectGuarded(mpExport, &QAction::triggered, this, *m_host.prompts, [this] { exportHistory(); });
     connect(DBG, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         if (m_host.dm->Tb_Hist->active())
             PmHist->popup(DBG->viewport()->mapToGlobal(at));
@@ -689,6 +695,12 @@ void TMoneyView::mMoneyEditClick()
 void TMoneyView::mMoneyDeleteClick() { m_editor->mMoneyDeleteClick(); }
 
 void TMoneyView::mUpdateClick() { m_editor->mUpdateClick(); }
+
+void TMoneyView::exportHistory()
+{
+    if (m_host.dm->Tb_Hist->active())
+        exportTable(*m_host.prompts, this, tableOfGrid(*DBG));
+}
 
 void TMoneyView::mEmptyHistClick()
 {

@@ -77,6 +77,8 @@ public:
     void mMoneyEditClick();
     void mMoneyDeleteClick();
     void mUpdateClick();
+    // The history of the current account and period, to a workbook or CSV file.
+    void exportHistory();
     // Empties the current account's history, keeping or zeroing its balance.
     void mEmptyHistClick();
     // Opens the results window for the current account and period.
@@ -113,6 +115,7 @@ private:
     // The history grid's popup and its items.
     QMenu* PmHist = nullptr;
     QAction *mpMoneyNew = nullptr, *mpMoneyEdit = nullptr, *mpMoneyDelete = nullptr, *mpUpdate = nullptr;
+    QAction* mpExport = nullptr;
 
     QToolBar* TbMoney = nullptr;
     QFrame* PanAcc = nullptr;

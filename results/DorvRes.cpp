@@ -16,6 +16,7 @@
 #include "util/Swallowed.h"
 #include "widgets/DbGrid.h"
 #include "widgets/ErrorGuard.h"
+#include "widgets/GridExport.h"
 #include "widgets/WaitCursor.h"
 
 #include <QAction>
@@ -38,6 +39,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include <tuple>
 
@@ -411,6 +413,25 @@ void TFormRest::buildMenu()
             noteSwallowed("printing the results");
         }
     });
+    Pm->addSeparator();
+    mpResExport = menuItem(Pm, "mpResExport", QStringLiteral("&Экспорт..."), 0);
+    connectGuarded(mpResExport, &QAction::triggered, this, *m_host.prompts, [this] { exportResults(); });
+    PmDet = new QMenu(this);
+    PmDet->setObjectName(QStringLiteral("PmDet"));
+    mpDetExport = menuItem(PmDet, "mpDetExport", QStringLiteral("&Экспорт..."), 0);
+    connectGuarded(mpDetExport, &QAction::triggered, this, *m_host.prompts, [this] { exportStatement(); });
+    // Ctrl+E exports what the grid with the focus shows.
+    for (auto [action, grid] : {std::pair{mpResExport, DBGRes}, std::pair{mpDetExport, DBGDet}}) {
+        action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        action->setShortcutVisibleInContextMenu(true);
+        grid->addAction(action);
+    }
+    DBGDet->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBGDet, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (Tb_Detail->active() && !Tb_Detail->isEmpty())
+            PmDet->popup(DBGDet->viewport()->mapToGlobal(at));
+    });
     TbPm->setMenu(Pm);
     connect(DBGRes, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         if (RowHasData)
@@ -644,6 +665,36 @@ void TFormRest::gotoOperation()
         key << Tb_Detail->fieldByName(QString::fromLatin1(f)).value();
     // The main window's history shows that row.
     m_host.dm->Tb_Hist->findKey(key);
+}
+
+void TFormRest::exportResults()
+{
+    if (!QRes->active() || QRes->isEmpty())
+        return;
+    PlainTable table = tableOfGrid(*DBGRes);
+    // The totals under the groups, as the window's status bar gives them.
+    QVariantList total;
+    bool labelled = false;
+    for (int c = 0; c < table.titles.size(); ++c) {
+        if (table.kinds[c] != PlainTable::Kind::Amount) {
+            total << (labelled ? QVariant() : QVariant(QStringLiteral("Итого")));
+            labelled = true;
+            continue;
+        }
+        qint64 sum = 0;
+        for (const QVariantList& row : std::as_const(table.rows))
+            if (!checkedAdd(sum, toTenThousandths(row.value(c).toDouble()), &sum))
+                throw DbError(QStringLiteral("Суммы вышли за пределы чисел, которые программа считает точно"));
+        total << fromTenThousandths(sum);
+    }
+    table.rows << total;
+    exportTable(*m_host.prompts, this, table);
+}
+
+void TFormRest::exportStatement()
+{
+    if (Tb_Detail->active())
+        exportTable(*m_host.prompts, this, tableOfGrid(*DBGDet));
 }
 
 void TFormRest::showStatementOnly()

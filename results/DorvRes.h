@@ -94,6 +94,9 @@ public:
     void ButDetailClick();
     void pageClicked(int tag);
     void gotoOperation();
+    // The groups of the current step with their totals, or the statement shown, to a file.
+    void exportResults();
+    void exportStatement();
     // The price chart's points: the dates and prices of the statement's priced rows.
     QList<QPair<QString, double>> pricePoints() const;
 
@@ -153,7 +156,10 @@ private:
     TResultCharts* Charts;
     QMenu* Pm;
     QAction *mpSortName, *mpSortDebit, *mpSortCredit, *mpAnalysDebit, *mpAnalysCredit, *mpAnalysBalance, *mpLimitValue,
-        *mpLimitDebit, *mpLimitCredit, *mpPrint;
+        *mpLimitDebit, *mpLimitCredit, *mpPrint, *mpResExport;
+    // The statement's popup: its rows to a file.
+    QMenu* PmDet;
+    QAction* mpDetExport;
     Query* QRes;
 
     Services& m_host;

@@ -515,7 +515,8 @@ private slots:
         QStringList items;
         for (QAction* a : popup->actions())
             items << a->objectName() + " " + a->shortcut().toString();
-        QCOMPARE(items, (QStringList{"mpMoneyNew Ins", "mpMoneyEdit F11", "mpMoneyDelete Ctrl+Del", "mpUpdate "}));
+        QCOMPARE(items, (QStringList{"mpMoneyNew Ins", "mpMoneyEdit F11", "mpMoneyDelete Ctrl+Del", "mpUpdate ", " ",
+                                     "mpExport "}));
         QCOMPARE(w->action("mpMoneyNew")->text(), QString("&Добавить операцию..."));
         // The popup's items follow their menu's.
         select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 1);

@@ -19,6 +19,7 @@ const QHash<QString, QStringList>& allowedMatrix()
         {"data", {"util"}},
         {"book", {"data", "util"}},
         {"statements", {"book", "data", "util"}},
+        {"find", {"data", "util"}},
         {"resources", {"data", "util"}},
         {"widgets", {"data", "util"}},
         {"card", {"widgets", "data", "util"}},
@@ -26,10 +27,10 @@ const QHash<QString, QStringList>& allowedMatrix()
         {"results", {"widgets", "data", "util"}},
         {"contacts", {"card", "widgets", "data", "util"}},
         {"import", {"statements", "book", "widgets", "data", "util"}},
-        {"ledger", {"book", "card", "widgets", "data", "util"}},
+        {"ledger", {"book", "card", "find", "widgets", "data", "util"}},
         {"app",
-         {"book", "card", "categories", "contacts", "data", "import", "ledger", "resources", "results", "statements",
-          "util", "widgets"}},
+         {"book", "card", "categories", "contacts", "data", "find", "import", "ledger", "resources", "results",
+          "statements", "util", "widgets"}},
     };
     return matrix;
 }
@@ -49,7 +50,7 @@ const QSet<QString>& knownCrossings()
 }
 
 // The folders that must compile without the widgets: the data layer, its helpers and the booking core.
-const QStringList widgetlessFolders{"util", "data", "book", "statements"};
+const QStringList widgetlessFolders{"util", "data", "book", "statements", "find"};
 
 // The Qt modules built on the widgets; a header of any of them pulls the widgets in.
 const QStringList widgetModules{"QtWidgets", "QtPrintSupport", "QtCharts", "QtSvgWidgets", "QtOpenGLWidgets"};
