@@ -5,11 +5,11 @@
 #include "support/Child.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QLineEdit>
 #include <QtTest>
 
 using namespace dorv;
