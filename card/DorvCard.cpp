@@ -176,12 +176,24 @@ bool TFormCard::eventFilter(QObject* watched, QEvent* event)
             previewKeysOf(child);
         break;
     }
-    case QEvent::KeyPress:
-        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_F9) {
+    case QEvent::KeyPress: {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F9) {
             emit calculatorRequested();
             return true;
         }
+        // Ctrl+Enter is OK that asks for the next card: a receipt is booked line after line.
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            && key->modifiers().testFlag(Qt::ControlModifier) && PanOk->isVisible()) {
+            m_next = true;
+            runGuarded(m_prompts, [this] { ButOkClick(); });
+            // A card the checks kept open asks for nothing next.
+            if (isVisible())
+                m_next = false;
+            return true;
+        }
         break;
+    }
     default:
         break;
     }
@@ -208,6 +220,7 @@ void TFormCard::showEvent(QShowEvent* event)
 
 void TFormCard::FormShow()
 {
+    m_next = false;
     if (int(m_request.CardPage) >= 1 && int(m_request.CardPage) <= 5) {
         if (TCardPage* page = m_pages.value(int(m_request.CardPage)))
             page->showPage();

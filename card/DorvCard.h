@@ -97,6 +97,9 @@ public:
     void mpYearClick();
     void mpTodayClick();
 
+    // True when the card was closed with Ctrl+Enter: OK, and the next new card of the same kind.
+    bool nextRequested() const { return m_next; }
+
     // Every close, whatever the page and the result, goes through here.
     void done(int result) override;
 
@@ -134,6 +137,7 @@ private:
     Prompts& m_prompts;
     TDm* m_dm;
     bool m_sizeable = false;
+    bool m_next = false;
     QHash<int, TCardPage*> m_pages;
 };
 

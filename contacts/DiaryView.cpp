@@ -72,7 +72,7 @@ TDiaryView::TDiaryView(Services& host, QWidget* parent) : QWidget(parent), m_hos
                               QStringLiteral("Firm"), QStringLiteral("Date_Create")},
                              prompts, this);
     TableModel* model = DBGLog->gridModel();
-    model->setColumnReadOnly(0);
+    // The reminder date is typed (dd.mm.yyyy) or picked with the cell's button.
     model->setColumnReadOnly(4);
     DBGLog->setEllipsisColumn(0);
     connectGuarded(DBGLog, &TDbGrid::editButtonClicked, this, prompts, [this] { DBGLogEditButtonClick(); });

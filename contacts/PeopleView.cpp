@@ -60,7 +60,7 @@ TPeopleView::TPeopleView(Services& host, QWidget* parent) : QWidget(parent), m_h
         {QStringLiteral("Name"), QStringLiteral("Birthday"), QStringLiteral("Comment"), QStringLiteral("Pers")},
         prompts, SplitPers);
     for (TDbGrid* g : {DBGPerson, DBGFamily}) {
-        g->gridModel()->setColumnReadOnly(1);
+        // The birthday is typed (dd.mm.yyyy) or picked with the cell's button.
         g->setEllipsisColumn(1);
         connectGuarded(g, &TDbGrid::editButtonClicked, this, *m_host.prompts,
                        [this, g] { DBGPersonEditButtonClick(g); });

@@ -157,6 +157,14 @@ void TOperationEditor::apply(const std::function<BookingResult()>& change, qint6
 
 void TOperationEditor::OpenOperationCard(CardMode mode)
 {
+    // The category, the direction and the working date stay as they were: each next card is of the
+    // same kind on the same date.
+    while (openCard(mode) && mode == CardMode::New) {
+    }
+}
+
+bool TOperationEditor::openCard(CardMode mode)
+{
     Table& acc = *m_dm.Tb_Account;
     Table& hist = *m_dm.Tb_Hist;
     TFormCard* card = m_services.card();
@@ -164,7 +172,7 @@ void TOperationEditor::OpenOperationCard(CardMode mode)
     if (!acc.active() || acc.isEmpty()) {
         req.Realizing = false;
         m_prompts.inform(QStringLiteral("Должен быть открыт счёт!"));
-        return;
+        return false;
     }
     TOperationPages& pages = *card->findChild<TOperationPages*>();
     req.CardPage = CardPage::CalendarOrPassword;
@@ -194,7 +202,7 @@ void TOperationEditor::OpenOperationCard(CardMode mode)
     }
     if (req.CardPage == CardPage::CalendarOrPassword) {
         req.Realizing = false;
-        return;
+        return false;
     }
     req.CardMode = mode;
     const auto reset = qScopeGuard([&] {
@@ -235,7 +243,7 @@ void TOperationEditor::OpenOperationCard(CardMode mode)
 
     if (m_prompts.runModal(card) != QDialog::Accepted) {
         hist.cancel();
-        return;
+        return false;
     }
     if (mode == CardMode::Edit && hist.editing()) {
         const Field* item = m_dm.Tb_Items->findField(QStringLiteral("ID_ITM"));
@@ -251,9 +259,11 @@ void TOperationEditor::OpenOperationCard(CardMode mode)
     hist.cancel();
     Ledger ledger(*hist.database());
     const bool transfer = req.CardPage == CardPage::Transfer;
+    const bool next = card->nextRequested();
     apply([&] { return mode == CardMode::Edit ? ledger.change(old, draft) : ledger.book(draft); }, draft.created);
     if (transfer && draft.kind == OperationKind::Real)
         PostTransferMirror();
+    return next;
 }
 
 void TOperationEditor::PostTransferMirror()

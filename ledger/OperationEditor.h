@@ -29,7 +29,7 @@ public:
     TOperationEditor(TMoneyView& view, Services& services);
     ~TOperationEditor() override;
 
-    // New or Edit.
+    // New or Edit. A new card closed with Ctrl+Enter is followed by the next new one.
     void OpenOperationCard(CardMode mode);
     void SetOperationCategory();
     bool MatchSelectedCategory();
@@ -38,6 +38,8 @@ public:
     void mUpdateClick();
 
 private:
+    // One card; true when it booked a new operation and asked for the next card.
+    bool openCard(CardMode mode);
     QTreeWidgetItem* selectedNode() const;
     // The card's row as the user left it, as a draft for the ledger.
     OperationDraft draftOfBuffer(CardPage page) const;

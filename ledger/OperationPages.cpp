@@ -61,6 +61,9 @@ TOperationPages::TOperationPages(TFormCard& card, TDm& dm, Prompts& prompts)
     buildShared();
     buildOperationPage();
     buildTransferPage();
+    // A receipt's lines are added up in the amount itself; the rate stays a plain number.
+    for (TDbEdit* e : {DBESum, DBEPrice, DBETrans, DBETrans_Ref})
+        e->setTakesSums(true);
 
     for (int page : {1, 2, 3})
         card.setPage(page, this);
@@ -68,8 +71,32 @@ TOperationPages::TOperationPages(TFormCard& card, TDm& dm, Prompts& prompts)
 
 TOperationPages::~TOperationPages() = default;
 
+QVariant TOperationPages::addToBook(Table& table, const QString& nameField, const QString& keyField,
+                                    const QString& name)
+{
+    if (!table.active() || !m_prompts.confirm(QStringLiteral("Добавить «%1» в справочник?").arg(name)))
+        return {};
+    // Through the table, so that the record rules give the row its identifier and keep the names'
+    // rules; a name the table refuses is reported by whoever pressed OK.
+    table.insert();
+    try {
+        table.fieldByName(nameField).setAsString(name);
+        table.post();
+    } catch (...) {
+        if (table.editing())
+            table.cancel();
+        throw;
+    }
+    if (table.locate(nameField, name))
+        return table.fieldByName(keyField).value();
+    return {};
+}
+
 bool TOperationPages::pageOk()
 {
+    // A name typed and not yet taken is taken first; one the user would not add keeps the card open.
+    if (!DBLWho->commitTyped() || !DBLWhere->commitTyped())
+        return false;
     qint64 delta = m_card.RestDelta;
     if (!ValidateOperation(delta))
         return false;
@@ -94,6 +121,12 @@ void TOperationPages::buildShared()
     }
     DBLWho->bind(m_dm.Tb_Hist, HistField::IdPerson);
     DBLWhere->bind(m_dm.Tb_Hist, HistField::IdFirm);
+    DBLWho->allowTyping([this](const QString& name) {
+        return addToBook(*m_dm.Tb_Person, QStringLiteral("Name"), QStringLiteral("Id_Person"), name);
+    });
+    DBLWhere->allowTyping([this](const QString& name) {
+        return addToBook(*m_dm.Tb_Firm, QStringLiteral("Firm"), QStringLiteral("Id_Firm"), name);
+    });
     ChDate =
         makeCheck(QStringLiteral("ChDate"), QStringLiteral("Дата"), QStringLiteral("Заменить на новую дату"), m_shared);
     grid->addWidget(LabWho, 0, 0);

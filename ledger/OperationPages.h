@@ -77,6 +77,9 @@ private:
     bool rateRule() const;
     void writeEdits();
     void focus(QWidget* control);
+    // A name typed in "Кто?" or "Где?" that the address book lacks: added to it when the user agrees;
+    // the new row's key, or nothing.
+    QVariant addToBook(Table& table, const QString& nameField, const QString& keyField, const QString& name);
 
     TFormCard& m_card;
     TDm& m_dm;

@@ -11,6 +11,10 @@
 
 namespace dorv {
 
+namespace {
+const char* const CommittedText = "dorvCommittedText";
+} // namespace
+
 int TCellDelegate::fieldSize(const QModelIndex& index)
 {
     const auto* model = qobject_cast<const TableModel*>(index.model());
@@ -22,6 +26,23 @@ void TCellDelegate::follow(QLineEdit* line, const QModelIndex& index) const
 {
     if (const int size = fieldSize(index); size > 0)
         line->setMaxLength(size);
+    // A date is no date until it is typed whole: it is handed over when the editor closes, and an
+    // impossible one is refused with a message then, not at every keystroke.
+    const auto* model = qobject_cast<const TableModel*>(index.model());
+    const Field* field = model ? model->fieldAt(index.column()) : nullptr;
+    if (field && field->type() == FieldType::Date) {
+        line->setMaxLength(10);
+        line->setPlaceholderText(QStringLiteral("дд.мм.гггг"));
+        // Enter goes on to the grid, which posts the row: the date must be in it by then, not only
+        // when the editor's own (later) commit comes.
+        const QPersistentModelIndex at(index);
+        connect(line, &QLineEdit::returnPressed, line, [at, line] {
+            line->setProperty(CommittedText, line->text());
+            if (at.isValid())
+                const_cast<QAbstractItemModel*>(at.model())->setData(at, line->text(), Qt::EditRole);
+        });
+        return;
+    }
     const QPersistentModelIndex at(index);
     connect(line, &QLineEdit::textEdited, line, [at](const QString& text) {
         if (at.isValid())
@@ -52,7 +73,11 @@ void TCellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) con
 
 void TCellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const
 {
-    if (auto* line = qobject_cast<QLineEdit*>(editor))
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    // A date handed over by Enter is not handed over (nor refused) a second time.
+    if (line && line->property(CommittedText).isValid() && line->property(CommittedText).toString() == line->text())
+        return;
+    if (line)
         model->setData(index, line->text(), Qt::EditRole);
     else
         QStyledItemDelegate::setModelData(editor, model, index);

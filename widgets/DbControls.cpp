@@ -3,10 +3,15 @@
 #include "ErrorGuard.h"
 #include "data/Dataset.h"
 #include "data/DbError.h"
+#include "util/AmountSum.h"
+#include "util/Money.h"
 #include "util/Swallowed.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QKeyEvent>
 #include <QMetaMethod>
+#include <QStringListModel>
 
 namespace dorv {
 
@@ -48,6 +53,12 @@ void TDbEdit::writeValue()
         return;
     if (!m_dataset->editing())
         m_dataset->edit();
+    qint64 units = 0;
+    if (m_sums && f->type() == FieldType::Float && evaluateSum(typed, &units)) {
+        f->setValue(fromTenThousandths(units));
+        setModified(false);
+        return;
+    }
     try {
         f->setAsString(typed);
     } catch (const DbError&) {
@@ -140,6 +151,9 @@ void TDbLookupCombo::showValue()
             at = i;
     const QSignalBlocker quiet(this);
     setCurrentIndex(at);
+    // A name typed and not taken gives way to what the field holds.
+    if (isEditable() && currentText() != (at >= 0 ? itemText(at) : QString()))
+        setEditText(at >= 0 ? itemText(at) : QString());
 }
 
 void TDbLookupCombo::pick(int index)
@@ -156,8 +170,109 @@ void TDbLookupCombo::pick(int index)
     emit keyPicked(key);
 }
 
+void TDbLookupCombo::allowTyping(std::function<QVariant(const QString&)> addName)
+{
+    m_addName = std::move(addName);
+    setEditable(true);
+    // Typing never adds to the list by itself: what the list holds is what the data holds.
+    setInsertPolicy(QComboBox::NoInsert);
+    m_completions = new QStringListModel(this);
+    m_completer = new QCompleter(m_completions, this);
+    m_completer->setObjectName(objectName() + QStringLiteral("Completer"));
+    // The list is already narrowed to the names matched from any word, not only from the first.
+    m_completer->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+    m_completer->setCaseSensitivity(Qt::CaseInsensitive);
+    setCompleter(m_completer);
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& typed) { complete(typed); });
+    connect(m_completer, qOverload<const QString&>(&QCompleter::activated), this,
+            [this](const QString& text) { pickText(text); });
+    showValue();
+}
+
+QStringList TDbLookupCombo::completionsOf(const QString& typed) const
+{
+    QStringList found;
+    const QString wanted = typed.trimmed();
+    if (wanted.isEmpty())
+        return found;
+    for (int i = 0; i < count(); ++i) {
+        const QString name = itemText(i);
+        for (qsizetype at = 0; at < name.size(); ++at) {
+            const bool wordStart = name.at(at).isLetterOrNumber() && (at == 0 || !name.at(at - 1).isLetterOrNumber());
+            if (wordStart && QStringView(name).mid(at).startsWith(wanted, Qt::CaseInsensitive)) {
+                found << name;
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+void TDbLookupCombo::complete(const QString& typed)
+{
+    if (!m_completer)
+        return;
+    const QStringList found = completionsOf(typed);
+    m_completions->setStringList(found);
+    if (found.isEmpty())
+        m_completer->popup()->hide();
+    else
+        m_completer->complete();
+}
+
+void TDbLookupCombo::pickText(const QString& text)
+{
+    const int at = findText(text, Qt::MatchFixedString);
+    if (at < 0)
+        return;
+    try {
+        const QSignalBlocker quiet(this);
+        setCurrentIndex(at);
+        pick(at);
+    } catch (...) {
+        // Refused by the data: the listener says why.
+        emit pickFailed(messageOf(std::current_exception()));
+        showValue();
+    }
+}
+
+bool TDbLookupCombo::commitTyped()
+{
+    if (!isEditable() || !m_target || !m_target->active())
+        return true;
+    const QString typed = currentText().trimmed();
+    // Nothing typed, or the name shown: the key stays as it is (Delete empties it).
+    if (typed.isEmpty() || (currentIndex() >= 0 && itemText(currentIndex()) == currentText())) {
+        showValue();
+        return true;
+    }
+    if (findText(typed, Qt::MatchFixedString) >= 0) {
+        pickText(typed);
+        return true;
+    }
+    const QVariant key = m_addName ? m_addName(typed) : QVariant();
+    if (!key.isValid()) {
+        showValue();
+        return false;
+    }
+    reload();
+    for (int i = 0; i < count(); ++i)
+        if (itemData(i).toLongLong() == key.toLongLong()) {
+            pickText(itemText(i));
+            return true;
+        }
+    return false;
+}
+
 void TDbLookupCombo::keyPressEvent(QKeyEvent* event)
 {
+    // Enter takes a typed name here; it does not close the window around the list as well.
+    if (isEditable() && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        commitTyped();
+        return;
+    }
     if (event->key() == Qt::Key_Delete && isSignalConnected(QMetaMethod::fromSignal(&TDbLookupCombo::deletePressed))) {
         event->accept();
         emit deletePressed();

@@ -6,6 +6,11 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <functional>
+
+class QCompleter;
+class QStringListModel;
+
 namespace dorv {
 
 // An edit field bound to a field of a dataset: it shows the field and, when left (or when OK takes
@@ -23,6 +28,8 @@ public:
     void showValue();
     // Writes the text into the field, starting an edit of the dataset when none runs.
     void writeValue();
+    // A number field that also takes a typed sum ("120+35,5"), written as what it comes to.
+    void setTakesSums(bool on) { m_sums = on; }
 
 protected:
     void focusOutEvent(QFocusEvent* event) override;
@@ -31,6 +38,7 @@ private:
     QPointer<Dataset> m_dataset;
     QString m_field;
     QMetaObject::Connection m_follow;
+    bool m_sums = false;
 };
 
 // A pick list bound to a key field of one dataset, offering the rows of another: the user picks a
@@ -46,6 +54,16 @@ public:
     void reload();
     void showValue();
 
+    // Lets the user type a name: the list offers the items that have a word starting with what was
+    // typed (case ignored). A name that is no item is handed to addName, which gives back the key
+    // of the row it added (nothing when none was added); that row is then picked.
+    void allowTyping(std::function<QVariant(const QString&)> addName);
+    // Takes what was typed: the item of that name is picked, or the name is offered to addName.
+    // False when a typed name ended up picking nothing.
+    bool commitTyped();
+    // The items a typed text completes to, in the list's order.
+    QStringList completionsOf(const QString& typed) const;
+
 signals:
     // The key of the row the user picked is written; then this is told.
     void keyPicked(const QVariant& key);
@@ -60,6 +78,8 @@ protected:
 
 private:
     void pick(int index);
+    void complete(const QString& typed);
+    void pickText(const QString& text);
 
     QPointer<Dataset> m_target;
     QString m_key;
@@ -67,6 +87,9 @@ private:
     QString m_listKey;
     QStringList m_shown;
     QMetaObject::Connection m_follow;
+    std::function<QVariant(const QString&)> m_addName;
+    QCompleter* m_completer = nullptr;
+    QStringListModel* m_completions = nullptr;
 };
 
 } // namespace dorv

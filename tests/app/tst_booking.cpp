@@ -15,9 +15,12 @@
 #include "widgets/DbControls.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QCompleter>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
@@ -115,6 +118,12 @@ class TestBooking : public QObject {
                 part<QPushButton>(d, "ButOk")->click();
             return d->isVisible() ? int(QDialog::Rejected) : d->result();
         });
+    }
+    // Typed as a keyboard would type letters QTest has no keys for.
+    static void type(QWidget* edit, const QString& text)
+    {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+        QApplication::sendEvent(edit, &press);
     }
     void enterInTree(QTreeWidget* tree) { QTest::keyClick(tree, Qt::Key_Return); }
 
@@ -437,6 +446,14 @@ private slots:
                                                    << "Не выбран целевой счёт ( куда перевести деньги ? ) !";
         QTest::addRow("amount first") << -1 << ""
                                       << "" << positive;
+        QTest::addRow("a sum divided by zero") << 1 << "5/0"
+                                               << "" << positive;
+        QTest::addRow("a sum beyond the largest amount") << 1 << "900000000000*2"
+                                                         << "" << positive;
+        QTest::addRow("a sum with letters") << 1 << "120+хлеб"
+                                            << "" << positive;
+        QTest::addRow("a sum coming to less than nothing") << 1 << "5-10"
+                                                           << "" << positive;
     }
     void checksOfTheCard()
     {
@@ -489,6 +506,172 @@ private slots:
         w->action("mMoneyNew")->trigger();
         QCOMPARE(prompts.messages(), QStringList{"Должно быть хотя бы 2 счёта!"});
         QVERIFY(!prompts.asked.contains("modal: TFormCard"));
+    }
+
+    void typedSumsInTheCard_data()
+    {
+        QTest::addColumn<int>("node");
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<QString>("price");
+        QTest::addColumn<QStringList>("booked");
+        QTest::addColumn<double>("balance");
+        QTest::addRow("lines of a receipt") << 3 << "120+35,5"
+                                            << "3*45" << QStringList{"1 1 - 155.5 1 - 135"} << 844.5;
+        QTest::addRow("less a discount") << 3 << "1000-15%"
+                                         << "" << QStringList{"1 1 - 850 1 - -"} << 150.0;
+        QTest::addRow("a transfer") << -1 << "(100+50)/2"
+                                    << "" << QStringList{"1 1 - 75 -1 2 -", "2 1 75 - -1 1 -"} << 925.0;
+    }
+    void typedSumsInTheCard()
+    {
+        QFETCH(int, node);
+        QFETCH(QString, amount);
+        QFETCH(QString, price);
+        QFETCH(QStringList, booked);
+        QFETCH(double, balance);
+        select(money().Pgd->TvCt, node);
+        if (node == -1)
+            nextCard({{"DBETrans", amount}, {"DBLTrans", "Карта"}});
+        else
+            nextCard({{"DBESum", amount}, {"DBEPrice", price}});
+        w->action("mMoneyNew")->trigger();
+        QCOMPARE(prompts.messages(), QStringList());
+        QCOMPARE(rows(), booked);
+        QCOMPARE(rest(1), balance);
+    }
+
+    // A receipt of five lines: five amounts, each closed with Ctrl+Enter, each opening the next card
+    // of the same kind on the same date; Esc ends it.
+    void ctrlEnterOpensTheNextCard()
+    {
+        w->setWorkDate(day(2000, 2, 5));
+        select(money().Pgd->TvCt, 3);
+        const QStringList amounts{"10", "20,5", "2*15", "40", "50"};
+        for (const QString& a : amounts)
+            prompts.modals.enqueue([a](QDialog* d) {
+                auto* sum = part<TDbEdit>(d, "DBESum");
+                // Every card starts empty, on the expense page.
+                if (!sum->text().isEmpty() || d->windowTitle() != "Расход...Батон")
+                    return int(QDialog::Rejected);
+                sum->setText(a);
+                sum->setModified(true);
+                QTest::keyClick(sum, Qt::Key_Return, Qt::ControlModifier);
+                return d->isVisible() ? int(QDialog::Rejected) : d->result();
+            });
+        w->action("mMoneyNew")->trigger();
+        QCOMPARE(prompts.asked.count("modal: TFormCard"), 6);
+        QVERIFY(prompts.modals.isEmpty());
+        QCOMPARE(rows(), (QStringList{"1 1 - 10 1 - -", "1 1 - 20.5 1 - -", "1 1 - 30 1 - -", "1 1 - 40 1 - -",
+                                      "1 1 - 50 1 - -"}));
+        Statement st = Database::acquire(w->workingFolder())->prepare("SELECT DISTINCT Date_Real FROM TB_HIST");
+        QVERIFY(st.step());
+        QCOMPARE(st.column(0).toInt(), day(2000, 2, 5));
+        QVERIFY(!st.step());
+        QCOMPARE(rest(1), 849.5);
+        QCOMPARE(hist().state(), DatasetState::Browse);
+        // A card the checks keep open books nothing and asks for no next card; an edit is only OK.
+        prompts.asked.clear();
+        prompts.modals.enqueue([](QDialog* d) {
+            auto* sum = part<TDbEdit>(d, "DBESum");
+            sum->setText("0");
+            sum->setModified(true);
+            QTest::keyClick(sum, Qt::Key_Return, Qt::ControlModifier);
+            return d->isVisible() ? int(QDialog::Rejected) : d->result();
+        });
+        w->action("mMoneyNew")->trigger();
+        QCOMPARE(prompts.asked, (QStringList{"modal: TFormCard", "inform: Надо указать положительное число !"}));
+        prompts.asked.clear();
+        prompts.modals.enqueue([](QDialog* d) {
+            auto* sum = part<TDbEdit>(d, "DBESum");
+            sum->setText("55");
+            sum->setModified(true);
+            QTest::keyClick(sum, Qt::Key_Return, Qt::ControlModifier);
+            return d->isVisible() ? int(QDialog::Rejected) : d->result();
+        });
+        w->action("mMoneyEdit")->trigger();
+        QCOMPARE(prompts.asked, QStringList{"modal: TFormCard"});
+        QCOMPARE(rows().size(), 5);
+        QCOMPARE(rows().last(), QString("1 1 - 55 1 - -"));
+        QCOMPARE(rest(1), 844.5);
+    }
+
+    // "Кто?" and "Где?" take a typed name: completed from the start of any word of the names there,
+    // and a new one added to the address book when the user agrees.
+    void typedPersonAndPlace()
+    {
+        exec("INSERT INTO TB_PERSON (Id_Person, Name) VALUES (1, 'Иванов Иван'), (2, 'Пётр Сидоров'),"
+             " (3, 'Сидоренко А.')");
+        exec("INSERT INTO TB_FIRM (Id_Firm, Firm) VALUES (1, 'Магазин у дома')");
+        dm().Tb_Person->refresh();
+        dm().Tb_Firm->refresh();
+        select(money().Pgd->TvCt, 1);
+        QStringList offered, offeredUpper;
+        prompts.modals.enqueue([&](QDialog* d) {
+            auto* who = part<TDbLookupCombo>(d, "DBLWho");
+            auto* where = part<TDbLookupCombo>(d, "DBLWhere");
+            if (!who->isEditable() || !where->isEditable())
+                return int(QDialog::Rejected);
+            type(who->lineEdit(), "сид");
+            offered = who->completionsOf(who->lineEdit()->text());
+            for (int r = 0; r < who->completer()->completionModel()->rowCount(); ++r)
+                offeredUpper << who->completer()->completionModel()->index(r, 0).data().toString();
+            who->lineEdit()->clear();
+            type(who->lineEdit(), "Новиков Н.");
+            where->lineEdit()->clear();
+            type(where->lineEdit(), "ДОМА");
+            auto* sum = part<TDbEdit>(d, "DBESum");
+            sum->setText("10");
+            sum->setModified(true);
+            part<QPushButton>(d, "ButOk")->click();
+            return d->isVisible() ? int(QDialog::Rejected) : d->result();
+        });
+        prompts.confirms.enqueue(true);
+        prompts.confirms.enqueue(true);
+        w->action("mMoneyNew")->trigger();
+        QCOMPARE(offered, (QStringList{"Пётр Сидоров", "Сидоренко А."}));
+        QCOMPARE(offeredUpper, offered);
+        QCOMPARE(prompts.asked, (QStringList{"modal: TFormCard", "confirm: Добавить «Новиков Н.» в справочник?",
+                                             "confirm: Добавить «ДОМА» в справочник?"}));
+        QCOMPARE(rows(), QStringList{"1 1 - 10 1 - -"});
+        // Both new names are rows of the address book with their own identifiers, and are picked.
+        Statement st = Database::acquire(w->workingFolder())
+                           ->prepare("SELECT h.Id_Person, p.Name, h.Id_Firm, f.Firm FROM TB_HIST h"
+                                     " JOIN TB_PERSON p ON p.Id_Person = h.Id_Person"
+                                     " JOIN TB_FIRM f ON f.Id_Firm = h.Id_Firm");
+        QVERIFY(st.step());
+        QCOMPARE(st.column(0).toInt(), 4);
+        QCOMPARE(st.column(1).toString(), QString("Новиков Н."));
+        QCOMPARE(st.column(2).toInt(), 2);
+        QCOMPARE(st.column(3).toString(), QString("ДОМА"));
+        QCOMPARE(hist().fieldByName("Person").asString(), QString("Новиков Н."));
+
+        // A name there already, in other letters' case, is picked without a question; one the user
+        // would not add keeps the card open and adds nothing.
+        prompts.asked.clear();
+        prompts.modals.enqueue([](QDialog* d) {
+            auto* who = part<TDbLookupCombo>(d, "DBLWho");
+            who->lineEdit()->clear();
+            type(who->lineEdit(), "пётр сидоров");
+            QTest::keyClick(who->lineEdit(), Qt::Key_Return);
+            if (!d->isVisible())
+                return int(QDialog::Rejected); // Enter in the list takes the name, not the card
+            auto* where = part<TDbLookupCombo>(d, "DBLWhere");
+            where->lineEdit()->clear();
+            type(where->lineEdit(), "Рынок");
+            part<QPushButton>(d, "ButOk")->click();
+            if (!d->isVisible() || where->currentText() != "ДОМА")
+                return int(QDialog::Rejected);
+            part<QPushButton>(d, "ButOk")->click();
+            return d->isVisible() ? int(QDialog::Rejected) : d->result();
+        });
+        prompts.confirms.enqueue(false);
+        w->action("mMoneyEdit")->trigger();
+        QCOMPARE(prompts.asked, (QStringList{"modal: TFormCard", "confirm: Добавить «Рынок» в справочник?"}));
+        QCOMPARE(hist().fieldByName("ID_Person").asInteger(), qint64(2));
+        QCOMPARE(hist().fieldByName("ID_Firm").asInteger(), qint64(2));
+        Statement firms = Database::acquire(w->workingFolder())->prepare("SELECT count(*) FROM TB_FIRM");
+        QVERIFY(firms.step());
+        QCOMPARE(firms.column(0).toInt(), 2);
     }
 
     void deleteKeyEmptiesThePerson()

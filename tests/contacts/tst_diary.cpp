@@ -5,6 +5,7 @@
 #include "support/Child.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QTimer>
 #include <QToolBar>
@@ -134,6 +135,31 @@ private slots:
         child<QAction>(&diary(), "mpLogDel")->trigger();
         QCOMPARE(log().state(), DatasetState::Browse);
         QCOMPARE(notes(), QStringList{"позвонить"});
+    }
+
+    void typedReminderDate()
+    {
+        f.start(QDate(2026, 6, 15));
+        QVERIFY(f.w->started());
+        f.addEntry(1, QStringLiteral("позвонить"), QDate(2026, 6, 1), "0");
+        QVERIFY(f.reopen());
+        f.w->ShowView(3);
+        TDbGrid& grid = *diary().DBGLog;
+        const QModelIndex date = grid.gridModel()->index(0, 0);
+        grid.setCurrentIndex(date);
+        // An impossible date is refused with a message and changes nothing; a possible one is kept.
+        for (const QString& typed : {QStringLiteral("31.06.2026"), QStringLiteral("20.06.2026")}) {
+            grid.edit(date);
+            auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(date));
+            QVERIFY(editor);
+            editor->selectAll();
+            QTest::keyClicks(editor, typed);
+            QTest::keyClick(editor, Qt::Key_Return);
+            QTest::keyClick(&grid, Qt::Key_Return);
+            QTRY_COMPARE(log().state(), DatasetState::Browse);
+        }
+        QCOMPARE(f.prompts.messages(), QStringList{"«31.06.2026» не является датой (поле «Когда»)"});
+        QCOMPARE(log().fieldByName("Date_Remind").asDate(), ContactsFixture::day(QDate(2026, 6, 20)));
     }
 
     void emptyDiaryDisablesTheModes()

@@ -285,7 +285,7 @@ private slots:
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_COMPARE(persons().state(), DatasetState::Browse);
         QCOMPARE(persons().recordCount(), 3);
-        // The birthday column takes no typing; its button opens the picker.
+        // The birthday column's button opens the picker (a typed date: typedBirthday).
         const QModelIndex date = grid.gridModel()->index(grid.currentIndex().row(), 1);
         grid.setCurrentIndex(date);
         QVERIFY(grid.ellipsisButton() && !grid.ellipsisButton()->isHidden());
@@ -302,6 +302,51 @@ private slots:
         QTest::keyClick(editor, Qt::Key_Escape);
         QTRY_COMPARE(persons().state(), DatasetState::Browse);
         QCOMPARE(persons().fieldByName("Name").asString(), QStringLiteral("Orlov O.O."));
+    }
+
+    void typedBirthday_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QDate>("stored");
+        QTest::addColumn<QString>("message");
+        QTest::addRow("a date") << "04.05.1977" << QDate(1977, 5, 4) << "";
+        QTest::addRow("a leap day") << "29.02.1976" << QDate(1976, 2, 29) << "";
+        QTest::addRow("30 February") << "30.02.1977" << QDate(1970, 5, 3)
+                                     << "«30.02.1977» не является датой (поле «Дата рождения»)";
+        QTest::addRow("29 February of a common year")
+            << "29.02.1977" << QDate(1970, 5, 3) << "«29.02.1977» не является датой (поле «Дата рождения»)";
+        QTest::addRow("month 13") << "01.13.1977" << QDate(1970, 5, 3)
+                                  << "«01.13.1977» не является датой (поле «Дата рождения»)";
+        QTest::addRow("no year") << "31.12" << QDate(1970, 5, 3) << "«31.12» не является датой (поле «Дата рождения»)";
+    }
+    void typedBirthday()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QDate, stored);
+        QFETCH(QString, message);
+        startWithPeople(QDate(2026, 5, 3));
+        f.w->ShowView(1);
+        TDbGrid& grid = *people().DBGPerson;
+        QVERIFY(persons().locate("Id_Person", 1));
+        const QModelIndex date = grid.gridModel()->index(grid.currentIndex().row(), 1);
+        QCOMPARE(grid.gridModel()->fieldAt(1)->name(), QStringLiteral("Birthday"));
+        grid.setCurrentIndex(date);
+        grid.edit(date);
+        auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(date));
+        QVERIFY(editor);
+        f.prompts.asked.clear();
+        editor->selectAll();
+        QTest::keyClicks(editor, typed);
+        // Nothing is said while the date is still being typed.
+        QVERIFY(f.prompts.messages().isEmpty());
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::keyClick(&grid, Qt::Key_Return);
+        QCOMPARE(f.prompts.messages(), message.isEmpty() ? QStringList() : QStringList{message});
+        QTRY_COMPARE(persons().state(), DatasetState::Browse);
+        QVERIFY(persons().locate("Id_Person", 1));
+        QCOMPARE(persons().fieldByName("Birthday").asDate(), ContactsFixture::day(stored));
+        QCOMPARE(persons().fieldByName("Dy").asInteger(), stored.day());
+        QCOMPARE(persons().fieldByName("Mn").asInteger(), stored.month());
     }
 
     void gridDeleteKeyAsksFirst()
@@ -483,7 +528,7 @@ private slots:
         QCOMPARE(list.at(1).second, QStringLiteral("Аптека"));
         TableModel& model = *grid.gridModel();
         QVERIFY(model.flags(model.index(0, 4)) & Qt::ItemIsEditable);
-        QVERIFY(!(model.flags(model.index(0, 1)) & Qt::ItemIsEditable)); // the birthday: the picker only
+        QVERIFY(model.flags(model.index(0, 1)) & Qt::ItemIsEditable); // the birthday: typed, or the picker
         QVERIFY(model.setData(model.index(0, 4), 2, TableModel::KeyRole));
         QCOMPARE(persons().fieldByName("Firm").asString(), QStringLiteral("Аптека"));
         QTest::keyClick(&grid, Qt::Key_Return);

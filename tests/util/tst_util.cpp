@@ -1,4 +1,5 @@
 #include "data/Collation.h"
+#include "util/AmountSum.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
 #include "util/FileUtil.h"
@@ -524,6 +525,51 @@ private slots:
         QVERIFY(parseMoney("12,5", &v));
         QCOMPARE(v, 12.5);
         QVERIFY(!parseMoney("12a", &v));
+    }
+
+    void typedSumsAreExactInTenThousandths_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<qint64>("units");
+        QTest::addRow("sum with a decimal comma") << "120+35,5" << true << qint64(1555000);
+        QTest::addRow("product") << "3*45" << true << qint64(1350000);
+        QTest::addRow("less a percentage") << "1000-15%" << true << qint64(8500000);
+        QTest::addRow("plus a percentage of the whole sum") << "(100 + 100) + 10%" << true << qint64(2200000);
+        QTest::addRow("decimal point, spaces") << " 0.1 + 0.2 " << true << qint64(3000);
+        QTest::addRow("precedence and parentheses") << "2+3*(4-1)/2" << true << qint64(65000);
+        QTest::addRow("a third rounds to the ten-thousandth") << "10/3" << true << qint64(33333);
+        QTest::addRow("a half rounds to even") << "0,0001/2" << true << qint64(0);
+        QTest::addRow("three halves round to even") << "0,0003/2" << true << qint64(2);
+        QTest::addRow("plain number") << "12,5" << true << qint64(125000);
+        QTest::addRow("the largest amount") << "900000000000" << true << qint64(9000000000000000);
+        QTest::addRow("division by zero") << "5/0" << false << qint64(0);
+        QTest::addRow("division by a zero sum") << "5/(2-2)" << false << qint64(0);
+        QTest::addRow("beyond the largest amount") << "900000000000+0,01" << false << qint64(0);
+        QTest::addRow("overflow in a product") << "900000000000*900000000000" << false << qint64(0);
+        QTest::addRow("a huge number") << "99999999999999999999999999" << false << qint64(0);
+        QTest::addRow("a percentage not at the end") << "1000-15%+1" << false << qint64(0);
+        QTest::addRow("a percentage inside parentheses") << "(1000-15%)" << false << qint64(0);
+        QTest::addRow("a percentage alone") << "15%" << false << qint64(0);
+        QTest::addRow("letters") << "12a" << false << qint64(0);
+        QTest::addRow("an operator left hanging") << "120+" << false << qint64(0);
+        QTest::addRow("unclosed parenthesis") << "(1+2" << false << qint64(0);
+        QTest::addRow("too many decimals") << "1,00001" << false << qint64(0);
+        QTest::addRow("two separators") << "1,5,5" << false << qint64(0);
+        QTest::addRow("nothing") << "" << false << qint64(0);
+        QTest::addRow("nesting past any typing") << QString(200, '(') + "1" + QString(200, ')') << false << qint64(0);
+    }
+    void typedSumsAreExactInTenThousandths()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, taken);
+        QFETCH(qint64, units);
+        qint64 got = -1;
+        QCOMPARE(evaluateSum(text, &got), taken);
+        if (taken)
+            QCOMPARE(got, units);
+        else
+            QCOMPARE(got, qint64(-1));
     }
 
     void moneyNeverWrapsAround_data()
