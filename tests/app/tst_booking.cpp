@@ -529,7 +529,7 @@ private slots:
         QFETCH(QString, price);
         QFETCH(QStringList, booked);
         QFETCH(double, balance);
-        select(money().Pgd->TvCt, node);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), node);
         if (node == -1)
             nextCard({{"DBETrans", amount}, {"DBLTrans", "Карта"}});
         else
@@ -545,7 +545,7 @@ private slots:
     void ctrlEnterOpensTheNextCard()
     {
         w->setWorkDate(day(2000, 2, 5));
-        select(money().Pgd->TvCt, 3);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 3);
         const QStringList amounts{"10", "20,5", "2*15", "40", "50"};
         for (const QString& a : amounts)
             prompts.modals.enqueue([a](QDialog* d) {
@@ -604,7 +604,7 @@ private slots:
         exec("INSERT INTO TB_FIRM (Id_Firm, Firm) VALUES (1, 'Магазин у дома')");
         dm().Tb_Person->refresh();
         dm().Tb_Firm->refresh();
-        select(money().Pgd->TvCt, 1);
+        select(child<QTreeWidget>(child<TCategoryPane>(&money(), "Pgd"), "TvCt"), 1);
         QStringList offered, offeredUpper;
         prompts.modals.enqueue([&](QDialog* d) {
             auto* who = part<TDbLookupCombo>(d, "DBLWho");

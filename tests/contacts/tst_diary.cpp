@@ -144,7 +144,7 @@ private slots:
         f.addEntry(1, QStringLiteral("позвонить"), QDate(2026, 6, 1), "0");
         QVERIFY(f.reopen());
         f.w->ShowView(3);
-        TDbGrid& grid = *diary().DBGLog;
+        TDbGrid& grid = *child<TDbGrid>(&diary(), "DBGLog");
         const QModelIndex date = grid.gridModel()->index(0, 0);
         grid.setCurrentIndex(date);
         // An impossible date is refused with a message and changes nothing; a possible one is kept.

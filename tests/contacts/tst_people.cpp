@@ -326,7 +326,7 @@ private slots:
         QFETCH(QString, message);
         startWithPeople(QDate(2026, 5, 3));
         f.w->ShowView(1);
-        TDbGrid& grid = *people().DBGPerson;
+        TDbGrid& grid = *child<TDbGrid>(&people(), "DBGPerson");
         QVERIFY(persons().locate("Id_Person", 1));
         const QModelIndex date = grid.gridModel()->index(grid.currentIndex().row(), 1);
         QCOMPARE(grid.gridModel()->fieldAt(1)->name(), QStringLiteral("Birthday"));
