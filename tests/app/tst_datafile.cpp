@@ -6,6 +6,7 @@
 #include "support/DiskLimit.h"
 #include "support/Files.h"
 #include "support/ScriptedPrompts.h"
+#include "util/Win1251.h"
 #include "util/ZipArchive.h"
 
 #include <QDir>
@@ -14,6 +15,8 @@
 #include <QtTest>
 
 #include <functional>
+
+#include <zip.h>
 
 #include <sys/stat.h>
 
@@ -39,6 +42,52 @@ QStringList accountsIn(const QString& file)
     while (st.step())
         out << st.column(0).toString();
     return out;
+}
+
+// The encryption method of every entry of an archive.
+QList<zip_uint16_t> methodsIn(const QString& path)
+{
+    QList<zip_uint16_t> out;
+    int code = 0;
+    zip_t* z = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &code);
+    if (!z)
+        return out;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        out << (zip_stat_index(z, static_cast<zip_uint64_t>(i), 0, &st) == 0 ? st.encryption_method : 0xFFFF);
+    }
+    zip_discard(z);
+    return out;
+}
+
+// A data file as earlier versions wrote it: the entries of a saved one, encrypted the traditional
+// PKWARE way with the password's Windows-1251 bytes.
+bool writeTraditional(const QString& from, const QString& to, const QString& password)
+{
+    QTemporaryDir d;
+    if (ZipArchive::unpack(from, d.path(), {}, {}, nullptr) < 1)
+        return false;
+    int code = 0;
+    zip_t* z = zip_open(QFile::encodeName(to).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    if (!z)
+        return false;
+    bool fits = false;
+    const QByteArray pw = toWin1251(password, &fits);
+    for (const QFileInfo& fi : QDir(d.path()).entryInfoList(QDir::Files)) {
+        zip_source_t* s = zip_source_file(z, QFile::encodeName(fi.absoluteFilePath()).constData(), 0, 0);
+        const zip_int64_t idx = s ? zip_file_add(z, fi.fileName().toUtf8().constData(), s, ZIP_FL_ENC_UTF_8) : -1;
+        if (idx < 0
+            || zip_file_set_encryption(z, static_cast<zip_uint64_t>(idx), ZIP_EM_TRAD_PKWARE, pw.constData()) != 0) {
+            zip_discard(z);
+            return false;
+        }
+    }
+    if (zip_close(z) != 0) {
+        zip_discard(z);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -280,6 +329,86 @@ private slots:
         QCOMPARE(pass, changed ? first : QStringLiteral("старый"));
         QCOMPARE(dm->DataSaved, !changed);
         QCOMPARE(prompts.messages(), message.isEmpty() ? QStringList() : QStringList{message});
+    }
+
+    // A file of an earlier version, encrypted the traditional way, opens with its password and is
+    // written with AES-256 at its next save.
+    void traditionallyEncryptedFileBecomesAesAtItsNextSave()
+    {
+        addAccount(QStringLiteral("Дом"));
+        const QString plain = saveAs(QStringLiteral("plain.den"));
+        const QString old = root->filePath(QStringLiteral("old.den"));
+        QVERIFY(writeTraditional(plain, old, QStringLiteral("тайна")));
+        QVERIFY(!methodsIn(old).isEmpty());
+        for (const zip_uint16_t m : methodsIn(old))
+            QCOMPARE(m, zip_uint16_t(ZIP_EM_TRAD_PKWARE));
+        owner.ask = [&](const QString&) {
+            pass = QStringLiteral("тайна");
+            return true;
+        };
+        QVERIFY(file->OpenDataFile(old));
+        QCOMPARE(accounts(), QStringList{"Дом"});
+        QVERIFY(prompts.messages().isEmpty());
+        addAccount(QStringLiteral("Дача"));
+        QVERIFY(file->SaveDataFile(false));
+        const QList<zip_uint16_t> methods = methodsIn(old);
+        QVERIFY(!methods.isEmpty());
+        for (const zip_uint16_t m : methods)
+            QCOMPARE(m, zip_uint16_t(ZIP_EM_AES_256));
+        // The previous version, as it was, is the backup copy.
+        QCOMPARE(methodsIn(root->filePath(QStringLiteral("old.BAK"))).value(0), zip_uint16_t(ZIP_EM_TRAD_PKWARE));
+        QVERIFY(file->CreateNewDataFile());
+        QVERIFY(file->OpenDataFile(old));
+        QCOMPARE(accounts(), (QStringList{"Дача", "Дом"}));
+    }
+
+    // Opening a data file with a password: a wrong password is said as such, a file damaged behind
+    // the right one names the damage, and the open data stays in both cases.
+    void wrongPasswordAndDamageAreToldApart_data()
+    {
+        QTest::addColumn<bool>("damage");
+        QTest::addColumn<QString>("typed");
+        QTest::addRow("wrong password") << false << "другой";
+        QTest::addRow("damaged file") << true << "тайна";
+    }
+    void wrongPasswordAndDamageAreToldApart()
+    {
+        QFETCH(bool, damage);
+        QFETCH(QString, typed);
+        addAccount(QStringLiteral("Дом"));
+        pass = QStringLiteral("тайна");
+        const QString secret = saveAs(QStringLiteral("secret.den"));
+        QCOMPARE(methodsIn(secret).value(0), zip_uint16_t(ZIP_EM_AES_256));
+        if (damage) {
+            QByteArray bytes = contentOf(secret);
+            bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x5A);
+            QFile f(secret);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QCOMPARE(f.write(bytes), bytes.size());
+        }
+        QVERIFY(file->CreateNewDataFile());
+        addAccount(QStringLiteral("Открытый"));
+        owner.ask = [&](const QString&) {
+            pass = typed;
+            return true;
+        };
+        QString error;
+        try {
+            file->OpenDataFile(secret);
+        } catch (const DbError& e) {
+            error = e.message();
+        }
+        if (damage) {
+            // Which part the damage hit decides the words; it is named, and never called a wrong password.
+            QVERIFY2(error.startsWith(QStringLiteral("Файл %1 не является архивом данных или повреждён: ").arg(secret))
+                         && error.contains(QStringLiteral("«DORVANA.DB»")),
+                     qPrintable(error));
+            QVERIFY(prompts.messages().isEmpty());
+        } else {
+            QVERIFY(error.isEmpty());
+            QCOMPARE(prompts.messages(), (QStringList{"Пароль неверен !!!", "Нет возможности открыть файл " + secret}));
+        }
+        QCOMPARE(accounts(), QStringList{"Открытый"});
     }
 
     void symlinkedWorkingFolderIsNeverUsed()
