@@ -6,14 +6,17 @@
 #include "support/DiskLimit.h"
 #include "support/Files.h"
 #include "support/ScriptedPrompts.h"
+#include "util/FileUtil.h"
 #include "util/Win1251.h"
 #include "util/ZipArchive.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
 #include <functional>
 
 #include <zip.h>
@@ -409,6 +412,130 @@ private slots:
             QCOMPARE(prompts.messages(), (QStringList{"Пароль неверен !!!", "Нет возможности открыть файл " + secret}));
         }
         QCOMPARE(accounts(), QStringList{"Открытый"});
+    }
+
+    // Another program (a sync service) rewrites, removes or replaces the data file between its
+    // opening and the save: the save asks before it writes over it. Yes overwrites (the other
+    // version becomes the backup copy), No saves under another name, Cancel saves nothing.
+    void fileChangedByAnotherProgramIsNotOverwrittenUnasked_data()
+    {
+        QTest::addColumn<QString>("script");   // run by sh with the data file as $0 and the other version as $1
+        QTest::addColumn<QString>("question"); // with %1 for the file; empty: none
+        QTest::addColumn<int>("answer");
+        const QString changed = "Файл %1 был изменён другой программой после открытия. Перезаписать его? («Нет» — "
+                                "сохранить под другим именем)";
+        const QString vanished = "Файл %1 был удалён или перемещён другой программой после открытия. Записать его "
+                                 "заново? («Нет» — сохранить под другим именем)";
+        const QString folder = "Файл %1 больше не читается (" + SystemErrorText(EISDIR)
+                               + "). Перезаписать его? («Нет» — сохранить под другим именем)";
+        const QString copy = R"(cp "$1" "$0")";
+        QTest::addRow("changed, Yes") << copy << changed << int(Prompts::Answer::Yes);
+        QTest::addRow("changed, No") << copy << changed << int(Prompts::Answer::No);
+        QTest::addRow("changed, Cancel") << copy << changed << int(Prompts::Answer::Cancel);
+        QTest::addRow("rewritten with its size and time kept, Yes")
+            << R"(touch -r "$0" "$0.time" && printf Z | dd of="$0" bs=1 seek=40 conv=notrunc 2>/dev/null && touch -r "$0.time" "$0" && rm "$0.time")"
+            << changed << int(Prompts::Answer::Yes);
+        QTest::addRow("only touched") << R"(touch -d "+1 hour" "$0")" << QString() << int(Prompts::Answer::Cancel);
+        QTest::addRow("moved away, Yes") << R"(mv "$0" "$0.moved")" << vanished << int(Prompts::Answer::Yes);
+        QTest::addRow("removed, No") << R"(rm "$0")" << vanished << int(Prompts::Answer::No);
+        QTest::addRow("removed, Cancel") << R"(rm "$0")" << vanished << int(Prompts::Answer::Cancel);
+        QTest::addRow("a folder in its place, No") << R"(rm "$0" && mkdir "$0")" << folder << int(Prompts::Answer::No);
+    }
+    void fileChangedByAnotherProgramIsNotOverwrittenUnasked()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, question);
+        QFETCH(int, answer);
+        const auto said = Prompts::Answer(answer);
+        addAccount(QStringLiteral("Другой"));
+        const QString other = saveAs(QStringLiteral("other.den"));
+        const QByteArray otherBytes = contentOf(other);
+        QVERIFY(file->CreateNewDataFile());
+        addAccount(QStringLiteral("Наш"));
+        const QString home = saveAs(QStringLiteral("home.den"));
+        QVERIFY(file->OpenDataFile(home));
+        addAccount(QStringLiteral("Новый"));
+
+        QProcess sync;
+        sync.start(QStringLiteral("sh"), {QStringLiteral("-c"), script, home, other});
+        QVERIFY(sync.waitForFinished(30000));
+        QCOMPARE(sync.exitCode(), 0);
+        const QByteArray theirs = contentOf(home);
+        const QString elsewhere = root->filePath(QStringLiteral("elsewhere.den"));
+        prompts.asked.clear();
+        prompts.threeWay.enqueue(said);
+        prompts.saveFiles.enqueue(elsewhere);
+        const bool written = question.isEmpty() || said != Prompts::Answer::Cancel;
+        QCOMPARE(file->SaveDataFile(false), written);
+
+        QStringList expected;
+        if (!question.isEmpty())
+            expected << "confirmOrCancel: " + question.arg(home);
+        if (said == Prompts::Answer::No && !question.isEmpty())
+            expected << QStringLiteral("save: Сохранение данных в архиве");
+        QCOMPARE(prompts.asked, expected);
+        QCOMPARE(dm->DataSaved, written);
+        const QStringList ours{"Наш", "Новый"};
+        if (said == Prompts::Answer::No && !question.isEmpty()) {
+            // The other version stays as it is; the data now belongs to the file chosen.
+            QCOMPARE(accountsIn(elsewhere), ours);
+            QCOMPARE(file->title(), elsewhere);
+            if (QFileInfo(home).isFile())
+                QCOMPARE(contentOf(home), theirs);
+        } else if (written) {
+            QCOMPARE(accountsIn(home), ours);
+            QCOMPARE(file->title(), home);
+            if (!theirs.isEmpty())
+                QCOMPARE(contentOf(root->filePath(QStringLiteral("home.BAK"))), theirs);
+            if (script == QStringLiteral(R"(cp "$1" "$0")"))
+                QCOMPARE(theirs, otherBytes);
+        } else {
+            QCOMPARE(contentOf(home), theirs);
+            QCOMPARE(file->title(), home);
+        }
+        if (!written)
+            return;
+        // What was written is what the next save compares with: it asks nothing.
+        addAccount(QStringLiteral("Ещё"));
+        prompts.asked.clear();
+        QVERIFY(file->SaveDataFile(false));
+        QVERIFY2(prompts.asked.isEmpty(), qPrintable(prompts.asked.join('\n')));
+    }
+
+    // The saves that New and Open make before they leave the data ask the same; Cancel leaves the
+    // data open and unsaved.
+    void leavingDataOfAChangedFileAsksFirst_data()
+    {
+        QTest::addColumn<bool>("open"); // else New
+        QTest::addRow("New") << false;
+        QTest::addRow("Open") << true;
+    }
+    void leavingDataOfAChangedFileAsksFirst()
+    {
+        QFETCH(bool, open);
+        addAccount(QStringLiteral("Наш"));
+        const QString home = saveAs(QStringLiteral("home.den"));
+        addAccount(QStringLiteral("Новый"));
+        QProcess sync;
+        sync.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral(R"(printf changed > "$0")"), home});
+        QVERIFY(sync.waitForFinished(30000));
+        QCOMPARE(sync.exitCode(), 0);
+        prompts.asked.clear();
+        prompts.threeWay.enqueue(Prompts::Answer::Cancel);
+        if (open) {
+            prompts.openFiles.enqueue(home);
+            file->mOpenClick(nullptr);
+        } else {
+            QVERIFY(!file->CreateNewDataFile());
+        }
+        QCOMPARE(prompts.asked.filter(QStringLiteral("confirmOrCancel: ")),
+                 QStringList{QStringLiteral("confirmOrCancel: Файл %1 был изменён другой программой после открытия. "
+                                            "Перезаписать его? («Нет» — сохранить под другим именем)")
+                                 .arg(home)});
+        QCOMPARE(contentOf(home), QByteArray("changed"));
+        QCOMPARE(accounts(), (QStringList{"Наш", "Новый"}));
+        QCOMPARE(file->title(), home);
+        QVERIFY(!dm->DataSaved);
     }
 
     void symlinkedWorkingFolderIsNeverUsed()
