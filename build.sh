@@ -11,7 +11,7 @@ PACKAGES=(
   cmake g++ make pkg-config clang-format
   qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev qt6-translations-l10n libgl-dev
   libsqlite3-dev libzip-dev libjpeg-dev libbenchmark-dev libofx-dev libxlsxwriter-dev python3 python3-openpyxl
-  xvfb xauth openbox x11-utils unzip zip fonts-dejavu-core poppler-utils desktop-file-utils appstream dpkg-dev file
+  xvfb xauth openbox x11-utils unzip zip p7zip-full fonts-dejavu-core poppler-utils desktop-file-utils appstream dpkg-dev file
 )
 
 install_missing() {

@@ -132,6 +132,10 @@ bool TDataFile::writeRecoveryNote(bool unsaved)
     text += "path=" + QUrl::toPercentEncoding(m_title) + '\n';
     text += QByteArray("encrypted=") + (password().isEmpty() ? '0' : '1') + '\n';
     text += QByteArray("unsaved=") + (unsaved ? '1' : '0') + '\n';
+    // What the data file was when these tables came from it, so that recovered changes are not
+    // saved over what another program wrote there since.
+    if (m_fingerprint.known() && m_fingerprintPath == QFileInfo(m_title).absoluteFilePath())
+        text += "file=" + m_fingerprint.toText() + '\n';
     // Written whole under another name, forced to the disk and put in place in one step, the folder
     // forced too: after a crash or a power cut the note is there whenever the change is, never half.
     const QString next = recoveryNote() + QStringLiteral(".new.ini");
@@ -217,6 +221,7 @@ bool TDataFile::offerRecovery()
     m_recovered = true;
     m_recoveredTitle = path;
     m_recoveredEncrypted = values.value("encrypted") == "1";
+    m_recoveredFingerprint = FileFingerprint::fromText(values.value("file"));
     return true;
 }
 
@@ -271,6 +276,11 @@ bool TDataFile::openRecovered()
     setPassword(pass);
     m_unsavedNoted = true;
     setTitle(!title.isEmpty() ? QFileInfo(title).absoluteFilePath() : QString());
+    // A note without it (or of no file) leaves nothing to compare with: the file as it is now is
+    // taken for the one the changes belong to.
+    m_fingerprintPath = m_title;
+    m_fingerprint =
+        m_recoveredFingerprint.known() || m_title.isEmpty() ? m_recoveredFingerprint : FileFingerprint::of(m_title);
     m_dm.DataSaved = false;
     writeRecoveryNote(true);
     return true;
@@ -432,6 +442,7 @@ bool TDataFile::openStaged(const QString& path, const QString& pass)
         setPassword(pass);
         m_unsavedNoted = false;
         setTitle(QFileInfo(path).absoluteFilePath());
+        rememberFile(m_title);
         noteSaved();
         return true;
     }
@@ -677,12 +688,62 @@ bool TDataFile::CreateNewDataFile()
 
 // ---- saving ----
 
+void TDataFile::rememberFile(const QString& path)
+{
+    m_fingerprintPath = QFileInfo(path).absoluteFilePath();
+    m_fingerprint = FileFingerprint::of(path);
+}
+
+std::optional<QString> TDataFile::checkUnchanged(const QString& path, QWidget* dialogParent)
+{
+    if (!m_fingerprint.known() || m_fingerprintPath != path)
+        return QString();
+    QString reason;
+    const FileFingerprint::Change change = m_fingerprint.compare(path, &reason);
+    const QString shown = QDir::toNativeSeparators(path);
+    const QString instead = QStringLiteral("(«Нет» — сохранить под другим именем)");
+    QString question;
+    switch (change) {
+    case FileFingerprint::Change::Same:
+        return QString();
+    case FileFingerprint::Change::Changed:
+        question = QStringLiteral("Файл %1 был изменён другой программой после открытия. Перезаписать его? %2")
+                       .arg(shown, instead);
+        break;
+    case FileFingerprint::Change::Vanished:
+        question = QStringLiteral("Файл %1 был удалён или перемещён другой программой после открытия. Записать "
+                                  "его заново? %2")
+                       .arg(shown, instead);
+        break;
+    case FileFingerprint::Change::Unreadable:
+        question = QStringLiteral("Файл %1 больше не читается (%2). Перезаписать его? %3").arg(shown, reason, instead);
+        break;
+    }
+    switch (m_prompts.confirmOrCancel(question)) {
+    case Prompts::Answer::Yes:
+        return QString();
+    case Prompts::Answer::No: {
+        const QString other = m_prompts.saveFile(dialogParent, SaveTitle, DenFilter, QStringLiteral("den"));
+        if (other.isEmpty())
+            return std::nullopt;
+        return QFileInfo(other).absoluteFilePath();
+    }
+    case Prompts::Answer::Cancel:
+        break;
+    }
+    return std::nullopt;
+}
+
 bool TDataFile::SaveDataFile(bool ask, QWidget* dialogParent)
 {
     if (!m_dm.Tb_Account->active())
         return false;
     FlushPendingEdits();
-    const bool titled = titleIsFile();
+    // A file that vanished after it was opened is still the data's own: the save asks about it
+    // below rather than taking the data for new.
+    const bool vanished = !m_title.isEmpty() && !titleIsFile() && m_fingerprint.known()
+                          && m_fingerprintPath == QFileInfo(m_title).absoluteFilePath();
+    const bool titled = titleIsFile() || vanished;
     QString name;
     if (ask || !titled) {
         name = m_prompts.saveFile(dialogParent, SaveTitle, DenFilter, QStringLiteral("den"));
@@ -694,6 +755,18 @@ bool TDataFile::SaveDataFile(bool ask, QWidget* dialogParent)
     if (name.isEmpty())
         return false;
     name = QFileInfo(name).absoluteFilePath();
+    // The data's own file, changed, removed or made unreadable by someone else since it was opened
+    // or saved, is written over only when the user says so; else under another name, or not at all.
+    bool redirected = false;
+    if (!m_title.isEmpty() && name == QFileInfo(m_title).absoluteFilePath()) {
+        const std::optional<QString> instead = checkUnchanged(name, dialogParent);
+        if (!instead)
+            return false;
+        if (!instead->isEmpty()) {
+            name = *instead;
+            redirected = true;
+        }
+    }
     // A file the user made read-only is not replaced behind the user's back.
     if (IsReadOnlyFile(name)
         && !m_prompts.confirm(QStringLiteral("Файл %1 доступен только для чтения. Всё равно заменить его?")
@@ -717,10 +790,14 @@ bool TDataFile::SaveDataFile(bool ask, QWidget* dialogParent)
     // Data that belonged to no file now belongs to the one it was saved in: the next save goes
     // there without asking, and the next start opens it. A copy saved from titled data is a copy:
     // what its own file lacks is still kept for a crash.
-    if (packed > 0 && !titled)
+    // Data saved under another name because its file was changed by someone else belongs to the
+    // new file from now on: the next save must not ask about the other one again.
+    if (packed > 0 && (!titled || redirected))
         setTitle(name);
-    if (packed > 0 && (!titled || name == QFileInfo(m_title).absoluteFilePath()))
+    if (packed > 0 && (!titled || redirected || name == QFileInfo(m_title).absoluteFilePath())) {
+        rememberFile(name);
         noteSaved();
+    }
     return packed > 0;
 }
 

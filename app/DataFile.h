@@ -1,9 +1,12 @@
 #pragma once
+#include "util/FileFingerprint.h"
+
 #include <QObject>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLockFile;
 
@@ -140,6 +143,13 @@ private:
     // Unsaved data is saved before it is left (New, Open); false when it is to stay as it is.
     bool saveBeforeLeaving(QWidget* dialogParent);
     void setPassword(const QString& text);
+    // The data file as it was read or written last, so that a save never overwrites unseen what
+    // another program (a sync service) put there meanwhile.
+    void rememberFile(const QString& path);
+    // Before the data file at path is written over: what became of it since it was opened or saved.
+    // Nothing to save nothing; an empty name when it may be written (unchanged, or the user says
+    // so); else the name the user chose instead.
+    std::optional<QString> checkUnchanged(const QString& path, QWidget* dialogParent);
 
     TDm& m_dm;
     Prompts& m_prompts;
@@ -152,6 +162,9 @@ private:
     bool m_recovered = false;
     QString m_recoveredTitle;
     bool m_recoveredEncrypted = false;
+    FileFingerprint m_recoveredFingerprint;
+    QString m_fingerprintPath;
+    FileFingerprint m_fingerprint;
 };
 
 } // namespace dorv

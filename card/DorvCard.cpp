@@ -4,6 +4,7 @@
 #include "data/DorvDm.h"
 #include "util/Clock.h"
 #include "util/DateScale.h"
+#include "util/PasswordStrength.h"
 #include "util/Prompts.h"
 #include "util/Swallowed.h"
 #include "widgets/ErrorGuard.h"
@@ -14,6 +15,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
@@ -100,6 +102,19 @@ TFormCard::TFormCard(CardRequest& request, Prompts& prompts, TDm* dm, QWidget* p
     EdPas->setMaxLength(20);
     EdPas->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 36; }"));
     EdPas->setEchoMode(QLineEdit::Password);
+    // Said while the password is typed; it asks nothing and blocks nothing.
+    LabPasStrength = new QLabel(ShPas);
+    LabPasStrength->setObjectName(QStringLiteral("LabPasStrength"));
+    LabPasStrength->setGeometry(18, 88, 180, 48);
+    LabPasStrength->setWordWrap(true);
+    LabPasStrength->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    connect(EdPas, &QLineEdit::textChanged, this, [this](const QString& text) {
+        const PasswordStrength strength = PasswordStrength::of(text);
+        LabPasStrength->setText(strength.text);
+        QPalette p = LabPasStrength->palette();
+        p.setColor(QPalette::WindowText, strength.weak ? QColor(Qt::red) : palette().color(QPalette::WindowText));
+        LabPasStrength->setPalette(p);
+    });
 
     auto* calLayout = new QVBoxLayout(ShCal);
     calLayout->setContentsMargins(0, 0, 0, 0);

@@ -8,6 +8,7 @@
 class QAction;
 class QCalendarWidget;
 class QFrame;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
@@ -124,6 +125,8 @@ private:
     QPushButton* ButOk;
     QPushButton* BitBtn2;
     QLineEdit* EdPas;
+    // How long a search of every password like the typed one would take; red below a year.
+    QLabel* LabPasStrength;
     QCalendarWidget* Dt;
     QMenu* Pmdate;
     QAction* mpYear;

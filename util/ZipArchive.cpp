@@ -84,26 +84,17 @@ QString damaged(const QString& path, const QString& detail)
     return QStringLiteral("Файл %1 не является архивом данных или повреждён: %2").arg(path, detail);
 }
 
-QString encryptedOtherwise(const QString& path, const QString& entry, zip_uint16_t method)
+bool isAes(zip_uint16_t method)
 {
-    QString how;
-    switch (method) {
-    case ZIP_EM_AES_128:
-        how = QStringLiteral("способом AES-128");
-        break;
-    case ZIP_EM_AES_192:
-        how = QStringLiteral("способом AES-192");
-        break;
-    case ZIP_EM_AES_256:
-        how = QStringLiteral("способом AES-256");
-        break;
-    default:
-        how = QStringLiteral("неизвестным способом");
-        break;
-    }
+    return method == ZIP_EM_AES_128 || method == ZIP_EM_AES_192 || method == ZIP_EM_AES_256;
+}
+
+QString encryptedOtherwise(const QString& path, const QString& entry)
+{
     const QString what = path.isEmpty() ? QStringLiteral("Архив данных в памяти") : QStringLiteral("Файл %1").arg(path);
-    return QStringLiteral("%1 зашифрован %2, а программа читает только архивы с обычным шифрованием ZIP (запись «%3»)")
-        .arg(what, how, entry);
+    return QStringLiteral("%1 зашифрован неизвестным способом, а программа читает только архивы, зашифрованные "
+                          "способом AES или обычным шифрованием ZIP (запись «%2»)")
+        .arg(what, entry);
 }
 
 QString archiveError(const QString& path, const zip_error_t* e)
@@ -151,6 +142,7 @@ ZipPtr openData(const QByteArray& data, QString* error)
 struct Item {
     QString name;
     bool encrypted = false;
+    bool aes = false;      // else the traditional way, whose wrong password looks like damage
     zip_uint64_t size = 0; // as the archive declares it
 };
 
@@ -168,15 +160,16 @@ bool readItems(zip_t* z, const QString& path, QList<Item>* items, QString* error
         Item e;
         e.name = QString::fromUtf8(st.name);
         e.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
-        // Data files are encrypted the traditional way only. Another way (AES, or the strong
-        // encryption a damaged header may claim) is refused before any password is asked: it is
-        // not damage, and libzip must never be asked to open such an entry (on some it loses the
-        // memory of the whole archive).
-        if (e.encrypted && st.encryption_method != ZIP_EM_TRAD_PKWARE) {
+        // Data files are encrypted with AES, those of earlier versions the traditional way. Any
+        // other way (the strong encryption a damaged header may claim) is refused before any
+        // password is asked: it is not damage, and libzip must never be asked to open such an
+        // entry (on some it loses the memory of the whole archive).
+        if (e.encrypted && st.encryption_method != ZIP_EM_TRAD_PKWARE && !isAes(st.encryption_method)) {
             if (error)
-                *error = encryptedOtherwise(path, e.name, st.encryption_method);
+                *error = encryptedOtherwise(path, e.name);
             return false;
         }
+        e.aes = e.encrypted && isAes(st.encryption_method);
         e.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
         items->append(e);
     }
@@ -222,6 +215,9 @@ enum class Outcome { Done, WrongPassword, Failed };
 Outcome inflateEntry(zip_t* z, int i, const Item& e, const char* password, ReplacingFile& out, char* buf,
                      const QString& path, QString* msg)
 {
+    // No password is a wrong one; libzip refuses an empty AES password as an invalid argument.
+    if (e.encrypted && (!password || !*password))
+        return Outcome::WrongPassword;
     EntryPtr f(zip_fopen_index_encrypted(z, static_cast<zip_uint64_t>(i), 0, password));
     if (!f) {
         const int code = zip_error_code_zip(zip_get_error(z));
@@ -235,9 +231,12 @@ Outcome inflateEntry(zip_t* z, int i, const Item& e, const char* password, Repla
         const zip_int64_t got = zip_fread(f.get(), buf, Chunk);
         if (got < 0) {
             const zip_error_t* fe = zip_file_get_error(f.get());
-            // A wrong password passes the one-byte header check now and then; its data then fails
-            // to inflate or to match the checksum. A disk that cannot be read is another matter.
-            if (e.encrypted && !isSystemFailure(fe))
+            // A wrong password passes the traditional one-byte header check now and then; its data
+            // then fails to inflate or to match the checksum. AES checks the password apart from
+            // the data (a two-byte verifier) and the data apart from the password (its
+            // authentication code): data failing after the password passed is damage. A disk that
+            // cannot be read is another matter.
+            if (e.encrypted && !e.aes && !isSystemFailure(fe))
                 return Outcome::WrongPassword;
             *msg = isSystemFailure(fe) ? archiveError(path, fe)
                                        : damaged(path, QStringLiteral("«%1»: %2").arg(e.name, zipDetail(fe)));
@@ -249,7 +248,7 @@ Outcome inflateEntry(zip_t* z, int i, const Item& e, const char* password, Repla
         if (size > e.size - total) {
             // More than declared is damage (or a trap that would fill the disk): stop before
             // writing any of it. Garbage from a wrong password can run long too.
-            if (e.encrypted)
+            if (e.encrypted && !e.aes)
                 return Outcome::WrongPassword;
             *msg = damaged(path, QStringLiteral("в «%1» данных больше, чем заявлено в оглавлении").arg(e.name));
             return Outcome::Failed;
@@ -259,7 +258,7 @@ Outcome inflateEntry(zip_t* z, int i, const Item& e, const char* password, Repla
         total += size;
     }
     if (total != e.size) {
-        if (e.encrypted)
+        if (e.encrypted && !e.aes)
             return Outcome::WrongPassword;
         *msg = damaged(path, QStringLiteral("в «%1» данных меньше, чем заявлено в оглавлении").arg(e.name));
         return Outcome::Failed;
@@ -567,7 +566,7 @@ int packFolder(const QString& folder, const QString& path, const QString& passwo
             zip_source_free(s);
         if (idx < 0 || zip_set_file_compression(z.get(), static_cast<zip_uint64_t>(idx), ZIP_CM_DEFLATE, 1) != 0
             || (!pw.isEmpty()
-                && zip_file_set_encryption(z.get(), static_cast<zip_uint64_t>(idx), ZIP_EM_TRAD_PKWARE, pw.constData())
+                && zip_file_set_encryption(z.get(), static_cast<zip_uint64_t>(idx), ZIP_EM_AES_256, pw.constData())
                        != 0))
             return fail(QStringLiteral("Невозможно упаковать файл %1: %2")
                             .arg(fi.fileName(), zipDetail(zip_get_error(z.get()))));

@@ -8,7 +8,8 @@
 namespace dorv {
 
 // The data file format: a standard ZIP archive of the working folder's files, deflated at the
-// fastest level and, with a password, encrypted the traditional PKWARE way so that any unzip reads it.
+// fastest level and, with a password, encrypted with AES-256 (WinZip's AE-2, which 7-Zip and other
+// AES-capable tools read). Files of earlier versions, encrypted the traditional PKWARE way, still open.
 class ZipArchive final {
 public:
     struct Entry {
@@ -37,7 +38,8 @@ public:
                           const BadPassword& badPassword, QString* error);
 
     // Packs every file of folder (not subfolders; never "*.lck", "*.ini" or a database journal)
-    // into the archive at path, encrypted with the password's Windows-1251 bytes when one is given.
+    // into the archive at path, encrypted with AES-256 under the password's Windows-1251 bytes when
+    // one is given.
     // The archive is streamed to the disk beside the target under another name, forced to the
     // disk, read back from it and compared with the files, and only then put in place of the
     // target in one step, so that a failure at any point (a full disk included) leaves the old

@@ -6,14 +6,20 @@
 #include "support/DiskLimit.h"
 #include "support/Files.h"
 #include "support/ScriptedPrompts.h"
+#include "util/FileUtil.h"
+#include "util/Win1251.h"
 #include "util/ZipArchive.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
 #include <functional>
+
+#include <zip.h>
 
 #include <sys/stat.h>
 
@@ -39,6 +45,52 @@ QStringList accountsIn(const QString& file)
     while (st.step())
         out << st.column(0).toString();
     return out;
+}
+
+// The encryption method of every entry of an archive.
+QList<zip_uint16_t> methodsIn(const QString& path)
+{
+    QList<zip_uint16_t> out;
+    int code = 0;
+    zip_t* z = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &code);
+    if (!z)
+        return out;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        out << (zip_stat_index(z, static_cast<zip_uint64_t>(i), 0, &st) == 0 ? st.encryption_method : 0xFFFF);
+    }
+    zip_discard(z);
+    return out;
+}
+
+// A data file as earlier versions wrote it: the entries of a saved one, encrypted the traditional
+// PKWARE way with the password's Windows-1251 bytes.
+bool writeTraditional(const QString& from, const QString& to, const QString& password)
+{
+    QTemporaryDir d;
+    if (ZipArchive::unpack(from, d.path(), {}, {}, nullptr) < 1)
+        return false;
+    int code = 0;
+    zip_t* z = zip_open(QFile::encodeName(to).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    if (!z)
+        return false;
+    bool fits = false;
+    const QByteArray pw = toWin1251(password, &fits);
+    for (const QFileInfo& fi : QDir(d.path()).entryInfoList(QDir::Files)) {
+        zip_source_t* s = zip_source_file(z, QFile::encodeName(fi.absoluteFilePath()).constData(), 0, 0);
+        const zip_int64_t idx = s ? zip_file_add(z, fi.fileName().toUtf8().constData(), s, ZIP_FL_ENC_UTF_8) : -1;
+        if (idx < 0
+            || zip_file_set_encryption(z, static_cast<zip_uint64_t>(idx), ZIP_EM_TRAD_PKWARE, pw.constData()) != 0) {
+            zip_discard(z);
+            return false;
+        }
+    }
+    if (zip_close(z) != 0) {
+        zip_discard(z);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -280,6 +332,210 @@ private slots:
         QCOMPARE(pass, changed ? first : QStringLiteral("старый"));
         QCOMPARE(dm->DataSaved, !changed);
         QCOMPARE(prompts.messages(), message.isEmpty() ? QStringList() : QStringList{message});
+    }
+
+    // A file of an earlier version, encrypted the traditional way, opens with its password and is
+    // written with AES-256 at its next save.
+    void traditionallyEncryptedFileBecomesAesAtItsNextSave()
+    {
+        addAccount(QStringLiteral("Дом"));
+        const QString plain = saveAs(QStringLiteral("plain.den"));
+        const QString old = root->filePath(QStringLiteral("old.den"));
+        QVERIFY(writeTraditional(plain, old, QStringLiteral("тайна")));
+        QVERIFY(!methodsIn(old).isEmpty());
+        for (const zip_uint16_t m : methodsIn(old))
+            QCOMPARE(m, zip_uint16_t(ZIP_EM_TRAD_PKWARE));
+        owner.ask = [&](const QString&) {
+            pass = QStringLiteral("тайна");
+            return true;
+        };
+        QVERIFY(file->OpenDataFile(old));
+        QCOMPARE(accounts(), QStringList{"Дом"});
+        QVERIFY(prompts.messages().isEmpty());
+        addAccount(QStringLiteral("Дача"));
+        QVERIFY(file->SaveDataFile(false));
+        const QList<zip_uint16_t> methods = methodsIn(old);
+        QVERIFY(!methods.isEmpty());
+        for (const zip_uint16_t m : methods)
+            QCOMPARE(m, zip_uint16_t(ZIP_EM_AES_256));
+        // The previous version, as it was, is the backup copy.
+        QCOMPARE(methodsIn(root->filePath(QStringLiteral("old.BAK"))).value(0), zip_uint16_t(ZIP_EM_TRAD_PKWARE));
+        QVERIFY(file->CreateNewDataFile());
+        QVERIFY(file->OpenDataFile(old));
+        QCOMPARE(accounts(), (QStringList{"Дача", "Дом"}));
+    }
+
+    // Opening a data file with a password: a wrong password is said as such, a file damaged behind
+    // the right one names the damage, and the open data stays in both cases.
+    void wrongPasswordAndDamageAreToldApart_data()
+    {
+        QTest::addColumn<bool>("damage");
+        QTest::addColumn<QString>("typed");
+        QTest::addRow("wrong password") << false << "другой";
+        QTest::addRow("damaged file") << true << "тайна";
+    }
+    void wrongPasswordAndDamageAreToldApart()
+    {
+        QFETCH(bool, damage);
+        QFETCH(QString, typed);
+        addAccount(QStringLiteral("Дом"));
+        pass = QStringLiteral("тайна");
+        const QString secret = saveAs(QStringLiteral("secret.den"));
+        QCOMPARE(methodsIn(secret).value(0), zip_uint16_t(ZIP_EM_AES_256));
+        if (damage) {
+            QByteArray bytes = contentOf(secret);
+            bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x5A);
+            QFile f(secret);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QCOMPARE(f.write(bytes), bytes.size());
+        }
+        QVERIFY(file->CreateNewDataFile());
+        addAccount(QStringLiteral("Открытый"));
+        owner.ask = [&](const QString&) {
+            pass = typed;
+            return true;
+        };
+        QString error;
+        try {
+            file->OpenDataFile(secret);
+        } catch (const DbError& e) {
+            error = e.message();
+        }
+        if (damage) {
+            // Which part the damage hit decides the words; it is named, and never called a wrong password.
+            QVERIFY2(error.startsWith(QStringLiteral("Файл %1 не является архивом данных или повреждён: ").arg(secret))
+                         && error.contains(QStringLiteral("«DORVANA.DB»")),
+                     qPrintable(error));
+            QVERIFY(prompts.messages().isEmpty());
+        } else {
+            QVERIFY(error.isEmpty());
+            QCOMPARE(prompts.messages(), (QStringList{"Пароль неверен !!!", "Нет возможности открыть файл " + secret}));
+        }
+        QCOMPARE(accounts(), QStringList{"Открытый"});
+    }
+
+    // Another program (a sync service) rewrites, removes or replaces the data file between its
+    // opening and the save: the save asks before it writes over it. Yes overwrites (the other
+    // version becomes the backup copy), No saves under another name, Cancel saves nothing.
+    void fileChangedByAnotherProgramIsNotOverwrittenUnasked_data()
+    {
+        QTest::addColumn<QString>("script");   // run by sh with the data file as $0 and the other version as $1
+        QTest::addColumn<QString>("question"); // with %1 for the file; empty: none
+        QTest::addColumn<int>("answer");
+        const QString changed = "Файл %1 был изменён другой программой после открытия. Перезаписать его? («Нет» — "
+                                "сохранить под другим именем)";
+        const QString vanished = "Файл %1 был удалён или перемещён другой программой после открытия. Записать его "
+                                 "заново? («Нет» — сохранить под другим именем)";
+        const QString folder = "Файл %1 больше не читается (" + SystemErrorText(EISDIR)
+                               + "). Перезаписать его? («Нет» — сохранить под другим именем)";
+        const QString copy = R"(cp "$1" "$0")";
+        QTest::addRow("changed, Yes") << copy << changed << int(Prompts::Answer::Yes);
+        QTest::addRow("changed, No") << copy << changed << int(Prompts::Answer::No);
+        QTest::addRow("changed, Cancel") << copy << changed << int(Prompts::Answer::Cancel);
+        QTest::addRow("rewritten with its size and time kept, Yes")
+            << R"(touch -r "$0" "$0.time" && printf Z | dd of="$0" bs=1 seek=40 conv=notrunc 2>/dev/null && touch -r "$0.time" "$0" && rm "$0.time")"
+            << changed << int(Prompts::Answer::Yes);
+        QTest::addRow("only touched") << R"(touch -d "+1 hour" "$0")" << QString() << int(Prompts::Answer::Cancel);
+        QTest::addRow("moved away, Yes") << R"(mv "$0" "$0.moved")" << vanished << int(Prompts::Answer::Yes);
+        QTest::addRow("removed, No") << R"(rm "$0")" << vanished << int(Prompts::Answer::No);
+        QTest::addRow("removed, Cancel") << R"(rm "$0")" << vanished << int(Prompts::Answer::Cancel);
+        QTest::addRow("a folder in its place, No") << R"(rm "$0" && mkdir "$0")" << folder << int(Prompts::Answer::No);
+    }
+    void fileChangedByAnotherProgramIsNotOverwrittenUnasked()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, question);
+        QFETCH(int, answer);
+        const auto said = Prompts::Answer(answer);
+        addAccount(QStringLiteral("Другой"));
+        const QString other = saveAs(QStringLiteral("other.den"));
+        const QByteArray otherBytes = contentOf(other);
+        QVERIFY(file->CreateNewDataFile());
+        addAccount(QStringLiteral("Наш"));
+        const QString home = saveAs(QStringLiteral("home.den"));
+        QVERIFY(file->OpenDataFile(home));
+        addAccount(QStringLiteral("Новый"));
+
+        QProcess sync;
+        sync.start(QStringLiteral("sh"), {QStringLiteral("-c"), script, home, other});
+        QVERIFY(sync.waitForFinished(30000));
+        QCOMPARE(sync.exitCode(), 0);
+        const QByteArray theirs = contentOf(home);
+        const QString elsewhere = root->filePath(QStringLiteral("elsewhere.den"));
+        prompts.asked.clear();
+        prompts.threeWay.enqueue(said);
+        prompts.saveFiles.enqueue(elsewhere);
+        const bool written = question.isEmpty() || said != Prompts::Answer::Cancel;
+        QCOMPARE(file->SaveDataFile(false), written);
+
+        QStringList expected;
+        if (!question.isEmpty())
+            expected << "confirmOrCancel: " + question.arg(home);
+        if (said == Prompts::Answer::No && !question.isEmpty())
+            expected << QStringLiteral("save: Сохранение данных в архиве");
+        QCOMPARE(prompts.asked, expected);
+        QCOMPARE(dm->DataSaved, written);
+        const QStringList ours{"Наш", "Новый"};
+        if (said == Prompts::Answer::No && !question.isEmpty()) {
+            // The other version stays as it is; the data now belongs to the file chosen.
+            QCOMPARE(accountsIn(elsewhere), ours);
+            QCOMPARE(file->title(), elsewhere);
+            if (QFileInfo(home).isFile())
+                QCOMPARE(contentOf(home), theirs);
+        } else if (written) {
+            QCOMPARE(accountsIn(home), ours);
+            QCOMPARE(file->title(), home);
+            if (!theirs.isEmpty())
+                QCOMPARE(contentOf(root->filePath(QStringLiteral("home.BAK"))), theirs);
+            if (script == QStringLiteral(R"(cp "$1" "$0")"))
+                QCOMPARE(theirs, otherBytes);
+        } else {
+            QCOMPARE(contentOf(home), theirs);
+            QCOMPARE(file->title(), home);
+        }
+        if (!written)
+            return;
+        // What was written is what the next save compares with: it asks nothing.
+        addAccount(QStringLiteral("Ещё"));
+        prompts.asked.clear();
+        QVERIFY(file->SaveDataFile(false));
+        QVERIFY2(prompts.asked.isEmpty(), qPrintable(prompts.asked.join('\n')));
+    }
+
+    // The saves that New and Open make before they leave the data ask the same; Cancel leaves the
+    // data open and unsaved.
+    void leavingDataOfAChangedFileAsksFirst_data()
+    {
+        QTest::addColumn<bool>("open"); // else New
+        QTest::addRow("New") << false;
+        QTest::addRow("Open") << true;
+    }
+    void leavingDataOfAChangedFileAsksFirst()
+    {
+        QFETCH(bool, open);
+        addAccount(QStringLiteral("Наш"));
+        const QString home = saveAs(QStringLiteral("home.den"));
+        addAccount(QStringLiteral("Новый"));
+        QProcess sync;
+        sync.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral(R"(printf changed > "$0")"), home});
+        QVERIFY(sync.waitForFinished(30000));
+        QCOMPARE(sync.exitCode(), 0);
+        prompts.asked.clear();
+        prompts.threeWay.enqueue(Prompts::Answer::Cancel);
+        if (open) {
+            prompts.openFiles.enqueue(home);
+            file->mOpenClick(nullptr);
+        } else {
+            QVERIFY(!file->CreateNewDataFile());
+        }
+        QCOMPARE(prompts.asked.filter(QStringLiteral("confirmOrCancel: ")),
+                 QStringList{QStringLiteral("confirmOrCancel: Файл %1 был изменён другой программой после открытия. "
+                                            "Перезаписать его? («Нет» — сохранить под другим именем)")
+                                 .arg(home)});
+        QCOMPARE(contentOf(home), QByteArray("changed"));
+        QCOMPARE(accounts(), (QStringList{"Наш", "Новый"}));
+        QCOMPARE(file->title(), home);
+        QVERIFY(!dm->DataSaved);
     }
 
     void symlinkedWorkingFolderIsNeverUsed()

@@ -184,6 +184,35 @@ private slots:
         QCOMPARE(persons(*w), QStringList{"Иванов И.И."});
     }
 
+    // The file changed by another program between a run that did not close and the one that
+    // restores its changes: saving them asks before it writes over the other version.
+    void restoredChangesOfAFileChangedMeanwhileAskBeforeTheSave()
+    {
+        const QString file = makeDataFile();
+        {
+            auto w = start();
+            QVERIFY(w->started());
+            addPerson(*w, "Иванов И.И.");
+        }
+        QProcess sync;
+        sync.start("sh", {"-c", R"(printf 'другая версия' >> "$0")", file});
+        QVERIFY(sync.waitForFinished(30000));
+        QCOMPARE(sync.exitCode(), 0);
+        const QByteArray theirs = readFile(file);
+        prompts.confirms.enqueue(true);
+        auto w = start();
+        QVERIFY(w->started());
+        QCOMPARE(persons(*w), QStringList{"Иванов И.И."});
+        prompts.asked.clear();
+        prompts.threeWay.enqueue(Prompts::Answer::Cancel);
+        QVERIFY(!w->SaveDataFile(false));
+        QCOMPARE(prompts.asked, QStringList{QStringLiteral("confirmOrCancel: Файл %1 был изменён другой программой "
+                                                           "после открытия. Перезаписать его? («Нет» — сохранить под "
+                                                           "другим именем)")
+                                                .arg(QDir::toNativeSeparators(file))});
+        QCOMPARE(readFile(file), theirs);
+    }
+
     void nothingChangedNothingOffered()
     {
         const QString file = makeDataFile();

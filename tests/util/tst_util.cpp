@@ -4,6 +4,7 @@
 #include "util/DateScale.h"
 #include "util/FileUtil.h"
 #include "util/Money.h"
+#include "util/PasswordStrength.h"
 #include "util/Win1251.h"
 
 #include <QDir>
@@ -44,6 +45,43 @@ QStringList everything(const QString& folder)
 class TestUtil : public QObject {
     Q_OBJECT
 private slots:
+    // What the password page says of a password: the alphabet it draws on, its length, and the
+    // Russian words for the time.
+    void passwordStrength_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("weak");
+        QTest::addRow("none") << QString() << QString() << false;
+        QTest::addRow("four digits") << "1234"
+                                     << "Подбор займёт меньше секунды" << true;
+        QTest::addRow("four letters") << "abcd"
+                                      << "Подбор займёт около 7 секунд" << true;
+        QTest::addRow("four of every Latin group: 21 takes the singular") << "aB1!"
+                                                                          << "Подбор займёт около 21 минуты" << true;
+        QTest::addRow("six lowercase letters") << "qwerty"
+                                               << "Подбор займёт около 79 минут" << true;
+        QTest::addRow("eight lowercase letters") << "qwertyui"
+                                                 << "Подбор займёт около 37 дней" << true;
+        QTest::addRow("twelve digits") << "999999999999"
+                                       << "Подбор займёт около 6 месяцев" << true;
+        QTest::addRow("Cyrillic and digits") << "пароль12"
+                                             << "Подбор займёт около 6 лет" << false;
+        QTest::addRow("both cases and digits, two significant digits") << "Qwerty12"
+                                                                       << "Подбор займёт около 110 лет" << false;
+        QTest::addRow("long and mixed") << "Kx9#mPq2vL7!Тайна"
+                                        << "Подбор займёт больше миллиарда лет" << false;
+    }
+    void passwordStrength()
+    {
+        QFETCH(QString, password);
+        QFETCH(QString, text);
+        QFETCH(bool, weak);
+        const PasswordStrength s = PasswordStrength::of(password);
+        QCOMPARE(s.text, text);
+        QCOMPARE(s.weak, weak);
+    }
+
     void tempDirectoryHasTrailingSeparator()
     {
         const QString t = GetTempDirectory();
