@@ -54,6 +54,8 @@ public:
     bool PackOnClose = false;
     // Make the backup copy before every save into an existing file.
     bool Backup = true;
+    // Keep earlier versions of the file beside it after every save.
+    bool KeepVersions = true;
 
     // Sets up the working folder in tempFolder (as it is when given) or in the user's private
     // folder, takes its lock and clears what a run that ended without closing left there. False,
@@ -79,6 +81,8 @@ public:
     // The commands.
     bool OpenDataFile(QString path); // a copy: callers may pass the title, which an open clears
     void mOpenClick(QWidget* dialogParent);
+    // Opens an earlier version as new data that belongs to no file: saving it asks for a name.
+    void OpenVersion(const QString& path, QWidget* dialogParent);
     bool SaveDataFile(bool ask, QWidget* dialogParent = nullptr);
     void FlushPendingEdits();
     bool CloseDataFile();
@@ -139,6 +143,10 @@ private:
     bool openDatabase() { return m_owner ? m_owner->openDatabase() : openTables(); }
     // Unsaved data is saved before it is left (New, Open); false when it is to stay as it is.
     bool saveBeforeLeaving(QWidget* dialogParent);
+    // Opens the file the user chose in place of the open data; true when it is open.
+    bool openChosen(const QString& file, QWidget* dialogParent);
+    // Today's version of the file just saved; a failure is told once a run and never fails the save.
+    void keepVersion(const QString& file);
     void setPassword(const QString& text);
 
     TDm& m_dm;
@@ -152,6 +160,7 @@ private:
     bool m_recovered = false;
     QString m_recoveredTitle;
     bool m_recoveredEncrypted = false;
+    bool m_versionFailureTold = false;
 };
 
 } // namespace dorv
