@@ -3,7 +3,7 @@
 #   ./build.sh run    install what is missing, build, start the program
 #   ./build.sh test   install what is missing, build with sanitizers, run the whole test suite
 #   ./build.sh bench  install what is missing, build optimised, run the benchmarks
-#   ./build.sh package  install what is missing, build optimised, make the .deb in build-pkg/
+#   ./build.sh package  install what is missing, build optimised, make the .deb in build-pkg/ and check it with lintian
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -11,7 +11,7 @@ PACKAGES=(
   cmake g++ make pkg-config clang-format
   qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev qt6-translations-l10n libgl-dev
   libsqlite3-dev libzip-dev libjpeg-dev libbenchmark-dev libofx-dev libxlsxwriter-dev python3 python3-openpyxl
-  xvfb xauth openbox x11-utils unzip zip p7zip-full fonts-dejavu-core poppler-utils desktop-file-utils appstream dpkg-dev file
+  xvfb xauth openbox x11-utils unzip zip p7zip-full fonts-dejavu-core poppler-utils desktop-file-utils appstream dpkg-dev file lintian
 )
 
 install_missing() {
@@ -81,6 +81,8 @@ case "${1:-}" in
     cmake --build build-pkg -j"$(jobs)"
     (cd build-pkg && cpack)
     ls build-pkg/dorvana_*.deb
+    # Debian's checks: an error or a warning fails the command.
+    lintian --fail-on error,warning build-pkg/dorvana_*.deb
     ;;
   *)
     echo "usage: $0 run|test|bench|package" >&2

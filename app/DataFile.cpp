@@ -7,9 +7,11 @@
 #include "data/Fields.h"
 #include "data/FileCheck.h"
 #include "data/SuspendControls.h"
+#include "util/Clock.h"
 #include "util/FileUtil.h"
 #include "util/Prompts.h"
 #include "util/Swallowed.h"
+#include "util/Versions.h"
 #include "util/Win1251.h"
 #include "util/ZipArchive.h"
 #include "widgets/ErrorGuard.h"
@@ -494,17 +496,21 @@ void TDataFile::mOpenClick(QWidget* dialogParent)
 {
     emit repaintNeeded();
     const QString file = m_prompts.openFile(dialogParent, QStringLiteral("Открытие данных"), DenFilter);
-    if (file.isEmpty())
-        return;
+    if (!file.isEmpty())
+        openChosen(file, dialogParent);
+}
+
+bool TDataFile::openChosen(const QString& file, QWidget* dialogParent)
+{
     if (!saveBeforeLeaving(dialogParent))
-        return;
+        return false;
     // A file that cannot be read is refused before anything of the open data is touched.
     QString pass;
     const int unpacked = stageFile(file, &pass);
     if (unpacked <= 0) {
         discardStaging();
         m_prompts.inform(QStringLiteral("Нет возможности открыть файл ") + file);
-        return;
+        return false;
     }
     if (!m_dm.Tb_Account->active()) {
         bool opened = false;
@@ -520,9 +526,33 @@ void TDataFile::mOpenClick(QWidget* dialogParent)
             m_prompts.inform(QStringLiteral("Нет возможности открыть файл ") + file);
             CreateNewDataFile();
         }
-        return;
+        return opened;
     }
     replaceWithStaged(file, pass);
+    return m_title == QFileInfo(file).absoluteFilePath();
+}
+
+void TDataFile::OpenVersion(const QString& path, QWidget* dialogParent)
+{
+    if (!openChosen(path, dialogParent))
+        return;
+    // Neither the version nor the file it was kept for is ever written over by the next save: the
+    // data belongs to no file until the user names one, and leaving it asks first.
+    setTitle(QString());
+    m_dm.DataSaved = false;
+    writeRecoveryNote(true);
+}
+
+void TDataFile::keepVersion(const QString& file)
+{
+    if (!KeepVersions)
+        return;
+    QString error;
+    if (WriteVersion(file, Clock::today(), &error) || m_versionFailureTold)
+        return;
+    m_versionFailureTold = true;
+    m_prompts.inform(QStringLiteral("Прежняя версия данных не сохранена в папке %1: %2. Сами данные сохранены.")
+                         .arg(QDir::toNativeSeparators(VersionsFolderFor(file)), error));
 }
 
 QString TDataFile::keepAsideAfterFailure(const QString& folder)
@@ -787,6 +817,8 @@ bool TDataFile::SaveDataFile(bool ask, QWidget* dialogParent)
     if (packed < 0)
         throw DbError(error);
     m_dm.DataSaved = packed > 0;
+    if (packed > 0)
+        keepVersion(name);
     // Data that belonged to no file now belongs to the one it was saved in: the next save goes
     // there without asking, and the next start opens it. A copy saved from titled data is a copy:
     // what its own file lacks is still kept for a crash.

@@ -57,6 +57,8 @@ public:
     bool PackOnClose = false;
     // Make the backup copy before every save into an existing file.
     bool Backup = true;
+    // Keep earlier versions of the file beside it after every save.
+    bool KeepVersions = true;
 
     // Sets up the working folder in tempFolder (as it is when given) or in the user's private
     // folder, takes its lock and clears what a run that ended without closing left there. False,
@@ -82,6 +84,8 @@ public:
     // The commands.
     bool OpenDataFile(QString path); // a copy: callers may pass the title, which an open clears
     void mOpenClick(QWidget* dialogParent);
+    // Opens an earlier version as new data that belongs to no file: saving it asks for a name.
+    void OpenVersion(const QString& path, QWidget* dialogParent);
     bool SaveDataFile(bool ask, QWidget* dialogParent = nullptr);
     void FlushPendingEdits();
     bool CloseDataFile();
@@ -142,6 +146,10 @@ private:
     bool openDatabase() { return m_owner ? m_owner->openDatabase() : openTables(); }
     // Unsaved data is saved before it is left (New, Open); false when it is to stay as it is.
     bool saveBeforeLeaving(QWidget* dialogParent);
+    // Opens the file the user chose in place of the open data; true when it is open.
+    bool openChosen(const QString& file, QWidget* dialogParent);
+    // Today's version of the file just saved; a failure is told once a run and never fails the save.
+    void keepVersion(const QString& file);
     void setPassword(const QString& text);
     // The data file as it was read or written last, so that a save never overwrites unseen what
     // another program (a sync service) put there meanwhile.
@@ -165,6 +173,7 @@ private:
     FileFingerprint m_recoveredFingerprint;
     QString m_fingerprintPath;
     FileFingerprint m_fingerprint;
+    bool m_versionFailureTold = false;
 };
 
 } // namespace dorv

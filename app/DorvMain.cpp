@@ -6,6 +6,7 @@
 #include "EditCommands.h"
 #include "ExportCommands.h"
 #include "FindCommands.h"
+#include "FormVersions.h"
 #include "HelpWindow.h"
 #include "ImportCommands.h"
 #include "QtPrompts.h"
@@ -276,6 +277,13 @@ void TFormMain::buildActions()
     bak->setCheckable(true);
     bak->setChecked(true);
     connect(bak, &QAction::toggled, this, [this](bool on) { m_file->Backup = on; });
+    QAction* versions = m_versions =
+        addAction(mService, QStringLiteral("mVersions"), QStringLiteral("Хранить прежние версии"));
+    versions->setCheckable(true);
+    versions->setChecked(true);
+    connect(versions, &QAction::toggled, this, [this](bool on) { m_file->KeepVersions = on; });
+    addAction(mService, QStringLiteral("mVersionsList"), QStringLiteral("Прежние версии..."),
+              [this] { mVersionsListClick(); });
 
     mHelp = bar->addMenu(QStringLiteral("&Помощь"));
     mHelp->setObjectName(QStringLiteral("mHelp"));
@@ -284,6 +292,19 @@ void TFormMain::buildActions()
     manual->setShortcut(QKeySequence(Qt::Key_F1));
     mHelp->addSeparator();
     addAction(mHelp, QStringLiteral("mAbout"), QStringLiteral("&О..."), [this] { mAboutClick(); });
+}
+
+void TFormMain::mVersionsListClick()
+{
+    const QList<KeptVersion> versions = m_file->titleIsFile() ? ListVersions(m_file->title()) : QList<KeptVersion>();
+    if (versions.isEmpty()) {
+        m_prompts->inform(QStringLiteral("Прежних версий этих данных нет."));
+        return;
+    }
+    TFormVersions window(versions, this);
+    if (m_prompts->runModal(&window) != QDialog::Accepted || window.chosen().isEmpty())
+        return;
+    m_file->OpenVersion(window.chosen(), this);
 }
 
 void TFormMain::showPopupKeys()

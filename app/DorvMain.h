@@ -147,6 +147,8 @@ public:
     void VzpBadPassword(int index) { m_file->VzpBadPassword(index); }
     void mPasswordClick() { m_file->mPasswordClick(); }
     void mBakClick();
+    // Lists the earlier versions of the data file and opens the one chosen as new data.
+    void mVersionsListClick();
     QString password() const;
 
     // Settings.
@@ -251,7 +253,8 @@ private:
     int m_frameLooks = 0;
     QActionGroup* m_viewGroup = nullptr;
     // The frame's own items whose state it reads.
-    QAction *m_exit = nullptr, *m_manual = nullptr, *m_bar = nullptr, *m_reg = nullptr, *m_bak = nullptr;
+    QAction *m_exit = nullptr, *m_manual = nullptr, *m_bar = nullptr, *m_reg = nullptr, *m_bak = nullptr,
+            *m_versions = nullptr;
     QAction *m_save = nullptr, *m_saveAs = nullptr, *m_password = nullptr;
     QAction* m_viewItems[4] = {};
 };

@@ -23,6 +23,7 @@ QString TFormMain::LoadSettings()
     const SettingsValues v = m_settings->load();
     setOuterGeometry(QRect(v.left, v.top, v.width, v.height));
     m_bak->setChecked(v.bak);
+    m_versions->setChecked(v.versions);
     m_bar->setChecked(v.bar);
     TbMain->setVisible(v.bar);
     // The period kind itself waits for a database: it is applied when one opens.
@@ -49,6 +50,7 @@ void TFormMain::SaveSettings()
     v.wdtItm = Money->categoryWidth();
     v.selPer = int(m_state->periodKind());
     v.bak = m_bak->isChecked();
+    v.versions = m_versions->isChecked();
     v.bar = m_bar->isChecked();
     v.cols = saveColumns();
     m_settings->save(v, m_file->titleIsFile());

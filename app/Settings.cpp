@@ -46,6 +46,7 @@ SettingsValues Settings::load()
     readInt(s, "Wdt_Itm", &v.wdtItm);
     readInt(s, "Sel_Per", &v.selPer);
     readBool(s, "Bak", &v.bak);
+    readBool(s, "Versions", &v.versions);
     readBool(s, "Bar", &v.bar);
     v.cols = s.value(QStringLiteral("Cols")).toByteArray();
     s.endGroup();
@@ -65,6 +66,7 @@ void Settings::save(const SettingsValues& v, bool writeRecent)
     s.setValue(QStringLiteral("Wdt_Itm"), v.wdtItm);
     s.setValue(QStringLiteral("Sel_Per"), v.selPer);
     s.setValue(QStringLiteral("Bak"), v.bak ? 1 : 0);
+    s.setValue(QStringLiteral("Versions"), v.versions ? 1 : 0);
     s.setValue(QStringLiteral("Bar"), v.bar ? 1 : 0);
     if (!v.cols.isEmpty())
         s.setValue(QStringLiteral("Cols"), v.cols);

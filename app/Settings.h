@@ -19,6 +19,7 @@ struct SettingsValues {
     int wdtItm = 175;
     int selPer = 0;
     bool bak = true;
+    bool versions = true;
     bool bar = true;
     QByteArray cols;
 };
