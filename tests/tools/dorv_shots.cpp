@@ -29,6 +29,7 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -326,6 +327,48 @@ void undoAndRedo(dorv::TFormMain& w, const QString& out)
     shoot(&w, out + QStringLiteral("/redo-all.png"));
 }
 
+// A shop receipt of three lines: sums typed as the receipt prints them, a new shop typed in "Где?"
+// and added, each next line opened by Ctrl+Enter on the same date.
+void receipt(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString& out)
+{
+    auto& money = *namedPart<dorv::TMoneyView>(&w, "MoneyView");
+    auto* pane = namedPart<dorv::TCategoryPane>(&money, "Pgd");
+    QTreeWidget* expenses = namedPart<QTreeWidget>(pane, "TvCt");
+    expenses->setCurrentItem(pane->FindCategoryNode(expenses, 1, {}));
+    const QStringList lines{"120+35,5", "3*45", "1000-15%"};
+    for (int i = 0; i < lines.size(); ++i)
+        prompts.modals.enqueue([&, i](QDialog* d) {
+            auto* sum = namedPart<dorv::TDbEdit>(d, "DBESum");
+            sum->setText(lines[i]);
+            sum->setModified(true);
+            if (i == 0) {
+                auto* where = namedPart<dorv::TDbLookupCombo>(d, "DBLWhere");
+                // Typed as a user types it, so the list offers to add what it lacks.
+                QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("Магнит у дома"));
+                QApplication::sendEvent(where->lineEdit(), &typed);
+            }
+            QTest::qWait(300);
+            shoot(d, out + QStringLiteral("/receipt-line-%1.png").arg(i + 1));
+            QTest::keyClick(sum, Qt::Key_Return, Qt::ControlModifier);
+            return d->isVisible() ? int(QDialog::Rejected) : d->result();
+        });
+    // The card after the last line is closed unused.
+    prompts.modals.enqueue([](QDialog*) { return int(QDialog::Rejected); });
+    prompts.confirms.enqueue(true); // "Добавить «Магнит у дома» в справочник?"
+    w.findChild<QAction*>(QStringLiteral("mMoneyNew"))->trigger();
+    QTest::qWait(300);
+    shoot(&w, out + QStringLiteral("/receipt-booked.png"));
+    for (const QString& asked : std::as_const(prompts.asked))
+        if (asked.startsWith(QLatin1String("confirm: Добавить")))
+            std::fprintf(stderr, "%s\n", qPrintable(asked));
+    dorv::Statement places = dorv::Database::acquire(w.workingFolder())
+                                 ->prepareOnce(QStringLiteral("SELECT f.Firm, h.Ct FROM TB_HIST h JOIN TB_FIRM f ON "
+                                                              "f.Id_Firm = h.ID_Firm ORDER BY h.Date_Create"));
+    while (places.step())
+        std::fprintf(stderr, "%s %s\n", qPrintable(places.column(0).toString()),
+                     qPrintable(places.column(1).toString()));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -420,6 +463,7 @@ int main(int argc, char* argv[])
     bookkeepingDay(w, prompts, out);
     importStatements(w, prompts, out);
     undoAndRedo(w, out);
+    receipt(w, prompts, out);
     w.Dm()->DataSaved = true; // the day's book is dropped for the address book's, unasked
     contactsPages(w, prompts, root.path(), out);
     w.setStartStop(true);
