@@ -258,6 +258,7 @@ QList<ImportRow> ImportMatcher::match(const StatementAccount& statement, qint64 
     };
 
     QSet<qint64> claimed, claimedElsewhere;
+    QHash<QString, qint64> targets;
     for (ImportRow& r : rows) {
         if (r.state != ImportRow::State::New)
             continue;
@@ -295,7 +296,14 @@ QList<ImportRow> ImportMatcher::match(const StatementAccount& statement, qint64 
         }
         // A transfer: the other side's account number is the household's, or another account of
         // it has the same money going the other way.
-        qint64 target = e.counterAccount.isEmpty() ? 0 : accountOfNumber(e.counterAccount);
+        qint64 target = 0;
+        if (!e.counterAccount.isEmpty()) {
+            // A statement names the same few accounts over and over: each is looked up once.
+            auto known = targets.constFind(e.counterAccount);
+            if (known == targets.constEnd())
+                known = targets.insert(e.counterAccount, accountOfNumber(e.counterAccount));
+            target = *known;
+        }
         if (target == account)
             target = 0;
         const QList<qint64> candidates = target != 0 ? QList<qint64>{target} : others;

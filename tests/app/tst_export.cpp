@@ -56,10 +56,7 @@ private slots:
                       .arg(day(3, 1))
                       .arg(day(10, 2)));
         const QString file = root->filePath("home.den");
-        prompts.saveFiles.enqueue(file);
-        QVERIFY(w->SaveDataFile(false));
-        QVERIFY(w->CloseDataFile());
-        QVERIFY(w->OpenDataFile(file));
+        QVERIFY(saveAndReopen(*w, prompts, file));
         prompts.asked.clear();
     }
     void cleanup()

@@ -80,10 +80,7 @@ private slots:
         db().exec("INSERT INTO TB_IMPORT_TEXT (Id_Account, Date_Create, Bank_Text) VALUES "
                   "(1, 3000000000002, 'YANDEX.TAXI Москва')");
         const QString file = root->filePath("home.den");
-        prompts.saveFiles.enqueue(file);
-        QVERIFY(w->SaveDataFile(false));
-        QVERIFY(w->CloseDataFile());
-        QVERIFY(w->OpenDataFile(file));
+        QVERIFY(saveAndReopen(*w, prompts, file));
         prompts.asked.clear();
     }
     void cleanup()

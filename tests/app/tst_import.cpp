@@ -96,10 +96,7 @@ private slots:
         db().exec("INSERT INTO TB_ITEMS (ID_ITM, ITM, ID_REF, LEV, C) VALUES (1, 'Еда', NULL, 0, '-'), "
                   "(4, 'Зарплата', NULL, 0, '+')");
         const QString file = root->filePath("home.den");
-        prompts.saveFiles.enqueue(file);
-        QVERIFY(w->SaveDataFile(false));
-        QVERIFY(w->CloseDataFile());
-        QVERIFY(w->OpenDataFile(file));
+        QVERIFY(saveAndReopen(*w, prompts, file));
         prompts.asked.clear();
     }
     void cleanup()

@@ -267,10 +267,7 @@ private slots:
         dm().Qtemp->close();
         QCOMPARE(dm().Tb_Account->fieldByName("Account").asString(), QString("Бета"));
         const QString file = root->filePath("f.den");
-        prompts.saveFiles.enqueue(file);
-        QVERIFY(w->SaveDataFile(false));
-        QVERIFY(w->CloseDataFile());
-        QVERIFY(w->OpenDataFile(file));
+        QVERIFY(saveAndReopen(*w, prompts, file));
         QCOMPARE(dm().Tb_Account->fieldByName("Account").asString(), QString("Бета"));
     }
 

@@ -11,6 +11,7 @@
 #include "data/TableModel.h"
 #include "ledger/MoneyView.h"
 #include "support/Child.h"
+#include "support/QueryRows.h"
 #include "support/ScratchEnvironment.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
@@ -55,18 +56,7 @@ class TestUndoWindow : public QObject {
     QAction* undo() { return w->action("mUndo"); }
     QAction* redo() { return w->action("mRedo"); }
     void exec(const QString& sql) { Database::acquire(w->workingFolder())->exec(sql); }
-    QStringList query(const QString& sql)
-    {
-        Statement st = Database::acquire(w->workingFolder())->prepareOnce(sql);
-        QStringList out;
-        while (st.step()) {
-            QStringList values;
-            for (int i = 0; i < st.columnCount(); ++i)
-                values << (st.column(i).isValid() ? st.column(i).toString() : QStringLiteral("-"));
-            out << values.join(' ');
-        }
-        return out;
-    }
+    QStringList query(const QString& sql) { return queryRows(*Database::acquire(w->workingFolder()), sql); }
     // Every row of the seven tables, each value with its storage type. The remembered account's
     // mark is left out: the program rewrites it as its own note at every save and view switch.
     QStringList dump()
@@ -188,10 +178,7 @@ class TestUndoWindow : public QObject {
         exec("INSERT INTO TB_FIRM (Id_Firm, Firm) VALUES (1, 'Ромашка')");
         exec("INSERT INTO TB_LOG (Date_Create, Date_Remind, Note, C, Dy) VALUES (1, 36000, 'Позвонить', '0', 1)");
         file = root->filePath("home.den");
-        prompts.saveFiles.enqueue(file);
-        QVERIFY(w->SaveDataFile(false));
-        QVERIFY(w->CloseDataFile());
-        QVERIFY(w->OpenDataFile(file));
+        QVERIFY(saveAndReopen(*w, prompts, file));
         dm().Tb_Account->locate("Id_Account", 1);
         money().ApplyPeriod();
         prompts.asked.clear();

@@ -5,6 +5,7 @@
 #include "data/DorvDm.h"
 #include "ledger/MoneyView.h"
 #include "support/Child.h"
+#include "support/QueryRows.h"
 #include "support/ScratchEnvironment.h"
 #include "support/ScriptedPrompts.h"
 #include "util/Clock.h"
@@ -36,18 +37,7 @@ class TestCategoryEdit : public QObject {
     TCategoryPane& pane() { return *child<TCategoryPane>(&money(), "Pgd"); }
     TCategoryEditor& editor() { return money().categoryEditor(); }
     void exec(const QString& sql) { Database::acquire(w->workingFolder())->exec(sql); }
-    QStringList query(const QString& sql)
-    {
-        Statement st = Database::acquire(w->workingFolder())->prepareOnce(sql);
-        QStringList out;
-        while (st.step()) {
-            QStringList parts;
-            for (int i = 0; i < st.columnCount(); ++i)
-                parts << (st.column(i).isValid() ? st.column(i).toString() : QStringLiteral("-"));
-            out << parts.join(' ');
-        }
-        return out;
-    }
+    QStringList query(const QString& sql) { return queryRows(*Database::acquire(w->workingFolder()), sql); }
     // The tree in display order: a dot per level, the name and the identifier.
     static QStringList lines(QTreeWidget* tree)
     {

@@ -19,3 +19,10 @@ inline dorv::MainEnvironment scratchEnvironment(const QTemporaryDir& root, Scrip
     QDir().mkpath(e.tempFolder);
     return e;
 }
+
+// Saves the open data into a file and opens that file again, as a household's own data would be.
+inline bool saveAndReopen(dorv::TFormMain& w, ScriptedPrompts& prompts, const QString& file)
+{
+    prompts.saveFiles.enqueue(file);
+    return w.SaveDataFile(false) && w.CloseDataFile() && w.OpenDataFile(file);
+}
